@@ -1,0 +1,12 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pt">
+<context>
+    <name>main</name>
+    <message>
+        <location filename="../main.qml" line="10"/>
+        <source>Client</source>
+        <translation>Cliente</translation>
+    </message>
+</context>
+</TS>

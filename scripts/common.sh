@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Shared by test.sh, demo.sh and the other scripts: package set-up, build and display helpers.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export ROOT
+
+log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
+
+# Installs the packages of scripts/packages.txt that are missing. Needs root (or sudo).
+install_packages() {
+    local wanted=() missing=() pkg
+    mapfile -t wanted < <(grep -v '^\s*#' "$ROOT/scripts/packages.txt" | sed 's/\s//g' | grep -v '^$')
+    for pkg in "${wanted[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    log "installing missing packages: ${missing[*]}"
+    local sudo=""
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo="sudo"
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -q </dev/null || log "apt-get update failed; trying the install anyway"
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+}
+
+# configure_and_build BUILD_DIR [extra cmake arguments...]
+configure_and_build() {
+    local dir="$1"
+    shift
+    local extra=()
+    if [ "${CI:-}" = "true" ]; then
+        extra+=("-DSTATION_WERROR=ON")
+    fi
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${extra[@]}" "$@"
+    cmake --build "$dir" -j "$(nproc)"
+}
+
+# Runs a command under Xvfb when there is no display: 24-bit screen with GLX.
+with_display() {
+    if [ -n "${DISPLAY:-}" ]; then
+        "$@"
+    else
+        xvfb-run -a -s "-screen 0 1920x1080x24 +extension GLX +render -noreset" "$@"
+    fi
+}

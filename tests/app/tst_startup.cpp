@@ -1,0 +1,121 @@
+// SPDX-License-Identifier: MIT
+// Runs the real client binary and the start-up sequence with broken and minimal QML files.
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QWindow>
+#include <QtTest>
+
+#include "startup.h"
+
+namespace {
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts the client with a private HOME, waits for its log to show the start-up lines, and
+    // returns the log text.
+    QString runClientWithDebug(const QTemporaryDir& home, const QString* debugValue)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.remove(QStringLiteral("DEBUG"));
+        if (debugValue)
+            env.insert(QStringLiteral("DEBUG"), *debugValue);
+
+        const QString logPath = home.filePath(QStringLiteral("data/PELMAR/clientLogs.txt"));
+        const int runsBefore = readAll(logPath).count(QLatin1String("Debug mode:"));
+        QProcess client;
+        client.setProcessEnvironment(env);
+        client.setWorkingDirectory(home.path());
+        client.start(QStringLiteral(CLIENT_BINARY), QStringList());
+        if (!client.waitForStarted(10000))
+            return QStringLiteral("client did not start: ") + client.errorString();
+
+        QDeadlineTimer deadline(15000);
+        while (readAll(logPath).count(QLatin1String("Debug mode:")) == runsBefore && !deadline.hasExpired())
+            QTest::qWait(50);
+        client.terminate();
+        if (!client.waitForFinished(10000)) {
+            client.kill();
+            client.waitForFinished(5000);
+        }
+        return readAll(logPath);
+    }
+
+private slots:
+    void debugVariable_data()
+    {
+        QTest::addColumn<bool>("set");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("expectedLine");
+        QTest::addColumn<bool>("expectedDebug");
+        QTest::newRow("unset") << false << QString() << "DEBUG: \"0\"" << false;
+        QTest::newRow("one") << true << "1" << "DEBUG: \"1\"" << true;
+        QTest::newRow("true") << true << "true" << "DEBUG: \"true\"" << false;
+        QTest::newRow("leading blank") << true << " 1" << "DEBUG: \" 1\"" << false;
+        QTest::newRow("leading zero") << true << "01" << "DEBUG: \"01\"" << false;
+    }
+
+    void debugVariable()
+    {
+        QFETCH(bool, set);
+        QFETCH(QString, value);
+        QFETCH(QString, expectedLine);
+        QFETCH(bool, expectedDebug);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QString log = runClientWithDebug(home, set ? &value : nullptr);
+        const QStringList lines = log.split(QLatin1Char('\n'));
+        QVERIFY2(lines.contains(expectedLine), qPrintable(log));
+        QVERIFY2(lines.contains(QStringLiteral("Debug mode: %1").arg(expectedDebug ? "true" : "false")),
+                 qPrintable(log));
+    }
+
+    void secondStartAppendsToTheLog()
+    {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QString zero = QStringLiteral("0");
+        const QString one = QStringLiteral("1");
+        runClientWithDebug(home, &zero);
+        const QString log = runClientWithDebug(home, &one);
+        QVERIFY2(log.indexOf(QLatin1String("DEBUG: \"0\"")) >= 0, qPrintable(log));
+        QVERIFY(log.indexOf(QLatin1String("DEBUG: \"0\"")) < log.indexOf(QLatin1String("DEBUG: \"1\"")));
+    }
+
+    void brokenMainFileGivesMinusOneAndNoWindow()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("data")).toUtf8());
+        const QString qml = dir.filePath(QStringLiteral("broken.qml"));
+        QFile file(qml);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("import QtQuick 2.11\nimport QtQuick.Window 2.11\nWindow { visible: true; width: \n");
+        file.close();
+
+        QCOMPARE(runClient(QUrl::fromLocalFile(qml)), -1);
+        qInstallMessageHandler(nullptr);
+        QVERIFY(QGuiApplication::topLevelWindows().isEmpty());
+        // The load error went to the log file, which the start-up created with its folder.
+        const QString log = readAll(clientLogFilePath());
+        QVERIFY(clientLogFilePath().startsWith(dir.path()));
+        QVERIFY2(log.contains(QLatin1String("broken.qml")), qPrintable(log));
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"
