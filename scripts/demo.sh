@@ -14,7 +14,7 @@ if [ "${1:-}" != "--inside-xvfb" ]; then
     configure_and_build "$BUILD_DIR"
     if [ -z "${DISPLAY:-}" ]; then
         log "no display: running under Xvfb, screenshots go to $OUT_DIR"
-        exec xvfb-run -a -s "-screen 0 1280x800x24 +extension GLX +render -noreset" bash "$0" --inside-xvfb
+        exec xvfb-run -a -s "-screen 0 1400x800x24 +extension GLX +render -noreset" bash "$0" --inside-xvfb
     fi
 fi
 headless=false
@@ -30,14 +30,95 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
-(cd "$RUN_DIR" && exec "$BUILD_DIR/bin/client") &
+# The demo site: vantor-sim plays it on loopback, the client signs in to it.
+SITE="${SITE:-$ROOT/sim/sites/demo.json}"
+SIM_PORT="${SIM_PORT:-20101}"
+DEMO_USER="${DEMO_USER:-operator}"
+DEMO_PASS="${DEMO_PASS:-operator}"
+IPC_URL="${IPC_URL:-tcp://127.0.0.1:12230}"
+CLIENT_LOG="${XDG_DATA_HOME:-$HOME/.local/share}/PELMAR/clientLogs.txt"
+LOGIN_STORE="${XDG_CONFIG_HOME:-$HOME/.config}/pelmar.example/PELMAR.conf"
+
+[ -f "$SITE" ] || { log "site file $SITE not found"; exit 1; }
+[ -x "$BUILD_DIR/bin/vantor-sim" ] || { log "vantor-sim was not built in $BUILD_DIR/bin"; exit 1; }
+
+# Both programs read config.ini beside their executable: they run from links in one folder
+# that shares one config.ini, so the build folder stays as it is.
+for program in client tavrel; do
+    ln -f "$BUILD_DIR/bin/$program" "$RUN_DIR/$program" 2>/dev/null || cp -f "$BUILD_DIR/bin/$program" "$RUN_DIR/$program"
+done
+[ -f "$RUN_DIR/config.ini" ] || printf '[IPC]\nurl=%s\n' "$IPC_URL" > "$RUN_DIR/config.ini"
+
+# The login page signs in by itself when all four fields are stored; an operator's own fields
+# are left alone.
+stored_field() { [ -f "$LOGIN_STORE" ] && grep -E "^$1=.+" "$LOGIN_STORE" >/dev/null; }
+if ! stored_field host && ! stored_field port && ! stored_field user && ! stored_field pass; then
+    mkdir -p "$(dirname "$LOGIN_STORE")"
+    printf '[General]\nhost=127.0.0.1\npass=%s\nport=%s\nuser=%s\n' "$DEMO_PASS" "$SIM_PORT" "$DEMO_USER" > "$LOGIN_STORE"
+    log "stored the demo login fields in $LOGIN_STORE"
+fi
+
+# Waits up to $2 seconds for the text $1 in the file $3.
+wait_for_text() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        grep -qF -- "$1" "$3" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+: > "$OUT_DIR/vantor-sim.log"
+"$BUILD_DIR/bin/vantor-sim" --site "$SITE" --port "$SIM_PORT" >> "$OUT_DIR/vantor-sim.log" 2>&1 &
 pids+=($!)
+wait_for_text "vantor-sim: ready" 20 "$OUT_DIR/vantor-sim.log" || { log "vantor-sim did not start, see $OUT_DIR/vantor-sim.log"; exit 1; }
+
+log_start=$(wc -l < "$CLIENT_LOG" 2>/dev/null || echo 0)
+(cd "$RUN_DIR" && exec ./tavrel) &
+pids+=($!)
+(cd "$RUN_DIR" && exec ./client) &
+pids+=($!)
+client_pid=$!
+
+client_log_has() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        tail -n "+$((log_start + 1))" "$CLIENT_LOG" 2>/dev/null | grep -qF -- "$1" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+if client_log_has "Fetching layouts" 30; then
+    log "client signed in"
+else
+    log "the client did not sign in; see $CLIENT_LOG"
+fi
+
+# Both windows open at the same place; side by side they can be seen (and shot) together.
+if command -v xdotool >/dev/null; then
+    sleep 1
+    client_window=$(xdotool search --name '^Client$' 2>/dev/null | head -n 1 || true)
+    companion_window=$(xdotool search --name '^List$' 2>/dev/null | head -n 1 || true)
+    [ -n "$client_window" ] && xdotool windowmove "$client_window" 0 0
+    if [ -n "$companion_window" ]; then
+        xdotool windowmove "$companion_window" 650 0
+        # The companion's first layout row, below its page box and headings.
+        if wait_for_text "Layouts:" 20 "$RUN_DIR/tavrel.log"; then
+            xdotool mousemove --window "$companion_window" 100 110 click 1
+            client_log_has "Applying layout:" 10 && log "the companion picked a layout" \
+                || log "the companion's click did not reach the client; pick a layout in its window"
+        fi
+    fi
+fi
 
 if $headless; then
     sleep "$SHOT_DELAY"
     import -window root "$OUT_DIR/screen.png"
-    log "screenshot saved to $OUT_DIR/screen.png"
+    import -window Client "$OUT_DIR/client.png" 2>/dev/null || true
+    import -window List "$OUT_DIR/tavrel.png" 2>/dev/null || true
+    log "screenshots saved to $OUT_DIR (screen.png, client.png, tavrel.png)"
 else
-    log "client is running; close its window or press Ctrl+C to stop"
-    wait "${pids[0]}" || true
+    log "the station is running; close the client's window or press Ctrl+C to stop"
+    wait "$client_pid" || true
 fi

@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: MIT
+#include "app.h"
+
+#include <QCoreApplication>
+#include <QList>
+#include <QtDebug>
+#include <QtQml>
+
+#include "client_service.h"
+#include "layoutlist.h"
+#include "layoutmodel.h"
+#include "rpcsource.h"
+#include "sqliterepository.h"
+#include "user.h"
+#include "vantorclient.h"
+#include "vantorobject.h"
+#include "vantorobjectsrepository.h"
+
+namespace {
+
+App* s_instance = nullptr;
+
+QObject* createApp(QQmlEngine*, QJSEngine*)
+{
+    return new App();
+}
+
+void registerAppType()
+{
+    qmlRegisterSingletonType<App>("Native", 1, 0, "App", createApp);
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(registerAppType)
+
+App::App(QObject* parent) : QObject(parent)
+{
+    s_instance = this;
+    m_repository = std::make_shared<SQLiteRepository>();
+    m_vantorRepository = std::make_shared<VantorObjectsRepository>();
+    m_vantorClient = std::make_shared<VantorClient>();
+    m_vantorClient->setRepository(m_vantorRepository.get());
+    m_layoutModel = std::make_shared<LayoutModel>();
+    m_layoutModel->setRepository(m_vantorRepository.get());
+    m_layoutModel->setClient(m_vantorClient.get());
+    m_rpcSource = std::make_shared<RpcSource>();
+    m_rpcSource->start();
+    m_layoutsList = std::make_shared<LayoutList>();
+
+    // Door buttons write actuator values through the server client.
+    VantorObject::setActuatorWriter(m_vantorClient.get());
+
+    client_Service* service = m_rpcSource->source().get();
+    connect(service, &client_Service::setLayoutRequested, this, [this](const QString& name, const QString& json) {
+        qInfo() << "Applying layout:" << name;
+        m_layoutModel->fromJson(json);
+    });
+    connect(service, &client_Service::jumpPageRequested, this, [this](client_ServiceSource::ClientPage page) {
+        switch (page) {
+        case client_ServiceSource::RECORDER:
+            emit requestedJumpPage(QStringLiteral("recorder"));
+            qInfo() << "Jumping to page:" << page;
+            break;
+        case client_ServiceSource::PLAYBACK:
+            emit requestedJumpPage(QStringLiteral("playback"));
+            qInfo() << "Jumping to page:" << page;
+            break;
+        default:
+            qWarning() << "App::App(QObject*)::<lambda(client_ServiceSource::ClientPage)>";
+            qWarning() << "  Unknow page:" << page;
+            break;
+        }
+    });
+
+    // Connected once: a second sign-in attempt then behaves as the first.
+    connectSignInHandlers();
+}
+
+App::~App()
+{
+    s_instance = nullptr;
+    if (VantorObject::actuatorWriter() == m_vantorClient.get())
+        VantorObject::setActuatorWriter(nullptr);
+    m_layoutsList.reset();
+    m_rpcSource.reset();
+    m_layoutModel.reset();
+    m_vantorClient.reset();
+    m_vantorRepository.reset();
+    m_currentUser.reset();
+    m_repository.reset();
+}
+
+App* App::instance()
+{
+    return s_instance;
+}
+
+User* App::currentUser() const
+{
+    return m_currentUser.get();
+}
+
+VantorClient* App::vantorClient() const
+{
+    return m_vantorClient.get();
+}
+
+VantorObjectsRepository* App::vantorRepository() const
+{
+    return m_vantorRepository.get();
+}
+
+Repository* App::repository() const
+{
+    return m_repository.get();
+}
+
+LayoutModel* App::layoutModel() const
+{
+    return m_layoutModel.get();
+}
+
+LayoutList* App::layoutsList() const
+{
+    return m_layoutsList.get();
+}
+
+RpcSource* App::rpcSource() const
+{
+    return m_rpcSource.get();
+}
+
+void App::connectSignInHandlers()
+{
+    VantorClient* client = m_vantorClient.get();
+    connect(client, &VantorClient::connected, this, [client] {
+        qInfo() << "Connected to Vantor";
+        qInfo() << "Logging in";
+        client->login();
+    });
+    connect(client, &VantorClient::connectError, this, [this](const QString& message) {
+        // The operator sees a fixed text; the reason stays in the log.
+        qWarning().nospace() << "Connection failed: " << message;
+        emit loginError(QStringLiteral("Failed to connect"));
+    });
+    connect(client, &VantorClient::loggedIn, this, &App::onSignedIn);
+    connect(client, &VantorClient::loggedOut, this, [this] {
+        qInfo() << "Logged out";
+        // Replicas learn of it too, or the companion would keep showing a signed-in client.
+        m_rpcSource->source()->publishLoggedOut();
+        emit loggedOut();
+    });
+    connect(client, &VantorClient::loginError, this, [this](const QString& message) {
+        qWarning().nospace() << "Login error: " << message;
+        emit loginError(message);
+    });
+    connect(client, &VantorClient::error, this, [](const QString& message) {
+        qDebug().nospace() << "Error: " << message;
+    });
+}
+
+void App::login(const QString& username, const QString& password, const QString& host, int port)
+{
+    m_vantorClient->setHost(host);
+    m_vantorClient->setPort(port);
+    m_vantorClient->setUsername(username);
+    m_vantorClient->setPassword(password);
+    m_vantorClient->connectToVantor();
+}
+
+void App::onSignedIn(qlonglong id)
+{
+    m_rpcSource->source()->setLoggedIn(true);
+    qInfo().nospace() << "Logged in, id: " << id;
+    qInfo() << "Fetching objects ...";
+    emit loggedIn();
+
+    VantorClient* client = m_vantorClient.get();
+    client->getObjects(
+        [this, client](const VantorClient::ObjectList& objects, pelmar::vantor::ObjectId rootId) {
+            qInfo() << "Fetching layouts ...";
+            client->updateRepository(objects, rootId);
+            fetchLayoutsList();
+        },
+        [](const pelmar::vantor::HandlerError& error) {
+            qDebug() << "Fetching objects failed:" << QString::fromStdString(error.toString());
+        });
+}
+
+void App::fetchLayoutsList()
+{
+    m_vantorClient->getDynamicAttribute(
+        VantorClient::AttrLayout, std::string(), [this](const pelmar::vantor::NameValueMap& attributes) {
+            const pelmar::vantor::NameValueMap copy = attributes;
+            QMetaObject::invokeMethod(
+                this,
+                [this, copy] {
+                    QList<client_Layout> layouts;
+                    for (const std::string& name : copy.names()) {
+                        client_Layout layout;
+                        layout.setName(QString::fromStdString(name));
+                        layout.setJson(VantorClient::vantorValToVariant(copy.value(name)).toString());
+                        layouts.append(layout);
+                    }
+                    m_rpcSource->source()->setLayouts(layouts);
+                    m_layoutsList->clear();
+                    for (const client_Layout& layout : qAsConst(layouts))
+                        m_layoutsList->append(layout.name(), layout.json());
+                },
+                Qt::AutoConnection);
+        });
+}

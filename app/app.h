@@ -1,0 +1,76 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+
+#include <QObject>
+#include <QString>
+
+class LayoutList;
+class LayoutModel;
+class Repository;
+class RpcSource;
+class SQLiteRepository;
+class User;
+class VantorClient;
+class VantorObjectsRepository;
+
+// The controller of the client: owns the long-lived native objects, drives the sign-in that
+// the login page starts, publishes the stored layouts to the remote-control interface and
+// carries out what the companion asks for (apply a layout, show a page).
+class App : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(User* currentUser READ currentUser NOTIFY currentUserChanged)
+    Q_PROPERTY(VantorClient* vantorClient READ vantorClient NOTIFY vantorClientChanged)
+    Q_PROPERTY(VantorObjectsRepository* vantorRepository READ vantorRepository NOTIFY vantorRepositoryChanged)
+    Q_PROPERTY(Repository* repository READ repository NOTIFY repositoryChanged)
+    Q_PROPERTY(LayoutModel* layoutModel READ layoutModel NOTIFY layoutModelChanged)
+    Q_PROPERTY(LayoutList* layoutsList READ layoutsList NOTIFY layoutsListChanged)
+
+public:
+    explicit App(QObject* parent = nullptr);
+    ~App() override;
+
+    // The one controller, or null before the QML engine creates it and after it is gone.
+    static App* instance();
+
+    User* currentUser() const;
+    VantorClient* vantorClient() const;
+    VantorObjectsRepository* vantorRepository() const;
+    Repository* repository() const;
+    LayoutModel* layoutModel() const;
+    LayoutList* layoutsList() const;
+    RpcSource* rpcSource() const;
+
+    Q_INVOKABLE void fetchLayoutsList();
+
+public slots:
+    void login(const QString& username, const QString& password, const QString& host, int port);
+
+signals:
+    void currentUserChanged();
+    void vantorClientChanged();
+    void vantorRepositoryChanged();
+    void repositoryChanged();
+    void layoutModelChanged();
+    void layoutsListChanged();
+
+    void loginError(const QString& message);
+    void loggedIn();
+    void loggedOut();
+    void requestedJumpPage(const QString& page);
+
+private:
+    void connectSignInHandlers();
+    void onSignedIn(qlonglong id);
+
+    std::shared_ptr<SQLiteRepository> m_repository;
+    std::shared_ptr<User> m_currentUser;
+    std::shared_ptr<VantorObjectsRepository> m_vantorRepository;
+    std::shared_ptr<VantorClient> m_vantorClient;
+    std::shared_ptr<LayoutModel> m_layoutModel;
+    std::shared_ptr<RpcSource> m_rpcSource;
+    // The fetched layouts as a list model, for the sidebar element.
+    std::shared_ptr<LayoutList> m_layoutsList;
+};

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: MIT
+#include "layoutmodel.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtDebug>
+#include <QtQml>
+
+#include "templateexpansion.h"
+#include "vantorclient.h"
+#include "vantorobject.h"
+#include "vantorobjectsrepository.h"
+#include "vantorsetting.h"
+
+namespace {
+
+void registerLayoutModelType()
+{
+    qmlRegisterType<LayoutModel>("Native", 1, 0, "LayoutModel");
+}
+
+// Integral JSON numbers that fit an int; anything else reads as 0.
+int readInt(const QJsonValue& value)
+{
+    if (!value.isDouble())
+        return 0;
+    const double d = value.toDouble();
+    if (!std::isfinite(d) || std::trunc(d) != d || d < std::numeric_limits<int>::min() ||
+        d > std::numeric_limits<int>::max())
+        return 0;
+    return static_cast<int>(d);
+}
+
+QString settingOf(const VantorObject& object, const QString& key)
+{
+    return object.settings() ? object.settings()->prop(key) : QString();
+}
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(registerLayoutModelType)
+
+LayoutModel::LayoutModel(QObject* parent) : QAbstractListModel(parent) {}
+
+LayoutModel::~LayoutModel() = default;
+
+void LayoutModel::setRepository(VantorObjectsRepository* repository)
+{
+    m_repository = repository;
+}
+
+void LayoutModel::setClient(VantorClient* client)
+{
+    m_client = client;
+}
+
+void LayoutModel::setNumCols(int numCols)
+{
+    if (m_numCols == numCols)
+        return;
+    m_numCols = numCols;
+    emit numColsChanged();
+}
+
+void LayoutModel::setNumRows(int numRows)
+{
+    if (m_numRows == numRows)
+        return;
+    m_numRows = numRows;
+    emit numRowsChanged();
+}
+
+int LayoutModel::rowCount(const QModelIndex& parent) const
+{
+    // A flat list: cells have no children.
+    return parent.isValid() ? 0 : m_cells.size();
+}
+
+QVariant LayoutModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() < 0 || index.column() < 0 || index.row() >= m_cells.size())
+        return QVariant();
+    const LayoutCell& cell = m_cells.at(index.row());
+    switch (role) {
+    case RowRole:
+        return cell.row;
+    case ColRole:
+        return cell.col;
+    case RowSpanRole:
+        return cell.rowSpan;
+    case ColSpanRole:
+        return cell.colSpan;
+    case LabelRole:
+        return cell.label;
+    case TypeRole:
+        return int(cell.type);
+    case DeviceIdRole:
+        return cell.deviceId;
+    case ObjectIdRole:
+        return cell.objectId;
+    case UrlRole:
+        return streamUrl(cell);
+    case ActuatorIdRole:
+        return cell.actuatorId;
+    default:
+        return QVariant();
+    }
+}
+
+bool LayoutModel::setData(const QModelIndex&, const QVariant&, int)
+{
+    return false;
+}
+
+QHash<int, QByteArray> LayoutModel::roleNames() const
+{
+    static const QHash<int, QByteArray> roles{
+        {RowRole, "row"},           {ColRole, "col"},           {RowSpanRole, "rowSpan"},
+        {ColSpanRole, "colSpan"},   {LabelRole, "label"},       {TypeRole, "type"},
+        {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"}, {UrlRole, "url"},
+        {ActuatorIdRole, "actuatorId"},
+    };
+    return roles;
+}
+
+void LayoutModel::fromJson(const QString& json)
+{
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    if (document.isNull() || document.isEmpty())
+        return;
+    const QJsonObject layout = document.object();
+    if (layout.isEmpty())
+        return;
+    if (!layout.contains(QLatin1String("numRows"))) {
+        qWarning() << "field numRows not found";
+        return;
+    }
+    const int numRows = readInt(layout.value(QLatin1String("numRows")));
+    if (!layout.contains(QLatin1String("numCols"))) {
+        qWarning() << "field numCols not found";
+        return;
+    }
+    const int numCols = readInt(layout.value(QLatin1String("numCols")));
+    if (!layout.contains(QLatin1String("elements"))) {
+        qWarning() << "field elements not found";
+        return;
+    }
+    const QJsonArray elements = layout.value(QLatin1String("elements")).toArray();
+    if (elements.isEmpty()) {
+        qWarning() << "field elements is empty";
+        return;
+    }
+
+    // Both are announced even when unchanged, and before the cells change.
+    m_numRows = numRows;
+    emit numRowsChanged();
+    m_numCols = numCols;
+    emit numColsChanged();
+
+    beginResetModel();
+    m_cells.clear();
+    QVector<LayoutCell> cells;
+    cells.reserve(elements.size());
+    static const char* const geometryKeys[] = {"row", "col", "rowSpan", "colSpan"};
+    for (const QJsonValue& value : elements) {
+        const QJsonObject element = value.toObject();
+        int geometry[4] = {0, 0, 0, 0};
+        bool complete = true;
+        for (int i = 0; i < 4; ++i) {
+            const QLatin1String key(geometryKeys[i]);
+            if (!element.contains(key)) {
+                qWarning().noquote() << QStringLiteral("field %1 not found").arg(key);
+                complete = false;
+                break;
+            }
+            geometry[i] = readInt(element.value(key));
+        }
+        if (!complete)
+            continue;
+
+        LayoutCell cell;
+        cell.row = geometry[0];
+        cell.col = geometry[1];
+        cell.rowSpan = geometry[2];
+        cell.colSpan = geometry[3];
+        cell.deviceId = element.value(QLatin1String("deviceId")).toString();
+        cell.objectId = element.value(QLatin1String("objectId")).toString();
+        cell.label = element.value(QLatin1String("label")).toString();
+        if (!element.contains(QLatin1String("type")))
+            continue;
+        const QString type = element.value(QLatin1String("type")).toString();
+        if (type == QLatin1String("video"))
+            cell.type = Video;
+        else if (type == QLatin1String("door"))
+            cell.type = Door;
+        else if (type == QLatin1String("alarm"))
+            cell.type = Alarm;
+        cells.append(cell);
+    }
+    resolveDoors(cells);
+    m_cells = std::move(cells);
+    endResetModel();
+}
+
+void LayoutModel::resolveDoors(QVector<LayoutCell>& cells) const
+{
+    if (!m_repository)
+        return;
+
+    // Door actuators in ascending numeric id, so that the pairing does not depend on hash order.
+    QVector<VantorObjectPtr> actuators;
+    bool collected = false;
+
+    for (LayoutCell& cell : cells) {
+        if (cell.type != Door)
+            continue;
+        const VantorObjectPtr door = m_repository->findById(cell.objectId);
+        if (!door)
+            continue;
+        const QString doorLayout = settingOf(*door, QStringLiteral("layout"));
+        if (doorLayout.isEmpty())
+            continue;
+
+        if (!collected) {
+            for (const VantorObjectPtr& object : m_repository->objects()) {
+                if (object && object->type() == VantorObject::Actuator &&
+                    object->cls() == QLatin1String("actuator.DOOR"))
+                    actuators.append(object);
+            }
+            std::sort(actuators.begin(), actuators.end(), [](const VantorObjectPtr& a, const VantorObjectPtr& b) {
+                const qlonglong ia = a->id().toLongLong();
+                const qlonglong ib = b->id().toLongLong();
+                return ia != ib ? ia < ib : a->id() < b->id();
+            });
+            collected = true;
+        }
+
+        for (const VantorObjectPtr& actuator : qAsConst(actuators)) {
+            const QString actuatorLayout = settingOf(*actuator, QStringLiteral("layout"));
+            if (actuatorLayout != doorLayout)
+                continue;
+            qDebug() << "layout:" << doorLayout << ", actrLayout:" << actuatorLayout;
+            cell.actuatorId = actuator->id();
+            if (m_client)
+                m_client->getActrValue(cell.actuatorId);
+            else
+                qWarning() << "No server client to ask for the value of actuator" << cell.actuatorId;
+            break;
+        }
+    }
+}
+
+QString LayoutModel::streamUrl(const LayoutCell& cell) const
+{
+    const VantorObjectPtr object = m_repository ? m_repository->findById(cell.objectId) : VantorObjectPtr();
+    if (!object) {
+        qDebug() << "object not found, id:" << cell.objectId;
+        return QString();
+    }
+    if (!object->settings()) {
+        qDebug() << "settings is null, id:" << cell.objectId;
+        return QString();
+    }
+    if (!object->settings()->contains(QStringLiteral("url"))) {
+        qDebug() << "settings don't have url, id:" << cell.objectId;
+        return QString();
+    }
+    const std::string stored = object->settings()->prop(QStringLiteral("url")).toStdString();
+    const QString url = QString::fromStdString(expandTemplate(stored, {{"EQU", "="}, {"SMC", ";"}}));
+    qDebug() << "URL:" << url;
+    return url;
+}

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QAbstractListModel>
+#include <QPointer>
+#include <QVector>
+
+class VantorClient;
+class VantorObjectsRepository;
+
+// The grid of one layout, parsed from its JSON text: one row per placed item. Door items are
+// paired with their actuator while parsing; the stream URL of a camera item is computed from the
+// repository each time a view reads it.
+class LayoutModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(int numCols READ numCols WRITE setNumCols NOTIFY numColsChanged)
+    Q_PROPERTY(int numRows READ numRows WRITE setNumRows NOTIFY numRowsChanged)
+
+public:
+    enum CellType {
+        InvalidType = 0,
+        Video = 1,
+        Door = 2,
+        Alarm = 3,
+    };
+    Q_ENUM(CellType)
+
+    enum Roles {
+        RowRole = Qt::UserRole + 1,
+        ColRole,
+        RowSpanRole,
+        ColSpanRole,
+        LabelRole,
+        TypeRole,
+        DeviceIdRole,
+        ObjectIdRole,
+        UrlRole,
+        ActuatorIdRole,
+    };
+
+    struct LayoutCell
+    {
+        int row = 0;
+        int col = 0;
+        int rowSpan = 0;
+        int colSpan = 0;
+        QString label;
+        CellType type = InvalidType;
+        QString deviceId;
+        QString objectId;
+        QString actuatorId;
+    };
+
+    explicit LayoutModel(QObject* parent = nullptr);
+    ~LayoutModel() override;
+
+    // What the model reads: the server's objects, and the client that fetches actuator values.
+    void setRepository(VantorObjectsRepository* repository);
+    void setClient(VantorClient* client);
+
+    int numCols() const { return m_numCols; }
+    void setNumCols(int numCols);
+    int numRows() const { return m_numRows; }
+    void setNumRows(int numRows);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    const QVector<LayoutCell>& cells() const { return m_cells; }
+
+    Q_INVOKABLE void fromJson(const QString& json);
+
+signals:
+    void numColsChanged();
+    void numRowsChanged();
+
+private:
+    void resolveDoors(QVector<LayoutCell>& cells) const;
+    QString streamUrl(const LayoutCell& cell) const;
+
+    int m_numCols = 1;
+    int m_numRows = 1;
+    QVector<LayoutCell> m_cells;
+    QPointer<VantorObjectsRepository> m_repository;
+    QPointer<VantorClient> m_client;
+};

@@ -1,0 +1,82 @@
+pragma Singleton
+import QtQuick 2.15
+import Scripts 1.0
+
+// Theme values, settings and the dialog entry points shared by every page.
+Item {
+    id: global
+
+    readonly property QtObject settings: QtObject {
+        readonly property QtObject sidebar: QtObject {
+            readonly property int openedWidth: 250
+            readonly property int closedWidth: 50
+            readonly property int iconSize: 50
+        }
+        readonly property int clickDelay: 200
+        readonly property int toolbarIconSize: 32
+        readonly property int spliterHandleSize: 5
+        readonly property int spliterStartSize: 250
+        readonly property int spacing: 5
+        readonly property int posPixelSize: 15
+        readonly property int posVisibleLines: 20
+        // A publisher that never pauses would otherwise grow the queue without end.
+        readonly property int posMaxQueuedLines: 200
+        readonly property int posHoldMs: 3000
+        readonly property int posTrimMs: 500
+        readonly property int doorGuardMs: 10000
+        readonly property int videoLoadDelayMs: 500
+        readonly property int videoReloadDelayMs: 3000
+    }
+
+    readonly property QtObject theme: QtObject {
+        readonly property color background: "darkGray"
+        readonly property color darker1: Qt.darker(background, 1.1)
+        readonly property color darker2: Qt.darker(background, 1.2)
+        readonly property color lighter1: Qt.lighter(background, 1.1)
+        readonly property color lighter2: Qt.lighter(background, 1.2)
+        readonly property color foreColor: "white"
+
+        readonly property color pageBackground: "black"
+        readonly property color sidebarBackground: "black"
+        readonly property color sidebarText: "white"
+        readonly property color overlay: "black"
+        readonly property real overlayHoverOpacity: 0.4
+        readonly property real overlayPressedOpacity: 0.7
+        readonly property color spliterHandle: "grey"
+        readonly property color treeLine: "gray"
+        readonly property color toolbar: "grey"
+        readonly property real toolbarOpacity: 0.5
+        readonly property color captionText: "black"
+        readonly property color captionBackground: "white"
+        readonly property real captionOpacity: 0.6
+        readonly property color dialogText: "black"
+        readonly property color errorText: "darkred"
+        readonly property real disabledOpacity: 0.5
+    }
+
+    readonly property QtObject dialogs: QtObject {
+        // Filled by the main page once it exists; until then the calls do nothing.
+        property var _question: null
+        property var _wait: null
+        property var _endWait: null
+
+        // Gives the dialog that asks, or null when no page asks questions yet.
+        function question(message, title, handler) {
+            if (Utils.isfunction(_question))
+                return _question(message, title, handler)
+            return null
+        }
+
+        function wait(message, title) {
+            if (Utils.isfunction(_wait))
+                _wait(message, title)
+        }
+
+        function endWait() {
+            if (Utils.isfunction(_endWait))
+                _endWait()
+        }
+    }
+
+    visible: false
+}

@@ -1,0 +1,12 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import Config 1.0
+
+Button {
+    id: button
+
+    background: Rectangle {
+        color: button.pressed ? G.theme.darker1 : G.theme.lighter2
+        opacity: button.enabled ? 1 : G.theme.disabledOpacity
+    }
+}

@@ -1,0 +1,239 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import Native 1.0
+import Config 1.0
+import Elements 1.0
+import Scripts 1.0
+
+// The live view: one tile per cell of the current layout grid.
+Pane {
+    id: layoutPage
+
+    readonly property var layoutModel: App.layoutModel
+    // A grid without rows or columns has no cells to place anything in.
+    readonly property bool gridValid: layoutModel !== null && layoutModel.numRows > 0 && layoutModel.numCols > 0
+    readonly property real cellWidth: gridValid ? designArea.width / layoutModel.numCols : 0
+    readonly property real cellHeight: gridValid ? designArea.height / layoutModel.numRows : 0
+    // Bumped whenever the server's objects are rebuilt, so that tiles look their objects up again.
+    property int objectsGeneration: 0
+    property var cellComponents: ({})
+    property int doorGuardInterval: G.settings.doorGuardMs
+
+    // `generation` only ties the caller's binding to rebuilds of the objects.
+    function objectOf(id, generation) {
+        if (!Utils.isValid(id) || id === "" || !Utils.isValid(generation))
+            return null;
+        return App.vantorRepository.objectById(id);
+    }
+
+    background: Rectangle {
+        color: G.theme.pageBackground
+    }
+
+    Component.onCompleted: {
+        var components = {};
+        components[LayoutModel.Video] = cameraComponent;
+        components[LayoutModel.Door] = doorComponent;
+        components[LayoutModel.Alarm] = alarmComponent;
+        cellComponents = components;
+    }
+
+    Connections {
+        target: App.vantorRepository
+
+        function onDataChanged() {
+            layoutPage.objectsGeneration++;
+        }
+    }
+
+    Item {
+        id: designArea
+
+        objectName: "designArea"
+        anchors.fill: parent
+
+        Repeater {
+            id: cells
+
+            objectName: "cells"
+            model: layoutPage.gridValid ? layoutPage.layoutModel : null
+
+            delegate: Loader {
+                // What the tiles read, by name, from their loader.
+                readonly property string itemLabel: model.label
+                readonly property var videoUrl: model.url
+                readonly property string gatewayId: model.deviceId
+                readonly property string streamId: model.objectId
+                readonly property var sens: layoutPage.objectOf(model.objectId, layoutPage.objectsGeneration)
+                readonly property var actr: layoutPage.objectOf(model.actuatorId, layoutPage.objectsGeneration)
+                readonly property int cellType: model.type
+
+                objectName: "cell"
+                x: model.col * layoutPage.cellWidth
+                y: model.row * layoutPage.cellHeight
+                width: model.colSpan * layoutPage.cellWidth
+                height: model.rowSpan * layoutPage.cellHeight
+                sourceComponent: layoutPage.cellComponents[model.type] || null
+            }
+        }
+    }
+
+    Component {
+        id: cameraComponent
+
+        // The loader sizes this holder; the view itself can leave it for the full page.
+        Item {
+            id: cameraCell
+
+            readonly property alias view: camera
+
+            CameraView {
+                id: camera
+
+                property string posIP: ""
+                property string posChannel: ""
+
+                objectName: "cameraView"
+                width: cameraCell.width
+                height: cameraCell.height
+                z: 0
+                cameraName: itemLabel
+                url: Utils.isValid(videoUrl) ? videoUrl : ""
+
+                Component.onCompleted: {
+                    backend.shouldAutoplay = true;
+                    backend.mpvObject.command(["apply-profile", "low-latency"]);
+                    backend.mpvObject.setOption("no-cache", null);
+                    backend.mpvObject.setOption("video-sync", "desync");
+                    backend.mpvObject.setOption("aid", "no");
+                    if (!Utils.isValid(streamId) || streamId === "" || !Utils.isValid(gatewayId) || gatewayId === "")
+                        return;
+
+                    var ip = "127.0.0.1";
+                    var port = 5556;
+                    var gateway = App.vantorRepository.objectById(gatewayId);
+                    if (gateway && gateway.settings) {
+                        if (gateway.settings.contains("address")) {
+                            var address = gateway.settings.prop("address").trim();
+                            // An empty address would make an endpoint without a host.
+                            if (address !== "")
+                                ip = address;
+                            console.log("GW address from LDAP");
+                        }
+                        if (gateway.settings.contains("posPort")) {
+                            var text = gateway.settings.prop("posPort").trim();
+                            var parsed = /^[0-9]+$/.test(text) ? parseInt(text, 10) : NaN;
+                            if (parsed > 0 && parsed < 65536)
+                                port = parsed;
+                            else
+                                console.warn("Invalid posPort:", text, "using", port);
+                            console.log("Port from LDAP");
+                        }
+                    }
+                    console.log("IP:", ip);
+                    console.log("Port:", port);
+                    posIP = ip;
+                    posChannel = streamId;
+                    PosReceiver.subscribe(ip, port, streamId);
+                }
+                Component.onDestruction: {
+                    // Kept from the subscription: the loader's names may be gone by now.
+                    if (posChannel !== "")
+                        PosReceiver.unsubscribe(posIP, posChannel);
+                }
+
+                Connections {
+                    target: PosReceiver
+
+                    function onPosReceived(topic, msg) {
+                        if (camera.posChannel !== "" && topic === camera.posChannel)
+                            camera.appendPos(msg);
+                    }
+                }
+
+                states: State {
+                    name: "single"
+                    when: camera.singleView
+
+                    ParentChange {
+                        target: camera
+                        parent: layoutPage
+                        x: 0
+                        y: 0
+                    }
+                    PropertyChanges {
+                        target: camera
+                        width: layoutPage.width
+                        height: layoutPage.height
+                        z: 100
+                    }
+                }
+
+                transitions: Transition {
+                    ParentAnimation {
+                        NumberAnimation {
+                            properties: "x,y,z,width,height"
+                            easing.type: Easing.InOutQuad
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    Component {
+        id: doorComponent
+
+        DoorView {
+            id: door
+
+            property bool working: false
+
+            objectName: "doorView"
+            name: itemLabel
+            isClosed: sens ? sens.value : false
+            toOpen: actr ? actr.value : false
+            buttonOpenClose.enabled: actr !== null && actr !== undefined && !working
+
+            Connections {
+                target: door.buttonOpenClose
+
+                function onClicked() {
+                    if (!actr)
+                        return;
+                    actr.value = !actr.value;
+                    door.working = true;
+                    guardTimer.restart();
+                }
+            }
+
+            // Every report of the actuator, even an unchanged value, ends the wait.
+            Connections {
+                target: actr === undefined ? null : actr
+
+                function onValueChanged() {
+                    guardTimer.stop();
+                    door.working = false;
+                }
+            }
+
+            // Without a report the button comes back after a while, without a message.
+            Timer {
+                id: guardTimer
+
+                objectName: "doorGuard"
+                interval: layoutPage.doorGuardInterval
+                repeat: false
+                onTriggered: door.working = false
+            }
+        }
+    }
+
+    Component {
+        id: alarmComponent
+
+        Item {
+            objectName: "alarmView"
+        }
+    }
+}

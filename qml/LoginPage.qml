@@ -1,0 +1,159 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Qt.labs.settings 1.0
+import Native 1.0
+import Config 1.0
+import Elements 1.0
+
+Page {
+    id: loginPage
+
+    property bool busy: false
+    property bool signedIn: false
+    property string errorText: ""
+
+    signal requestNextStep()
+
+    function canSignInAutomatically() {
+        return txtHost.text !== "" && txtPort.text !== "" && txtUsername.text !== "" && txtPassword.text !== "";
+    }
+
+    function startLogin() {
+        var host = txtHost.text;
+        var port = parseInt(txtPort.text);
+        var username = txtUsername.text;
+        var password = txtPassword.text;
+        errorText = "";
+        busy = true;
+        G.dialogs.wait(qsTr("Working") + I18n.localeNotify);
+        // A port text that does not start with a number would reach the server client as NaN.
+        App.login(username, password, host, isNaN(port) ? 0 : port);
+    }
+
+    objectName: "loginPage"
+
+    background: Rectangle {
+        color: G.theme.background
+    }
+
+    Component.onCompleted: {
+        if (canSignInAutomatically())
+            startLogin();
+    }
+
+    Connections {
+        target: App
+
+        function onLoggedIn() {
+            // The window moves on once; a later sign-in of the same run changes nothing here.
+            if (loginPage.signedIn)
+                return;
+            loginPage.signedIn = true;
+            loginPage.requestNextStep();
+        }
+
+        function onLoginError(message) {
+            loginPage.busy = false;
+            loginPage.errorText = message;
+            G.dialogs.endWait();
+        }
+    }
+
+    // Restored before the page completes, so the automatic sign-in sees the stored values.
+    Settings {
+        id: settings
+
+        property alias host: txtHost.text
+        property alias port: txtPort.text
+        property alias user: txtUsername.text
+        property alias pass: txtPassword.text
+    }
+
+    GridLayout {
+        anchors.centerIn: parent
+        columns: 2
+        columnSpacing: G.settings.spacing * 2
+        rowSpacing: G.settings.spacing
+
+        ELabel {
+            Layout.columnSpan: 2
+            font.bold: true
+            text: qsTr("server information") + I18n.localeNotify
+        }
+
+        ELabel {
+            text: qsTr("Host") + I18n.localeNotify
+        }
+
+        ETextField {
+            id: txtHost
+
+            objectName: "txtHost"
+            enabled: !loginPage.busy
+        }
+
+        ELabel {
+            text: qsTr("Port") + I18n.localeNotify
+        }
+
+        ETextField {
+            id: txtPort
+
+            objectName: "txtPort"
+            enabled: !loginPage.busy
+        }
+
+        ELabel {
+            Layout.columnSpan: 2
+            font.bold: true
+            text: qsTr("login credentials") + I18n.localeNotify
+        }
+
+        ELabel {
+            text: qsTr("Username") + I18n.localeNotify
+        }
+
+        ETextField {
+            id: txtUsername
+
+            objectName: "txtUsername"
+            enabled: !loginPage.busy
+        }
+
+        ELabel {
+            text: qsTr("Password") + I18n.localeNotify
+        }
+
+        ETextField {
+            id: txtPassword
+
+            objectName: "txtPassword"
+            enabled: !loginPage.busy
+            echoMode: TextInput.Password
+        }
+
+        EButton {
+            id: btnLogin
+
+            objectName: "btnLogin"
+            Layout.columnSpan: 2
+            Layout.alignment: Qt.AlignRight
+            enabled: !loginPage.busy
+            text: qsTr("Login") + I18n.localeNotify
+            onClicked: loginPage.startLogin()
+        }
+
+        // Why the last attempt failed, as the server or the connection reported it.
+        ELabel {
+            objectName: "loginError"
+            Layout.columnSpan: 2
+            Layout.alignment: Qt.AlignRight
+            Layout.maximumWidth: loginPage.width / 2
+            visible: loginPage.errorText !== ""
+            wrapMode: Text.Wrap
+            color: G.theme.errorText
+            text: loginPage.errorText
+        }
+    }
+}

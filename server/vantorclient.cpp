@@ -1,0 +1,553 @@
+#include "vantorclient.h"
+
+#include <mutex>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlEngine>
+#include <QStringList>
+#include <QThread>
+
+#include "utils.h"
+
+namespace vantor = pelmar::vantor;
+
+namespace {
+
+void registerVantorClientType()
+{
+    qmlRegisterType<VantorClient>("Native", 1, 0, "VantorClient");
+}
+
+QString errorText(const vantor::Error& error)
+{
+    return QString::fromStdString(error.toString());
+}
+
+vantor::ObjectId toObjectId(const QString& id)
+{
+    return id.toLongLong(nullptr, 10);
+}
+
+const QString PathSeparator = QStringLiteral(",");
+
+} // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(registerVantorClientType)
+
+// Library callbacks run on library threads, some of which (failures of requests made before any
+// connect) outlive every connection handle. They reach the client only through this anchor, which
+// the destructor disarms, so nothing is ever posted to a client that is gone.
+class VantorClient::Anchor
+{
+public:
+    explicit Anchor(VantorClient* client) : m_client(client) {}
+
+    void release()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_client = nullptr;
+    }
+
+    // Runs functor(client) on the client's thread: at once when already there, queued otherwise.
+    template <typename Functor>
+    void post(Functor functor)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        VantorClient* client = m_client;
+        if (!client)
+            return;
+        if (client->thread() == QThread::currentThread()) {
+            lock.unlock();
+            functor(client);
+            return;
+        }
+        QMetaObject::invokeMethod(
+            client, [client, functor = std::move(functor)]() mutable { functor(client); }, Qt::QueuedConnection);
+    }
+
+private:
+    std::mutex m_mutex;
+    VantorClient* m_client;
+};
+
+VantorClient::VantorClient(QObject* parent) : QObject(parent), m_anchor(std::make_shared<Anchor>(this)) {}
+
+VantorClient::~VantorClient()
+{
+    m_anchor->release();
+    if (VantorObject::actuatorWriter() == this)
+        VantorObject::setActuatorWriter(nullptr);
+    m_status.clear();
+    m_client = vantor::Client();
+    m_connection = vantor::Connection();
+    m_context = vantor::Context();
+}
+
+void VantorClient::setHost(const QString& host)
+{
+    if (m_host == host)
+        return;
+    m_host = host;
+    emit hostChanged();
+}
+
+void VantorClient::setPort(int port)
+{
+    if (m_port == port)
+        return;
+    m_port = port;
+    emit portChanged();
+}
+
+void VantorClient::setUsername(const QString& username)
+{
+    if (m_username == username)
+        return;
+    m_username = username;
+    emit usernameChanged();
+}
+
+void VantorClient::setPassword(const QString& password)
+{
+    if (m_password == password)
+        return;
+    m_password = password;
+    emit passwordChanged();
+}
+
+void VantorClient::setRepository(VantorObjectsRepository* repository)
+{
+    if (m_repository == repository)
+        return;
+    m_repository = repository;
+    emit repositoryChanged();
+}
+
+void VantorClient::setStatus(const QString& status)
+{
+    if (m_status == status)
+        return;
+    m_status = status;
+    emit statusChanged();
+}
+
+QVariant VantorClient::vantorValToVariant(const vantor::Value& value)
+{
+    switch (value.tag()) {
+    case vantor::Value::IntTag:
+        return QVariant(static_cast<int>(value.toInt()));
+    case vantor::Value::FloatTag:
+        return QVariant(value.toDouble());
+    case vantor::Value::StringTag:
+        return QVariant(QString::fromStdString(value.toString()));
+    case vantor::Value::BoolTag:
+        return QVariant(value.toBool());
+    default:
+        qWarning() << "static QVariant VantorClient::vantorValToVariant(const pelmar::vantor::Value&)";
+        qWarning() << "Unhandled type:" << value.tag();
+        return QVariant();
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connection, sign-in and objects
+
+void VantorClient::connectToVantor()
+{
+    const quint64 generation = ++m_generation;
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    // Runs a handler on the client's thread, unless a later connect has replaced this connection.
+    const auto current = [anchor, generation](auto handler) {
+        anchor->post([generation, handler = std::move(handler)](VantorClient* client) {
+            if (client->m_generation == generation)
+                handler(client);
+        });
+    };
+
+    const vantor::Logger logger([](const std::string&, vantor::LogLevel) {}, 0);
+    m_context = vantor::Context(logger);
+
+    vantor::ConnectionCallbacks connectionCallbacks;
+    connectionCallbacks.stateChanged = [current](int state, int prevState) {
+        current([state, prevState](VantorClient* client) { client->onStateChanged(state, prevState); });
+    };
+    connectionCallbacks.connectionError = [current](const vantor::ConnectionError& error) {
+        current([error](VantorClient* client) { client->onConnectionError(error); });
+    };
+    m_connection = vantor::Connection(connectionCallbacks, m_context);
+
+    vantor::ClientCallbacks clientCallbacks;
+    clientCallbacks.objectDataChanged = [current] {
+        current([](VantorClient* client) { client->updateObjectData(); });
+    };
+    clientCallbacks.eventReceived = [current](const vantor::Event& event) {
+        current([event](VantorClient* client) { client->signalEventReceived(event); });
+    };
+    clientCallbacks.eventUpdated = [](const vantor::Event&) {};
+    clientCallbacks.sensorValueChanged = [current](vantor::ObjectId id, vantor::ValuePtr value) {
+        current([id, value](VantorClient* client) { client->sensorChanged(id, value); });
+    };
+    clientCallbacks.actuatorValueChanged = [current](vantor::ObjectId id, vantor::ValuePtr value) {
+        current([id, value](VantorClient* client) { client->actrChanged(id, value); });
+    };
+    m_client = vantor::Client(clientCallbacks, m_connection);
+
+    m_connection.open(
+        m_host.toStdString(), m_port,
+        [current] { current([](VantorClient* client) { emit client->connected(); }); },
+        [current](const vantor::ConnectionError& error) {
+            const QString message = errorText(error);
+            current([message](VantorClient* client) { emit client->connectError(message); });
+        });
+}
+
+void VantorClient::onStateChanged(int state, int prevState)
+{
+    emit connectionStateChanged(state, prevState);
+}
+
+void VantorClient::onConnectionError(const vantor::ConnectionError& error)
+{
+    qDebug() << "Connection error " << error.code() << ": " << errorText(error);
+}
+
+void VantorClient::login()
+{
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.signIn(
+        m_username.toStdString(), m_password.toStdString(),
+        [anchor](vantor::ObjectId userId) {
+            const qlonglong id = userId;
+            anchor->post([id](VantorClient* client) { emit client->loggedIn(id); });
+        },
+        [anchor](const vantor::HandlerError& error) {
+            const QString message = errorText(error);
+            anchor->post([message](VantorClient* client) { emit client->loginError(message); });
+        });
+}
+
+void VantorClient::fetchObjects()
+{
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.getObjects(
+        [anchor](const ObjectList& objects, vantor::ObjectId rootId) {
+            anchor->post([objects, rootId](VantorClient* client) { client->rebuildRepository(objects, rootId); });
+        },
+        [anchor](const vantor::HandlerError& error) {
+            const QString message = errorText(error);
+            anchor->post([message](VantorClient* client) { emit client->error(message); });
+        });
+}
+
+void VantorClient::getObjects(ObjectsCallback onResult, vantor::ErrorCallback onError)
+{
+    // The library calls whichever callback it has; an empty one must not be called.
+    if (!onResult)
+        onResult = [](const ObjectList&, vantor::ObjectId) {};
+    if (!onError)
+        onError = [](const vantor::HandlerError&) {};
+    m_client.getObjects(std::move(onResult), std::move(onError));
+}
+
+void VantorClient::updateObjectData()
+{
+    qDebug() << "void VantorClient::updateObjectData()";
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.getObjects(
+        [anchor](const ObjectList& objects, vantor::ObjectId rootId) {
+            anchor->post([objects, rootId](VantorClient* client) { client->rebuildRepository(objects, rootId); });
+        },
+        [anchor](const vantor::HandlerError& error) {
+            anchor->post(
+                [error](VantorClient* client) { client->operationError(error, "Unable to receive object data"); });
+        });
+}
+
+void VantorClient::operationError(const vantor::HandlerError& error, const std::string& context)
+{
+    qDebug() << "void VantorClient::operationError(const pelmar::vantor::HandlerError&, const string&)";
+    qDebug() << "  Err:" << QString::fromStdString(context) << errorText(error);
+}
+
+void VantorClient::updateRepository(const ObjectList& objects, vantor::ObjectId rootId)
+{
+    m_anchor->post([objects, rootId](VantorClient* client) { client->rebuildRepository(objects, rootId); });
+}
+void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId rootId)
+{
+    VantorObjectsRepository* repository = m_repository.data();
+    if (!repository)
+        return;
+    repository->clear();
+
+    // The first object of an id wins.
+    std::unordered_map<vantor::ObjectId, const vantor::Object*> byId;
+    byId.reserve(objects.size());
+    for (const vantor::Object& object : objects)
+        byId.emplace(object.id(), &object);
+
+    // Depth first, parents before children, with an explicit stack so that a deep tree cannot
+    // exhaust the call stack. An object reached a second time (listed by two parents, or by its
+    // own descendant) is not walked again: it could add nothing, and a cycle would never end.
+    struct Frame {
+        const vantor::Object* object;
+        std::size_t nextChild;
+    };
+    std::vector<Frame> stack;
+    std::unordered_set<vantor::ObjectId> walked;
+    QStringList path;
+
+    auto enter = [&](vantor::ObjectId id) {
+        const auto found = byId.find(id);
+        if (found == byId.end()) {
+            qWarning() << "current == nullptr, something wrong in data";
+            return;
+        }
+        if (!walked.insert(id).second) {
+            qWarning() << "Object listed more than once in the tree, walked once:" << id;
+            return;
+        }
+        const vantor::Object& object = *found->second;
+        path.append(QString::fromStdString(object.name()));
+        if (const VantorObjectPtr record = VantorObject::fromObject(object)) {
+            record->setPath(path.join(PathSeparator));
+            repository->add(record, PathSeparator);
+        }
+        // Children of an object without a record are still walked, so that they stay findable.
+        stack.push_back({&object, 0});
+    };
+
+    enter(rootId);
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        const std::vector<vantor::ObjectId>& children = frame.object->children();
+        if (frame.nextChild < children.size()) {
+            enter(children[frame.nextChild++]);
+        } else {
+            path.removeLast();
+            stack.pop_back();
+        }
+    }
+
+    emit repository->dataChanged();
+}
+
+void VantorClient::sensorChanged(vantor::ObjectId id, const vantor::ValuePtr& value)
+{
+    if (!m_repository)
+        return;
+    const VantorObjectPtr object = m_repository->findById(QString::number(id));
+    if (!object)
+        return;
+
+    const vantor::Value& v = value.value();
+    QVariant shown;
+    switch (v.tag()) {
+    case vantor::Value::BoolTag:
+        shown = v.toBool();
+        object->updateValue(shown);
+        break;
+    case vantor::Value::IntTag:
+        shown = static_cast<int>(v.toInt());
+        // The state comes from the whole 64-bit value: a non-zero reading whose low 32 bits are
+        // zero is still on.
+        object->updateValue(v.toBool());
+        break;
+    default:
+        break;
+    }
+    qDebug() << "sensorChanged: id(" << id << ") p(" << shown << ")";
+}
+
+void VantorClient::actrChanged(vantor::ObjectId id, const vantor::ValuePtr& value)
+{
+    if (!m_repository)
+        return;
+    const VantorObjectPtr object = m_repository->findById(QString::number(id));
+    if (!object) {
+        qWarning() << "Actuator not found:" << id;
+        return;
+    }
+    const vantor::Value& v = value.value();
+    if (v.tag() == vantor::Value::BoolTag || v.tag() == vantor::Value::IntTag)
+        object->updateValue(v.toBool());
+    qDebug() << "Actr changed: id(" << QString::number(id) << ")";
+}
+
+// ---------------------------------------------------------------------------------------------
+// Requests
+
+void VantorClient::sendCtrlEvent(const QString& destId, const QString& cls, const QVariantMap& fields)
+{
+    vantor::Event event;
+    event.destinationId = toObjectId(destId);
+    event.className = cls.toStdString();
+    if (!fields.isEmpty()) {
+        vantor::NameValueMap map;
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+            map.setValue(it.key().toStdString(), Utils::vantorValueFromQVariant(it.value()).value());
+        event.fields = map;
+    }
+    qInfo() << "Sending CTRL event cls:" << cls << ", destId:" << destId;
+    m_client.sendEvent(
+        event, [](vantor::ObjectId eventId) { qInfo() << "Event sent, id: " << eventId; },
+        [](const vantor::HandlerError& error) { qInfo() << "Event sending error: " << errorText(error); });
+}
+
+void VantorClient::createAttr(const QString& objId, const QString& attr, const QVariant& value)
+{
+    qInfo() << "Creating dyn attribute:" << attr << ", for:" << objId;
+    m_client.createDynamicAttribute(
+        toObjectId(objId), attr.toStdString(), vantor::StringValue(value.toString().toStdString()),
+        [] { qInfo() << "DynAttr created"; },
+        [](const vantor::HandlerError& error) { qInfo() << "DynAttr creation failed:" << errorText(error); });
+}
+
+void VantorClient::getAttr(const QString& objId, const QString& attr)
+{
+    qInfo() << "Getting dynattr:" << attr << ", for:" << objId;
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    getDynamicAttribute(
+        toObjectId(objId), attr.toStdString(),
+        [anchor, objId](const vantor::NameValueMap& attributes) {
+            qInfo() << "DynAttr getting ok";
+            QVariantMap attrs;
+            for (const std::string& name : attributes.names())
+                attrs.insert(QString::fromStdString(name), vantorValToVariant(attributes.value(name)));
+            anchor->post([objId, attrs](VantorClient* client) { emit client->dynamicAttributeReceived(objId, attrs); });
+        },
+        [](const vantor::HandlerError& error) { qInfo() << "DynAttr getting failed: " << errorText(error); });
+}
+
+void VantorClient::setAttr(const QString& objId, const QString& attr, const QVariant& value)
+{
+    qInfo() << "Setting dynattr:" << attr << ", for:" << objId;
+    m_client.setDynamicAttribute(
+        toObjectId(objId), attr.toStdString(), vantor::StringValue(value.toString().toStdString()),
+        [] { qInfo() << "DynAttr setting ok"; },
+        [](const vantor::HandlerError& error) { qInfo() << "DynAttr setting failed:" << errorText(error); });
+}
+
+void VantorClient::removeAttr(const QString& objId, const QString& attr)
+{
+    m_client.removeDynamicAttribute(
+        toObjectId(objId), attr.toStdString(), [] { qDebug() << "Attribute remove ok"; },
+        [](const vantor::HandlerError& error) { qDebug() << "Attribute remove failed:" << errorText(error); });
+}
+
+void VantorClient::bindStream(const QString& streamId, const QString& deviceId, StreamBindingType type)
+{
+    vantor::BindingPair pair;
+    pair.objectId = toObjectId(deviceId);
+    pair.bindingType = static_cast<int>(type);
+    m_client.bindStream(
+        toObjectId(streamId), {pair}, [] { qDebug() << "bindStream ok"; },
+        [](const vantor::HandlerError& error) { qDebug() << "bindStream => Error: " << errorText(error); });
+}
+
+void VantorClient::unbindStream(const QString& streamId, const QString& deviceId)
+{
+    m_client.unbindStream(
+        toObjectId(streamId), toObjectId(deviceId), [] { qDebug() << "unbindStream ok"; },
+        [](const vantor::HandlerError& error) { qDebug() << "unbindStream => Error: " << errorText(error); });
+}
+
+void VantorClient::searchChunks(const QString& streamId, int searchBy, qlonglong start, qlonglong end)
+{
+    qDebug() << "Searching chunks for streamId:" << streamId << ", method:" << searchBy << ", start:" << start
+             << ", end:" << end;
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.searchChunks(
+        toObjectId(streamId), searchBy, start, end,
+        [anchor](const std::vector<vantor::StreamChunk>& found) {
+            qDebug() << "searchChunks finished, number of chunks:" << found.size();
+            if (found.empty())
+                return;
+            QVariantList chunks;
+            chunks.reserve(static_cast<int>(found.size()));
+            for (const vantor::StreamChunk& chunk : found) {
+                chunks.append(QVariantMap{
+                    {QStringLiteral("streamId"), QVariant::fromValue<qlonglong>(chunk.streamId)},
+                    {QStringLiteral("start"), QVariant::fromValue<qlonglong>(chunk.start)},
+                    {QStringLiteral("end"), QVariant::fromValue<qlonglong>(chunk.end)},
+                    {QStringLiteral("size"), QVariant::fromValue<qlonglong>(chunk.size)},
+                });
+            }
+            anchor->post([chunks](VantorClient* client) { emit client->streamChunksReceived(chunks); });
+        },
+        [](const vantor::HandlerError& error) { qDebug() << "searchChunks => Error: " << errorText(error); });
+}
+
+void VantorClient::getStreamGatewayInfo(const QString& deviceId, const QString& streamId)
+{
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.getStreamInfo(
+        toObjectId(deviceId), toObjectId(streamId),
+        [anchor](const vantor::StreamInfo& info) {
+            const QString device = QString::number(info.deviceId);
+            const QString stream = QString::number(info.streamId);
+            const QString token = QString::fromStdString(info.token);
+            const QString address = QString::fromStdString(info.address);
+            anchor->post([device, stream, token, address](VantorClient* client) {
+                emit client->streamInfoReceived(device, stream, token, address);
+            });
+        },
+        [](const vantor::HandlerError& error) { qDebug() << errorText(error); });
+}
+
+void VantorClient::getDynamicAttribute(vantor::ObjectId objectId, const std::string& name,
+                                       AttributesCallback onResult, vantor::ErrorCallback onError)
+{
+    if (!onResult)
+        onResult = [](const vantor::NameValueMap&) {};
+    if (!onError)
+        onError = [](const vantor::HandlerError&) {};
+    m_client.getDynamicAttribute(objectId, name, std::move(onResult), std::move(onError));
+}
+
+void VantorClient::getActrValue(const QString& id)
+{
+    qDebug() << "Requesting actr value for" << id;
+    const vantor::ObjectId objectId = toObjectId(id);
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    m_client.getActuatorValue(
+        objectId,
+        [anchor, objectId](vantor::ValuePtr value) {
+            qDebug() << "Got actr value:" << (value.value().toBool() ? "true" : "false");
+            anchor->post([objectId, value](VantorClient* client) { client->actrChanged(objectId, value); });
+        },
+        [](const vantor::HandlerError& error) { qDebug() << "getActrValue error:" << errorText(error); });
+}
+
+void VantorClient::setActrValue(const QString& id, bool value)
+{
+    m_client.setActuatorValue(
+        toObjectId(id), vantor::BoolValue(value),
+        [id, value] { qDebug() << "setActrValue ok, " << id << " => " << (value ? "true" : "false"); },
+        [](const vantor::HandlerError& error) { qDebug() << "setActrValue => Error: " << errorText(error); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Incoming events
+
+void VantorClient::signalEventReceived(const vantor::Event& event)
+{
+    qDebug() << "signalEventReceived";
+    QVariantMap map;
+    map.insert(QStringLiteral("srcId"), QString::number(event.sourceId));
+    map.insert(QStringLiteral("eventId"), QVariant::fromValue<qlonglong>(event.eventId));
+    map.insert(QStringLiteral("cls"), QString::fromStdString(event.className));
+    if (event.fields.contains("fields")) {
+        const QByteArray text = QByteArray::fromStdString(event.fields.value("fields").toString());
+        const QJsonDocument document = QJsonDocument::fromJson(text);
+        if (!document.isNull())
+            map.insert(QStringLiteral("fields"), document.object().toVariantMap());
+    }
+    emit signEventReceived(map);
+}

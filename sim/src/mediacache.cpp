@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+#include "mediacache.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace vantorsim {
+
+namespace {
+
+// Bump when the recipe changes, so that an old cached file is not served.
+const char* const MediaName = "chunk-v1-testsrc2-640x360-25fps-4s.mp4";
+
+bool makeFolders(const std::string& path, std::string& error)
+{
+    std::string partial;
+    std::stringstream parts(path);
+    std::string part;
+    if (!path.empty() && path[0] == '/')
+        partial = "/";
+    while (std::getline(parts, part, '/')) {
+        if (part.empty())
+            continue;
+        partial += part + "/";
+        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
+            error = "cannot create " + partial + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+MediaCache::MediaCache(std::string folder, std::string ffmpeg)
+    : m_folder(folder.empty() ? defaultFolder() : std::move(folder)), m_ffmpeg(std::move(ffmpeg))
+{
+    m_path = m_folder + "/" + MediaName;
+}
+
+MediaCache::~MediaCache()
+{
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+std::string MediaCache::defaultFolder()
+{
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg)
+        return std::string(xdg) + "/vantor-sim";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return std::string(home) + "/.cache/vantor-sim";
+    return "/tmp/vantor-sim-cache";
+}
+
+void MediaCache::start()
+{
+    m_thread = std::thread([this] { generate(); });
+}
+
+std::shared_ptr<const std::string> MediaCache::media(std::chrono::milliseconds timeout, std::string& error)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_done.wait_for(lock, timeout, [this] { return m_finished; })) {
+        error = "the media file is still being made";
+        return nullptr;
+    }
+    error = m_error;
+    return m_bytes;
+}
+
+void MediaCache::generate()
+{
+    std::string error;
+    struct stat st {};
+    bool ok = ::stat(m_path.c_str(), &st) == 0 && st.st_size > 0;
+    if (!ok && makeFolders(m_folder, error)) {
+        // Made under a private name and renamed, so that simulators starting together never
+        // serve a half-written file.
+        const std::string temp = m_folder + "/.making-" + std::to_string(::getpid()) + "-" + MediaName;
+        ok = runFfmpeg(temp, "libx264", error) || runFfmpeg(temp, "mpeg4", error);
+        if (ok && std::rename(temp.c_str(), m_path.c_str()) != 0) {
+            error = "cannot rename " + temp + ": " + std::strerror(errno);
+            ok = false;
+        }
+        if (!ok)
+            std::remove(temp.c_str());
+        else
+            std::fprintf(stderr, "vantor-sim: made the chunk media %s\n", m_path.c_str());
+    }
+    std::shared_ptr<std::string> bytes;
+    if (ok) {
+        std::ifstream in(m_path, std::ios::binary);
+        std::stringstream buffer;
+        buffer << in.rdbuf();
+        if (in.bad() || buffer.str().empty()) {
+            error = "cannot read " + m_path;
+            ok = false;
+        } else {
+            bytes = std::make_shared<std::string>(buffer.str());
+        }
+    }
+    if (!ok)
+        std::fprintf(stderr, "vantor-sim: error: no media for recorded chunks (%s); media requests get 503\n",
+                     error.c_str());
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bytes = std::move(bytes);
+    m_error = ok ? std::string() : error;
+    m_finished = true;
+    m_done.notify_all();
+}
+
+bool MediaCache::runFfmpeg(const std::string& target, const char* codec, std::string& error)
+{
+    std::vector<std::string> args = {m_ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                     "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-t", "4",
+                                     "-c:v", codec, "-pix_fmt", "yuv420p", "-g", "25", "-movflags", "+faststart",
+                                     "-f", "mp4", target};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    pid_t pid = 0;
+    int rc = posix_spawnp(&pid, m_ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        error = "cannot run " + m_ffmpeg + ": " + std::strerror(rc);
+        return false;
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        error = m_ffmpeg + " failed to make the media file (codec " + codec + ")";
+        return false;
+    }
+    return true;
+}
+
+} // namespace vantorsim

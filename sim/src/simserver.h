@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+// The simulator's main loop: the server endpoint that libvantor talks to (a ZeroMQ ROUTER), the
+// sessions, the requests and pushes, the door timers, the POS publishers and the control channel.
+// The gateways' HTTP services run on threads of their own.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <zmq.hpp>
+
+#include "controlserver.h"
+#include "gatewayserver.h"
+#include "mediacache.h"
+#include "pospublisher.h"
+#include "simoptions.h"
+#include "site.h"
+#include "wire.h"
+
+namespace vantorsim {
+
+class SimServer
+{
+public:
+    using Clock = std::chrono::steady_clock;
+    using Json = pelmar::vantor::wire::Json;
+
+    SimServer(Site& site, const SimOptions& options);
+    ~SimServer();
+
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    // Binds every socket; on failure `error` names the address and port.
+    bool bind(std::string& error);
+    // Serves until "quit" or SIGINT/SIGTERM.
+    int run();
+
+    // One control command (see sim/SITE-FORMAT.md); gives the answer line.
+    std::string control(const std::string& line);
+
+private:
+    struct Session {
+        std::string routingId;
+        std::uint64_t number = 0;
+        ObjectId userId = 0;
+        int heartbeatMs = 1000;
+        int misses = 3;
+        Clock::time_point lastSeen;
+        Clock::time_point nextHeartbeat;
+    };
+
+    using Handler = Json (SimServer::*)(Session&, const Json&);
+
+    void receiveAll();
+    void handleMessage(const std::string& routingId, const Json& message);
+    void handleRequest(Session& session, const Json& message);
+    void keepSessions(Clock::time_point now);
+    void fireTimers(Clock::time_point now);
+    Clock::time_point nextWakeUp(Clock::time_point now, Clock::time_point nextPos) const;
+    void send(const std::string& routingId, const Json& message);
+    void pushToSignedIn(const Json& message);
+    void pushObjectDataChanged();
+    void pushValue(const char* kind, ObjectId id, const pelmar::vantor::Value& value);
+    void schedule(int delayMs, std::function<void()> task);
+    void logLine(const std::string& text) const;
+
+    SiteObject& object(ObjectId id);
+    SiteObject& objectOfType(ObjectId id, int type, const char* what);
+
+    // Requests.
+    Json signIn(Session&, const Json& args);
+    Json getObjects(Session&, const Json& args);
+    Json getDynamicAttribute(Session&, const Json& args);
+    Json createDynamicAttribute(Session&, const Json& args);
+    Json setDynamicAttribute(Session&, const Json& args);
+    Json removeDynamicAttribute(Session&, const Json& args);
+    Json getActuatorValue(Session&, const Json& args);
+    Json setActuatorValue(Session&, const Json& args);
+    Json bindStream(Session&, const Json& args);
+    Json unbindStream(Session&, const Json& args);
+    Json getStreamInfo(Session&, const Json& args);
+    Json searchChunks(Session&, const Json& args);
+    Json sendEvent(Session&, const Json& args);
+
+    ObjectId storeEvent(pelmar::vantor::Event& event);
+
+    Site& m_site;
+    SimOptions m_options;
+    zmq::context_t m_zmq{1};
+    std::unique_ptr<zmq::socket_t> m_router;
+    ControlServer m_control;
+    MediaCache m_media;
+    PosPublisher m_pos;
+    std::vector<std::unique_ptr<GatewayServer>> m_gateways;
+
+    std::map<std::string, Session> m_sessions;
+    std::uint64_t m_sessionCount = 0;
+    std::multimap<Clock::time_point, std::function<void()>> m_timers;
+    std::vector<std::function<void()>> m_afterReply; // pushes that follow the reply being made
+    std::map<ObjectId, std::map<ObjectId, int>> m_bindings; // stream -> device -> binding type
+    std::deque<Json> m_events;
+    ObjectId m_nextEventId = 1001;
+    std::uint64_t m_tokens = 0;
+    bool m_stalled = false; // requests and hellos go unanswered; heartbeats go on
+    bool m_frozen = false;  // the endpoint neither reads nor sends
+    bool m_quit = false;
+};
+
+} // namespace vantorsim

@@ -1,0 +1,432 @@
+// SPDX-License-Identifier: MIT
+#include "site.h"
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "posgen.h"
+#include "wire.h"
+
+namespace vantorsim {
+
+namespace {
+
+// Builds error messages that say where in the file the problem is.
+class Where
+{
+public:
+    Where(std::string label, std::string place) : m_label(std::move(label)), m_place(std::move(place)) {}
+    Where at(const std::string& more) const { return Where(m_label, m_place.empty() ? more : m_place + more); }
+    [[noreturn]] void fail(const std::string& what) const
+    {
+        throw SiteError(m_label + ": " + (m_place.empty() ? "" : m_place + ": ") + what);
+    }
+    std::string text() const { return m_label + (m_place.empty() ? "" : ": " + m_place); }
+
+private:
+    std::string m_label;
+    std::string m_place;
+};
+
+std::int64_t intOf(const OrderedJson& j, const Where& w, const char* key)
+{
+    if (!j.is_number_integer())
+        w.fail(std::string("\"") + key + "\" must be an integer");
+    if (j.is_number_unsigned() && j.get<std::uint64_t>() > std::uint64_t(INT64_MAX))
+        w.fail(std::string("\"") + key + "\" is out of range");
+    return j.get<std::int64_t>();
+}
+
+std::int64_t requireInt(const OrderedJson& obj, const char* key, const Where& w)
+{
+    if (!obj.contains(key))
+        w.fail(std::string("\"") + key + "\" is missing");
+    return intOf(obj.at(key), w, key);
+}
+
+std::int64_t optionalInt(const OrderedJson& obj, const char* key, std::int64_t fallback, const Where& w)
+{
+    return obj.contains(key) ? intOf(obj.at(key), w, key) : fallback;
+}
+
+std::string optionalString(const OrderedJson& obj, const char* key, const Where& w, const std::string& fallback = {})
+{
+    if (!obj.contains(key))
+        return fallback;
+    if (!obj.at(key).is_string())
+        w.fail(std::string("\"") + key + "\" must be a string");
+    return obj.at(key).get<std::string>();
+}
+
+double optionalNumber(const OrderedJson& obj, const char* key, double fallback, const Where& w)
+{
+    if (!obj.contains(key))
+        return fallback;
+    if (!obj.at(key).is_number())
+        w.fail(std::string("\"") + key + "\" must be a number");
+    return obj.at(key).get<double>();
+}
+
+const OrderedJson& optionalObject(const OrderedJson& obj, const char* key, const Where& w)
+{
+    static const OrderedJson empty = OrderedJson::object();
+    if (!obj.contains(key))
+        return empty;
+    if (!obj.at(key).is_object())
+        w.fail(std::string("\"") + key + "\" must be an object");
+    return obj.at(key);
+}
+
+vt::NameValueMap mapOf(const OrderedJson& obj, const Where& w)
+{
+    vt::NameValueMap map;
+    for (auto it = obj.begin(); it != obj.end(); ++it) {
+        try {
+            map.setValue(it.key(), valueFromPlainJson(it.value()));
+        } catch (const vt::wire::WireError& e) {
+            w.at("\"" + it.key() + "\"").fail(e.what());
+        }
+    }
+    return map;
+}
+
+void parseObject(Site& site, const OrderedJson& j, const Where& w)
+{
+    if (!j.is_object())
+        w.fail("must be an object");
+    SiteObject o;
+    o.data.valid = true;
+    o.data.id = requireInt(j, "id", w);
+    const Where here = w.at(" (id " + std::to_string(o.data.id) + ")");
+    if (o.data.id <= 0)
+        here.fail("\"id\" must be positive");
+    if (site.index.count(o.data.id))
+        here.fail("the id is used twice");
+    if (!j.contains("name") || !j.at("name").is_string())
+        here.fail("\"name\" is missing or not a string");
+    o.data.name = j.at("name").get<std::string>();
+    o.data.type = static_cast<int>(requireInt(j, "type", here));
+    o.data.className = optionalString(j, "className", here);
+    o.data.parent = optionalInt(j, "parent", 0, here);
+    o.data.serialNumber = optionalString(j, "serial", here);
+    o.data.settings = mapOf(optionalObject(j, "settings", here), here.at(": settings"));
+    o.attributes = mapOf(optionalObject(j, "attributes", here), here.at(": attributes"));
+    if (j.contains("children")) {
+        if (!j.at("children").is_array())
+            here.fail("\"children\" must be an array of ids");
+        for (const auto& c : j.at("children"))
+            o.data.children.push_back(intOf(c, here, "children"));
+    }
+    if (j.contains("password")) {
+        if (o.data.type != UserType)
+            here.fail("only users (type 1) have a \"password\"");
+        o.password = optionalString(j, "password", here);
+    }
+    if (o.data.type == SensorType || o.data.type == ActuatorType) {
+        try {
+            o.value = j.contains("value") ? valueFromPlainJson(j.at("value")) : vt::ValuePtr(std::make_unique<vt::BoolValue>(false));
+        } catch (const vt::wire::WireError& e) {
+            here.fail(std::string("\"value\": ") + e.what());
+        }
+    } else if (j.contains("value")) {
+        here.fail("only sensors (type 8) and actuators (type 9) have a \"value\"");
+    }
+    o.device = optionalInt(j, "device", o.data.type == StreamType ? o.data.parent : 0, here);
+    if (j.contains("gateway")) {
+        const auto& g = optionalObject(j, "gateway", here);
+        Gateway gw;
+        gw.id = o.data.id;
+        gw.httpPort = static_cast<int>(optionalInt(g, "httpPort", 9554, here.at(": gateway")));
+        if (gw.httpPort <= 0 || gw.httpPort > 65535)
+            here.at(": gateway").fail("\"httpPort\" must be a port number");
+        // Address and POS port come from the settings the clients read; the defaults follow the
+        // usual layout of one loopback address per gateway.
+        const auto& settings = o.data.settings;
+        gw.address = settings.contains("address") ? settings.value("address").toString()
+                                                  : "127.0.0." + std::to_string(site.gateways.size() + 1);
+        gw.posPort = settings.contains("posPort") ? settings.value("posPort").toInt() : 5556;
+        if (gw.posPort <= 0 || gw.posPort > 65535)
+            here.fail("setting \"posPort\" must be a port number");
+        site.gateways.push_back(gw);
+    }
+    site.index[o.data.id] = site.objects.size();
+    site.objects.push_back(std::move(o));
+}
+
+std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, std::int64_t& nextChunkId,
+                                         const Where& w)
+{
+    std::vector<vt::StreamChunk> chunks;
+    auto add = [&](std::int64_t id, std::int64_t start, std::int64_t end, std::int64_t size, const Where& at) {
+        if (end < start)
+            at.fail("\"end\" lies before \"start\"");
+        if (size < 0)
+            at.fail("\"size\" must not be negative");
+        chunks.push_back({id, stream, start, end, size});
+        nextChunkId = std::max(nextChunkId, id + 1);
+    };
+    if (j.is_array()) {
+        for (std::size_t i = 0; i < j.size(); ++i) {
+            const Where at = w.at("[" + std::to_string(i) + "]");
+            const auto& c = j.at(i);
+            if (!c.is_object())
+                at.fail("must be an object");
+            const auto start = requireInt(c, "start", at);
+            const auto end = requireInt(c, "end", at);
+            add(optionalInt(c, "chunkId", nextChunkId, at), start, end, optionalInt(c, "size", (end - start) * 60, at),
+                at);
+        }
+    } else if (j.is_object()) {
+        // A run of equal chunks: {"start", "count", "durationMs", "gapMs", "size"}.
+        const auto start = requireInt(j, "start", w);
+        const auto count = requireInt(j, "count", w);
+        const auto duration = requireInt(j, "durationMs", w);
+        const auto gap = optionalInt(j, "gapMs", 0, w);
+        if (count < 0 || count > 100000)
+            w.fail("\"count\" must lie between 0 and 100000");
+        if (duration <= 0 || gap < 0)
+            w.fail("\"durationMs\" must be positive and \"gapMs\" not negative");
+        const auto size = optionalInt(j, "size", duration * 60, w);
+        for (std::int64_t i = 0; i < count; ++i) {
+            const auto s = start + i * (duration + gap);
+            add(nextChunkId, s, s + duration, size, w);
+        }
+    } else {
+        w.fail("must be an array of chunks or a chunk run object");
+    }
+    return chunks;
+}
+
+void parseRecording(Site& site, const OrderedJson& j, std::int64_t& nextChunkId, const Where& w)
+{
+    if (!j.is_object())
+        w.fail("must be an object");
+    const ObjectId stream = requireInt(j, "stream", w);
+    const SiteObject* o = site.find(stream);
+    if (!o || o->data.type != StreamType)
+        w.fail("\"stream\" " + std::to_string(stream) + " is not a stream object (type 10) of the site");
+    Recording& rec = site.recordings[stream];
+    if (j.contains("chunks")) {
+        auto chunks = parseChunks(j.at("chunks"), stream, nextChunkId, w.at(": chunks"));
+        rec.chunks.insert(rec.chunks.end(), chunks.begin(), chunks.end());
+    }
+    if (j.contains("pos")) {
+        const auto& arr = j.at("pos");
+        if (!arr.is_array())
+            w.fail("\"pos\" must be an array");
+        for (std::size_t i = 0; i < arr.size(); ++i) {
+            const Where at = w.at(": pos[" + std::to_string(i) + "]");
+            if (!arr.at(i).is_object() || !arr.at(i).contains("text") || !arr.at(i).at("text").is_string())
+                at.fail("must be an object with \"time\" and a string \"text\"");
+            rec.listedPos.push_back({requireInt(arr.at(i), "time", at), arr.at(i).at("text").get<std::string>()});
+        }
+    }
+    rec.posEveryMs = optionalInt(j, "posEveryMs", 0, w);
+    if (rec.posEveryMs < 0)
+        w.fail("\"posEveryMs\" must not be negative");
+    std::stable_sort(rec.chunks.begin(), rec.chunks.end(),
+                     [](const auto& a, const auto& b) { return a.start < b.start; });
+}
+
+// Generated receipts use the same numbering as the live publisher: the k-th receipt of a stream's
+// recordings is posReceipt(seed, stream, k), counted over its chunks in time order.
+void buildRecordedPos(Site& site)
+{
+    for (auto& [stream, rec] : site.recordings) {
+        rec.pos = rec.listedPos;
+        if (rec.posEveryMs > 0) {
+            std::uint64_t k = 0;
+            for (const auto& c : rec.chunks)
+                for (std::int64_t t = c.start; t < c.end; t += rec.posEveryMs)
+                    rec.pos.push_back({t, posReceipt(site.posSeed, stream, k++)});
+        }
+        std::stable_sort(rec.pos.begin(), rec.pos.end(), [](const auto& a, const auto& b) { return a.time < b.time; });
+    }
+}
+
+} // namespace
+
+SiteObject* Site::find(ObjectId id)
+{
+    auto it = index.find(id);
+    return it == index.end() ? nullptr : &objects[it->second];
+}
+
+const SiteObject* Site::find(ObjectId id) const
+{
+    auto it = index.find(id);
+    return it == index.end() ? nullptr : &objects[it->second];
+}
+
+const Gateway* Site::gateway(ObjectId id) const
+{
+    for (const auto& g : gateways)
+        if (g.id == id)
+            return &g;
+    return nullptr;
+}
+
+vt::ValuePtr valueFromPlainJson(const OrderedJson& json)
+{
+    if (json.is_boolean())
+        return vt::ValuePtr(std::make_unique<vt::BoolValue>(json.get<bool>()));
+    if (json.is_number_integer()) {
+        if (json.is_number_unsigned() && json.get<std::uint64_t>() > std::uint64_t(INT64_MAX))
+            throw vt::wire::WireError("integer out of range");
+        return vt::ValuePtr(std::make_unique<vt::IntValue>(json.get<std::int64_t>()));
+    }
+    if (json.is_number_float())
+        return vt::ValuePtr(std::make_unique<vt::FloatValue>(json.get<double>()));
+    if (json.is_string())
+        return vt::ValuePtr(std::make_unique<vt::StringValue>(json.get<std::string>()));
+    if (json.is_null())
+        return vt::ValuePtr(std::make_unique<vt::NoneValue>());
+    if (json.is_object() && json.contains("tag") && json.size() <= 2 && (json.size() == 1 || json.contains("v")))
+        return vt::ValuePtr(vt::wire::valueFromJson(vt::wire::Json::parse(json.dump())));
+    return vt::ValuePtr(std::make_unique<vt::StringValue>(json.dump()));
+}
+
+Site loadSite(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw SiteError(path + ": cannot open the site file");
+    std::stringstream buffer;
+    buffer << in.rdbuf();
+    OrderedJson document;
+    try {
+        document = OrderedJson::parse(buffer.str());
+    } catch (const nlohmann::json::parse_error& e) {
+        throw SiteError(path + ": not valid JSON: " + e.what());
+    }
+    Site site = parseSite(document, path);
+    site.path = path;
+    return site;
+}
+
+Site parseSite(const OrderedJson& document, const std::string& label)
+{
+    const Where top(label, "");
+    if (!document.is_object())
+        top.fail("the top level must be a JSON object");
+    Site site;
+    site.name = optionalString(document, "name", top, "site");
+    site.doorDelayMs = static_cast<int>(optionalInt(document, "doorDelayMs", 1500, top));
+    if (site.doorDelayMs < 0)
+        top.fail("\"doorDelayMs\" must not be negative");
+    const auto& pos = optionalObject(document, "pos", top);
+    const auto seed = optionalInt(pos, "seed", 1, top.at("pos"));
+    if (seed < 0)
+        top.fail("pos: \"seed\" must not be negative");
+    site.posSeed = static_cast<std::uint64_t>(seed);
+    site.posRate = optionalNumber(pos, "rate", 1.0, top.at("pos"));
+    if (site.posRate < 0 || site.posRate > 1000)
+        top.fail("pos: \"rate\" must lie between 0 and 1000 messages per second");
+
+    if (!document.contains("objects") || !document.at("objects").is_array() || document.at("objects").empty())
+        top.fail("\"objects\" is missing or not a non-empty array");
+    const auto& objects = document.at("objects");
+    for (std::size_t i = 0; i < objects.size(); ++i)
+        parseObject(site, objects.at(i), top.at("objects[" + std::to_string(i) + "]"));
+
+    // Children in site order unless an object lists its own.
+    for (auto& o : site.objects) {
+        const Where w = top.at("object " + std::to_string(o.data.id));
+        if (o.data.parent != 0 && !site.find(o.data.parent))
+            site.warnings.push_back(w.text() + ": parent " + std::to_string(o.data.parent) + " is not in the site");
+        for (auto c : o.data.children)
+            if (!site.find(c))
+                site.warnings.push_back(w.text() + ": child " + std::to_string(c) + " is not in the site");
+    }
+    std::set<ObjectId> explicitParents;
+    for (const auto& o : objects)
+        if (o.contains("children"))
+            explicitParents.insert(o.at("id").get<ObjectId>());
+    for (const auto& o : site.objects) {
+        if (o.data.parent == 0 || explicitParents.count(o.data.parent))
+            continue;
+        if (SiteObject* parent = site.find(o.data.parent))
+            parent->data.children.push_back(o.data.id);
+    }
+
+    if (document.contains("rootId")) {
+        site.rootId = intOf(document.at("rootId"), top, "rootId");
+        if (!site.find(site.rootId))
+            top.fail("\"rootId\" " + std::to_string(site.rootId) + " is not an object of the site");
+    } else if (site.find(1)) {
+        site.rootId = 1;
+    } else {
+        auto it = std::find_if(site.objects.begin(), site.objects.end(), [](const auto& o) { return o.data.parent == 0; });
+        site.rootId = it != site.objects.end() ? it->data.id : site.objects.front().data.id;
+    }
+
+    // Streams belong to the gateway named by "device" (their parent by default).
+    std::set<std::string> userNames;
+    for (const auto& o : site.objects) {
+        if (o.data.type == StreamType) {
+            bool served = false;
+            for (auto& g : site.gateways) {
+                if (g.id == o.device) {
+                    g.streams.push_back(o.data.id);
+                    served = true;
+                }
+            }
+            if (!served)
+                site.warnings.push_back(top.text() + ": stream " + std::to_string(o.data.id) +
+                                        " has no gateway (its device " + std::to_string(o.device) +
+                                        " is not a gateway): no POS and no recorded media for it");
+        }
+        if (o.password && !userNames.insert(o.data.name).second)
+            top.fail("two users are named \"" + o.data.name + "\"");
+    }
+
+    const auto& layouts = optionalObject(document, "layouts", top);
+    if (!layouts.empty()) {
+        SiteObject* holder = site.find(1);
+        if (!holder)
+            top.fail("\"layouts\" are stored on object 1, which the site does not have");
+        for (auto it = layouts.begin(); it != layouts.end(); ++it) {
+            const std::string text = it.value().is_string() ? it.value().get<std::string>() : it.value().dump();
+            holder->attributes.setValue(it.key(), vt::StringValue(text));
+        }
+    }
+
+    std::int64_t nextChunkId = 1;
+    if (document.contains("recordings")) {
+        const auto& recs = document.at("recordings");
+        if (!recs.is_array())
+            top.fail("\"recordings\" must be an array");
+        for (std::size_t i = 0; i < recs.size(); ++i)
+            parseRecording(site, recs.at(i), nextChunkId, top.at("recordings[" + std::to_string(i) + "]"));
+    }
+    buildRecordedPos(site);
+    return site;
+}
+
+void applyOverrides(Site& site, const SiteOverrides& overrides)
+{
+    if (overrides.posRate)
+        site.posRate = *overrides.posRate;
+    if (overrides.posSeed) {
+        site.posSeed = *overrides.posSeed;
+        buildRecordedPos(site);
+    }
+    if (overrides.doorDelayMs)
+        site.doorDelayMs = *overrides.doorDelayMs;
+    for (std::size_t i = 0; i < site.gateways.size(); ++i) {
+        Gateway& g = site.gateways[i];
+        if (overrides.gatewayAddress)
+            g.address = *overrides.gatewayAddress;
+        if (overrides.gatewayPort)
+            g.httpPort = *overrides.gatewayPort + static_cast<int>(i);
+        if (overrides.posPort)
+            g.posPort = *overrides.posPort + static_cast<int>(i);
+        SiteObject* o = site.find(g.id);
+        o->data.settings.setValue("address", vt::StringValue(g.address));
+        o->data.settings.setValue("posPort", vt::IntValue(g.posPort));
+    }
+}
+
+} // namespace vantorsim

@@ -1,0 +1,105 @@
+// SPDX-License-Identifier: MIT
+// The site a simulator plays: objects, users, gateways and recordings, read from a site file
+// (format: sim/SITE-FORMAT.md).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "vantor/vantor.h"
+
+namespace vantorsim {
+
+namespace vt = pelmar::vantor;
+using vt::ObjectId;
+using OrderedJson = nlohmann::ordered_json;
+
+// A site file that cannot be played; the message names the file and the place.
+class SiteError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum ObjectType : int {
+    UserType = 1,
+    DeviceType = 2,
+    SensorType = 8,
+    ActuatorType = 9,
+    StreamType = 10,
+};
+
+struct SiteObject {
+    vt::ObjectData data;        // what clients see
+    vt::NameValueMap attributes; // dynamic attributes
+    vt::ValuePtr value;          // current value of sensors and actuators
+    ObjectId device = 0;         // streams: the gateway that serves them
+    std::optional<std::string> password; // users that may sign in
+};
+
+struct Gateway {
+    ObjectId id = 0;
+    std::string address;
+    int httpPort = 9554;
+    int posPort = 5556;
+    std::vector<ObjectId> streams; // the streams it serves, in site order
+};
+
+struct PosEntry {
+    std::int64_t time = 0; // milliseconds since the epoch
+    std::string text;
+};
+
+struct Recording {
+    std::vector<vt::StreamChunk> chunks; // sorted by start
+    std::vector<PosEntry> pos;           // sorted by time: the listed entries and the generated ones
+    std::vector<PosEntry> listedPos;
+    std::int64_t posEveryMs = 0;         // a generated receipt every so often within each chunk
+};
+
+struct Site {
+    std::string path;
+    std::string name;
+    ObjectId rootId = 1;
+    int doorDelayMs = 1500;
+    std::uint64_t posSeed = 1;
+    double posRate = 1.0;
+    std::vector<SiteObject> objects; // site order
+    std::map<ObjectId, std::size_t> index;
+    std::vector<Gateway> gateways;   // site order
+    std::map<ObjectId, Recording> recordings;
+    std::vector<std::string> warnings;
+
+    SiteObject* find(ObjectId id);
+    const SiteObject* find(ObjectId id) const;
+    const Gateway* gateway(ObjectId id) const;
+};
+
+// Overrides from the command line, applied after loading.
+struct SiteOverrides {
+    std::optional<std::string> gatewayAddress; // every gateway on this address
+    std::optional<int> gatewayPort;            // gateway i (site order) serves HTTP on port + i
+    std::optional<int> posPort;                // gateway i publishes POS on port + i
+    std::optional<double> posRate;
+    std::optional<std::uint64_t> posSeed;
+    std::optional<int> doorDelayMs;
+};
+
+Site loadSite(const std::string& path);
+Site parseSite(const OrderedJson& document, const std::string& label);
+// Applies the overrides and writes each gateway's address and POS port into its settings, so that
+// clients see where it really is.
+void applyOverrides(Site& site, const SiteOverrides& overrides);
+
+// Plain JSON to a library value: booleans, integers, floats and strings map to their kinds; an
+// object {"tag": N, "v": ...} is a value in its wire form; null is a NoneValue; any other object or
+// array becomes a StringValue holding its JSON text.
+vt::ValuePtr valueFromPlainJson(const OrderedJson& json);
+
+} // namespace vantorsim

@@ -1,0 +1,152 @@
+// SPDX-License-Identifier: MIT
+// The simulator, the client and the companion together, as an operator runs them: one folder,
+// one config.ini, the client signing in from its stored login fields.
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "programrun.h"
+#include "scopedconfig.h"
+
+namespace {
+
+QString readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+int freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
+const char siteFile[] = R"({
+    "name": "companion",
+    "pos": {"rate": 0},
+    "objects": [
+        {"id": 1, "name": "Site", "type": 2},
+        {"id": 2, "name": "operator", "type": 1, "parent": 1, "password": "secret"}
+    ],
+    "layouts": {
+        "Lobby": {"rows": 1, "columns": 1, "cells": []},
+        "Yard": {"rows": 2, "columns": 2, "cells": []}
+    }
+})";
+
+} // namespace
+
+class TestCompanionEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QString tavrelLog() const { return readAll(m_dir->filePath(QStringLiteral("tavrel.log"))); }
+    QString clientLog() const { return readAll(m_dir->filePath(QStringLiteral("data/PELMAR/clientLogs.txt"))); }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_dir->path());
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir->filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir->filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir->filePath(QStringLiteral("cache")));
+        env.remove(QStringLiteral("DEBUG"));
+        return env;
+    }
+
+private slots:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        QVERIFY(ProgramRun::placeInto(QStringLiteral(CLIENT_BINARY), m_dir->path()));
+        QVERIFY(ProgramRun::placeInto(QStringLiteral(TAVREL_BINARY), m_dir->path()));
+
+        const int ipcPort = freePort();
+        m_serverPort = freePort();
+        QVERIFY(ipcPort > 0 && m_serverPort > 0);
+        m_config = std::make_unique<ScopedConfig>(
+            m_dir->path(), ScopedConfig::forUrl(QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(ipcPort))));
+        QVERIFY(m_config->written());
+
+        QFile site(m_dir->filePath(QStringLiteral("site.json")));
+        QVERIFY(site.open(QIODevice::WriteOnly));
+        site.write(siteFile);
+        site.close();
+
+        // What the client's login page stored on an earlier run: with all four fields it signs in
+        // at once. Qt's settings use the organisation domain as the folder when no name is set.
+        QSettings login(m_dir->filePath(QStringLiteral("config/pelmar.example/PELMAR.conf")), QSettings::IniFormat);
+        login.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        login.setValue(QStringLiteral("port"), QString::number(m_serverPort));
+        login.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+        login.setValue(QStringLiteral("pass"), QStringLiteral("secret"));
+        login.sync();
+        QCOMPARE(login.status(), QSettings::NoError);
+    }
+
+    void cleanup()
+    {
+        m_config.reset();
+        m_dir.reset();
+    }
+
+    void companionFollowsTheSignedInClient_data()
+    {
+        QTest::addColumn<bool>("companionFirst");
+        QTest::newRow("client first") << false;
+        QTest::newRow("companion first") << true;
+    }
+
+    void companionFollowsTheSignedInClient()
+    {
+        QFETCH(bool, companionFirst);
+        ProgramRun sim;
+        QVERIFY(
+            sim.start(QStringLiteral(SIM_BINARY),
+                      {QStringLiteral("--site"), m_dir->filePath(QStringLiteral("site.json")), QStringLiteral("--port"),
+                       QString::number(m_serverPort), QStringLiteral("--pos-rate"), QStringLiteral("0")},
+                      m_dir->path(), environment()));
+        QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
+                                  sim.process().readAllStandardError().constData(), 15000);
+
+        ProgramRun client;
+        ProgramRun tavrel;
+        const QString clientPath = m_dir->filePath(QStringLiteral("client"));
+        const QString tavrelPath = m_dir->filePath(QStringLiteral("tavrel"));
+        if (companionFirst) {
+            QVERIFY(tavrel.start(tavrelPath, {}, m_dir->path(), environment()));
+            QTRY_VERIFY_WITH_TIMEOUT(tavrelLog().contains(QLatin1String("Connecting to:")), 15000);
+            QVERIFY(client.start(clientPath, {}, m_dir->path(), environment()));
+        } else {
+            QVERIFY(client.start(clientPath, {}, m_dir->path(), environment()));
+            QVERIFY(tavrel.start(tavrelPath, {}, m_dir->path(), environment()));
+        }
+
+        QTRY_VERIFY2_WITH_TIMEOUT(tavrelLog().contains(QLatin1String("Layouts: (\"Lobby\", \"Yard\")")),
+                                  qPrintable(tavrelLog() + "\n--- client ---\n" + clientLog()), 30000);
+        QVERIFY2(tavrelLog().contains(QLatin1String("void QuickRpc::handleLoggedIn(bool)\n  isLoggedIn: true\n")),
+                 qPrintable(tavrelLog()));
+        // The window's first page choice reaches the client once.
+        QTRY_COMPARE_WITH_TIMEOUT(clientLog().count(QLatin1String("Jumping to page:")), 1, 15000);
+
+        tavrel.stop();
+        client.stop();
+        sim.stop();
+        QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sim.process().exitCode(), 0);
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScopedConfig> m_config;
+    int m_serverPort = 0;
+};
+
+QTEST_GUILESS_MAIN(TestCompanionEndToEnd)
+#include "tst_companione2e.moc"

@@ -1,0 +1,97 @@
+// SPDX-License-Identifier: MIT
+#include "teststation.h"
+
+#include <memory>
+
+#include <QSettings>
+#include <QtDebug>
+
+#include "app.h"
+#include "vantorobject.h"
+#include "vantorobjectsrepository.h"
+
+TestStation::TestStation(QObject* parent) : QObject(parent) {}
+
+TestStation::~TestStation()
+{
+    if (VantorObject::actuatorWriter() == this)
+        VantorObject::setActuatorWriter(nullptr);
+}
+
+VantorObject* TestStation::addObject(const QVariantMap& description)
+{
+    App* app = App::instance();
+    if (!app) {
+        qWarning() << "TestStation::addObject: no App yet";
+        return nullptr;
+    }
+    VantorObjectsRepository* repository = app->vantorRepository();
+    // One root for all, so that each object is filed under it without complaint.
+    if (!repository->root()) {
+        auto root = std::make_shared<VantorObject>();
+        root->setId(QStringLiteral("900000"));
+        root->setName(QStringLiteral("Site"));
+        root->setType(VantorObject::Location);
+        root->setPath(QStringLiteral("Site"));
+        repository->add(root, QStringLiteral(","));
+    }
+    auto object = std::make_shared<VantorObject>();
+    object->setId(description.value(QStringLiteral("id")).toString());
+    object->setName(description.value(QStringLiteral("name")).toString());
+    object->setType(static_cast<VantorObject::Type>(description.value(QStringLiteral("type")).toInt()));
+    object->setCls(description.value(QStringLiteral("cls")).toString());
+    const QString path = description.value(QStringLiteral("path"), QStringLiteral("Site,") + object->id()).toString();
+    object->setPath(path);
+    const QVariantMap settings = description.value(QStringLiteral("settings")).toMap();
+    for (auto it = settings.cbegin(); it != settings.cend(); ++it)
+        object->settings()->insert(it.key(), it.value().toString());
+    if (!repository->add(object, QStringLiteral(",")))
+        return repository->objectById(object->id());
+    return object.get();
+}
+
+void TestStation::clearObjects()
+{
+    if (App* app = App::instance()) {
+        app->vantorRepository()->clear();
+        emit app->vantorRepository()->dataChanged();
+    }
+}
+
+void TestStation::announceObjects()
+{
+    if (App* app = App::instance())
+        emit app->vantorRepository()->dataChanged();
+}
+
+void TestStation::report(VantorObject* object, bool value)
+{
+    if (object)
+        object->updateValue(value);
+}
+
+void TestStation::captureWrites()
+{
+    VantorObject::setActuatorWriter(this);
+}
+
+void TestStation::clearWrites()
+{
+    m_writes.clear();
+    emit writesChanged();
+}
+
+void TestStation::setActrValue(const QString& id, bool value)
+{
+    m_writes.append(QVariantMap{{QStringLiteral("id"), id}, {QStringLiteral("value"), value}});
+    emit writesChanged();
+}
+
+void TestStation::storeLoginFields(const QVariantMap& fields)
+{
+    QSettings settings;
+    settings.clear();
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        settings.setValue(it.key(), it.value());
+    settings.sync();
+}

@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+#include "actuatorwriter.h"
+
+class VantorObject;
+
+// What the QML tests need of the native side beyond the registered types: server objects put
+// into the application's repository, and actuator writes that are recorded instead of sent, so
+// that a test plays the server's reports itself.
+class TestStation : public QObject, public ActuatorWriter
+{
+    Q_OBJECT
+    Q_PROPERTY(QVariantList writes READ writes NOTIFY writesChanged)
+
+public:
+    explicit TestStation(QObject* parent = nullptr);
+    ~TestStation() override;
+
+    QVariantList writes() const { return m_writes; }
+
+    // Keys: id, name, type (VantorObject type number), cls, path, settings (a map of texts).
+    Q_INVOKABLE VantorObject* addObject(const QVariantMap& description);
+    // Empties the application's repository and announces the rebuild.
+    Q_INVOKABLE void clearObjects();
+    Q_INVOKABLE void announceObjects();
+    // Plays a server report of a sensor or actuator value.
+    Q_INVOKABLE void report(VantorObject* object, bool value);
+    // Routes actuator writes here from now on.
+    Q_INVOKABLE void captureWrites();
+    Q_INVOKABLE void clearWrites();
+    // Writes the login page's fields to the settings store, as an earlier run would have.
+    Q_INVOKABLE void storeLoginFields(const QVariantMap& fields);
+
+    void setActrValue(const QString& id, bool value) override;
+
+signals:
+    void writesChanged();
+
+private:
+    QVariantList m_writes;
+};

@@ -1,0 +1,279 @@
+import QtQuick 2.15
+import QtTest 1.15
+import Native 1.0
+import StationTest 1.0
+
+TestCase {
+    id: testCase
+
+    property var page: null
+    property Component pageComponent: Qt.createComponent("qrc:/qml/LayoutPage.qml")
+
+    name: "LayoutPage"
+    width: 800
+    height: 600
+    visible: true
+    when: windowShown
+
+    function layoutJson(rows, cols, elements) {
+        return JSON.stringify({ numRows: rows, numCols: cols, elements: elements });
+    }
+
+    function cellLoaders() {
+        var area = findChild(page, "designArea");
+        var loaders = [];
+        for (var i = 0; i < area.children.length; ++i) {
+            if (area.children[i].objectName === "cell")
+                loaders.push(area.children[i]);
+        }
+        return loaders;
+    }
+
+    function createPage(json) {
+        compare(pageComponent.status, Component.Ready, pageComponent.errorString());
+        App.layoutModel.fromJson(json);
+        page = createTemporaryObject(pageComponent, testCase, { width: 400, height: 300 });
+        verify(page !== null, "the layout page loads");
+        return findChild(page, "designArea");
+    }
+
+    function cameraOf(loader) {
+        verify(loader.item !== null, "camera cell has an item");
+        return loader.item.view;
+    }
+
+    function initTestCase() {
+        // The objects go into the application's repository, so the application must exist.
+        verify(App.layoutModel !== null, "the application and its layout grid exist");
+        TestStation.captureWrites();
+        TestStation.addObject({ id: "10", name: "Gateway A", type: VantorObject.Device, cls: "device.GATEWAY",
+                                settings: { address: "127.0.0.5", posPort: "6001" } });
+        TestStation.addObject({ id: "11", name: "Cam 1", type: VantorObject.Stream, cls: "stream",
+                                settings: { url: "" } });
+        TestStation.addObject({ id: "12", name: "Cam 2", type: VantorObject.Stream, cls: "stream" });
+        TestStation.addObject({ id: "13", name: "Gateway B", type: VantorObject.Device, cls: "device.GATEWAY",
+                                settings: { address: "", posPort: "not a port" } });
+        TestStation.addObject({ id: "20", name: "Door sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
+                                settings: { layout: "D1" } });
+        TestStation.addObject({ id: "21", name: "Door actuator", type: VantorObject.Actuator, cls: "actuator.DOOR",
+                                settings: { layout: "D1" } });
+        TestStation.addObject({ id: "30", name: "Lone sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
+                                settings: { layout: "" } });
+        TestStation.announceObjects();
+    }
+
+    function init() {
+        TestStation.clearWrites();
+    }
+
+    function test_spanningCellCoversLowerHalf() {
+        var area = createPage(layoutJson(2, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "Video" },
+            { row: 1, col: 0, rowSpan: 1, colSpan: 2, type: "alarm" }
+        ]));
+        verify(area.width > 0 && area.height > 0, "the design area has a size");
+        var loaders = cellLoaders();
+        compare(loaders.length, 3, "one loader per cell");
+
+        var lower = loaders[2];
+        compare(lower.x, 0);
+        compare(lower.y, area.height / 2);
+        compare(lower.width, area.width);
+        compare(lower.height, area.height / 2);
+        verify(lower.item !== null, "an alarm cell holds an empty item");
+
+        compare(loaders[1].item, null, "a cell of an unknown type shows nothing");
+        compare(loaders[0].width, area.width / 2);
+
+        // The geometry follows the page.
+        page.width = 600;
+        page.height = 500;
+        compare(lower.y, area.height / 2);
+        compare(lower.width, area.width);
+    }
+
+    function test_cellsOutsideTheGridArePlacedAnyway() {
+        var area = createPage(layoutJson(2, 2, [
+            { row: 3, col: 2, rowSpan: 1, colSpan: 1, type: "alarm" }
+        ]));
+        var loaders = cellLoaders();
+        compare(loaders.length, 1);
+        compare(loaders[0].x, area.width);
+        compare(loaders[0].y, area.height * 3 / 2);
+    }
+
+    function test_emptyGridShowsNothing_data() {
+        return [
+            { tag: "no rows", rows: 0, cols: 2 },
+            { tag: "negative columns", rows: 2, cols: -1 }
+        ];
+    }
+
+    function test_emptyGridShowsNothing(data) {
+        createPage(layoutJson(data.rows, data.cols, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" }
+        ]));
+        compare(cellLoaders().length, 0, "no tiles without rows or columns");
+        compare(page.cellWidth, 0);
+        compare(page.cellHeight, 0);
+
+        // A valid layout applied afterwards brings the tiles back.
+        App.layoutModel.fromJson(layoutJson(1, 1, [{ row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" }]));
+        compare(cellLoaders().length, 1);
+    }
+
+    function test_newLayoutRebuildsTiles() {
+        createPage(layoutJson(1, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "alarm" }
+        ]));
+        var first = cellLoaders()[0].item;
+        var destroyed = false;
+        first.Component.destruction.connect(function () { destroyed = true; });
+        App.layoutModel.fromJson(layoutJson(1, 1, [{ row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" }]));
+        compare(cellLoaders().length, 1);
+        tryVerify(function () { return destroyed; }, 2000, "the old tiles are destroyed");
+    }
+
+    function test_cameraSetUp() {
+        createPage(layoutJson(1, 3, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "<b>Cam 1</b>", deviceId: "10", objectId: "11" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 2", deviceId: "13", objectId: "12" },
+            { row: 0, col: 2, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 3", deviceId: "", objectId: "12" }
+        ]));
+        var loaders = cellLoaders();
+        var first = cameraOf(loaders[0]);
+        compare(first.cameraName, "<b>Cam 1</b>", "the label is taken as it is");
+        verify(first.backend.shouldAutoplay, "live cameras reload after an end");
+        compare(first.posIP, "127.0.0.5", "the POS address comes from the gateway's settings");
+        compare(first.posChannel, "11", "the POS channel is the stream id");
+
+        var second = cameraOf(loaders[1]);
+        compare(second.posIP, "127.0.0.1", "an empty address keeps the default");
+        compare(second.posChannel, "12");
+
+        var third = cameraOf(loaders[2]);
+        compare(third.posChannel, "", "no gateway, no POS subscription");
+    }
+
+    function test_posLinesReachTheirCameraOnly() {
+        createPage(layoutJson(1, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 1", deviceId: "10", objectId: "11" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 2", deviceId: "10", objectId: "12" }
+        ]));
+        var loaders = cellLoaders();
+        var first = cameraOf(loaders[0]);
+        var second = cameraOf(loaders[1]);
+
+        PosReceiver.posReceived("11", "TOTAL 3.50\nCASH 5.00\nCHANGE 1.50");
+        compare(first.posLines.count, 3, "three lines, three labels");
+        compare(second.posLines.count, 0, "another stream's lines are not shown");
+
+        PosReceiver.posReceived("12", "ITEM");
+        PosReceiver.posReceived("1", "prefix of 11 and 12");
+        PosReceiver.posReceived("111", "11 is a prefix");
+        compare(first.posLines.count, 3, "topics are compared exactly");
+        compare(second.posLines.count, 1);
+        compare(second.posLines.get(0).label, "ITEM");
+    }
+
+    function test_doubleClickFillsThePage() {
+        createPage(layoutJson(2, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 1", objectId: "11" },
+            { row: 1, col: 1, rowSpan: 1, colSpan: 1, type: "video", label: "Cam 2", objectId: "12" }
+        ]));
+        var loaders = cellLoaders();
+        var holder = loaders[1].item;
+        var camera = holder.view;
+        var cellWidth = loaders[1].width;
+
+        mouseDoubleClickSequence(camera);
+        tryCompare(camera, "singleView", true);
+        compare(camera.parent, page, "the camera leaves its cell for the page");
+        tryCompare(camera, "z", 100, 2000, "above every other cell");
+        tryCompare(camera, "width", page.width);
+        tryCompare(camera, "height", page.height);
+        tryCompare(camera, "x", 0);
+        tryCompare(camera, "y", 0);
+
+        mouseDoubleClickSequence(camera);
+        tryCompare(camera, "singleView", false);
+        compare(camera.parent, holder, "back in its cell");
+        tryCompare(camera, "width", cellWidth);
+        tryCompare(camera, "x", 0);
+        tryCompare(camera, "z", 0);
+    }
+
+    function test_door_data() {
+        return [
+            { tag: "door with actuator and sensor", objectId: "20", actuator: true },
+            { tag: "door without actuator", objectId: "30", actuator: false },
+            { tag: "door without objects", objectId: "99", actuator: false }
+        ];
+    }
+
+    function test_door(data) {
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "door", label: "Main door", objectId: data.objectId }
+        ]));
+        var door = cellLoaders()[0].item;
+        verify(door !== null, "door cell has an item");
+        compare(door.name, "Main door");
+        var button = door.buttonOpenClose;
+        compare(button.enabled, data.actuator, "the button is usable only with an actuator");
+        var picture = findChild(door, "doorPicture");
+        compare(String(picture.source), "qrc:/images/door-opened.png", "a door with a false or missing sensor shows opened");
+        tryCompare(picture, "status", Image.Ready);
+    }
+
+    function test_doorCommandAndReports() {
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "door", label: "Main door", objectId: "20" }
+        ]));
+        var door = cellLoaders()[0].item;
+        var button = door.buttonOpenClose;
+        var picture = findChild(door, "doorPicture");
+        var sensor = App.vantorRepository.objectById("20");
+        var actuator = App.vantorRepository.objectById("21");
+        TestStation.report(actuator, false);
+        TestStation.report(sensor, false);
+        compare(button.text, "Close", "the caption follows the actuator's value");
+
+        mouseClick(button);
+        compare(TestStation.writes.length, 1, "one actuator write");
+        compare(TestStation.writes[0].id, "21");
+        compare(TestStation.writes[0].value, true, "the opposite of the current value");
+        compare(button.enabled, false, "the button waits for the report");
+        compare(button.text, "Close", "nothing changes before the server reports");
+
+        TestStation.report(actuator, true);
+        compare(button.enabled, true, "a report releases the button");
+        compare(button.text, "Open");
+        compare(String(picture.source), "qrc:/images/door-opened.png", "the picture follows the sensor only");
+
+        TestStation.report(sensor, true);
+        compare(String(picture.source), "qrc:/images/door-closed.png");
+
+        // An unchanged value reported again still releases the button.
+        mouseClick(button);
+        compare(button.enabled, false);
+        TestStation.report(actuator, true);
+        compare(button.enabled, true);
+    }
+
+    function test_doorGuardReleasesWithoutReport() {
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "door", label: "Main door", objectId: "20" }
+        ]));
+        compare(page.doorGuardInterval, 10000, "ten seconds by default");
+        page.doorGuardInterval = 300;
+        var door = cellLoaders()[0].item;
+        var button = door.buttonOpenClose;
+        mouseClick(button);
+        compare(button.enabled, false);
+        tryCompare(button, "enabled", true, 3000, "the button comes back without a report");
+        compare(TestStation.writes.length, 1);
+    }
+
+}

@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// Runs the QML test files of this folder against the client's real resources and native types.
+#include <clocale>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QSettings>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtQml>
+#include <QtQuickTest>
+
+#include "teststation.h"
+
+namespace {
+
+// A port nobody listens on now, for the remote-control host that App starts.
+int freePort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return server.serverPort();
+}
+
+} // namespace
+
+class Setup : public QObject
+{
+    Q_OBJECT
+
+public slots:
+    void applicationAvailable()
+    {
+        // libmpv refuses to start under a locale with another decimal separator.
+        std::setlocale(LC_NUMERIC, "C");
+        // The login fields live in the user's settings store; tests keep theirs apart.
+        qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        QCoreApplication::setApplicationName(QStringLiteral("PELMAR"));
+        QCoreApplication::setOrganizationDomain(QStringLiteral("pelmar.example"));
+
+        QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"), QSettings::IniFormat);
+        ini.setValue(QStringLiteral("IPC/url"), QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()));
+        ini.sync();
+    }
+
+    void qmlEngineAvailable(QQmlEngine* engine)
+    {
+        engine->addImportPath(QStringLiteral("qrc:/qml"));
+        engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
+        qmlRegisterSingletonType<TestStation>("StationTest", 1, 0, "TestStation",
+                                              [](QQmlEngine*, QJSEngine*) -> QObject* { return new TestStation(); });
+    }
+
+private:
+    QTemporaryDir m_config;
+};
+
+QUICK_TEST_MAIN_WITH_SETUP(tst_qml, Setup)
+
+#include "tst_qml.moc"
