@@ -56,7 +56,8 @@ VantorObjectPtr VantorObject::fromObject(const pelmar::vantor::Object& object)
 
     const pelmar::vantor::NameValueMap& settings = object.settings();
     for (const std::string& name : settings.names())
-        record->m_settings->insert(QString::fromStdString(name), QString::fromStdString(settings.value(name).toString()));
+        record->m_settings->insert(QString::fromStdString(name),
+                                   QString::fromStdString(settings.value(name).toString()));
 
     std::string serial;
     switch (type) {

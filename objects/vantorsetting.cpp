@@ -44,8 +44,8 @@ int VantorSetting::rowCount(const QModelIndex& parent) const
 
 bool VantorSetting::isRow(const QModelIndex& index) const
 {
-    return index.isValid() && index.model() == this && !index.parent().isValid() && index.column() == 0
-        && index.row() >= 0 && index.row() < m_keys.size();
+    return index.isValid() && index.model() == this && !index.parent().isValid() && index.column() == 0 &&
+           index.row() >= 0 && index.row() < m_keys.size();
 }
 
 QVariant VantorSetting::data(const QModelIndex& index, int role) const

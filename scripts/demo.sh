@@ -40,7 +40,9 @@ CLIENT_LOG="${XDG_DATA_HOME:-$HOME/.local/share}/PELMAR/clientLogs.txt"
 LOGIN_STORE="${XDG_CONFIG_HOME:-$HOME/.config}/pelmar.example/PELMAR.conf"
 
 [ -f "$SITE" ] || { log "site file $SITE not found"; exit 1; }
-[ -x "$BUILD_DIR/bin/vantor-sim" ] || { log "vantor-sim was not built in $BUILD_DIR/bin"; exit 1; }
+SIM_BIN="$BUILD_DIR/bin/vantor-sim"
+[ -x "$SIM_BIN" ] || SIM_BIN="$BUILD_DIR/sim/vantor-sim"
+[ -x "$SIM_BIN" ] || { log "vantor-sim was not built in $BUILD_DIR"; exit 1; }
 
 # Both programs read config.ini beside their executable: they run from links in one folder
 # that shares one config.ini, so the build folder stays as it is.
@@ -69,7 +71,7 @@ wait_for_text() {
 }
 
 : > "$OUT_DIR/vantor-sim.log"
-"$BUILD_DIR/bin/vantor-sim" --site "$SITE" --port "$SIM_PORT" >> "$OUT_DIR/vantor-sim.log" 2>&1 &
+"$SIM_BIN" --site "$SITE" --port "$SIM_PORT" >> "$OUT_DIR/vantor-sim.log" 2>&1 &
 pids+=($!)
 wait_for_text "vantor-sim: ready" 20 "$OUT_DIR/vantor-sim.log" || { log "vantor-sim did not start, see $OUT_DIR/vantor-sim.log"; exit 1; }
 

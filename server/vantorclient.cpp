@@ -199,8 +199,7 @@ void VantorClient::connectToVantor()
     m_client = vantor::Client(clientCallbacks, m_connection);
 
     m_connection.open(
-        m_host.toStdString(), m_port,
-        [current] { current([](VantorClient* client) { emit client->connected(); }); },
+        m_host.toStdString(), m_port, [current] { current([](VantorClient* client) { emit client->connected(); }); },
         [current](const vantor::ConnectionError& error) {
             const QString message = errorText(error);
             current([message](VantorClient* client) { emit client->connectError(message); });
@@ -295,7 +294,8 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
     // Depth first, parents before children, with an explicit stack so that a deep tree cannot
     // exhaust the call stack. An object reached a second time (listed by two parents, or by its
     // own descendant) is not walked again: it could add nothing, and a cycle would never end.
-    struct Frame {
+    struct Frame
+    {
         const vantor::Object* object;
         std::size_t nextChild;
     };
@@ -501,8 +501,8 @@ void VantorClient::getStreamGatewayInfo(const QString& deviceId, const QString& 
         [](const vantor::HandlerError& error) { qDebug() << errorText(error); });
 }
 
-void VantorClient::getDynamicAttribute(vantor::ObjectId objectId, const std::string& name,
-                                       AttributesCallback onResult, vantor::ErrorCallback onError)
+void VantorClient::getDynamicAttribute(vantor::ObjectId objectId, const std::string& name, AttributesCallback onResult,
+                                       vantor::ErrorCallback onError)
 {
     if (!onResult)
         onResult = [](const vantor::NameValueMap&) {};

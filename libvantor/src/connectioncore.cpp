@@ -355,7 +355,7 @@ void ConnectionCore::handleReply(const wire::Json& message)
 
 void ConnectionCore::handlePush(const wire::Json& message)
 {
-    const std::string event = wire::getString(message, "event");
+    const std::string event = wire::getString(message, "kind");
     std::function<void(const ClientCallbacks&)> dispatch;
     if (event == "objectDataChanged") {
         dispatch = [this](const ClientCallbacks& c) { invoke("object data", c.objectDataChanged); };

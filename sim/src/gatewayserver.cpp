@@ -44,7 +44,7 @@ GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCach
 {
     // The library's default also sets SO_REUSEPORT, which would let two simulators share a port
     // without noticing; a port in use must be an error instead.
-    m_server->set_socket_options([](httplib::socket_t sock) {
+    m_server->set_socket_options([](int sock) {
         int yes = 1;
         ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
@@ -95,15 +95,15 @@ void GatewayServer::setUpRoutes()
             return plain(res, 400, "strmId, from and to must be decimal integers");
         if (!servesStream(stream))
             return plain(res, 404, "unknown stream " + std::to_string(stream));
-        nlohmann::json arr = nlohmann::json::array();
+        nlohmann::ordered_json arr = nlohmann::ordered_json::array();
         auto rec = m_site.recordings.find(stream);
         if (rec != m_site.recordings.end()) {
             for (const auto& p : rec->second.pos)
                 if (p.time >= from && p.time <= to)
                     arr.push_back({{"time", p.time}, {"text", p.text}});
         }
-        nlohmann::json doc = {{"from", from}, {"to", to}, {"arr", std::move(arr)}};
-        res.set_content(doc.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), "application/json");
+        nlohmann::ordered_json doc = {{"from", from}, {"to", to}, {"arr", std::move(arr)}};
+        res.set_content(doc.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace), "application/json");
     });
 
     m_server->Get(R"(/(\d+)-(\d+)-(\d+))", [this, servesStream](const httplib::Request& req, httplib::Response& res) {

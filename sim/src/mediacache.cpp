@@ -9,6 +9,9 @@
 #include <sstream>
 #include <vector>
 
+#include <ctime>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -22,7 +25,7 @@ namespace vantorsim {
 namespace {
 
 // Bump when the recipe changes, so that an old cached file is not served.
-const char* const MediaName = "chunk-v1-testsrc2-640x360-25fps-4s.mp4";
+const char* const MediaName = "chunk-v1-testsrc2-640x360-25fps-10s.mp4";
 
 bool makeFolders(const std::string& path, std::string& error)
 {
@@ -66,14 +69,13 @@ std::string MediaCache::defaultFolder()
     return "/tmp/vantor-sim-cache";
 }
 
-void MediaCache::start()
-{
-    m_thread = std::thread([this] { generate(); });
-}
-
 std::shared_ptr<const std::string> MediaCache::media(std::chrono::milliseconds timeout, std::string& error)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
+    if (!m_started) {
+        m_started = true;
+        m_thread = std::thread([this] { generate(); });
+    }
     if (!m_done.wait_for(lock, timeout, [this] { return m_finished; })) {
         error = "the media file is still being made";
         return nullptr;
@@ -88,6 +90,7 @@ void MediaCache::generate()
     struct stat st {};
     bool ok = ::stat(m_path.c_str(), &st) == 0 && st.st_size > 0;
     if (!ok && makeFolders(m_folder, error)) {
+        removeStaleLeftovers();
         // Made under a private name and renamed, so that simulators starting together never
         // serve a half-written file.
         const std::string temp = m_folder + "/.making-" + std::to_string(::getpid()) + "-" + MediaName;
@@ -123,11 +126,30 @@ void MediaCache::generate()
     m_done.notify_all();
 }
 
+void MediaCache::removeStaleLeftovers()
+{
+    // Files of simulators that were killed while making theirs.
+    DIR* dir = ::opendir(m_folder.c_str());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.rfind(".making-", 0) != 0)
+            continue;
+        const std::string path = m_folder + "/" + name;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 600)
+            std::remove(path.c_str());
+    }
+    ::closedir(dir);
+}
+
 bool MediaCache::runFfmpeg(const std::string& target, const char* codec, std::string& error)
 {
     std::vector<std::string> args = {m_ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                                     "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-t", "4",
-                                     "-c:v", codec, "-pix_fmt", "yuv420p", "-g", "25", "-movflags", "+faststart",
+                                     "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-t", "10",
+                                     "-c:v", codec, "-preset", "veryfast", "-pix_fmt", "yuv420p", "-g", "25", "-movflags", "+faststart",
                                      "-f", "mp4", target};
     std::vector<char*> argv;
     for (auto& a : args)

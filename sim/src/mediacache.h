@@ -21,10 +21,9 @@ public:
     MediaCache(const MediaCache&) = delete;
     MediaCache& operator=(const MediaCache&) = delete;
 
-    // Makes the file on a thread of its own when it is not in the cache yet.
-    void start();
-
-    // Waits up to `timeout` for the file. Gives its bytes, or null with the reason in `error`.
+    // Waits up to `timeout` for the file. Gives its bytes, or null with the reason in `error`. The
+    // first call starts making the file (on a thread of its own) when it is not in the cache yet,
+    // so simulators that never serve media never run ffmpeg.
     std::shared_ptr<const std::string> media(std::chrono::milliseconds timeout, std::string& error);
 
     std::string path() const { return m_path; }
@@ -34,6 +33,7 @@ public:
 
 private:
     void generate();
+    void removeStaleLeftovers();
     bool runFfmpeg(const std::string& target, const char* codec, std::string& error);
 
     std::string m_folder;
@@ -42,6 +42,7 @@ private:
     std::thread m_thread;
     std::mutex m_mutex;
     std::condition_variable m_done;
+    bool m_started = false;
     bool m_finished = false;
     std::shared_ptr<const std::string> m_bytes;
     std::string m_error;

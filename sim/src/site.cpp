@@ -126,7 +126,7 @@ void parseObject(Site& site, const OrderedJson& j, const Where& w)
     }
     if (o.data.type == SensorType || o.data.type == ActuatorType) {
         try {
-            o.value = j.contains("value") ? valueFromPlainJson(j.at("value")) : vt::ValuePtr(std::make_unique<vt::BoolValue>(false));
+            o.value = j.contains("value") ? valueFromPlainJson(j.at("value")) : makeValue<vt::BoolValue>(false);
         } catch (const vt::wire::WireError& e) {
             here.fail(std::string("\"value\": ") + e.what());
         }
@@ -271,21 +271,21 @@ const Gateway* Site::gateway(ObjectId id) const
 vt::ValuePtr valueFromPlainJson(const OrderedJson& json)
 {
     if (json.is_boolean())
-        return vt::ValuePtr(std::make_unique<vt::BoolValue>(json.get<bool>()));
+        return makeValue<vt::BoolValue>(json.get<bool>());
     if (json.is_number_integer()) {
         if (json.is_number_unsigned() && json.get<std::uint64_t>() > std::uint64_t(INT64_MAX))
             throw vt::wire::WireError("integer out of range");
-        return vt::ValuePtr(std::make_unique<vt::IntValue>(json.get<std::int64_t>()));
+        return makeValue<vt::IntValue>(json.get<std::int64_t>());
     }
     if (json.is_number_float())
-        return vt::ValuePtr(std::make_unique<vt::FloatValue>(json.get<double>()));
+        return makeValue<vt::FloatValue>(json.get<double>());
     if (json.is_string())
-        return vt::ValuePtr(std::make_unique<vt::StringValue>(json.get<std::string>()));
+        return makeValue<vt::StringValue>(json.get<std::string>());
     if (json.is_null())
-        return vt::ValuePtr(std::make_unique<vt::NoneValue>());
+        return makeValue<vt::NoneValue>();
     if (json.is_object() && json.contains("tag") && json.size() <= 2 && (json.size() == 1 || json.contains("v")))
         return vt::ValuePtr(vt::wire::valueFromJson(vt::wire::Json::parse(json.dump())));
-    return vt::ValuePtr(std::make_unique<vt::StringValue>(json.dump()));
+    return makeValue<vt::StringValue>(json.dump());
 }
 
 Site loadSite(const std::string& path)

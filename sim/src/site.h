@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -96,6 +97,13 @@ Site parseSite(const OrderedJson& document, const std::string& label);
 // Applies the overrides and writes each gateway's address and POS port into its settings, so that
 // clients see where it really is.
 void applyOverrides(Site& site, const SiteOverrides& overrides);
+
+// A value handle of a new value of kind T.
+template <typename T, typename... Args>
+vt::ValuePtr makeValue(Args&&... args)
+{
+    return vt::ValuePtr(std::unique_ptr<vt::Value>(new T(std::forward<Args>(args)...)));
+}
 
 // Plain JSON to a library value: booleans, integers, floats and strings map to their kinds; an
 // object {"tag": N, "v": ...} is a value in its wire form; null is a NoneValue; any other object or

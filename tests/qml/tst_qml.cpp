@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
 // Runs the QML test files of this folder against the client's real resources and native types.
-#include <clocale>
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QQmlContext>
@@ -11,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtQml>
 #include <QtQuickTest>
+
+#include <clocale>
 
 #include "teststation.h"
 

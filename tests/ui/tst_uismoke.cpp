@@ -23,7 +23,8 @@ namespace {
 
 // Distinct colours, coarsely quantised, and the share of near-black pixels in a rectangle: a
 // synthetic test picture has many colours, an empty tile has one.
-struct RegionStats {
+struct RegionStats
+{
     int colours = 0;
     double darkShare = 1.0;
 };
@@ -77,8 +78,8 @@ private:
         const QString shot = m_dir.filePath(QStringLiteral("client.png"));
         QFile::remove(shot);
         QProcess import;
-        import.start(QStringLiteral("import"), {QStringLiteral("-silent"), QStringLiteral("-window"),
-                                                QStringLiteral("Client"), shot});
+        import.start(QStringLiteral("import"),
+                     {QStringLiteral("-silent"), QStringLiteral("-window"), QStringLiteral("Client"), shot});
         if (!import.waitForFinished(15000) || import.exitCode() != 0)
             return QImage();
         return QImage(shot);
@@ -136,9 +137,9 @@ private slots:
     {
         ProgramRun sim;
         QVERIFY(sim.start(QStringLiteral(SIM_BINARY),
-                          {QStringLiteral("--site"), m_dir.filePath(QStringLiteral("site.json")), QStringLiteral("--port"),
-                           QString::number(m_serverPort), QStringLiteral("--gateway-port"), QString::number(m_gatewayPort),
-                           QStringLiteral("--pos-port"), QString::number(m_posPort)},
+                          {QStringLiteral("--site"), m_dir.filePath(QStringLiteral("site.json")),
+                           QStringLiteral("--port"), QString::number(m_serverPort), QStringLiteral("--gateway-port"),
+                           QString::number(m_gatewayPort), QStringLiteral("--pos-port"), QString::number(m_posPort)},
                           m_dir.path(), environment()));
         QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
                                   sim.process().readAllStandardError().constData(), 15000);

@@ -13,7 +13,6 @@ constexpr const char* password = "secret";
 constexpr const char* layoutName = "Mixed";
 constexpr const char* streamA = "11";
 constexpr const char* streamB = "12";
-constexpr const char* doorActuator = "21";
 
 inline QByteArray siteFile()
 {

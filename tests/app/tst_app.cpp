@@ -1,0 +1,260 @@
+// SPDX-License-Identifier: MIT
+// The controller against a real simulator and a real replica of its remote-control interface.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "app.h"
+#include "client_service.h"
+#include "layoutlist.h"
+#include "layoutmodel.h"
+#include "logcapture.h"
+#include "replicaside.h"
+#include "rpcsource.h"
+#include "simprocess.h"
+#include "vantorclient.h"
+#include "vantorobject.h"
+#include "vantorobjectsrepository.h"
+
+namespace {
+const int timeoutMs = 10000;
+
+QString configPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini");
+}
+} // namespace
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_workDir;
+    QString m_previousDir;
+    QUrl m_url;
+    SimProcess m_sim;
+
+    std::unique_ptr<App> newApp() { return std::make_unique<App>(); }
+
+private slots:
+    void initTestCase()
+    {
+        // The store opens its database in the working folder, the host reads config.ini beside us.
+        QVERIFY(m_workDir.isValid());
+        m_previousDir = QDir::currentPath();
+        QDir::setCurrent(m_workDir.path());
+        m_url = QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(SimProcess::freePorts(1).first()));
+        QFile config(configPath());
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[IPC]\nurl=" + m_url.toString().toUtf8() + "\n");
+        config.close();
+        QVERIFY2(m_sim.startFile(QStringLiteral(APP_SITES_DIR "/app.json")), qPrintable(m_sim.errorText()));
+    }
+
+    void cleanupTestCase()
+    {
+        QFile::remove(configPath());
+        QDir::setCurrent(m_previousDir);
+    }
+
+    void instanceFollowsTheController()
+    {
+        QVERIFY(!App::instance());
+        {
+            auto app = newApp();
+            QCOMPARE(App::instance(), app.get());
+            QVERIFY(!app->currentUser());
+            QCOMPARE(app->vantorClient()->repository(), app->vantorRepository());
+            QCOMPARE(app->rpcSource()->url(), m_url);
+        }
+        QVERIFY(!App::instance());
+    }
+
+    void signInSequence()
+    {
+        auto app = newApp();
+        ReplicaSide replica(m_url);
+        QVERIFY(replica.waitForSource(timeoutMs));
+
+        QStringList order;
+        connect(app->rpcSource()->source().get(), &client_ServiceSource::loggedIn, this,
+                [&](bool state) { order << QStringLiteral("remote %1").arg(state); });
+        connect(app.get(), &App::loggedIn, this, [&] { order << QStringLiteral("app"); });
+        QSignalSpy remoteLoggedIn(&replica, &ReplicaSide::loggedIn);
+        QSignalSpy remoteLayouts(&replica, &ReplicaSide::layoutListChanged);
+        QSignalSpy layoutsReset(app->layoutsList(), &QAbstractItemModel::modelReset);
+        QSignalSpy loginError(app.get(), &App::loginError);
+
+        LogCapture log;
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QTRY_VERIFY_WITH_TIMEOUT(remoteLayouts.count() == 1, timeoutMs);
+        QCOMPARE(loginError.count(), 0);
+        QCOMPARE(order, (QStringList{"remote 1", "app"}));
+        QCOMPARE(remoteLoggedIn.count(), 1);
+        QCOMPARE(remoteLoggedIn.first().first().toBool(), true);
+
+        // Layouts arrive in the server's order with their names and texts intact.
+        const QStringList names = remoteLayouts.first().at(0).toStringList();
+        const QStringList jsons = remoteLayouts.first().at(1).toStringList();
+        QCOMPARE(names, (QStringList{QStringLiteral("Entrée ☃"), QStringLiteral("Hall")}));
+        QVERIFY(jsons.at(0).contains(QLatin1String("\"label\":\"Porte\"")));
+        QCOMPARE(layoutsReset.count(), 1);
+        QCOMPARE(app->layoutsList()->rowCount(), 2);
+        QCOMPARE(app->layoutsList()->index(0, 0).data(LayoutList::NameRole).toString(), names.at(0));
+
+        // The repository was rebuilt before the layouts were read.
+        for (const char* id : {"1", "3", "11", "21", "13", "31", "32"})
+            QVERIFY2(app->vantorRepository()->objectById(QString::fromLatin1(id)), id);
+        QCOMPARE(app->vantorRepository()->findByPath(QStringLiteral("Site,Doors,Door lock"))->id(), QStringLiteral("32"));
+
+        const QStringList lines = log.lines();
+        const QStringList expected{"Connected to Vantor", "Logging in", "Logged in, id: 3", "Fetching objects ...",
+                                   "Fetching layouts ..."};
+        int at = -1;
+        for (const QString& line : expected) {
+            const int next = lines.indexOf(line, at + 1);
+            QVERIFY2(next > at, qPrintable(QStringLiteral("missing or out of order: ") + line + "\n" + lines.join('\n')));
+            at = next;
+        }
+
+        // A layout applied from the companion reaches the grid, and its door is paired.
+        replica.setLayout(names.at(0), jsons.at(0));
+        QTRY_COMPARE_WITH_TIMEOUT(app->layoutModel()->rowCount(), 2, timeoutMs);
+        QVERIFY(log.contains(QStringLiteral("Applying layout: \"Entrée ☃\"")));
+        QCOMPARE(app->layoutModel()->index(1, 0).data(LayoutModel::ActuatorIdRole).toString(), QStringLiteral("32"));
+        QCOMPARE(app->layoutModel()->index(0, 0).data(LayoutModel::UrlRole).toString(),
+                 QStringLiteral("av://lavfi:testsrc2=size=320x240"));
+
+        // A replica that connects late learns the state by asking.
+        ReplicaSide late(m_url);
+        QVERIFY(late.waitForSource(timeoutMs));
+        QSignalSpy lateLoggedIn(&late, &ReplicaSide::loggedIn);
+        QSignalSpy lateLayouts(&late, &ReplicaSide::layoutListChanged);
+        late.requestLoginStatus();
+        late.requestLayoutList();
+        QTRY_VERIFY_WITH_TIMEOUT(lateLoggedIn.count() >= 1 && lateLayouts.count() >= 1, timeoutMs);
+        QCOMPARE(lateLoggedIn.last().first().toBool(), true);
+        QCOMPARE(lateLayouts.last().at(0).toStringList(), names);
+    }
+
+    void doorCommandsGoThroughTheServerClient()
+    {
+        auto app = newApp();
+        QSignalSpy loggedIn(app.get(), &App::loggedIn);
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QTRY_VERIFY_WITH_TIMEOUT(app->vantorRepository()->objectById(QStringLiteral("32")), timeoutMs);
+        VantorObject* lock = app->vantorRepository()->objectById(QStringLiteral("32"));
+        const bool before = lock->value();
+        QSignalSpy changed(lock, &VantorObject::valueChanged);
+        lock->setValue(!before);
+        QTRY_VERIFY_WITH_TIMEOUT(changed.count() >= 1, timeoutMs);
+        QCOMPARE(lock->value(), !before);
+        lock->setValue(before); // leave the site as it was
+        QTRY_COMPARE_WITH_TIMEOUT(lock->value(), before, timeoutMs);
+    }
+
+    void emptyLayoutMapPublishesAnEmptyList()
+    {
+        SimProcess bare;
+        QFile source(QStringLiteral(APP_SITES_DIR "/app.json"));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QJsonObject site = QJsonDocument::fromJson(source.readAll()).object();
+        site.remove(QStringLiteral("layouts"));
+        QTemporaryDir dir;
+        QFile variant(dir.filePath(QStringLiteral("bare.json")));
+        QVERIFY(variant.open(QIODevice::WriteOnly));
+        variant.write(QJsonDocument(site).toJson());
+        variant.close();
+        QVERIFY2(bare.start(variant.fileName()), qPrintable(bare.errorText()));
+        auto app = newApp();
+        ReplicaSide replica(m_url);
+        QVERIFY(replica.waitForSource(timeoutMs));
+        QSignalSpy remoteLayouts(&replica, &ReplicaSide::layoutListChanged);
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), bare.serverPort());
+        QTRY_VERIFY_WITH_TIMEOUT(remoteLayouts.count() == 1, timeoutMs);
+        QVERIFY(remoteLayouts.first().at(0).toStringList().isEmpty());
+        QCOMPARE(app->layoutsList()->rowCount(), 0);
+    }
+
+    void failuresReachTheLoginPage()
+    {
+        auto app = newApp();
+        QSignalSpy loginError(app.get(), &App::loginError);
+        QSignalSpy loggedIn(app.get(), &App::loggedIn);
+
+        // Nothing listens there: a fixed text for the operator.
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"),
+                   SimProcess::freePorts(1).first());
+        QTRY_COMPARE_WITH_TIMEOUT(loginError.count(), 1, timeoutMs);
+        QCOMPARE(loginError.takeFirst().first().toString(), QStringLiteral("Failed to connect"));
+
+        // Refused credentials: the library's own message.
+        LogCapture log;
+        app->login(QStringLiteral("alice"), QStringLiteral("wrong"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QTRY_COMPARE_WITH_TIMEOUT(loginError.count(), 1, timeoutMs);
+        const QString refused = loginError.takeFirst().first().toString();
+        QVERIFY2(refused.contains(QLatin1String("Code: ")) && refused != QLatin1String("Failed to connect"),
+                 qPrintable(refused));
+        QCOMPARE(log.lines(QtWarningMsg).filter(QStringLiteral("Login error: ")).size(), 1);
+
+        // A later attempt behaves as the first: each handler runs once.
+        log.clear();
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QTRY_COMPARE_WITH_TIMEOUT(loggedIn.count(), 1, timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(log.contains(QStringLiteral("Fetching layouts ...")), timeoutMs);
+        QCOMPARE(log.count(QStringLiteral("Connected to Vantor")), 1);
+        QCOMPARE(log.count(QStringLiteral("Logged in, id: 3")), 1);
+        QCOMPARE(loggedIn.count(), 1);
+        QCOMPARE(loginError.count(), 0);
+    }
+
+    void jumpPageMapping()
+    {
+        auto app = newApp();
+        ReplicaSide replica(m_url);
+        QVERIFY(replica.waitForSource(timeoutMs));
+        QSignalSpy jumps(app.get(), &App::requestedJumpPage);
+
+        replica.jumpPage(0);
+        QTRY_COMPARE_WITH_TIMEOUT(jumps.count(), 1, timeoutMs);
+        QCOMPARE(jumps.takeFirst().first().toString(), QStringLiteral("recorder"));
+        replica.jumpPage(1);
+        QTRY_COMPARE_WITH_TIMEOUT(jumps.count(), 1, timeoutMs);
+        QCOMPARE(jumps.takeFirst().first().toString(), QStringLiteral("playback"));
+
+        LogCapture log;
+        replica.jumpPage(2);
+        QTRY_COMPARE_WITH_TIMEOUT(log.lines(QtWarningMsg).size(), 2, timeoutMs);
+        QCOMPARE(log.lines(QtWarningMsg).first(),
+                 QStringLiteral("App::App(QObject*)::<lambda(client_ServiceSource::ClientPage)>"));
+        QVERIFY(log.lines(QtWarningMsg).at(1).startsWith(QLatin1String("  Unknow page:")));
+        // A page that follows proves the SETTINGS request was handled, without a signal.
+        replica.jumpPage(1);
+        QTRY_COMPARE_WITH_TIMEOUT(jumps.count(), 1, timeoutMs);
+        QCOMPARE(jumps.first().first().toString(), QStringLiteral("playback"));
+    }
+
+    void logoutReachesReplicas()
+    {
+        auto app = newApp();
+        ReplicaSide replica(m_url);
+        QVERIFY(replica.waitForSource(timeoutMs));
+        QSignalSpy remoteLoggedIn(&replica, &ReplicaSide::loggedIn);
+        QSignalSpy remoteLoggedOut(&replica, &ReplicaSide::loggedOut);
+        QSignalSpy loggedOut(app.get(), &App::loggedOut);
+        emit app->vantorClient()->loggedOut();
+        QCOMPARE(loggedOut.count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(remoteLoggedOut.count(), 1, timeoutMs);
+        QCOMPARE(remoteLoggedIn.count(), 1);
+        QCOMPARE(remoteLoggedIn.first().first().toBool(), false);
+        QVERIFY(!app->rpcSource()->source()->isLoggedIn());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"

@@ -1,0 +1,266 @@
+// SPDX-License-Identifier: MIT
+// The parts of the platform stand-ins that need no process: the wire form of values and records,
+// the POS receipt generator and the site file reader.
+#include <cmath>
+#include <limits>
+
+#include <QtTest>
+
+#include "posgen.h"
+#include "site.h"
+#include "wire.h"
+
+using namespace pelmar::vantor;
+using vantorsim::OrderedJson;
+
+Q_DECLARE_METATYPE(std::shared_ptr<Value>)
+
+class TestVantorWire : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void valueRoundTrip_data();
+    void valueRoundTrip();
+    void floatSpecials();
+    void malformedValues_data();
+    void malformedValues();
+    void mapKeepsOrder();
+    void recordsRoundTrip();
+    void receiptsArePredictable();
+    void siteReadsObjectsAndRecordings();
+    void siteErrorsNameThePlace_data();
+    void siteErrorsNameThePlace();
+    void overridesMoveGateways();
+};
+
+void TestVantorWire::valueRoundTrip_data()
+{
+    QTest::addColumn<std::shared_ptr<Value>>("value");
+    QTest::newRow("none") << std::shared_ptr<Value>(new NoneValue());
+    QTest::newRow("id") << std::shared_ptr<Value>(new IdValue(9007199254740993));
+    QTest::newRow("bool") << std::shared_ptr<Value>(new BoolValue(true));
+    QTest::newRow("int min") << std::shared_ptr<Value>(new IntValue(std::numeric_limits<std::int64_t>::min()));
+    QTest::newRow("int max") << std::shared_ptr<Value>(new IntValue(std::numeric_limits<std::int64_t>::max()));
+    QTest::newRow("float") << std::shared_ptr<Value>(new FloatValue(-0.1));
+    QTest::newRow("string utf8") << std::shared_ptr<Value>(new StringValue("Tür \"zu\"\n{}"));
+    QTest::newRow("data") << std::shared_ptr<Value>(new DataValue({0x00, 0xff, 0x10}));
+    QTest::newRow("date") << std::shared_ptr<Value>(new DateValue("2024-05-01"));
+    QTest::newRow("time") << std::shared_ptr<Value>(new TimeValue("08:00:00.250"));
+    QTest::newRow("datetime") << std::shared_ptr<Value>(new DateTimeValue("2024-05-01T08:00:00.250Z"));
+    QTest::newRow("timestamp") << std::shared_ptr<Value>(new TimestampValue(1714550400000));
+}
+
+void TestVantorWire::valueRoundTrip()
+{
+    QFETCH(std::shared_ptr<Value>, value);
+    // Through text, as on the wire.
+    const auto text = wire::valueToJson(*value).dump();
+    auto back = wire::valueFromJson(wire::Json::parse(text));
+    QCOMPARE(back->tag(), value->tag());
+    QCOMPARE(QString::fromStdString(back->toString()), QString::fromStdString(value->toString()));
+    QCOMPARE(back->toInt64(), value->toInt64());
+    QCOMPARE(back->toBool(), value->toBool());
+}
+
+void TestVantorWire::floatSpecials()
+{
+    const double values[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(), 1e308, 5e-324};
+    for (double v : values) {
+        const auto text = wire::valueToJson(FloatValue(v)).dump();
+        auto back = wire::valueFromJson(wire::Json::parse(text));
+        QCOMPARE(back->tag(), int(Value::FloatTag));
+        const double d = back->toDouble();
+        if (std::isnan(v))
+            QVERIFY2(std::isnan(d), text.c_str());
+        else
+            QCOMPARE(d, v);
+    }
+}
+
+void TestVantorWire::malformedValues_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::newRow("no tag") << "{\"v\": 1}";
+    QTest::newRow("unknown tag") << "{\"tag\": 31, \"v\": 1}";
+    QTest::newRow("bool as int") << "{\"tag\": 20, \"v\": 1}";
+    QTest::newRow("int as float") << "{\"tag\": 30, \"v\": 1.5}";
+    QTest::newRow("int too large") << "{\"tag\": 30, \"v\": 18446744073709551615}";
+    QTest::newRow("string as number") << "{\"tag\": 50, \"v\": 5}";
+    QTest::newRow("odd hex") << "{\"tag\": 60, \"v\": \"abc\"}";
+    QTest::newRow("bad hex") << "{\"tag\": 60, \"v\": \"zz\"}";
+    QTest::newRow("missing v") << "{\"tag\": 40}";
+    QTest::newRow("not an object") << "[30, 1]";
+}
+
+void TestVantorWire::malformedValues()
+{
+    QFETCH(QString, json);
+    QVERIFY_EXCEPTION_THROWN(wire::valueFromJson(wire::Json::parse(json.toStdString())), wire::WireError);
+}
+
+void TestVantorWire::mapKeepsOrder()
+{
+    NameValueMap map;
+    map.setValue("zeta", IntValue(1));
+    map.setValue("alpha", StringValue("a"));
+    map.setValue("mid", BoolValue(false));
+    map.setValue("zeta", IntValue(2)); // replacing keeps the first position
+    const NameValueMap back = wire::mapFromJson(wire::Json::parse(wire::mapToJson(map).dump()));
+    QCOMPARE(back.names(), (std::vector<std::string>{"zeta", "alpha", "mid"}));
+    QCOMPARE(back.value("zeta").toInt64(), std::int64_t(2));
+    QCOMPARE(back.value("mid").tag(), int(Value::BoolTag));
+}
+
+void TestVantorWire::recordsRoundTrip()
+{
+    ObjectData o;
+    o.id = 21;
+    o.name = "Cam";
+    o.type = 10;
+    o.className = "stream.CAMERA";
+    o.parent = 11;
+    o.children = {1, 2};
+    o.serialNumber = "S-1";
+    o.settings.setValue("url", StringValue("x"));
+    const ObjectData ob = wire::objectFromJson(wire::Json::parse(wire::objectToJson(o).dump()));
+    QCOMPARE(ob.id, o.id);
+    QCOMPARE(ob.children, o.children);
+    QCOMPARE(ob.serialNumber, o.serialNumber);
+    QVERIFY(ob.valid);
+    QCOMPARE(Object(ob).toStream().serialNumber(), std::string("S-1"));
+    QCOMPARE(Object(ob).toDevice().serialNumber(), std::string()); // the view of another kind
+
+    Event e;
+    e.className = "ctrl.OPEN";
+    e.eventId = 7;
+    e.sourceId = 42;
+    e.destinationId = -3;
+    e.timestamp = 1714550400000;
+    e.priority = 2;
+    e.flags = 5;
+    e.fields.setValue("fields", StringValue("{\"a\":1}"));
+    const Event eb = wire::eventFromJson(wire::Json::parse(wire::eventToJson(e).dump()));
+    QCOMPARE(eb.className, e.className);
+    QCOMPARE(eb.destinationId, e.destinationId);
+    QCOMPARE(eb.timestamp, e.timestamp);
+    QCOMPARE(eb.priority, e.priority);
+    QCOMPARE(eb.flags, e.flags);
+    QCOMPARE(eb.fields.value("fields").toString(), std::string("{\"a\":1}"));
+
+    const StreamChunk c = wire::chunkFromJson(wire::chunkToJson({1, 2, 3, 4, 5}));
+    QCOMPARE(c.chunkId + c.streamId + c.start + c.end + c.size, std::int64_t(15));
+    QVERIFY_EXCEPTION_THROWN(wire::chunkFromJson(wire::Json::parse("{\"chunkId\":1}")), wire::WireError);
+}
+
+void TestVantorWire::receiptsArePredictable()
+{
+    const std::string a = vantorsim::posReceipt(42, 21, 7);
+    QCOMPARE(vantorsim::posReceipt(42, 21, 7), a);
+    QVERIFY(vantorsim::posReceipt(43, 21, 7) != a);
+    QVERIFY(vantorsim::posReceipt(42, 22, 7) != a);
+    QVERIFY(vantorsim::posReceipt(42, 21, 8) != a);
+    const QStringList lines = QString::fromStdString(a).split('\n');
+    QCOMPARE(lines.first(), QStringLiteral("POS 21 #7"));
+    QVERIFY(lines.last().startsWith("TOTAL "));
+    QVERIFY(lines.size() >= 3 && lines.size() <= 5);
+    // The total is the sum of the item prices.
+    double sum = 0;
+    for (int i = 1; i < lines.size() - 1; ++i)
+        sum += lines[i].section(' ', -1).toDouble();
+    QCOMPARE(QString::number(sum, 'f', 2), lines.last().section(' ', 1));
+}
+
+void TestVantorWire::siteReadsObjectsAndRecordings()
+{
+    const vantorsim::Site site = vantorsim::loadSite(PLATFORM_SITES_DIR "/small.json");
+    QCOMPARE(site.rootId, ObjectId(1));
+    QCOMPARE(site.gateways.size(), std::size_t(2));
+    QCOMPARE(site.gateways[0].streams, (std::vector<ObjectId>{21, 22}));
+    QCOMPARE(site.gateways[0].httpPort, 9554);
+    QCOMPARE(site.gateways[0].posPort, 5556);
+    // Children in site order when the parent lists none.
+    QCOMPARE(site.find(1)->data.children, (std::vector<ObjectId>{3, 4, 11, 12, 13}));
+    QCOMPARE(site.find(21)->data.settings.value("fps").tag(), int(Value::IntTag));
+    QCOMPARE(site.find(21)->data.settings.value("ratio").tag(), int(Value::FloatTag));
+    QCOMPARE(site.find(21)->data.settings.value("ptz").tag(), int(Value::BoolTag));
+    QCOMPARE(site.find(33)->value.value().tag(), int(Value::IntTag));
+    // Layouts become text attributes of object 1.
+    const auto& layout = site.find(1)->attributes.value("One");
+    QCOMPARE(layout.tag(), int(Value::StringTag));
+    QCOMPARE(OrderedJson::parse(layout.toString()).at("numRows").get<int>(), 1);
+
+    const auto& generated = site.recordings.at(23);
+    QCOMPARE(generated.chunks.size(), std::size_t(3));
+    QCOMPARE(generated.chunks[2].start, std::int64_t(12000));
+    QCOMPARE(generated.pos.size(), std::size_t(9)); // 0, 400 and 800 ms into each of three chunks
+    QCOMPARE(generated.pos[4].time, std::int64_t(11400));
+    QCOMPARE(generated.pos[4].text, vantorsim::posReceipt(42, 23, 4));
+}
+
+void TestVantorWire::siteErrorsNameThePlace_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not json") << "{" << "not valid JSON";
+    QTest::newRow("no objects") << "{\"name\": \"x\"}" << "\"objects\" is missing";
+    QTest::newRow("no id") << "{\"objects\": [{\"name\": \"a\", \"type\": 1}]}" << "objects[0]: \"id\" is missing";
+    QTest::newRow("twice") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7}, {\"id\": 1, \"name\": \"b\", \"type\": 7}]}"
+                           << "objects[1] (id 1): the id is used twice";
+    QTest::newRow("type text") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": \"7\"}]}"
+                               << "\"type\" must be an integer";
+    QTest::newRow("password") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7, \"password\": \"x\"}]}"
+                              << "only users";
+    QTest::newRow("layouts without 1") << "{\"objects\": [{\"id\": 2, \"name\": \"a\", \"type\": 7}], \"layouts\": {\"L\": {}}}"
+                                       << "object 1";
+    QTest::newRow("recording of no stream")
+        << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7}], \"recordings\": [{\"stream\": 1}]}"
+        << "recordings[0]: \"stream\" 1 is not a stream";
+    QTest::newRow("chunk backwards")
+        << "{\"objects\": [{\"id\": 5, \"name\": \"s\", \"type\": 10}], \"recordings\": [{\"stream\": 5, \"chunks\": [{\"start\": 9, \"end\": 3}]}]}"
+        << "chunks[0]: \"end\" lies before \"start\"";
+    QTest::newRow("bad port") << "{\"objects\": [{\"id\": 5, \"name\": \"g\", \"type\": 2, \"gateway\": {\"httpPort\": 70000}}]}"
+                              << "\"httpPort\" must be a port number";
+}
+
+void TestVantorWire::siteErrorsNameThePlace()
+{
+    QFETCH(QString, json);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.json");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(json.toUtf8());
+    file.close();
+    try {
+        vantorsim::loadSite(path.toStdString());
+        QFAIL("a bad site was accepted");
+    } catch (const vantorsim::SiteError& e) {
+        const QString what = QString::fromStdString(e.what());
+        QVERIFY2(what.startsWith(path), qPrintable(what));
+        QVERIFY2(what.contains(message), qPrintable(what));
+    }
+}
+
+void TestVantorWire::overridesMoveGateways()
+{
+    vantorsim::Site site = vantorsim::loadSite(PLATFORM_SITES_DIR "/small.json");
+    vantorsim::SiteOverrides o;
+    o.gatewayAddress = "127.0.0.9";
+    o.gatewayPort = 40000;
+    o.posPort = 41000;
+    o.posSeed = 5;
+    vantorsim::applyOverrides(site, o);
+    QCOMPARE(site.gateways[1].httpPort, 40001);
+    QCOMPARE(site.gateways[1].posPort, 41001);
+    // Clients read where the gateway really is from its settings.
+    QCOMPARE(site.find(12)->data.settings.value("address").toString(), std::string("127.0.0.9"));
+    QCOMPARE(site.find(12)->data.settings.value("posPort").toInt(), 41001);
+    // Generated recorded receipts follow the seed.
+    QCOMPARE(site.recordings.at(23).pos[0].text, vantorsim::posReceipt(5, 23, 0));
+}
+
+QTEST_GUILESS_MAIN(TestVantorWire)
+#include "tst_vantorwire.moc"

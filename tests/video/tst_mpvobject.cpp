@@ -1,0 +1,350 @@
+// SPDX-License-Identifier: MIT
+// The video item in a real Qt Quick window, playing libmpv's synthetic sources. Run under both
+// render loops (QSG_RENDER_LOOP is set by the test registration).
+#include <clocale>
+#include <memory>
+
+#include <QColor>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "mpvobject.h"
+
+namespace {
+
+const QString finiteClip = QStringLiteral("av://lavfi:testsrc2=size=320x240:rate=25:duration=1");
+const QString endlessClip = QStringLiteral("av://lavfi:testsrc2=size=320x240:rate=25");
+// Red above, blue below: shows both that real pixels arrive and which way up they are.
+const QString splitClip = QStringLiteral(
+    "av://lavfi:color=c=red:size=320x240:rate=25,drawbox=x=0:y=120:w=320:h=120:color=blue:t=fill");
+
+int waitMs() { return 15000; }
+
+} // namespace
+
+class TestMpvObject : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void registeredInQml();
+    void finiteSourcePlaysThrough();
+    void endReasons_data();
+    void endReasons();
+    void videoReachesTheWindow();
+    void playingStateChangesOnlyOnRealChanges();
+    void playOnIdleCore();
+    void playRestartsAnEndedFile();
+    void audioStaysOffOnceRemoved();
+    void createAndDestroyManyTimes();
+
+private:
+    MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
+    // Waits until the item has drawn at least once, so that its render context exists.
+    bool waitForFrame();
+
+    std::unique_ptr<QQuickView> m_view;
+};
+
+void TestMpvObject::initTestCase()
+{
+    // libmpv refuses to start under any other numeric locale; the program's main sets it too.
+    setlocale(LC_NUMERIC, "C");
+    qInfo() << "render loop:" << qgetenv("QSG_RENDER_LOOP");
+}
+
+void TestMpvObject::init()
+{
+    m_view = std::make_unique<QQuickView>();
+    m_view->resize(320, 240);
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+}
+
+void TestMpvObject::cleanup()
+{
+    m_view.reset();
+}
+
+MpvObject* TestMpvObject::createItem(const QString& qml)
+{
+    QQmlComponent component(m_view->engine());
+    component.setData(qml.toUtf8(), QUrl());
+    QObject* object = component.create();
+    if (!object) {
+        qWarning() << component.errorString();
+        return nullptr;
+    }
+    auto* item = qobject_cast<MpvObject*>(object);
+    if (!item) {
+        delete object;
+        return nullptr;
+    }
+    item->setParentItem(m_view->contentItem());
+    item->setSize(QSizeF(320, 240));
+    return item;
+}
+
+bool TestMpvObject::waitForFrame()
+{
+    // frameSwapped comes from the render thread under the threaded loop: count it on this one.
+    int frames = 0;
+    QMetaObject::Connection connection = connect(
+        m_view.get(), &QQuickWindow::frameSwapped, this, [&frames] { ++frames; }, Qt::QueuedConnection);
+    m_view->update();
+    QElapsedTimer timer;
+    timer.start();
+    while (frames == 0 && timer.elapsed() < waitMs())
+        QTest::qWait(10);
+    disconnect(connection);
+    return frames > 0;
+}
+
+void TestMpvObject::registeredInQml()
+{
+    MpvObject* item = createItem(QStringLiteral("import Native 1.0\nMpvObject { enableAudio: false }"));
+    QVERIFY2(item, "MpvObject is creatable from Native 1.0");
+    QVERIFY(item->core());
+    QCOMPARE(item->property("enableAudio").toBool(), false);
+    QCOMPARE(item->idle(), true);
+    QCOMPARE(item->isPlaying(), false);
+    // Cached until the first change event.
+    QCOMPARE(item->duration(), 0.0);
+    QCOMPARE(item->position(), 0.0);
+    QCOMPARE(item->playlistCount(), 0);
+    QCOMPARE(item->getPlaylistFilename(3), QString());
+    delete item;
+}
+
+void TestMpvObject::finiteSourcePlaysThrough()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+
+    QStringList order;
+    connect(item, &MpvObject::fileStarted, this, [&] { order << QStringLiteral("started"); });
+    connect(item, &MpvObject::fileLoaded, this, [&] { order << QStringLiteral("loaded"); });
+    connect(item, &MpvObject::fileEnded, this, [&](const QString& reason) { order << QStringLiteral("ended ") + reason; });
+    QSignalSpy durations(item, &MpvObject::durationChanged);
+    QSignalSpy widths(item, &MpvObject::dwidthChanged);
+    QSignalSpy paths(item, &MpvObject::pathChanged);
+
+    item->loadFile(finiteClip);
+    QTRY_VERIFY_WITH_TIMEOUT(order.contains(QStringLiteral("loaded")), waitMs());
+    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 320, waitMs());
+    QCOMPARE(item->dheight(), 240);
+    QCOMPARE(item->path(), finiteClip);
+    QTRY_VERIFY_WITH_TIMEOUT(!paths.isEmpty() && paths.last().at(0).toString() == finiteClip, waitMs());
+    QTRY_VERIFY_WITH_TIMEOUT(!widths.isEmpty() && widths.last().at(0).toInt() == 320, waitMs());
+    QTRY_VERIFY_WITH_TIMEOUT(item->isPlaying(), waitMs());
+
+    QTRY_VERIFY_WITH_TIMEOUT(order.size() == 3, waitMs());
+    QCOMPARE(order, (QStringList{"started", "loaded", "ended eof"}));
+
+    // libmpv drops "duration" once the file is gone; the item keeps the last value it saw.
+    QVERIFY(!durations.isEmpty());
+    QCOMPARE(durations.last().at(0).toDouble(), item->duration());
+    QVERIFY2(qAbs(item->duration() - 1.0) < 0.2, qPrintable(QString::number(item->duration())));
+    QTRY_VERIFY_WITH_TIMEOUT(!item->getProperty(QStringLiteral("duration")).isValid(), waitMs());
+    QVERIFY(qAbs(item->duration() - 1.0) < 0.2);
+    QVERIFY(item->position() > 0.5);
+    QTRY_VERIFY_WITH_TIMEOUT(!item->isPlaying(), waitMs());
+    delete item;
+}
+
+void TestMpvObject::endReasons_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("played to the end") << "none" << "eof";
+    QTest::newRow("stopped") << "stop" << "stop";
+    QTest::newRow("missing file") << "missing" << "error";
+}
+
+void TestMpvObject::endReasons()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, reason);
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QSignalSpy ended(item, &MpvObject::fileEnded);
+    QSignalSpy loaded(item, &MpvObject::fileLoaded);
+    if (action == QLatin1String("missing")) {
+        item->loadFile(QStringLiteral("/nonexistent/recorder-%1.mp4").arg(QCoreApplication::applicationPid()));
+    } else if (action == QLatin1String("stop")) {
+        item->loadFile(endlessClip);
+        QVERIFY(loaded.wait(waitMs()));
+        item->command(QVariantList{QStringLiteral("stop")});
+    } else {
+        item->loadFile(finiteClip);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, waitMs());
+    QCOMPARE(ended.at(0).at(0).toString(), reason);
+    delete item;
+}
+
+void TestMpvObject::videoReachesTheWindow()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QSignalSpy loaded(item, &MpvObject::fileLoaded);
+    item->loadFile(splitClip);
+    QVERIFY(loaded.wait(waitMs()));
+
+    auto isRed = [](QRgb c) { return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80; };
+    auto isBlue = [](QRgb c) { return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80; };
+    QImage image;
+    QTRY_VERIFY_WITH_TIMEOUT((image = m_view->grabWindow(), isRed(image.pixel(160, 60))), waitMs());
+    const QPoint top(image.width() / 2, image.height() / 4);
+    const QPoint bottom(image.width() / 2, image.height() * 3 / 4);
+    QVERIFY2(isRed(image.pixel(top)), qPrintable(QColor(image.pixel(top)).name()));
+    QVERIFY2(isBlue(image.pixel(bottom)), qPrintable(QColor(image.pixel(bottom)).name()));
+    delete item;
+}
+
+void TestMpvObject::playingStateChangesOnlyOnRealChanges()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    item->loadFile(endlessClip);
+    QTRY_VERIFY_WITH_TIMEOUT(item->isPlaying(), waitMs());
+
+    QSignalSpy playing(item, &MpvObject::isPlayingChanged);
+    QSignalSpy paused(item, &MpvObject::pausedChanged);
+    item->set_paused(true);
+    item->set_paused(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!item->isPlaying(), waitMs());
+    QCOMPARE(playing.count(), 1);
+    QCOMPARE(playing.at(0).at(0).toBool(), false);
+    // Recomputing without a change emits nothing.
+    item->updateState();
+    item->pause();
+    QCOMPARE(playing.count(), 1);
+    QVERIFY(item->paused());
+
+    // playPause while paused plays.
+    item->playPause();
+    QTRY_VERIFY_WITH_TIMEOUT(item->isPlaying(), waitMs());
+    QCOMPARE(playing.count(), 2);
+    QCOMPARE(playing.at(1).at(0).toBool(), true);
+    item->playPause();
+    QTRY_VERIFY_WITH_TIMEOUT(item->paused(), waitMs());
+    QTRY_COMPARE_WITH_TIMEOUT(playing.count(), 3, waitMs());
+    QVERIFY(paused.count() >= 3);
+    delete item;
+}
+
+void TestMpvObject::playOnIdleCore()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QSignalSpy started(item, &MpvObject::fileStarted);
+
+    // No playlist: play only unpauses.
+    item->set_paused(true);
+    QTRY_VERIFY_WITH_TIMEOUT(item->paused(), waitMs());
+    item->play();
+    QTRY_VERIFY_WITH_TIMEOUT(!item->paused(), waitMs());
+    QVERIFY(item->idle());
+    QCOMPARE(item->playlistCount(), 0);
+    QCOMPARE(item->isPlaying(), false);
+
+    // An entry waiting in the playlist: play starts it.
+    item->command(QVariantList{QStringLiteral("loadfile"), finiteClip, QStringLiteral("append")});
+    QTRY_COMPARE_WITH_TIMEOUT(item->playlistCount(), 1, waitMs());
+    QVERIFY(item->idle());
+    QCOMPARE(started.count(), 0);
+    item->play();
+    QTRY_COMPARE_WITH_TIMEOUT(started.count(), 1, waitMs());
+    QTRY_VERIFY_WITH_TIMEOUT(item->isPlaying(), waitMs());
+    QCOMPARE(item->getPlaylistFilename(0), finiteClip);
+    delete item;
+}
+
+void TestMpvObject::playRestartsAnEndedFile()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QSignalSpy started(item, &MpvObject::fileStarted);
+    QSignalSpy ended(item, &MpvObject::fileEnded);
+    item->loadFile(finiteClip);
+    QVERIFY(ended.wait(waitMs()));
+    QTRY_VERIFY_WITH_TIMEOUT(item->idle(), waitMs());
+    QCOMPARE(started.count(), 1);
+    item->play();
+    QTRY_COMPARE_WITH_TIMEOUT(started.count(), 2, waitMs());
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, waitMs());
+    QCOMPARE(ended.at(1).at(0).toString(), QStringLiteral("eof"));
+    delete item;
+}
+
+void TestMpvObject::audioStaysOffOnceRemoved()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QSignalSpy changed(item, &MpvObject::enableAudioChanged);
+    auto audioOutput = [item] {
+        const QVariantList outputs = item->getProperty(QStringLiteral("ao")).toList();
+        return outputs.isEmpty() ? QString() : outputs.first().toMap().value(QStringLiteral("name")).toString();
+    };
+    QCOMPARE(audioOutput(), QString());
+    item->setEnableAudio(false);
+    QCOMPARE(audioOutput(), QStringLiteral("null"));
+    item->setEnableAudio(true);
+    QVERIFY(item->enableAudio());
+    QCOMPARE(audioOutput(), QStringLiteral("null"));
+    QCOMPARE(changed.count(), 2);
+    QCOMPARE(changed.at(0).at(0).toBool(), false);
+    QCOMPARE(changed.at(1).at(0).toBool(), true);
+    delete item;
+}
+
+void TestMpvObject::createAndDestroyManyTimes()
+{
+    // Items go at every stage: before any renderer, with a renderer but no file, and playing.
+    // The core must go too, whichever of item and renderer lets it go last.
+    for (int i = 0; i < 100; ++i) {
+        MpvObject* item = createItem();
+        QVERIFY(item);
+        std::weak_ptr<mpv_handle> core = item->core();
+        QVERIFY(!core.expired());
+        switch (i % 4) {
+        case 0:
+            break;
+        case 1:
+            QVERIFY(waitForFrame());
+            break;
+        default: {
+            QSignalSpy loaded(item, &MpvObject::fileLoaded);
+            item->loadFile(i % 4 == 2 ? endlessClip : finiteClip);
+            QVERIFY(loaded.wait(waitMs()));
+            if (i % 4 == 3)
+                QVERIFY(waitForFrame());
+            break;
+        }
+        }
+        delete item;
+        // The renderer, if any, goes with the next sync of the scene graph.
+        m_view->update();
+        QTRY_VERIFY2_WITH_TIMEOUT(core.expired(), qPrintable(QStringLiteral("core of item %1 released").arg(i)),
+                                  waitMs());
+    }
+}
+
+QTEST_MAIN(TestMpvObject)
+#include "tst_mpvobject.moc"

@@ -1,0 +1,612 @@
+// SPDX-License-Identifier: MIT
+#include "mpvobject.h"
+
+#include <cstring>
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QEvent>
+#include <QQuickWindow>
+#include <QtQml>
+
+#include <stdexcept>
+
+#include "mpvnode.h"
+#include "mpvrenderer.h"
+
+namespace {
+
+template <typename T>
+struct Observed
+{
+    const char* name;
+    void (MpvObject::*signal)(T);
+};
+
+// The observed libmpv properties by format, in the order they are observed and dispatched. The
+// item's `idle` follows "idle-active": in libmpv "idle" is the option that keeps the core alive
+// without a file (always "yes"), not whether it plays.
+const Observed<bool> flagProperties[]{
+    {"idle-active", &MpvObject::idleChanged},  {"mute", &MpvObject::mutedChanged},
+    {"pause", &MpvObject::pausedChanged},      {"paused-for-cache", &MpvObject::pausedForCacheChanged},
+    {"seekable", &MpvObject::seekableChanged},
+};
+
+const Observed<int> intProperties[]{
+    {"chapter", &MpvObject::chapterChanged},
+    {"chapter-list/count", &MpvObject::chapterListCountChanged},
+    {"decoder-frame-drop-count", &MpvObject::decoderFrameDropCountChanged},
+    {"dheight", &MpvObject::dheightChanged},
+    {"dwidth", &MpvObject::dwidthChanged},
+    {"estimated-frame-count", &MpvObject::estimatedFrameCountChanged},
+    {"estimated-frame-number", &MpvObject::estimatedFrameNumberChanged},
+    {"frame-drop-count", &MpvObject::frameDropCountChanged},
+    {"playlist-pos", &MpvObject::playlistPosChanged},
+    {"playlist/count", &MpvObject::playlistCountChanged},
+    {"vo-delayed-frame-count", &MpvObject::voDelayedFrameCountChanged},
+    {"volume", &MpvObject::volumeChanged},
+};
+
+// "duration" and "time-pos" are cached as well as signalled; see handlePropertyChange.
+const Observed<double> doubleProperties[]{
+    {"audio-bitrate", &MpvObject::audioBitrateChanged},
+    {"avsync", &MpvObject::avsyncChanged},
+    {"container-fps", &MpvObject::containerFpsChanged},
+    {"duration", &MpvObject::durationChanged},
+    {"estimated-display-fps", &MpvObject::estimatedDisplayFpsChanged},
+    {"estimated-vf-fps", &MpvObject::estimatedVfFpsChanged},
+    {"fps", &MpvObject::fpsChanged},
+    {"speed", &MpvObject::speedChanged},
+    {"time-pos", &MpvObject::positionChanged},
+    {"video-bitrate", &MpvObject::videoBitrateChanged},
+};
+
+const Observed<const QString&> stringProperties[]{
+    {"audio-codec", &MpvObject::audioCodecChanged},
+    {"audio-codec-name", &MpvObject::audioCodecNameChanged},
+    {"filename", &MpvObject::filenameChanged},
+    {"file-format", &MpvObject::fileFormatChanged},
+    {"file-size", &MpvObject::fileSizeChanged},
+    {"format", &MpvObject::formatChanged},
+    {"hwdec", &MpvObject::hwdecChanged},
+    {"hwdec-current", &MpvObject::hwdecCurrentChanged},
+    {"hwdec-interop", &MpvObject::hwdecInteropChanged},
+    {"media-title", &MpvObject::mediaTitleChanged},
+    {"path", &MpvObject::pathChanged},
+    {"video-codec", &MpvObject::videoCodecChanged},
+    {"video-format", &MpvObject::videoFormatChanged},
+};
+
+template <typename T, std::size_t N>
+const Observed<T>* findObserved(const Observed<T> (&table)[N], const char* name)
+{
+    for (const Observed<T>& entry : table) {
+        if (std::strcmp(entry.name, name) == 0)
+            return &entry;
+    }
+    return nullptr;
+}
+
+template <typename T, std::size_t N>
+void observeAll(mpv_handle* mpv, const Observed<T> (&table)[N], mpv_format format)
+{
+    for (const Observed<T>& entry : table)
+        mpv_observe_property(mpv, 0, entry.name, format);
+}
+
+QString endReason(int reason)
+{
+    static const char* const texts[]{"eof", "unknown", "stop", "quit", "error", "redirect"};
+    if (reason < 0 || reason > 5)
+        return QStringLiteral("unknown");
+    return QString::fromLatin1(texts[reason]);
+}
+
+void setStringOption(mpv_handle* mpv, const char* name, const QString& value)
+{
+    MpvNode node = MpvNode::variantToNode(value);
+    mpv_set_option(mpv, name, MPV_FORMAT_NODE, node.get());
+}
+
+void wakeup(void* context)
+{
+    // A libmpv thread: post only; the GUI thread drains the queue.
+    QCoreApplication::postEvent(static_cast<MpvObject*>(context), new QEvent(QEvent::User));
+}
+
+} // namespace
+
+MpvObject::MpvObject(QQuickItem* parent) : QQuickFramebufferObject(parent)
+{
+    try {
+        m_mpv = createCore();
+    } catch (const std::runtime_error& error) {
+        // The QML engine cannot catch it; a tile without video is better than a dead station.
+        qCritical() << error.what();
+        return;
+    }
+    setUpCore();
+}
+
+MpvObject::~MpvObject()
+{
+    // After this returns no wakeup runs or follows: libmpv calls the callback under the lock
+    // that setting it takes. Events already posted die with the object.
+    if (m_mpv)
+        mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
+    // A renderer, if one exists, still holds its share; it frees the render context on the render
+    // thread and then lets the core go.
+    m_mpv.reset();
+}
+
+MpvHandle MpvObject::createCore()
+{
+    MpvHandle mpv(mpv_create(), [](mpv_handle* handle) {
+        if (handle)
+            mpv_terminate_destroy(handle);
+    });
+    if (!mpv)
+        throw std::runtime_error("could not create mpv context");
+    // Newer libmpv releases no longer pick the render API's output by default.
+    mpv_set_option_string(mpv.get(), "vo", "libmpv");
+    if (mpv_initialize(mpv.get()) < 0)
+        throw std::runtime_error("could not initialize mpv context");
+    return mpv;
+}
+
+void MpvObject::setUpCore()
+{
+    mpv_handle* mpv = m_mpv.get();
+    setStringOption(mpv, "audio-client-name", QStringLiteral("pelmar"));
+    setStringOption(mpv, "hwdec", QStringLiteral("auto"));
+
+    connect(this, &MpvObject::mpvUpdated, this, &MpvObject::doUpdate, Qt::QueuedConnection);
+
+    observeAll(mpv, flagProperties, MPV_FORMAT_FLAG);
+    observeAll(mpv, intProperties, MPV_FORMAT_INT64);
+    observeAll(mpv, doubleProperties, MPV_FORMAT_DOUBLE);
+    observeAll(mpv, stringProperties, MPV_FORMAT_STRING);
+
+    connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
+    connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
+
+    mpv_set_wakeup_callback(mpv, &wakeup, this);
+}
+
+bool MpvObject::event(QEvent* event)
+{
+    if (event->type() == QEvent::User) {
+        on_mpv_events();
+        return true;
+    }
+    return QQuickFramebufferObject::event(event);
+}
+
+QQuickFramebufferObject::Renderer* MpvObject::createRenderer() const
+{
+    // The render context must survive hiding the window.
+    window()->setPersistentOpenGLContext(true);
+    window()->setPersistentSceneGraph(true);
+    return new MpvRenderer(this);
+}
+
+void MpvObject::on_mpv_events()
+{
+    while (m_mpv) {
+        const mpv_event* event = mpv_wait_event(m_mpv.get(), 0);
+        if (!event || event->event_id == MPV_EVENT_NONE)
+            break;
+        handleMpvEvent(*event);
+    }
+}
+
+void MpvObject::handleMpvEvent(const mpv_event& event)
+{
+    switch (event.event_id) {
+    case MPV_EVENT_START_FILE:
+        emit fileStarted();
+        break;
+    case MPV_EVENT_END_FILE: {
+        const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        emit fileEnded(endReason(end ? static_cast<int>(end->reason) : 1));
+        break;
+    }
+    case MPV_EVENT_FILE_LOADED:
+        emit fileLoaded();
+        break;
+    case MPV_EVENT_PROPERTY_CHANGE:
+        if (event.data)
+            handlePropertyChange(*static_cast<const mpv_event_property*>(event.data));
+        break;
+    default:
+        break;
+    }
+}
+
+void MpvObject::handlePropertyChange(const mpv_event_property& property)
+{
+    if (!property.name)
+        return;
+    switch (property.format) {
+    case MPV_FORMAT_DOUBLE: {
+        const Observed<double>* entry = findObserved(doubleProperties, property.name);
+        if (!entry || !property.data)
+            return;
+        const double value = *static_cast<const double*>(property.data);
+        if (entry->signal == &MpvObject::positionChanged)
+            m_position = value;
+        else if (entry->signal == &MpvObject::durationChanged)
+            m_duration = value;
+        emit(this->*entry->signal)(value);
+        break;
+    }
+    case MPV_FORMAT_FLAG: {
+        const Observed<bool>* entry = findObserved(flagProperties, property.name);
+        if (!entry || !property.data)
+            return;
+        emit(this->*entry->signal)(*static_cast<const int*>(property.data) != 0);
+        break;
+    }
+    case MPV_FORMAT_STRING: {
+        const Observed<const QString&>* entry = findObserved(stringProperties, property.name);
+        if (!entry)
+            return;
+        emit(this->*entry->signal)(getProperty(QString::fromUtf8(property.name)).toString());
+        break;
+    }
+    case MPV_FORMAT_INT64: {
+        const Observed<int>* entry = findObserved(intProperties, property.name);
+        if (!entry)
+            return;
+        emit(this->*entry->signal)(getProperty(QString::fromUtf8(property.name)).toInt());
+        break;
+    }
+    default:
+        // MPV_FORMAT_NONE: the property became unavailable; the cached values stay.
+        break;
+    }
+}
+
+bool MpvObject::idle() const
+{
+    return getProperty(QStringLiteral("idle-active")).toBool();
+}
+bool MpvObject::muted() const
+{
+    return getProperty(QStringLiteral("mute")).toBool();
+}
+void MpvObject::set_muted(bool value)
+{
+    setProperty(QStringLiteral("mute"), value);
+}
+bool MpvObject::paused() const
+{
+    return getProperty(QStringLiteral("pause")).toBool();
+}
+void MpvObject::set_paused(bool value)
+{
+    setProperty(QStringLiteral("pause"), value);
+}
+bool MpvObject::pausedForCache() const
+{
+    return getProperty(QStringLiteral("paused-for-cache")).toBool();
+}
+bool MpvObject::seekable() const
+{
+    return getProperty(QStringLiteral("seekable")).toBool();
+}
+int MpvObject::chapter() const
+{
+    return getProperty(QStringLiteral("chapter")).toInt();
+}
+int MpvObject::chapterListCount() const
+{
+    return getProperty(QStringLiteral("chapter-list/count")).toInt();
+}
+int MpvObject::decoderFrameDropCount() const
+{
+    return getProperty(QStringLiteral("decoder-frame-drop-count")).toInt();
+}
+int MpvObject::dheight() const
+{
+    return getProperty(QStringLiteral("dheight")).toInt();
+}
+int MpvObject::dwidth() const
+{
+    return getProperty(QStringLiteral("dwidth")).toInt();
+}
+int MpvObject::estimatedFrameCount() const
+{
+    return getProperty(QStringLiteral("estimated-frame-count")).toInt();
+}
+void MpvObject::set_estimatedFrameCount(int value)
+{
+    setProperty(QStringLiteral("estimated-frame-count"), value);
+}
+int MpvObject::estimatedFrameNumber() const
+{
+    return getProperty(QStringLiteral("estimated-frame-number")).toInt();
+}
+void MpvObject::set_estimatedFrameNumber(int value)
+{
+    setProperty(QStringLiteral("estimated-frame-number"), value);
+}
+int MpvObject::frameDropCount() const
+{
+    return getProperty(QStringLiteral("frame-drop-count")).toInt();
+}
+int MpvObject::playlistPos() const
+{
+    return getProperty(QStringLiteral("playlist-pos")).toInt();
+}
+void MpvObject::set_playlistPos(int value)
+{
+    setProperty(QStringLiteral("playlist-pos"), value);
+}
+int MpvObject::playlistCount() const
+{
+    return getProperty(QStringLiteral("playlist/count")).toInt();
+}
+int MpvObject::voDelayedFrameCount() const
+{
+    return getProperty(QStringLiteral("vo-delayed-frame-count")).toInt();
+}
+void MpvObject::set_voDelayedFrameCount(int value)
+{
+    setProperty(QStringLiteral("vo-delayed-frame-count"), value);
+}
+int MpvObject::volume() const
+{
+    return getProperty(QStringLiteral("volume")).toInt();
+}
+void MpvObject::set_volume(int value)
+{
+    setProperty(QStringLiteral("volume"), value);
+}
+double MpvObject::audioBitrate() const
+{
+    return getProperty(QStringLiteral("audio-bitrate")).toDouble();
+}
+double MpvObject::avsync() const
+{
+    return getProperty(QStringLiteral("avsync")).toDouble();
+}
+double MpvObject::containerFps() const
+{
+    return getProperty(QStringLiteral("container-fps")).toDouble();
+}
+double MpvObject::estimatedDisplayFps() const
+{
+    return getProperty(QStringLiteral("estimated-display-fps")).toDouble();
+}
+double MpvObject::estimatedVfFps() const
+{
+    return getProperty(QStringLiteral("estimated-vf-fps")).toDouble();
+}
+double MpvObject::fps() const
+{
+    return getProperty(QStringLiteral("fps")).toDouble();
+}
+double MpvObject::speed() const
+{
+    return getProperty(QStringLiteral("speed")).toDouble();
+}
+void MpvObject::set_speed(double value)
+{
+    setProperty(QStringLiteral("speed"), value);
+}
+double MpvObject::videoBitrate() const
+{
+    return getProperty(QStringLiteral("video-bitrate")).toDouble();
+}
+QString MpvObject::audioCodec() const
+{
+    return getProperty(QStringLiteral("audio-codec")).toString();
+}
+QString MpvObject::audioCodecName() const
+{
+    return getProperty(QStringLiteral("audio-codec-name")).toString();
+}
+QString MpvObject::filename() const
+{
+    return getProperty(QStringLiteral("filename")).toString();
+}
+QString MpvObject::fileFormat() const
+{
+    return getProperty(QStringLiteral("file-format")).toString();
+}
+QString MpvObject::fileSize() const
+{
+    return getProperty(QStringLiteral("file-size")).toString();
+}
+QString MpvObject::format() const
+{
+    return getProperty(QStringLiteral("format")).toString();
+}
+QString MpvObject::hwdec() const
+{
+    return getProperty(QStringLiteral("hwdec")).toString();
+}
+QString MpvObject::hwdecCurrent() const
+{
+    return getProperty(QStringLiteral("hwdec-current")).toString();
+}
+QString MpvObject::hwdecInterop() const
+{
+    return getProperty(QStringLiteral("hwdec-interop")).toString();
+}
+QString MpvObject::mediaTitle() const
+{
+    return getProperty(QStringLiteral("media-title")).toString();
+}
+QString MpvObject::path() const
+{
+    return getProperty(QStringLiteral("path")).toString();
+}
+QString MpvObject::videoCodec() const
+{
+    return getProperty(QStringLiteral("video-codec")).toString();
+}
+QString MpvObject::videoFormat() const
+{
+    return getProperty(QStringLiteral("video-format")).toString();
+}
+
+void MpvObject::command(const QVariant& params)
+{
+    if (!m_mpv)
+        return;
+    MpvNode node = MpvNode::variantToNode(params);
+    mpv_node result;
+    if (mpv_command_node(m_mpv.get(), node.get(), &result) >= 0)
+        mpv_free_node_contents(&result);
+}
+
+void MpvObject::reinitRenderer()
+{
+    if (m_mpv)
+        mpv_set_option_string(m_mpv.get(), "stop-playback-on-init-failure", "no");
+    if (window())
+        window()->update();
+}
+
+void MpvObject::playPause()
+{
+    if (!m_isPlaying)
+        play();
+    else
+        setProperty(QStringLiteral("pause"), true);
+}
+
+void MpvObject::play()
+{
+    if (idle()) {
+        if (playlistCount() > 0) {
+            // Restart the current entry; after the last file ended there is none (-1), so start over
+            // from the first one.
+            const int pos = playlistPos();
+            setProperty(QStringLiteral("playlist-pos"), pos < 0 ? 0 : pos);
+        }
+    }
+    if (m_isPlaying)
+        return;
+    setProperty(QStringLiteral("pause"), false);
+}
+
+void MpvObject::pause()
+{
+    if (m_isPlaying)
+        setProperty(QStringLiteral("pause"), true);
+}
+
+void MpvObject::seek(double pos)
+{
+    command(QVariantList{QStringLiteral("seek"), pos, QStringLiteral("absolute")});
+}
+
+void MpvObject::loadFile(const QVariant& urls)
+{
+    qDebug() << "loadFile:" << urls;
+    command(QVariantList{QStringLiteral("loadfile"), urls});
+}
+
+bool MpvObject::enableAudio() const
+{
+    return m_enableAudio;
+}
+
+void MpvObject::setEnableAudio(bool value)
+{
+    m_enableAudio = value;
+    emit enableAudioChanged(value);
+    // Only ever removes the audio output; turning audio back on does not restore it.
+    if (!value)
+        setOption(QStringLiteral("ao"), QStringLiteral("null"));
+}
+
+bool MpvObject::isPlaying() const
+{
+    return m_isPlaying;
+}
+
+void MpvObject::updateState()
+{
+    const bool playing = idle() ? false : !paused();
+    if (playing == m_isPlaying)
+        return;
+    m_isPlaying = playing;
+    emit isPlayingChanged(playing);
+}
+
+double MpvObject::duration() const
+{
+    return m_duration;
+}
+double MpvObject::position() const
+{
+    return m_position;
+}
+
+void MpvObject::doUpdate()
+{
+    update();
+}
+
+void MpvObject::setProperty(const QString& name, const QVariant& value)
+{
+    if (!m_mpv)
+        return;
+    MpvNode node = MpvNode::variantToNode(value);
+    mpv_set_property(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+}
+
+QVariant MpvObject::getProperty(const QString& name) const
+{
+    if (!m_mpv)
+        return QVariant();
+    mpv_node node;
+    if (mpv_get_property(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, &node) < 0)
+        return QVariant();
+    QVariant value = MpvNode::nodeToVariant(&node);
+    mpv_free_node_contents(&node);
+    return value;
+}
+
+void MpvObject::setOption(const QString& name, const QVariant& value)
+{
+    if (!m_mpv)
+        return;
+    MpvNode node = MpvNode::variantToNode(value);
+    mpv_set_option(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+}
+
+void MpvObject::setOptionNoParam(const QString& name)
+{
+    setOption(name, QVariant());
+}
+
+QString MpvObject::getPlaylistFilename(int playlistIndex) const
+{
+    return getProperty(QStringLiteral("playlist/%1/filename").arg(playlistIndex)).toString();
+}
+
+QString MpvObject::getPlaylistTitle(int playlistIndex) const
+{
+    return getProperty(QStringLiteral("playlist/%1/title").arg(playlistIndex)).toString();
+}
+
+QString MpvObject::getChapterTitle(int chapterIndex) const
+{
+    return getProperty(QStringLiteral("chapter-list/%1/title").arg(chapterIndex)).toString();
+}
+
+double MpvObject::getChapterTime(int chapterIndex) const
+{
+    return getProperty(QStringLiteral("chapter-list/%1/time").arg(chapterIndex)).toDouble();
+}
+
+static void registerMpvObjectType()
+{
+    qmlRegisterType<MpvObject>("Native", 1, 0, "MpvObject");
+}
+Q_COREAPP_STARTUP_FUNCTION(registerMpvObjectType)

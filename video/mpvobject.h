@@ -1,0 +1,212 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <memory>
+
+#include <QQuickFramebufferObject>
+#include <QString>
+#include <QVariant>
+
+#include <mpv/client.h>
+
+class MpvRenderer;
+
+// The libmpv core, shared by the item and its renderer: whichever of them goes last destroys it,
+// after the renderer has freed the render context on the render thread.
+using MpvHandle = std::shared_ptr<mpv_handle>;
+
+// A Qt Quick item that plays one stream or file with libmpv and renders it into the scene.
+// Playback state is libmpv's own; the item mirrors it as properties with change signals.
+class MpvObject : public QQuickFramebufferObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool enableAudio READ enableAudio WRITE setEnableAudio NOTIFY enableAudioChanged)
+    Q_PROPERTY(bool idle READ idle NOTIFY idleChanged)
+    Q_PROPERTY(bool muted READ muted WRITE set_muted NOTIFY mutedChanged)
+    Q_PROPERTY(bool paused READ paused WRITE set_paused NOTIFY pausedChanged)
+    Q_PROPERTY(bool pausedForCache READ pausedForCache NOTIFY pausedForCacheChanged)
+    Q_PROPERTY(bool seekable READ seekable NOTIFY seekableChanged)
+    Q_PROPERTY(int chapter READ chapter NOTIFY chapterChanged)
+    Q_PROPERTY(int chapterListCount READ chapterListCount NOTIFY chapterListCountChanged)
+    Q_PROPERTY(int decoderFrameDropCount READ decoderFrameDropCount NOTIFY decoderFrameDropCountChanged)
+    Q_PROPERTY(int dheight READ dheight NOTIFY dheightChanged)
+    Q_PROPERTY(int dwidth READ dwidth NOTIFY dwidthChanged)
+    Q_PROPERTY(int estimatedFrameCount READ estimatedFrameCount WRITE set_estimatedFrameCount NOTIFY
+                   estimatedFrameCountChanged)
+    Q_PROPERTY(int estimatedFrameNumber READ estimatedFrameNumber WRITE set_estimatedFrameNumber NOTIFY
+                   estimatedFrameNumberChanged)
+    Q_PROPERTY(int frameDropCount READ frameDropCount NOTIFY frameDropCountChanged)
+    Q_PROPERTY(int playlistPos READ playlistPos WRITE set_playlistPos NOTIFY playlistPosChanged)
+    Q_PROPERTY(int playlistCount READ playlistCount NOTIFY playlistCountChanged)
+    Q_PROPERTY(int voDelayedFrameCount READ voDelayedFrameCount WRITE set_voDelayedFrameCount NOTIFY
+                   voDelayedFrameCountChanged)
+    Q_PROPERTY(int volume READ volume WRITE set_volume NOTIFY volumeChanged)
+    Q_PROPERTY(double audioBitrate READ audioBitrate NOTIFY audioBitrateChanged)
+    Q_PROPERTY(double avsync READ avsync NOTIFY avsyncChanged)
+    Q_PROPERTY(double containerFps READ containerFps NOTIFY containerFpsChanged)
+    Q_PROPERTY(double estimatedDisplayFps READ estimatedDisplayFps NOTIFY estimatedDisplayFpsChanged)
+    Q_PROPERTY(double estimatedVfFps READ estimatedVfFps NOTIFY estimatedVfFpsChanged)
+    Q_PROPERTY(double fps READ fps NOTIFY fpsChanged)
+    Q_PROPERTY(double speed READ speed WRITE set_speed NOTIFY speedChanged)
+    Q_PROPERTY(double videoBitrate READ videoBitrate NOTIFY videoBitrateChanged)
+    Q_PROPERTY(QString audioCodec READ audioCodec NOTIFY audioCodecChanged)
+    Q_PROPERTY(QString audioCodecName READ audioCodecName NOTIFY audioCodecNameChanged)
+    Q_PROPERTY(QString filename READ filename NOTIFY filenameChanged)
+    Q_PROPERTY(QString fileFormat READ fileFormat NOTIFY fileFormatChanged)
+    Q_PROPERTY(QString fileSize READ fileSize NOTIFY fileSizeChanged)
+    Q_PROPERTY(QString format READ format NOTIFY formatChanged)
+    Q_PROPERTY(QString hwdec READ hwdec NOTIFY hwdecChanged)
+    Q_PROPERTY(QString hwdecCurrent READ hwdecCurrent NOTIFY hwdecCurrentChanged)
+    Q_PROPERTY(QString hwdecInterop READ hwdecInterop NOTIFY hwdecInteropChanged)
+    Q_PROPERTY(QString mediaTitle READ mediaTitle NOTIFY mediaTitleChanged)
+    Q_PROPERTY(QString path READ path NOTIFY pathChanged)
+    Q_PROPERTY(QString videoCodec READ videoCodec NOTIFY videoCodecChanged)
+    Q_PROPERTY(QString videoFormat READ videoFormat NOTIFY videoFormatChanged)
+    Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
+    Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
+    Q_PROPERTY(double position READ position NOTIFY positionChanged)
+
+public:
+    explicit MpvObject(QQuickItem* parent = nullptr);
+    ~MpvObject() override;
+
+    bool event(QEvent* event) override;
+    Renderer* createRenderer() const override;
+
+signals:
+    void idleChanged(bool value);
+    void mutedChanged(bool value);
+    void pausedChanged(bool value);
+    void pausedForCacheChanged(bool value);
+    void seekableChanged(bool value);
+    void chapterChanged(int value);
+    void chapterListCountChanged(int value);
+    void decoderFrameDropCountChanged(int value);
+    void dheightChanged(int value);
+    void dwidthChanged(int value);
+    void estimatedFrameCountChanged(int value);
+    void estimatedFrameNumberChanged(int value);
+    void frameDropCountChanged(int value);
+    void playlistPosChanged(int value);
+    void playlistCountChanged(int value);
+    void voDelayedFrameCountChanged(int value);
+    void volumeChanged(int value);
+    void audioBitrateChanged(double value);
+    void avsyncChanged(double value);
+    void containerFpsChanged(double value);
+    void estimatedDisplayFpsChanged(double value);
+    void estimatedVfFpsChanged(double value);
+    void fpsChanged(double value);
+    void speedChanged(double value);
+    void videoBitrateChanged(double value);
+    void audioCodecChanged(const QString& value);
+    void audioCodecNameChanged(const QString& value);
+    void filenameChanged(const QString& value);
+    void fileFormatChanged(const QString& value);
+    void fileSizeChanged(const QString& value);
+    void formatChanged(const QString& value);
+    void hwdecChanged(const QString& value);
+    void hwdecCurrentChanged(const QString& value);
+    void hwdecInteropChanged(const QString& value);
+    void mediaTitleChanged(const QString& value);
+    void pathChanged(const QString& value);
+    void videoCodecChanged(const QString& value);
+    void videoFormatChanged(const QString& value);
+    void enableAudioChanged(bool value);
+    void isPlayingChanged(bool value);
+    void durationChanged(double value);
+    void positionChanged(double value);
+    void mpvUpdated();
+    void fileStarted();
+    void fileEnded(const QString& reason);
+    void fileLoaded();
+
+public slots:
+    bool idle() const;
+    bool muted() const;
+    void set_muted(bool value);
+    bool paused() const;
+    void set_paused(bool value);
+    bool pausedForCache() const;
+    bool seekable() const;
+    int chapter() const;
+    int chapterListCount() const;
+    int decoderFrameDropCount() const;
+    int dheight() const;
+    int dwidth() const;
+    int estimatedFrameCount() const;
+    void set_estimatedFrameCount(int value);
+    int estimatedFrameNumber() const;
+    void set_estimatedFrameNumber(int value);
+    int frameDropCount() const;
+    int playlistPos() const;
+    void set_playlistPos(int value);
+    int playlistCount() const;
+    int voDelayedFrameCount() const;
+    void set_voDelayedFrameCount(int value);
+    int volume() const;
+    void set_volume(int value);
+    double audioBitrate() const;
+    double avsync() const;
+    double containerFps() const;
+    double estimatedDisplayFps() const;
+    double estimatedVfFps() const;
+    double fps() const;
+    double speed() const;
+    void set_speed(double value);
+    double videoBitrate() const;
+    QString audioCodec() const;
+    QString audioCodecName() const;
+    QString filename() const;
+    QString fileFormat() const;
+    QString fileSize() const;
+    QString format() const;
+    QString hwdec() const;
+    QString hwdecCurrent() const;
+    QString hwdecInterop() const;
+    QString mediaTitle() const;
+    QString path() const;
+    QString videoCodec() const;
+    QString videoFormat() const;
+
+    void command(const QVariant& params);
+    void reinitRenderer();
+    void playPause();
+    void play();
+    void pause();
+    void seek(double pos);
+    void loadFile(const QVariant& urls);
+    bool enableAudio() const;
+    void setEnableAudio(bool value);
+    bool isPlaying() const;
+    void updateState();
+    double duration() const;
+    double position() const;
+    void on_mpv_events();
+    void doUpdate();
+
+public:
+    Q_INVOKABLE void setProperty(const QString& name, const QVariant& value);
+    Q_INVOKABLE QVariant getProperty(const QString& name) const;
+    Q_INVOKABLE void setOption(const QString& name, const QVariant& value);
+    Q_INVOKABLE void setOptionNoParam(const QString& name);
+    Q_INVOKABLE QString getPlaylistFilename(int playlistIndex) const;
+    Q_INVOKABLE QString getPlaylistTitle(int playlistIndex) const;
+    Q_INVOKABLE QString getChapterTitle(int chapterIndex) const;
+    Q_INVOKABLE double getChapterTime(int chapterIndex) const;
+
+    // Empty when the core could not be set up; everything then does nothing.
+    MpvHandle core() const { return m_mpv; }
+
+private:
+    static MpvHandle createCore();
+    void setUpCore();
+    void handleMpvEvent(const mpv_event& event);
+    void handlePropertyChange(const mpv_event_property& property);
+
+    MpvHandle m_mpv;
+    bool m_enableAudio = false;
+    double m_duration = 0.0;
+    double m_position = 0.0;
+    bool m_isPlaying = false;
+};

@@ -1,0 +1,56 @@
+// SPDX-License-Identifier: MIT
+#include "posreceiver.h"
+
+#include <QDebug>
+#include <QtQml>
+
+#include "zmq_subscriber.h"
+
+PosReceiver::PosReceiver(QObject* parent) : QObject(parent) {}
+
+PosReceiver::~PosReceiver() = default;
+
+void PosReceiver::subscribe(const QString& ip, int port, const QString& channel)
+{
+    if (!m_subscribers.contains(ip)) {
+        const QString endpoint = QStringLiteral("tcp://%1:%2").arg(ip).arg(port);
+        auto subscriber = std::make_shared<zmq_Subscriber>(endpoint);
+        connect(subscriber.get(), &zmq_Subscriber::messageReceived, this, &PosReceiver::posReceived);
+        m_subscribers.insert(ip, subscriber);
+        m_subscriptionCounts.insert(ip, 0);
+        subscriber->start();
+    }
+    qInfo() << "Subscribed to channel:" << channel;
+    m_subscriptionCounts[ip] += 1;
+    m_subscribers.value(ip)->subscribe(channel);
+}
+
+void PosReceiver::unsubscribe(const QString& ip, const QString& channel)
+{
+    if (!m_subscribers.contains(ip) || !m_subscriptionCounts.contains(ip))
+        return;
+    qInfo() << "Unsubscribed channel:" << channel;
+    m_subscribers.value(ip)->unsubscribe(channel);
+    int& count = m_subscriptionCounts[ip];
+    count -= 1;
+    if (count == 0) {
+        m_subscriptionCounts.remove(ip);
+        const std::shared_ptr<zmq_Subscriber> last = m_subscribers.take(ip);
+        // A handler of posReceived may land here while that subscriber is still delivering: close
+        // it now, delete it back in the event loop (or with this object).
+        last->stop();
+        QMetaObject::invokeMethod(
+            this, [last] {}, Qt::QueuedConnection);
+    }
+}
+
+static QObject* createPosReceiver(QQmlEngine*, QJSEngine*)
+{
+    return new PosReceiver;
+}
+
+static void registerPosReceiverType()
+{
+    qmlRegisterSingletonType<PosReceiver>("Native", 1, 0, "PosReceiver", &createPosReceiver);
+}
+Q_COREAPP_STARTUP_FUNCTION(registerPosReceiverType)
