@@ -1,5 +1,7 @@
 pragma Singleton
 import QtQuick 2.15
+import Qt.labs.settings 1.0
+import Native 1.0
 import Scripts 1.0
 
 // Theme values, settings and the dialog entry points shared by every page.
@@ -26,6 +28,14 @@ Item {
         readonly property int doorGuardMs: 10000
         readonly property int videoLoadDelayMs: 500
         readonly property int videoReloadDelayMs: 3000
+        // Where the stream gateways serve recorded chunks and their POS text.
+        readonly property int gatewayHttpPort: 9554
+        // A gateway that never answers the POS query must not hold back the chunk itself.
+        readonly property int posQueryTimeoutMs: 10000
+        // Each recorded POS line shows this much before its own time.
+        readonly property int posLeadMs: 500
+        readonly property int posFirstDelayMs: 10000
+        readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
     }
 
     readonly property QtObject theme: QtObject {
@@ -51,6 +61,8 @@ Item {
         readonly property real captionOpacity: 0.6
         readonly property color dialogText: "black"
         readonly property color errorText: "darkred"
+        // Readable on the black pages.
+        readonly property color alertText: "orangered"
         readonly property real disabledOpacity: 0.5
     }
 
@@ -78,5 +90,50 @@ Item {
         }
     }
 
+    // The interface languages. English is the source language; the choice is kept across runs.
+    readonly property QtObject language: QtObject {
+        // Each name is written in its own language, so that anyone finds theirs.
+        readonly property var choices: [
+            { code: "en", name: "English" },
+            { code: "es", name: "Español" },
+            { code: "pt", name: "Português" }
+        ]
+        // Code of the operator's last choice; empty when none was made (the source texts show).
+        readonly property string current: languageStore.language
+
+        function indexOf(code) {
+            for (var i = 0; i < choices.length; ++i) {
+                if (choices[i].code === code)
+                    return i;
+            }
+            return -1;
+        }
+
+        // False when no translation matches; I18n has then logged why and nothing changes.
+        function choose(code) {
+            I18n.locale = code;
+            if (I18n.locale !== code)
+                return false;
+            languageStore.language = code;
+            return true;
+        }
+
+        function next() {
+            var index = indexOf(current);
+            return choose(choices[(index + 1) % choices.length].code);
+        }
+    }
+
     visible: false
+
+    Component.onCompleted: {
+        if (languageStore.language !== "" && !language.choose(languageStore.language))
+            languageStore.language = "";
+    }
+
+    Settings {
+        id: languageStore
+
+        property string language: ""
+    }
 }

@@ -106,8 +106,8 @@ void TestVantorObject::factoryFields()
     QCOMPARE(r->value(), false);
     QStringList settings;
     for (int row = 0; row < r->settings()->rowCount(); ++row)
-        settings << r->settings()->data(r->settings()->index(row), VantorSetting::KeyRole).toString() + "="
-                        + r->settings()->data(r->settings()->index(row), VantorSetting::ValueRole).toString();
+        settings << r->settings()->data(r->settings()->index(row), VantorSetting::KeyRole).toString() + "=" +
+                        r->settings()->data(r->settings()->index(row), VantorSetting::ValueRole).toString();
     QCOMPARE(settings, QStringList({"url=rtsp://cam/1", "posPort=5556", "open=true", "ratio=0.5", "owner=42"}));
 }
 

@@ -71,11 +71,14 @@ void TestVantorObjectsRepository::rootRules_data()
     QTest::addColumn<QString>("warning");
 
     QTest::newRow("first top level") << false << "Site" << QString();
-    QTest::newRow("second top level") << true << "Other" << ": root != nullptr?";
+    QTest::newRow("second top level") << true << "Other"
+                                      << ": root != nullptr?";
     // A name holding the separator splits like a deeper path whose parent is absent.
     QTest::newRow("separator in a name") << false << "a,b" << QString();
-    QTest::newRow("separator in a name, root set") << true << "a,b" << " root != nullptr?";
-    QTest::newRow("parent never added") << true << "Site,Gone,Cam" << " root != nullptr?";
+    QTest::newRow("separator in a name, root set") << true << "a,b"
+                                                   << " root != nullptr?";
+    QTest::newRow("parent never added") << true << "Site,Gone,Cam"
+                                        << " root != nullptr?";
 }
 
 void TestVantorObjectsRepository::rootRules()

@@ -79,8 +79,13 @@ void TestRepositoryRebuild::rebuild_data()
     QTest::addColumn<QStringList>("paths"); // by id, "" when the id has no record
     QTest::addColumn<QStringList>("warnings");
 
-    const QStringList full{"Site", "Site,Gateway", "Site,Gateway,Cam1", "Site,Gateway,Cam2",
-                           "Site,Entrance", "Site,Entrance,Door sensor", "Site,Entrance,Door lock"};
+    const QStringList full{"Site",
+                           "Site,Gateway",
+                           "Site,Gateway,Cam1",
+                           "Site,Gateway,Cam2",
+                           "Site,Entrance",
+                           "Site,Entrance,Door sensor",
+                           "Site,Entrance,Door lock"};
     QTest::newRow("whole site") << site() << full << QStringList{};
     QTest::newRow("empty list") << ObjectList{} << QStringList{} << QStringList{Missing};
     QTest::newRow("root id absent") << ObjectList{object(2, "Gateway", VantorObject::Device, 1)} << QStringList{}
@@ -100,10 +105,10 @@ void TestRepositoryRebuild::rebuild_data()
     QStringList orphaned = full;
     orphaned[4] = "";
     const QString noParent = " root != nullptr?";
-    QTest::newRow("unknown type in the middle") << site(42) << orphaned
-                                                << QStringList{"Unknow type:  42", noParent, noParent};
-    QTest::newRow("invalid object in the middle") << site(VantorObject::Location, false) << orphaned
-                                                  << QStringList{noParent, noParent};
+    QTest::newRow("unknown type in the middle")
+        << site(42) << orphaned << QStringList{"Unknow type:  42", noParent, noParent};
+    QTest::newRow("invalid object in the middle")
+        << site(VantorObject::Location, false) << orphaned << QStringList{noParent, noParent};
 }
 
 void TestRepositoryRebuild::rebuild()
@@ -151,9 +156,8 @@ void TestRepositoryRebuild::cycleEnds()
                                1);
     QCOMPARE(m_repo->objects().size(), 3);
     QCOMPARE(m_repo->findById("3")->path(), QString("Site,Loop,Back"));
-    QCOMPARE(log.lines(QtWarningMsg),
-             QStringList({"Object listed more than once in the tree, walked once: 2",
-                          "Object listed more than once in the tree, walked once: 1"}));
+    QCOMPARE(log.lines(QtWarningMsg), QStringList({"Object listed more than once in the tree, walked once: 2",
+                                                   "Object listed more than once in the tree, walked once: 1"}));
 }
 
 void TestRepositoryRebuild::noRepository()
@@ -175,8 +179,9 @@ void TestRepositoryRebuild::noRepository()
 void TestRepositoryRebuild::runsOnTheClientThread()
 {
     QThread* rebuiltOn = nullptr;
-    connect(m_repo.get(), &VantorObjectsRepository::dataChanged, this,
-            [&] { rebuiltOn = QThread::currentThread(); }, Qt::DirectConnection);
+    connect(
+        m_repo.get(), &VantorObjectsRepository::dataChanged, this, [&] { rebuiltOn = QThread::currentThread(); },
+        Qt::DirectConnection);
     QSignalSpy dataChanged(m_repo.get(), &VantorObjectsRepository::dataChanged);
     std::thread library([this] { m_client->updateRepository(site(), 1); });
     library.join();

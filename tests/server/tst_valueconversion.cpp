@@ -98,10 +98,11 @@ void TestValueConversion::fromLibrary()
     const QVariant result = VantorClient::vantorValToVariant(*input);
     QCOMPARE(result.userType(), expected.userType());
     QCOMPARE(result, expected);
-    const QStringList warnings = expected.isValid()
-        ? QStringList()
-        : QStringList({"static QVariant VantorClient::vantorValToVariant(const pelmar::vantor::Value&)",
-                       QStringLiteral("Unhandled type: %1").arg(input->tag())});
+    const QStringList warnings =
+        expected.isValid()
+            ? QStringList()
+            : QStringList({"static QVariant VantorClient::vantorValToVariant(const pelmar::vantor::Value&)",
+                           QStringLiteral("Unhandled type: %1").arg(input->tag())});
     QCOMPARE(log.lines(), warnings);
 }
 

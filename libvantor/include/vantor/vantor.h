@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace pelmar::vantor {
@@ -260,7 +261,10 @@ class ValuePtr {
 public:
     ValuePtr() = default;
     explicit ValuePtr(std::shared_ptr<const Value> v) : m_value(std::move(v)) {}
-    explicit ValuePtr(std::unique_ptr<Value> v) : m_value(std::move(v)) {}
+    template <typename T, typename = std::enable_if_t<std::is_base_of<Value, T>::value>>
+    explicit ValuePtr(std::unique_ptr<T> v) : m_value(std::move(v))
+    {
+    }
 
     const Value& value() const;
     const Value* get() const { return m_value.get(); }
