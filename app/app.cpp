@@ -75,6 +75,10 @@ App::App(QObject* parent) : QObject(parent)
 
     // Connected once: a second sign-in attempt then behaves as the first.
     connectSignInHandlers();
+
+    m_reconnectTimer.setSingleShot(true);
+    connect(&m_reconnectTimer, &QTimer::timeout, this, &App::reconnect);
+    connect(m_vantorClient.get(), &VantorClient::connectionStateChanged, this, &App::onConnectionStateChanged);
 }
 
 App::~App()
@@ -142,6 +146,10 @@ void App::connectSignInHandlers()
     connect(client, &VantorClient::connectError, this, [this](const QString& message) {
         // The operator sees a fixed text; the reason stays in the log.
         qWarning().nospace() << "Connection failed: " << message;
+        if (m_recovering) {
+            scheduleReconnect();
+            return;
+        }
         emit loginError(QStringLiteral("Failed to connect"));
     });
     connect(client, &VantorClient::loggedIn, this, &App::onSignedIn);
@@ -153,6 +161,11 @@ void App::connectSignInHandlers()
     });
     connect(client, &VantorClient::loginError, this, [this](const QString& message) {
         qWarning().nospace() << "Login error: " << message;
+        if (m_recovering) {
+            // A server that is still starting may refuse; the operator keeps the current view.
+            scheduleReconnect();
+            return;
+        }
         emit loginError(message);
     });
     connect(client, &VantorClient::error, this, [](const QString& message) {
@@ -162,6 +175,12 @@ void App::connectSignInHandlers()
 
 void App::login(const QString& username, const QString& password, const QString& host, int port)
 {
+    // An explicit sign-in replaces any recovery in progress.
+    m_reconnectTimer.stop();
+    m_recovering = false;
+    m_reconnectAttempt = false;
+    m_reconnectDelayMs = kFirstReconnectDelayMs;
+    emit reconnectingChanged();
     m_vantorClient->setHost(host);
     m_vantorClient->setPort(port);
     m_vantorClient->setUsername(username);
@@ -171,6 +190,13 @@ void App::login(const QString& username, const QString& password, const QString&
 
 void App::onSignedIn(qlonglong id)
 {
+    if (m_recovering)
+        qInfo() << "Signed in again after the connection was lost";
+    m_recovering = false;
+    m_reconnectAttempt = false;
+    m_reconnectDelayMs = kFirstReconnectDelayMs;
+    emit reconnectingChanged();
+    setSignedIn(true);
     m_rpcSource->source()->setLoggedIn(true);
     qInfo().nospace() << "Logged in, id: " << id;
     qInfo() << "Fetching objects ...";
@@ -210,4 +236,53 @@ void App::fetchLayoutsList()
                 },
                 Qt::AutoConnection);
         });
+}
+
+void App::setSignedIn(bool signedIn)
+{
+    if (m_signedIn == signedIn)
+        return;
+    m_signedIn = signedIn;
+    emit signedInChanged();
+}
+
+void App::onConnectionStateChanged(int state, int previous)
+{
+    Q_UNUSED(previous)
+    if (state != VantorClient::Closed)
+        return;
+    if (m_signedIn) {
+        qWarning() << "Connection to the server lost";
+        setSignedIn(false);
+        // The companion shows the client as signed out until it is back.
+        m_rpcSource->source()->publishLoggedOut();
+        m_recovering = true;
+        scheduleReconnect();
+    } else if (m_recovering && m_reconnectAttempt) {
+        // The new connection opened but closed again before the sign-in finished.
+        scheduleReconnect();
+    }
+}
+
+void App::scheduleReconnect()
+{
+    if (m_reconnectTimer.isActive())
+        return;
+    const int delay = m_reconnectDelayMs;
+    m_reconnectDelayMs = qMin(m_reconnectDelayMs * 2, kMaxReconnectDelayMs);
+    m_reconnectAttempt = false;
+    qInfo() << "Reconnecting to" << m_vantorClient->host() << m_vantorClient->port() << "in" << delay << "ms";
+    m_reconnectTimer.start(delay);
+    emit reconnectingChanged();
+    emit connectionLost(delay);
+}
+
+void App::reconnect()
+{
+    if (!m_recovering)
+        return;
+    m_reconnectAttempt = true;
+    qInfo() << "Reconnecting to the server";
+    // Same host, port and credentials as the last sign-in.
+    m_vantorClient->connectToVantor();
 }

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class LayoutList;
 class LayoutModel;
@@ -27,6 +28,9 @@ class App : public QObject
     Q_PROPERTY(Repository* repository READ repository NOTIFY repositoryChanged)
     Q_PROPERTY(LayoutModel* layoutModel READ layoutModel NOTIFY layoutModelChanged)
     Q_PROPERTY(LayoutList* layoutsList READ layoutsList NOTIFY layoutsListChanged)
+    // False while the server connection is down after a sign-in; the client then reconnects by itself.
+    Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
+    Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged)
 
 public:
     explicit App(QObject* parent = nullptr);
@@ -42,6 +46,13 @@ public:
     LayoutModel* layoutModel() const;
     LayoutList* layoutsList() const;
     RpcSource* rpcSource() const;
+    bool signedIn() const { return m_signedIn; }
+    bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
+    int nextReconnectDelayMs() const { return m_reconnectDelayMs; }
+
+    // Delays between reconnection attempts: the first, then doubling up to the last.
+    static constexpr int kFirstReconnectDelayMs = 1000;
+    static constexpr int kMaxReconnectDelayMs = 30000;
 
     Q_INVOKABLE void fetchLayoutsList();
 
@@ -60,10 +71,18 @@ signals:
     void loggedIn();
     void loggedOut();
     void requestedJumpPage(const QString& page);
+    void signedInChanged();
+    void reconnectingChanged();
+    // The server connection broke after a sign-in; a reconnection follows in `delayMs`.
+    void connectionLost(int delayMs);
 
 private:
     void connectSignInHandlers();
     void onSignedIn(qlonglong id);
+    void onConnectionStateChanged(int state, int previous);
+    void scheduleReconnect();
+    void reconnect();
+    void setSignedIn(bool signedIn);
 
     std::shared_ptr<SQLiteRepository> m_repository;
     std::shared_ptr<User> m_currentUser;
@@ -73,4 +92,11 @@ private:
     std::shared_ptr<RpcSource> m_rpcSource;
     // The fetched layouts as a list model, for the sidebar element.
     std::shared_ptr<LayoutList> m_layoutsList;
+
+    bool m_signedIn = false;
+    // Set from a lost connection until the next sign-in or explicit login.
+    bool m_recovering = false;
+    bool m_reconnectAttempt = false;
+    int m_reconnectDelayMs = kFirstReconnectDelayMs;
+    QTimer m_reconnectTimer;
 };

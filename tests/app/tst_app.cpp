@@ -239,6 +239,66 @@ private slots:
         QCOMPARE(jumps.first().first().toString(), QStringLiteral("playback"));
     }
 
+    void droppedConnectionSignsInAgain()
+    {
+        auto app = newApp();
+        ReplicaSide replica(m_url);
+        QVERIFY(replica.waitForSource(timeoutMs));
+        QSignalSpy remoteLoggedIn(&replica, &ReplicaSide::loggedIn);
+        QSignalSpy remoteLayouts(&replica, &ReplicaSide::layoutListChanged);
+        QSignalSpy rebuilt(app->vantorRepository(), &VantorObjectsRepository::dataChanged);
+        QSignalSpy lost(app.get(), &App::connectionLost);
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QTRY_VERIFY_WITH_TIMEOUT(remoteLayouts.count() == 1, timeoutMs);
+        replica.setLayout(QStringLiteral("Hall"), remoteLayouts.first().at(1).toStringList().at(1));
+        QTRY_COMPARE_WITH_TIMEOUT(app->layoutModel()->rowCount(), 1, timeoutMs);
+        QVERIFY(app->signedIn());
+        remoteLoggedIn.clear();
+
+        QVERIFY(m_sim.command(QStringLiteral("drop")).startsWith(QLatin1String("ok")));
+        QTRY_VERIFY_WITH_TIMEOUT(!app->signedIn(), timeoutMs);
+        QCOMPARE(lost.count(), 1);
+        QCOMPARE(lost.first().first().toInt(), App::kFirstReconnectDelayMs);
+        QTRY_VERIFY_WITH_TIMEOUT(!remoteLoggedIn.isEmpty(), timeoutMs);
+        QCOMPARE(remoteLoggedIn.first().first().toBool(), false);
+
+        // Back by itself: signed in, objects and layouts fetched again, the layout kept.
+        QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), 3 * timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(remoteLayouts.count() == 2, timeoutMs);
+        QCOMPARE(remoteLoggedIn.last().first().toBool(), true);
+        QVERIFY(rebuilt.count() >= 2);
+        QCOMPARE(app->layoutModel()->rowCount(), 1);
+        QVERIFY(!app->reconnecting());
+    }
+
+    void restartedServerIsFoundAgainWithGrowingDelays()
+    {
+        auto sim = std::make_unique<SimProcess>();
+        QVERIFY2(sim->startFile(QStringLiteral(APP_SITES_DIR "/app.json")), qPrintable(sim->errorText()));
+        const int port = sim->serverPort();
+        auto app = newApp();
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), port);
+        QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), timeoutMs);
+        QSignalSpy lost(app.get(), &App::connectionLost);
+        QSignalSpy loginError(app.get(), &App::loginError);
+
+        sim->kill();
+        sim->waitForExit();
+        // The first attempt (after 1 s) finds nobody; the next waits twice as long.
+        QTRY_VERIFY_WITH_TIMEOUT(lost.count() >= 2, 4 * timeoutMs);
+        QCOMPARE(lost.at(0).first().toInt(), 1000);
+        QCOMPARE(lost.at(1).first().toInt(), 2000);
+        QVERIFY(!app->signedIn());
+        QCOMPARE(loginError.count(), 0); // the operator is not sent back to the login page
+
+        SimProcess restarted;
+        QVERIFY2(restarted.start(QStringLiteral(APP_SITES_DIR "/app.json"), {QStringLiteral("--port"), QString::number(port)}),
+                 qPrintable(restarted.errorText()));
+        QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), 6 * timeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(app->vantorRepository()->objectById(QStringLiteral("32")), timeoutMs);
+        QCOMPARE(app->nextReconnectDelayMs(), int(App::kFirstReconnectDelayMs));
+    }
+
     void logoutReachesReplicas()
     {
         auto app = newApp();
