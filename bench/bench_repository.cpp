@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -120,6 +121,22 @@ void BM_Load(benchmark::State& state)
     state.counters["objects"] = double(site.objects.size());
 }
 
+// Releasing the records of a full repository, as every rebuild does first.
+void BM_Clear(benchmark::State& state)
+{
+    const BenchSite& site = siteOf(std::size_t(state.range(0))).site;
+    VantorObjectsRepository repository;
+    VantorClient client;
+    client.setRepository(&repository);
+    for (auto _ : state) {
+        state.PauseTiming();
+        client.updateRepository(site.objects, site.rootId);
+        state.ResumeTiming();
+        repository.clear();
+    }
+    state.counters["objects"] = double(site.objects.size());
+}
+
 // A 1,000-element layout on a 40 by 25 grid; every tenth element a door when `doors` is set.
 QString largeLayout(const BenchSite& site, bool doors)
 {
@@ -216,20 +233,76 @@ void BM_ExpandTemplate(benchmark::State& state)
 
 BENCHMARK(BM_Rebuild)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 BENCHMARK(BM_Load)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.3);
+BENCHMARK(BM_Clear)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->MinTime(0.3);
 BENCHMARK(BM_FromJson)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(0.3);
 BENCHMARK(BM_LayoutUrls)->Unit(benchmark::kMicrosecond)->MinTime(0.3);
 BENCHMARK(BM_ExpandTemplate)->Unit(benchmark::kNanosecond)->MinTime(0.3);
 
+namespace {
+
+// The console table, and with --raw=FILE one line per repetition for scripts/bench.sh:
+//   bm name=BM_Rebuild arg=1000 rep=0 real_ns=.. cpu_ns=.. error=0 <counter>=<value> ...
+class RawReporter : public benchmark::ConsoleReporter
+{
+public:
+    explicit RawReporter(std::FILE* raw) : m_raw(raw) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        benchmark::ConsoleReporter::ReportRuns(runs);
+        if (!m_raw)
+            return;
+        for (const Run& run : runs) {
+            if (run.run_type != Run::RT_Iteration)
+                continue;
+            const double toNs = 1e9 / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            std::string arg = run.run_name.args.empty() ? "-" : run.run_name.args;
+            std::fprintf(m_raw, "bm name=%s arg=%s rep=%lld real_ns=%.1f cpu_ns=%.1f error=%d",
+                         run.run_name.function_name.c_str(), arg.c_str(), static_cast<long long>(run.repetition_index),
+                         run.GetAdjustedRealTime() * toNs, run.GetAdjustedCPUTime() * toNs, run.error_occurred ? 1 : 0);
+            for (const auto& counter : run.counters)
+                std::fprintf(m_raw, " %s=%.3f", counter.first.c_str(), counter.second.value);
+            std::fprintf(m_raw, "\n");
+        }
+        std::fflush(m_raw);
+    }
+
+private:
+    std::FILE* m_raw;
+};
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    // Our own flag first: the library refuses flags it does not know.
+    std::string rawPath;
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg.rfind("--raw=", 0) == 0)
+            rawPath = arg.substr(6);
+        else
+            argv[kept++] = argv[i];
+    }
+    argc = kept;
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
+
+    std::FILE* raw = nullptr;
+    if (!rawPath.empty() && !(raw = std::fopen(rawPath.c_str(), "w"))) {
+        std::fprintf(stderr, "bench_repository: cannot write %s\n", rawPath.c_str());
+        return 1;
+    }
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
     qInstallMessageHandler(quietHandler);
-    benchmark::RunSpecifiedBenchmarks();
+    RawReporter reporter(raw);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+    if (raw)
+        std::fclose(raw);
     return 0;
 }

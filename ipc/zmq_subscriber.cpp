@@ -32,6 +32,8 @@ bool zmq_Subscriber::createSocket()
         m_socket->connect(m_address.toUtf8().toStdString());
         return true;
     } catch (const zmq::error_t& error) {
+        // An unconnected socket would only collect filters; the connection stays idle instead.
+        m_socket.reset();
         qDebug() << Q_FUNC_INFO;
         qDebug() << "  Err:" << errorText(error);
         return false;

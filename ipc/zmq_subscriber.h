@@ -10,6 +10,8 @@
 // ZeroMQ prefix filters: a message whose first frame only begins with a channel passes too.
 class zmq_Subscriber : public zmq_Connection
 {
+    Q_OBJECT
+
 public:
     zmq_Subscriber(const QString& address, QObject* parent = nullptr);
 

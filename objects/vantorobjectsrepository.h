@@ -26,6 +26,8 @@ public:
     // Files the record and links it to the record at its parent path. False when the id is
     // already filed; the first record of an id stays.
     bool add(const VantorObjectPtr& object, const QString& separator);
+    // Room for `size` records, so that filling the indexes does not rehash them again and again.
+    void reserve(int size);
     void clear();
 
 signals:

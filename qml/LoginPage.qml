@@ -70,6 +70,22 @@ Page {
         property alias pass: txtPassword.text
     }
 
+    // Reachable before signing in; the window also switches language under a key.
+    RowLayout {
+        anchors.top: parent.top
+        anchors.right: parent.right
+        anchors.margins: G.settings.spacing * 2
+        spacing: G.settings.spacing
+
+        ELabel {
+            objectName: "languageLabel"
+            text: qsTr("Language") + I18n.localeNotify
+        }
+
+        LanguageBox {
+        }
+    }
+
     GridLayout {
         anchors.centerIn: parent
         columns: 2

@@ -15,6 +15,14 @@ Window {
     flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
     color: G.theme.background
 
+    // The only way to change the language once the login page is gone.
+    Shortcut {
+        objectName: "languageShortcut"
+        sequence: "Ctrl+Shift+L"
+        context: Qt.ApplicationShortcut
+        onActivated: G.language.next()
+    }
+
     StackView {
         id: stack
 

@@ -1,5 +1,7 @@
 #include "vantorclient.h"
 
+#include <algorithm>
+#include <limits>
 #include <mutex>
 #include <unordered_map>
 #include <unordered_set>
@@ -284,6 +286,7 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
     if (!repository)
         return;
     repository->clear();
+    repository->reserve(int(std::min<std::size_t>(objects.size(), std::size_t(std::numeric_limits<int>::max()))));
 
     // The first object of an id wins.
     std::unordered_map<vantor::ObjectId, const vantor::Object*> byId;
@@ -301,6 +304,7 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
     };
     std::vector<Frame> stack;
     std::unordered_set<vantor::ObjectId> walked;
+    walked.reserve(objects.size());
     QStringList path;
 
     auto enter = [&](vantor::ObjectId id) {

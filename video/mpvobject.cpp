@@ -7,6 +7,7 @@
 #include <QDebug>
 #include <QEvent>
 #include <QQuickWindow>
+#include <QThreadPool>
 #include <QtQml>
 
 #include <stdexcept>
@@ -139,14 +140,27 @@ MpvObject::~MpvObject()
     m_mpv.reset();
 }
 
+std::atomic<int> MpvObject::s_coreCount{0};
+
+int MpvObject::coreCount()
+{
+    return s_coreCount.load();
+}
+
 MpvHandle MpvObject::createCore()
 {
-    MpvHandle mpv(mpv_create(), [](mpv_handle* handle) {
-        if (handle)
-            mpv_terminate_destroy(handle);
-    });
-    if (!mpv)
+    mpv_handle* handle = mpv_create();
+    if (!handle)
         throw std::runtime_error("could not create mpv context");
+    ++s_coreCount;
+    MpvHandle mpv(handle, [](mpv_handle* last) {
+        // Ending a core waits for its playback to stop, a good part of a second at worst; neither
+        // the GUI thread nor the render thread may stall for that.
+        QThreadPool::globalInstance()->start([last] {
+            mpv_terminate_destroy(last);
+            --s_coreCount;
+        });
+    });
     // Newer libmpv releases no longer pick the render API's output by default.
     mpv_set_option_string(mpv.get(), "vo", "libmpv");
     if (mpv_initialize(mpv.get()) < 0)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <atomic>
 #include <memory>
 
 #include <QQuickFramebufferObject>
@@ -197,12 +198,16 @@ public:
 
     // Empty when the core could not be set up; everything then does nothing.
     MpvHandle core() const { return m_mpv; }
+    // libmpv cores made and not yet destroyed, in the whole process.
+    static int coreCount();
 
 private:
     static MpvHandle createCore();
     void setUpCore();
     void handleMpvEvent(const mpv_event& event);
     void handlePropertyChange(const mpv_event_property& property);
+
+    static std::atomic<int> s_coreCount;
 
     MpvHandle m_mpv;
     bool m_enableAudio = false;

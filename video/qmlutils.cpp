@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryFile>
+#include <QTime>
 #include <QtQml>
 
 namespace {
@@ -203,8 +204,10 @@ QString QmlUtils::saveTmpSubtitle(QString name, QString content)
 QString QmlUtils::formatDateTime(QString ms, QString format)
 {
     Q_UNUSED(format)
-    const qint64 value = ms.toLongLong();
-    return QDateTime::fromMSecsSinceEpoch(value, Qt::UTC).toString(QStringLiteral("h:mm:ss.z"));
+    const QTime time = QDateTime::fromMSecsSinceEpoch(ms.toLongLong(), Qt::UTC).time();
+    // "h:mm:ss.z" with the milliseconds without leading zeros (3723004 gives 1:02:03.4); Qt's own
+    // "z" pads them to three digits.
+    return time.toString(QStringLiteral("h:mm:ss.")) + QString::number(time.msec());
 }
 
 static QObject* createQmlUtils(QQmlEngine*, QJSEngine*)

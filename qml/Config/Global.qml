@@ -61,6 +61,7 @@ Item {
         readonly property real captionOpacity: 0.6
         readonly property color dialogText: "black"
         readonly property color errorText: "darkred"
+        readonly property color selectedRow: "dimgray"
         // Readable on the black pages.
         readonly property color alertText: "orangered"
         readonly property real disabledOpacity: 0.5

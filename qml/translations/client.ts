@@ -2,9 +2,129 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>CameraView</name>
+    <message>
+        <location filename="../Elements/CameraView.qml" line="99"/>
+        <source>FPS:</source>
+        <translation>FPS:</translation>
+    </message>
+</context>
+<context>
+    <name>DoorView</name>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="11"/>
+        <source>Door</source>
+        <translation>Door</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="56"/>
+        <source>Open</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="56"/>
+        <source>Close</source>
+        <translation>Close</translation>
+    </message>
+</context>
+<context>
+    <name>LoginPage</name>
+    <message>
+        <location filename="../LoginPage.qml" line="29"/>
+        <source>Working</source>
+        <translation>Working</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="82"/>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="98"/>
+        <source>server information</source>
+        <translation>server information</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="102"/>
+        <source>Host</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="113"/>
+        <source>Port</source>
+        <translation>Port</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="126"/>
+        <source>login credentials</source>
+        <translation>login credentials</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="130"/>
+        <source>Username</source>
+        <translation>Username</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="141"/>
+        <source>Password</source>
+        <translation>Password</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="159"/>
+        <source>Login</source>
+        <translation>Login</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedPage</name>
+    <message>
+        <location filename="../RecordedPage.qml" line="369"/>
+        <source>Available streams</source>
+        <translation>Available streams</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="422"/>
+        <source>Recorded chunks</source>
+        <translation>Recorded chunks</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="452"/>
+        <source>start: %1</source>
+        <translation>start: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="459"/>
+        <source>end: %1</source>
+        <translation>end: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="518"/>
+        <source>The chunk could not be fetched: %1</source>
+        <translation>The chunk could not be fetched: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Sidebar</name>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="12"/>
+        <source>Layout</source>
+        <translation>Layout</translation>
+    </message>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="13"/>
+        <source>Recorded</source>
+        <translation>Recorded</translation>
+    </message>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="14"/>
+        <source>Exit</source>
+        <translation>Exit</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
-        <location filename="../main.qml" line="10"/>
+        <location filename="../main.qml" line="14"/>
         <source>Client</source>
         <translation>Client</translation>
     </message>

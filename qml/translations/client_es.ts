@@ -2,9 +2,129 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>CameraView</name>
+    <message>
+        <location filename="../Elements/CameraView.qml" line="99"/>
+        <source>FPS:</source>
+        <translation>FPS:</translation>
+    </message>
+</context>
+<context>
+    <name>DoorView</name>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="11"/>
+        <source>Door</source>
+        <translation>Puerta</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="56"/>
+        <source>Open</source>
+        <translation>Abrir</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml" line="56"/>
+        <source>Close</source>
+        <translation>Cerrar</translation>
+    </message>
+</context>
+<context>
+    <name>LoginPage</name>
+    <message>
+        <location filename="../LoginPage.qml" line="29"/>
+        <source>Working</source>
+        <translation>Procesando</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="82"/>
+        <source>Language</source>
+        <translation>Idioma</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="98"/>
+        <source>server information</source>
+        <translation>información del servidor</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="102"/>
+        <source>Host</source>
+        <translation>Host</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="113"/>
+        <source>Port</source>
+        <translation>Puerto</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="126"/>
+        <source>login credentials</source>
+        <translation>credenciales de acceso</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="130"/>
+        <source>Username</source>
+        <translation>Usuario</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="141"/>
+        <source>Password</source>
+        <translation>Contraseña</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml" line="159"/>
+        <source>Login</source>
+        <translation>Iniciar sesión</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedPage</name>
+    <message>
+        <location filename="../RecordedPage.qml" line="369"/>
+        <source>Available streams</source>
+        <translation>Flujos disponibles</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="422"/>
+        <source>Recorded chunks</source>
+        <translation>Fragmentos grabados</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="452"/>
+        <source>start: %1</source>
+        <translation>inicio: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="459"/>
+        <source>end: %1</source>
+        <translation>fin: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="518"/>
+        <source>The chunk could not be fetched: %1</source>
+        <translation>No se pudo descargar el fragmento: %1</translation>
+    </message>
+</context>
+<context>
+    <name>Sidebar</name>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="12"/>
+        <source>Layout</source>
+        <translation>Diseño</translation>
+    </message>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="13"/>
+        <source>Recorded</source>
+        <translation>Grabado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/Sidebar.qml" line="14"/>
+        <source>Exit</source>
+        <translation>Salir</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
-        <location filename="../main.qml" line="10"/>
+        <location filename="../main.qml" line="14"/>
         <source>Client</source>
         <translation>Cliente</translation>
     </message>

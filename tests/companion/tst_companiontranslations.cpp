@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+// The companion's window in the languages it ships, loaded as the program loads it: with the
+// translator for the system's language installed first.
+#include <QLocale>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTranslator>
+#include <QtTest>
+
+#include "scopedconfig.h"
+#include "testsource.h"
+
+class TestCompanionTranslations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // Nobody listens there: the window stays on its signed-out page.
+        m_config = std::make_unique<ScopedConfig>(ScopedConfig::forUrl(TestSource::freeUrl()));
+        QVERIFY(m_config->written());
+    }
+
+    void windowTexts_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<bool>("translated");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("hint");
+
+        QTest::newRow("Spanish") << "es_ES" << true << "Lista" << "Inicie sesión para continuar";
+        QTest::newRow("Portuguese") << "pt_BR" << true << "Lista" << "Faça login para continuar";
+        QTest::newRow("English is the source") << "en_GB" << false << "List" << "Login to continue";
+        QTest::newRow("no such translation") << "fr_FR" << false << "List" << "Login to continue";
+    }
+
+    void windowTexts()
+    {
+        QFETCH(QString, locale);
+        QFETCH(bool, translated);
+        QFETCH(QString, title);
+        QFETCH(QString, hint);
+
+        QTranslator translator;
+        QCOMPARE(translator.load(QLocale(locale), QStringLiteral("tavrel"), QStringLiteral("_"),
+                                 QStringLiteral(":/translations/")),
+                 translated);
+        if (translated)
+            QVERIFY(QCoreApplication::installTranslator(&translator));
+
+        QQmlApplicationEngine engine;
+        engine.rootContext()->setContextProperty(QStringLiteral("debug"), false);
+        engine.load(QUrl(QStringLiteral("qrc:/main.qml")));
+        QCOMPARE(engine.rootObjects().size(), 1);
+        auto* window = qobject_cast<QQuickWindow*>(engine.rootObjects().first());
+        QVERIFY(window);
+        QCOMPARE(window->title(), title);
+        auto* loginHint = window->findChild<QQuickItem*>(QStringLiteral("loginHint"));
+        QVERIFY(loginHint);
+        QCOMPARE(loginHint->property("text").toString(), hint);
+        QCoreApplication::removeTranslator(&translator);
+    }
+
+private:
+    std::unique_ptr<ScopedConfig> m_config;
+};
+
+QTEST_MAIN(TestCompanionTranslations)
+
+#include "tst_companiontranslations.moc"

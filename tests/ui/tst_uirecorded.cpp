@@ -1,0 +1,364 @@
+// SPDX-License-Identifier: MIT
+// The recorded page in this process, against a simulated site: the companion's page switch, the
+// chunks of a stream, a chunk fetched from the gateway and played with its POS lines at their
+// times, and a chunk whose media the gateway does not have.
+#include <memory>
+
+#include <QAbstractItemModel>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQmlContext>
+#include <QQmlExpression>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QRemoteObjectNode>
+#include <QScopeGuard>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <clocale>
+
+#include "downloader.h"
+#include "programrun.h"
+#include "rep_client_service_replica.h"
+#include "startup.h"
+#include "uitestsupport.h"
+
+using namespace uitest;
+
+namespace {
+
+constexpr const char* chunkStart = "1714550400000";
+constexpr const char* chunkEnd = "1714550410000";
+
+// Stream 11 lives on the gateway. Stream 12 belongs to a device that is no gateway but whose
+// address setting points at the gateway, which then knows neither its POS text nor its media.
+QByteArray recordedSite()
+{
+    return R"({
+    "name": "recorded",
+    "pos": {"rate": 0, "seed": 3},
+    "objects": [
+        {"id": 1, "name": "Site", "type": 7},
+        {"id": 2, "name": "operator", "type": 1, "parent": 1, "password": "secret"},
+        {"id": 10, "name": "Gateway", "type": 2, "parent": 1, "className": "device.GATEWAY",
+         "gateway": {}, "settings": {"address": "127.0.0.1"}},
+        {"id": 11, "name": "Entrance", "type": 10, "parent": 10, "className": "stream.CAMERA"},
+        {"id": 13, "name": "Old recorder", "type": 2, "parent": 1, "settings": {"address": "127.0.0.1"}},
+        {"id": 12, "name": "Archive", "type": 10, "parent": 13, "className": "stream.CAMERA"},
+        {"id": 20, "name": "Door sensor", "type": 8, "parent": 1, "className": "sensor.DOOR"}
+    ],
+    "layouts": {
+        "Recorded": {"numRows": 1, "numCols": 3, "elements": [
+            {"row": 0, "col": 0, "rowSpan": 1, "colSpan": 1, "type": "video", "label": "Cam 1",
+             "deviceId": "10", "objectId": "11"},
+            {"row": 0, "col": 1, "rowSpan": 1, "colSpan": 1, "type": "door", "label": "Door", "objectId": "20"},
+            {"row": 0, "col": 2, "rowSpan": 1, "colSpan": 1, "type": "video", "label": "Cam 2",
+             "deviceId": "13", "objectId": "12"}
+        ]}
+    },
+    "recordings": [
+        {"stream": 11,
+         "chunks": [{"start": 1714550400000, "end": 1714550410000, "size": 600000},
+                    {"start": 1714550410000, "end": 1714550420000, "size": 600000}],
+         "pos": [{"time": 1714550401000, "text": "POS 11 first\nTOTAL 2.40"},
+                 {"time": 1714550402500, "text": "POS 11 second"},
+                 {"time": 1714550412000, "text": "POS 11 of the next chunk"}]},
+        {"stream": 12, "chunks": [{"start": 1714550400000, "end": 1714550410000, "size": 600000}]}
+    ]
+})";
+}
+
+} // namespace
+
+class TestUiRecorded : public QObject
+{
+    Q_OBJECT
+
+private:
+    QQuickWindow* window() const
+    {
+        const auto roots = m_engine ? m_engine->rootObjects() : QList<QObject*>();
+        return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
+    }
+
+    QQuickItem* firstNamed(const QString& name) const
+    {
+        const auto items = itemsNamed(window() ? window()->contentItem() : nullptr, name);
+        return items.isEmpty() ? nullptr : items.first();
+    }
+
+    QQuickItem* page() const { return firstNamed(QStringLiteral("recordedPage")); }
+
+    QObject* pageObject(const char* name) const
+    {
+        return page() ? page()->property(name).value<QObject*>() : nullptr;
+    }
+
+    QList<QQuickItem*> visibleRows(const QString& name) const
+    {
+        QList<QQuickItem*> rows;
+        for (QQuickItem* row : itemsNamed(page(), name)) {
+            if (row->isVisible())
+                rows << row;
+        }
+        return rows;
+    }
+
+    QQuickItem* streamRow(const QString& text) const
+    {
+        for (QQuickItem* row : visibleRows(QStringLiteral("streamRow"))) {
+            auto* label = row->property("contentItem").value<QQuickItem*>();
+            if (label && label->property("text").toString() == text)
+                return row;
+        }
+        return nullptr;
+    }
+
+    void click(QQuickItem* item)
+    {
+        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
+        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    }
+
+    int chunkCount() const
+    {
+        QObject* chunks = pageObject("lstChunks");
+        return chunks ? chunks->property("count").toInt() : -1;
+    }
+
+    QStringList posLines() const
+    {
+        auto* player = pageObject("player");
+        if (!player)
+            return {};
+        QQmlExpression lines(qmlContext(player), player,
+                             QStringLiteral("(function () { var a = []; for (var i = 0; i < posLines.count; ++i)"
+                                            " a.push(posLines.get(i).label); return a; })()"));
+        return lines.evaluate().toStringList();
+    }
+
+    QString simOutput()
+    {
+        m_simOutput += QString::fromUtf8(m_sim.process().readAllStandardOutput());
+        m_simOutput += QString::fromUtf8(m_sim.process().readAllStandardError());
+        return m_simOutput;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QList<int> ports = freePorts(4);
+        QCOMPARE(ports.size(), 4);
+        m_serverPort = ports[0];
+        m_ipcUrl = QStringLiteral("tcp://127.0.0.1:%1").arg(ports[1]);
+        m_gatewayPort = ports[2];
+
+        QVERIFY(writeFile(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"),
+                          "[IPC]\nurl=" + m_ipcUrl.toUtf8() + "\n"));
+        const QString sitePath = m_dir.filePath(QStringLiteral("site.json"));
+        QVERIFY(writeFile(sitePath, recordedSite()));
+        QVERIFY(m_sim.start(QStringLiteral(SIM_BINARY),
+                            {QStringLiteral("--site"), sitePath, QStringLiteral("--port"),
+                             QString::number(m_serverPort), QStringLiteral("--gateway-port"),
+                             QString::number(m_gatewayPort), QStringLiteral("--pos-port"), QString::number(ports[3]),
+                             QStringLiteral("--media-dir"), m_dir.filePath(QStringLiteral("media")),
+                             QStringLiteral("--verbose")},
+                            m_dir.path()));
+        QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(QLatin1String("vantor-sim: ready")), qPrintable(simOutput()),
+                                  15000);
+
+        QSettings login;
+        login.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
+        login.setValue(QStringLiteral("port"), QString::number(m_serverPort));
+        login.setValue(QStringLiteral("user"), QStringLiteral("operator"));
+        login.setValue(QStringLiteral("pass"), QStringLiteral("secret"));
+        login.sync();
+        QCOMPARE(login.status(), QSettings::NoError);
+
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        m_engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
+        m_engine->addImportPath(QStringLiteral("qrc:/qml"));
+        m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QVERIFY2(window(), "main.qml gives a window");
+        QVERIFY(QTest::qWaitForWindowExposed(window()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_replica.reset();
+        m_node.reset();
+        m_engine.reset();
+        m_sim.stop();
+    }
+
+    void companionSwitchesToTheRecordedPage()
+    {
+        QTRY_VERIFY2_WITH_TIMEOUT(firstNamed(QStringLiteral("mainPage")), qPrintable(simOutput()), 20000);
+        m_node = std::make_unique<QRemoteObjectNode>();
+        QVERIFY(m_node->connectToNode(QUrl(m_ipcUrl)));
+        m_replica.reset(m_node->acquire<client_ServiceReplica>());
+        QVERIFY2(m_replica->waitForSource(10000), "the client hosts its remote interface");
+
+        QList<client_Layout> layouts;
+        connect(m_replica.get(), &client_ServiceReplica::layoutListChanged, this,
+                [&layouts](const QList<client_Layout>& list) { layouts = list; });
+        m_replica->requestLayoutList();
+        QTRY_VERIFY_WITH_TIMEOUT(!layouts.isEmpty(), 15000);
+        m_replica->setLayout(layouts.first().name(), layouts.first().json());
+        QTRY_COMPARE_WITH_TIMEOUT(itemsNamed(firstNamed(QStringLiteral("layoutPage")), QStringLiteral("cell")).size(),
+                                  3, 10000);
+
+        m_replica->jumpPage(client_ServiceReplica::RECORDER);
+        QTRY_VERIFY_WITH_TIMEOUT(page(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!firstNamed(QStringLiteral("layoutPage")), 5000);
+        // The simulator's gateway cannot take the fixed port on a shared machine.
+        QVERIFY(page()->setProperty("gatewayPort", m_gatewayPort));
+
+        QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("streamRow")).size(), 2, 5000);
+        QVERIFY2(streamRow(QStringLiteral("Entrance")) && streamRow(QStringLiteral("Archive")),
+                 "the layout's cameras are listed by their stream names");
+    }
+
+    void streamListsItsChunks()
+    {
+        QQuickItem* row = streamRow(QStringLiteral("Entrance"));
+        QVERIFY(row);
+        click(row);
+        QCOMPARE(page()->property("strmId").toString(), QStringLiteral("11"));
+        QTRY_COMPARE_WITH_TIMEOUT(chunkCount(), 2, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("chunkRow")).size(), 2, 5000);
+    }
+
+    void chunkPlaysWithItsPosLines()
+    {
+        auto* downloader = qobject_cast<Downloader*>(pageObject("downloader"));
+        QObject* player = pageObject("player");
+        QVERIFY(downloader && player);
+        // When each POS line enters the player's list, from the end of the download on.
+        auto* lines = player->property("posLines").value<QAbstractItemModel*>();
+        QVERIFY(lines);
+        QElapsedTimer sinceDownload;
+        QHash<QString, qint64> shownAt;
+        const QMetaObject::Connection timing =
+            connect(downloader, &Downloader::finished, this, [&sinceDownload] { sinceDownload.start(); });
+        const QMetaObject::Connection arrivals = connect(
+            lines, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int last) {
+                // A list model has its roles once it holds its first line.
+                const int labelRole = lines->roleNames().key("label", -1);
+                for (int row = first; row <= last; ++row)
+                    shownAt.insert(lines->index(row, 0).data(labelRole).toString(),
+                                   sinceDownload.isValid() ? sinceDownload.elapsed() : -1);
+            });
+        // The handlers hold this function's locals.
+        const auto disconnectAll = qScopeGuard([&] {
+            disconnect(timing);
+            disconnect(arrivals);
+        });
+        QSignalSpy finished(downloader, &Downloader::finished);
+        QSignalSpy failed(downloader, &Downloader::failed);
+
+        click(visibleRows(QStringLiteral("chunkRow")).first());
+        QCOMPARE(page()->property("startTime").toString(), QLatin1String(chunkStart));
+        // The gateway makes the media on the first request.
+        QVERIFY2(finished.count() == 1 || finished.wait(60000),
+                 qPrintable(failed.isEmpty() ? simOutput().right(2000) : failed.first().first().toString()));
+        QVERIFY(failed.isEmpty());
+        const QString media = QStringLiteral("GET /11-%1-%2 -> 200").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd));
+        QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(media), qPrintable(simOutput().right(2000)), 5000);
+        QVERIFY2(simOutput().contains(QStringLiteral("GET /pos-data?strmId=11&from=%1&to=%2 -> 200")
+                                          .arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
+                 qPrintable(simOutput().right(2000)));
+
+        const QString file = downloader->property("filePath").toString();
+        QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
+
+        // Due 500 ms and 2000 ms after the download: 500 ms ahead of their times in the chunk.
+        QTRY_VERIFY_WITH_TIMEOUT(shownAt.contains(QStringLiteral("POS 11 second")), 8000);
+        const qint64 firstAt = shownAt.value(QStringLiteral("POS 11 first"), -1);
+        const qint64 secondAt = shownAt.value(QStringLiteral("POS 11 second"), -1);
+        QVERIFY2(firstAt >= 400, qPrintable(QString::number(firstAt)));
+        QVERIFY2(shownAt.value(QStringLiteral("TOTAL 2.40"), -1) >= firstAt, "a receipt's lines come together");
+        QVERIFY2(secondAt - firstAt >= 1300, qPrintable(QString::number(secondAt - firstAt)));
+        QVERIFY2(posLines().contains(QStringLiteral("POS 11 first")), qPrintable(posLines().join('|')));
+        QVERIFY2(!shownAt.contains(QStringLiteral("POS 11 of the next chunk")), "only this chunk's lines");
+
+        auto* backend = player->property("backend").value<QObject*>();
+        QVERIFY(backend);
+        QTRY_COMPARE_WITH_TIMEOUT(backend->property("filePath").toString(), file, 15000);
+    }
+
+    void missingMediaShowsTheFailure()
+    {
+        QQuickItem* row = streamRow(QStringLiteral("Archive"));
+        QVERIFY(row);
+        click(row);
+        // The previous stream's two chunks give way to this stream's one.
+        QTRY_COMPARE_WITH_TIMEOUT(chunkCount(), 1, 10000);
+        QQmlExpression stream(qmlContext(page()), page(), QStringLiteral("lstChunks.get(0).streamId"));
+        QCOMPARE(stream.evaluate().toInt(), 12);
+        QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("chunkRow")).size(), 1, 5000);
+
+        auto* downloader = qobject_cast<Downloader*>(pageObject("downloader"));
+        QVERIFY(downloader);
+        QSignalSpy finished(downloader, &Downloader::finished);
+        QSignalSpy failed(downloader, &Downloader::failed);
+        click(visibleRows(QStringLiteral("chunkRow")).first());
+        QVERIFY2(failed.wait(20000), qPrintable(simOutput().right(2000)));
+        QVERIFY2(failed.first().first().toString().contains(QLatin1String("404")),
+                 qPrintable(failed.first().first().toString()));
+        QVERIFY(finished.isEmpty());
+        // The simulator logs a request once it has answered it.
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            simOutput().contains(
+                QStringLiteral("GET /12-%1-%2 -> 404").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
+            qPrintable(simOutput().right(2000)), 5000);
+
+        QQuickItem* error = firstNamed(QStringLiteral("downloadError"));
+        QVERIFY(error);
+        QTRY_VERIFY(error->isVisible());
+        QVERIFY2(error->property("text").toString().contains(QLatin1String("404")),
+                 qPrintable(error->property("text").toString()));
+        QCOMPARE(pageObject("player")->property("url").toString(), QString());
+        auto* mpv = pageObject("player")->property("backend").value<QObject*>()->property("mpvObject").value<QObject*>();
+        QVERIFY(mpv);
+        QTRY_VERIFY2_WITH_TIMEOUT(mpv->property("idle").toBool(), "the previous chunk stops playing", 10000);
+        QVERIFY(!firstNamed(QStringLiteral("downloadProgress"))->isVisible());
+    }
+
+private:
+    QTemporaryDir m_dir;
+    ProgramRun m_sim;
+    QString m_simOutput;
+    int m_serverPort = 0;
+    int m_gatewayPort = 0;
+    QString m_ipcUrl;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    std::unique_ptr<QRemoteObjectNode> m_node;
+    std::unique_ptr<client_ServiceReplica> m_replica;
+};
+
+int main(int argc, char* argv[])
+{
+    // The login fields, the log and the simulator's cache stay inside the test's own folder.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
+    prepareClientApplication();
+    QGuiApplication app(argc, argv);
+    // libmpv refuses to start under a locale with another decimal separator.
+    std::setlocale(LC_NUMERIC, "C");
+    TestUiRecorded test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_uirecorded.moc"
