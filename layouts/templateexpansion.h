@@ -21,8 +21,8 @@ int expandTemplateVariables(std::string& text, const TemplateVariables& variable
 
 // Templates longer than this are left as they are: the regular expressions recurse per
 // character, and no stored URL comes near this size.
-constexpr std::size_t kMaxTemplateLength = 8192;
+constexpr std::size_t kMaxTemplateLength = 4096;
 
 // Upper bound of replacements in one expansion. Each replacement normally shortens the text;
 // a variable whose value holds a reference would otherwise loop for ever.
-constexpr int kMaxTemplateReplacements = 4096;
+constexpr int kMaxTemplateReplacements = 512;
