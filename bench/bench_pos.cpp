@@ -1,8 +1,8 @@
 // POS delivery over loopback: a paced publisher thread sends timestamped messages on one channel,
 // received once through PosReceiver on the Qt event loop and once by a plain SUB poll loop.
-// Prints one line per receiver and rate:
+// Prints one line per receiver and rate (--receiver runs only one of them, for profiling):
 //   pos receiver=<posreceiver|plain> rate=<msg/s> sent=.. delivered=.. lost=.. duplicates=..
-//       reordered=.. achieved_rate=.. p50_us=.. p99_us=.. max_us=.. cpu_us_per_msg=..
+//       reordered=.. achieved_rate=.. pace_p99_us=.. p50_us=.. p99_us=.. max_us=.. cpu_us_per_msg=..
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -14,15 +14,14 @@
 #include <thread>
 #include <vector>
 
-#include <sys/prctl.h>
-#include <sys/resource.h>
-
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QStringList>
 #include <QTimer>
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <zmq.hpp>
 
 #include "posreceiver.h"
@@ -49,8 +48,8 @@ std::int64_t threadCpuUs()
 const char* const kReceiptText = "\nPOS 3  CASHIER 17\nITEM 000123 COFFEE LARGE    1 x 2.50\nTOTAL 2.50";
 const char* const kProbe = "probe";
 
-// The last stretch before a send that the publisher spins instead of sleeping.
-constexpr std::int64_t kSpinNs = 40000;
+// The last stretch before a send that the publisher spins instead of sleeping (--spin-us).
+std::int64_t s_spinNs = 40000;
 
 void quietHandler(QtMsgType type, const QMessageLogContext&, const QString& message)
 {
@@ -68,6 +67,16 @@ int code(QChar c)
 {
     return c.unicode();
 }
+
+std::string s_dumpPrefix;
+
+// What the publisher achieved: its rate, and how late its sends were against their schedule.
+struct PublisherStats
+{
+    std::size_t sent = 0;
+    double achievedRate = 0;
+    double paceP99Us = 0;
+};
 
 // What the receiver saw, indexed by sequence number (1-based).
 class Tally
@@ -101,8 +110,26 @@ public:
         return true;
     }
 
-    void print(const char* receiver, int rate, std::size_t sent, double achievedRate, double cpuUs) const
+    // With --dump PREFIX: "<seq> <latency ns>" per delivered message, for a look at when delays occur.
+    void dump(const char* receiver, int rate) const
     {
+        if (s_dumpPrefix.empty())
+            return;
+        const std::string path = s_dumpPrefix + "." + receiver + "." + std::to_string(rate);
+        std::FILE* file = std::fopen(path.c_str(), "w");
+        if (!file) {
+            std::fprintf(stderr, "bench_pos: cannot write %s\n", path.c_str());
+            return;
+        }
+        for (std::size_t i = 1; i < m_latencyNs.size(); ++i)
+            if (m_latencyNs[i] >= 0)
+                std::fprintf(file, "%zu %lld\n", i, static_cast<long long>(m_latencyNs[i]));
+        std::fclose(file);
+    }
+
+    void print(const char* receiver, int rate, const PublisherStats& publisher, double cpuUs) const
+    {
+        dump(receiver, rate);
         std::vector<std::int64_t> latencies;
         latencies.reserve(m_latencyNs.size());
         for (std::size_t i = 1; i < m_latencyNs.size(); ++i)
@@ -117,9 +144,10 @@ public:
         };
         const std::size_t delivered = latencies.size();
         std::printf("pos receiver=%s rate=%d sent=%zu delivered=%zu lost=%zu duplicates=%zu reordered=%zu "
-                    "achieved_rate=%.0f p50_us=%.1f p99_us=%.1f max_us=%.1f cpu_us_per_msg=%.3f\n",
-                    receiver, rate, sent, delivered, sent - delivered, m_duplicates, m_reordered, achievedRate,
-                    at(0.50), at(0.99), latencies.empty() ? 0.0 : double(latencies.back()) / 1000.0,
+                    "achieved_rate=%.0f pace_p99_us=%.1f p50_us=%.1f p99_us=%.1f max_us=%.1f cpu_us_per_msg=%.3f\n",
+                    receiver, rate, publisher.sent, delivered, publisher.sent - delivered, m_duplicates, m_reordered,
+                    publisher.achievedRate, publisher.paceP99Us, at(0.50), at(0.99),
+                    latencies.empty() ? 0.0 : double(latencies.back()) / 1000.0,
                     delivered ? cpuUs / double(delivered) : 0.0);
         std::fflush(stdout);
     }
@@ -136,10 +164,16 @@ class Publisher
 {
 public:
     Publisher(std::string channel, int rate, std::size_t count)
-        : m_context(1), m_socket(m_context, zmq::socket_type::pub), m_channel(std::move(channel)), m_rate(rate),
+        : m_context(1),
+          m_socket(m_context, zmq::socket_type::pub),
+          m_channel(std::move(channel)),
+          m_rate(rate),
           m_count(count)
     {
         m_socket.set(zmq::sockopt::linger, 0);
+        // The publisher queues whatever its I/O thread has not sent yet instead of dropping it, so
+        // that a loss is always the receiving side's.
+        m_socket.set(zmq::sockopt::sndhwm, 0);
         m_socket.bind("tcp://127.0.0.1:*");
         const std::string endpoint = m_socket.get(zmq::sockopt::last_endpoint);
         m_port = std::atoi(endpoint.substr(endpoint.rfind(':') + 1).c_str());
@@ -153,13 +187,16 @@ public:
     }
 
     int port() const { return m_port; }
-    void start() { m_thread = std::thread([this] { run(); }); }
+    void start()
+    {
+        m_thread = std::thread([this] { run(); });
+    }
     // Set by the receiver when a probe arrived: the subscription is in place.
     void markJoined() { m_joined = true; }
     bool finished() const { return m_finished; }
     bool failed() const { return m_failed; }
-    std::size_t sent() const { return m_sent; }
-    double achievedRate() const { return m_achievedRate; }
+    // Valid once finished.
+    PublisherStats stats() const { return {m_sent, m_achievedRate, m_paceP99Us}; }
 
 private:
     void send(const char* text, std::size_t size)
@@ -190,23 +227,31 @@ private:
         const std::int64_t periodNs = 1000000000LL / m_rate;
         const std::string receipt = kReceiptText;
         char buffer[256];
+        std::vector<std::int64_t> lateness;
+        lateness.reserve(m_count);
         const std::int64_t startNs = nowNs();
         for (std::size_t seq = 1; seq <= m_count && !m_abort; ++seq) {
             const std::int64_t target = startNs + std::int64_t(seq - 1) * periodNs;
             // Sleep through most of the gap and spin the rest: a wake-up can be tens of microseconds
             // late, and a publisher spinning through every gap would take a core from the receiver.
             std::int64_t now = nowNs();
-            if (target - now > kSpinNs + 20000)
-                std::this_thread::sleep_for(std::chrono::nanoseconds(target - now - kSpinNs));
+            if (target - now > s_spinNs + 20000)
+                std::this_thread::sleep_for(std::chrono::nanoseconds(target - now - s_spinNs));
             while ((now = nowNs()) < target)
                 std::this_thread::yield();
-            const int length = std::snprintf(buffer, sizeof buffer, "%zu %lld%s", seq, static_cast<long long>(now),
-                                             receipt.c_str());
+            const int length =
+                std::snprintf(buffer, sizeof buffer, "%zu %lld%s", seq, static_cast<long long>(now), receipt.c_str());
             send(buffer, std::size_t(length));
+            lateness.push_back(now - target);
             m_sent = seq;
         }
         const std::int64_t elapsed = nowNs() - startNs;
         m_achievedRate = elapsed > 0 ? double(m_sent) * 1e9 / double(elapsed) : 0.0;
+        if (!lateness.empty()) {
+            const auto p99 = lateness.begin() + std::ptrdiff_t(double(lateness.size() - 1) * 0.99);
+            std::nth_element(lateness.begin(), p99, lateness.end());
+            m_paceP99Us = double(*p99) / 1000.0;
+        }
         m_finished = true;
     }
 
@@ -223,6 +268,7 @@ private:
     std::atomic<bool> m_failed{false};
     std::atomic<std::size_t> m_sent{0};
     std::atomic<double> m_achievedRate{0.0};
+    std::atomic<double> m_paceP99Us{0.0};
 };
 
 // Time given to messages still in flight after the last send.
@@ -276,7 +322,7 @@ bool runPosReceiver(int rate, double seconds, int trial)
         std::fprintf(stderr, "bench_pos: PosReceiver never received a probe at %d msg/s\n", rate);
         return false;
     }
-    tally.print("posreceiver", rate, publisher.sent(), publisher.achievedRate(), double(cpuUs));
+    tally.print("posreceiver", rate, publisher.stats(), double(cpuUs));
     return true;
 }
 
@@ -335,7 +381,7 @@ bool runPlain(int rate, double seconds, int trial)
         std::fprintf(stderr, "bench_pos: the plain SUB loop never received a probe at %d msg/s\n", rate);
         return false;
     }
-    tally.print("plain", rate, publisher.sent(), publisher.achievedRate(), double(cpuUs));
+    tally.print("plain", rate, publisher.stats(), double(cpuUs));
     return true;
 }
 
@@ -347,22 +393,35 @@ int main(int argc, char** argv)
     qInstallMessageHandler(quietHandler);
 
     double seconds = 3.0;
+    QString receiver;
     QList<int> rates{1000, 10000, 50000};
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QLatin1String("--seconds") && i + 1 < args.size()) {
             seconds = args[++i].toDouble();
+        } else if (args[i] == QLatin1String("--spin-us") && i + 1 < args.size()) {
+            s_spinNs = std::int64_t(args[++i].toDouble() * 1000.0);
+        } else if (args[i] == QLatin1String("--dump") && i + 1 < args.size()) {
+            s_dumpPrefix = args[++i].toStdString();
+        } else if (args[i] == QLatin1String("--receiver") && i + 1 < args.size()) {
+            receiver = args[++i];
         } else if (args[i] == QLatin1String("--rates") && i + 1 < args.size()) {
             rates.clear();
             for (const QString& rate : args[++i].split(QLatin1Char(',')))
                 rates.append(rate.toInt());
         } else {
-            std::fprintf(stderr, "usage: bench_pos [--seconds S] [--rates R1,R2,...]\n");
+            std::fprintf(stderr, "usage: bench_pos [--seconds S] [--rates R1,R2,...] [--receiver plain|posreceiver] "
+                                 "[--spin-us U] [--dump PREFIX]\n");
             return 2;
         }
     }
-    if (seconds <= 0 || rates.isEmpty() || std::any_of(rates.begin(), rates.end(), [](int r) { return r <= 0; })) {
-        std::fprintf(stderr, "bench_pos: seconds and rates must be positive\n");
+    if (seconds <= 0 || s_spinNs < 0 || rates.isEmpty() ||
+        std::any_of(rates.begin(), rates.end(), [](int r) { return r <= 0; })) {
+        std::fprintf(stderr, "bench_pos: seconds and rates must be positive, the spin not negative\n");
+        return 2;
+    }
+    if (!receiver.isEmpty() && receiver != QLatin1String("plain") && receiver != QLatin1String("posreceiver")) {
+        std::fprintf(stderr, "bench_pos: the receiver is plain or posreceiver\n");
         return 2;
     }
 
@@ -370,8 +429,10 @@ int main(int argc, char** argv)
     bool ok = true;
     for (int rate : rates) {
         // The baseline first, then the receiver, each with a fresh publisher and socket.
-        ok = runPlain(rate, seconds, ++trial) && ok;
-        ok = runPosReceiver(rate, seconds, ++trial) && ok;
+        if (receiver.isEmpty() || receiver == QLatin1String("plain"))
+            ok = runPlain(rate, seconds, ++trial) && ok;
+        if (receiver.isEmpty() || receiver == QLatin1String("posreceiver"))
+            ok = runPosReceiver(rate, seconds, ++trial) && ok;
     }
     return ok ? 0 : 1;
 }

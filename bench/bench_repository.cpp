@@ -2,6 +2,7 @@
 // large layout, and expanding a stored stream URL.
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,10 @@
 #include <QString>
 
 #include <benchmark/benchmark.h>
+#if __has_include(<valgrind/callgrind.h>)
+#include <valgrind/callgrind.h>
+#define BENCH_HAS_CALLGRIND 1
+#endif
 
 #include "benchsite.h"
 #include "heapusage.h"
@@ -240,6 +245,36 @@ BENCHMARK(BM_ExpandTemplate)->Unit(benchmark::kNanosecond)->MinTime(0.3);
 
 namespace {
 
+// For valgrind --tool=callgrind --instr-atstart=no: one first load, then one rebuild, each dumped
+// as its own part, so that instruction counts show the algorithm apart from the memory hierarchy.
+int countInstructions(std::size_t total)
+{
+#ifdef BENCH_HAS_CALLGRIND
+    const BenchSite& site = siteOf(total).site;
+    VantorObjectsRepository repository;
+    VantorClient client;
+    client.setRepository(&repository);
+    CALLGRIND_START_INSTRUMENTATION;
+    CALLGRIND_ZERO_STATS;
+    client.updateRepository(site.objects, site.rootId);
+    CALLGRIND_DUMP_STATS_AT("load");
+    client.updateRepository(site.objects, site.rootId);
+    CALLGRIND_DUMP_STATS_AT("rebuild");
+    CALLGRIND_STOP_INSTRUMENTATION;
+    const std::string problem = checkRepository(repository, site);
+    if (!problem.empty()) {
+        std::fprintf(stderr, "bench_repository: %s\n", problem.c_str());
+        return 1;
+    }
+    std::printf("count objects=%zu\n", site.objects.size());
+    return 0;
+#else
+    (void)total;
+    std::fprintf(stderr, "bench_repository: built without valgrind/callgrind.h; --count is not available\n");
+    return 1;
+#endif
+}
+
 // The console table, and with --raw=FILE one line per repetition for scripts/bench.sh:
 //   bm name=BM_Rebuild arg=1000 rep=0 real_ns=.. cpu_ns=.. error=0 <counter>=<value> ...
 class RawReporter : public benchmark::ConsoleReporter
@@ -277,15 +312,22 @@ int main(int argc, char** argv)
 {
     // Our own flag first: the library refuses flags it does not know.
     std::string rawPath;
+    long count = 0;
     int kept = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg.rfind("--raw=", 0) == 0)
             rawPath = arg.substr(6);
+        else if (arg.rfind("--count=", 0) == 0)
+            count = std::strtol(arg.c_str() + 8, nullptr, 10);
         else
             argv[kept++] = argv[i];
     }
     argc = kept;
+    if (count < 0 || count > 10000000) {
+        std::fprintf(stderr, "bench_repository: --count takes a number of objects up to 10,000,000\n");
+        return 2;
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -299,6 +341,11 @@ int main(int argc, char** argv)
     char* qtArgv[] = {argv[0], nullptr};
     QCoreApplication app(qtArgc, qtArgv);
     qInstallMessageHandler(quietHandler);
+    if (count > 0) {
+        if (raw)
+            std::fclose(raw);
+        return countInstructions(std::size_t(count));
+    }
     RawReporter reporter(raw);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

@@ -62,8 +62,8 @@ private:
 
 std::string streamUrl(vantor::ObjectId id)
 {
-    return "rtsp://10.20." + std::to_string(id / 250 % 250) + "." + std::to_string(id % 250) +
-           ":554/live/" + std::to_string(id) + "?profile{EQU}main{SMC}transport{EQU}tcp[[{SMC}latency{EQU}low]]";
+    return "rtsp://10.20." + std::to_string(id / 250 % 250) + "." + std::to_string(id % 250) + ":554/live/" +
+           std::to_string(id) + "?profile{EQU}main{SMC}transport{EQU}tcp[[{SMC}latency{EQU}low]]";
 }
 
 void addStream(Builder& builder, BenchSite& site, std::size_t parent, const std::string& name)

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstddef>
 #include <vector>
 
+#include <cstddef>
 #include <vantor/vantor.h>
 
 // A synthetic site as the server would list it: root location, locations, one stream gateway

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdio>
 
+#include <cstddef>
 #include <malloc.h>
 #include <unistd.h>
 

@@ -30,6 +30,12 @@ bool zmq_Subscriber::createSocket()
         auto socket = std::make_shared<zmq::socket_t>(context.context(), zmq::socket_type::sub);
         m_socket = socket;
         m_socket->connect(m_address.toUtf8().toStdString());
+        // A restarted connection keeps its channels; the new socket needs their filters.
+        for (const QString& channel : qAsConst(m_channels)) {
+            const QByteArray filter = channel.toLocal8Bit();
+            m_socket->set(zmq::sockopt::subscribe,
+                          zmq::const_buffer(filter.constData(), static_cast<size_t>(filter.size())));
+        }
         return true;
     } catch (const zmq::error_t& error) {
         // An unconnected socket would only collect filters; the connection stays idle instead.

@@ -3,7 +3,7 @@
 # bench/RESULTS.md: the machine, the date, every figure as the median of the runs with its min and
 # max, and every ratio against its baseline taken in the same run.
 #   scripts/bench.sh                     every group
-#   scripts/bench.sh --runs 5            runs per group (default 3)
+#   scripts/bench.sh --runs 3            runs per group (default 5)
 #   scripts/bench.sh --only pos          only the named groups (comma-separated)
 #   scripts/bench.sh --out FILE          write the results elsewhere
 #
@@ -14,7 +14,7 @@ source "$(dirname "$0")/common.sh"
 
 BUILD_DIR="$ROOT/build-bench"
 OUT="$ROOT/bench/RESULTS.md"
-RUNS=3
+RUNS=5
 ONLY=""
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -103,22 +103,25 @@ pos_report() {
     printf 'whose first line holds a sequence number and the steady-clock send time) over loopback TCP,\n'
     printf 'paced to the rate, %s s per rate. `PosReceiver` subscribes the channel on a Qt event loop and the\n' "$POS_SECONDS"
     printf 'latency is taken in a handler of `posReceived`; the baseline is a plain cppzmq SUB socket read\n'
-    printf 'with `zmq::poll` and non-blocking receives. Both use default high-water marks; each gets a fresh\n'
-    printf 'publisher and socket, synchronised by probe messages before counting. %s runs.\n\n' "$RUNS"
-    printf '| Rate (msg/s) | Receiver | Sent | Delivered | Lost | p50 (µs) | p99 (µs) | max (µs) | Receiver CPU (µs/msg) |\n'
-    printf '|---|---|---|---|---|---|---|---|---|\n'
+    printf 'with `zmq::poll` and non-blocking receives. Both keep the default receive high-water mark; the\n'
+    printf 'publisher queues without limit, so any loss is the receiving side'"'"'s. Each gets a fresh publisher\n'
+    printf 'and socket, synchronised by probe messages before counting. *Late* is the 99th percentile of how\n'
+    printf 'far behind its schedule the publisher sent. %s runs.\n\n' "$RUNS"
+    printf '| Rate (msg/s) | Receiver | Sent | Delivered | Lost | p50 (µs) | p99 (µs) | max (µs) | Receiver CPU (µs/msg) | Late p99 (µs) |\n'
+    printf '|---|---|---|---|---|---|---|---|---|---|\n'
     for rate in "${POS_RATES[@]}"; do
         for receiver in plain posreceiver; do
             local name="plain SUB loop"
             [ "$receiver" = posreceiver ] && name="PosReceiver"
-            printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$rate" "$name" \
+            printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$rate" "$name" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" sent | stats)")" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" delivered | stats)")" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" lost | stats)")" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" p50_us | stats)")" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" p99_us | stats)")" \
                 "$(fmt 0 "$(pos_values $receiver "$rate" max_us | stats)")" \
-                "$(fmt 2 "$(pos_values $receiver "$rate" cpu_us_per_msg | stats)")"
+                "$(fmt 2 "$(pos_values $receiver "$rate" cpu_us_per_msg | stats)")" \
+                "$(fmt 0 "$(pos_values $receiver "$rate" pace_p99_us | stats)")"
         done
     done
     printf '\nRatios of PosReceiver to the plain loop, per run:\n\n'
@@ -153,6 +156,31 @@ repository_run() {
     log "large sites, $RUNS repetitions"
     "$BUILD_DIR/bench/bench_repository" --benchmark_repetitions="$RUNS" --benchmark_color=false \
         --raw="$WORK/repository.raw" >&2
+    # Instruction counts separate the algorithm from the memory hierarchy; they hardly vary, so
+    # one run each. Part 1 of the output is the first load, part 2 the rebuild.
+    if ! command -v valgrind >/dev/null; then
+        log "valgrind is missing: no instruction counts"
+        return 0
+    fi
+    local n out
+    for n in 1000 10000 100000; do
+        log "large sites, instruction count of $n objects (callgrind)"
+        out="$WORK/callgrind.$n"
+        if valgrind --tool=callgrind --instr-atstart=no --callgrind-out-file="$out" \
+            "$BUILD_DIR/bench/bench_repository" --count="$n" >/dev/null 2>"$out.log" &&
+            [ -f "$out.1" ] && [ -f "$out.2" ]; then
+            printf 'count n=%s load=%s rebuild=%s\n' "$n" "$(awk '/^totals:/ { print $2 }' "$out.1")" \
+                "$(awk '/^totals:/ { print $2 }' "$out.2")" >>"$WORK/repository.counts"
+        else
+            log "callgrind count of $n objects failed:"
+            tail -5 "$out.log" >&2
+        fi
+    done
+}
+
+# repository_count N KEY: instructions of one phase.
+repository_count() {
+    grep "^count n=$1 " "$WORK/repository.counts" 2>/dev/null | field "$2"
 }
 
 # repository_values NAME ARG KEY: KEY of every repetition of one benchmark.
@@ -211,6 +239,19 @@ repository_report() {
     printf '| clear | %s | %s |\n' "$(fmt 2 "$(repository_exponent BM_Clear cpu_ns | stats)")" \
         "$(fmt 2 "$(repository_exponent BM_Clear real_ns | stats)")"
 
+    if [ -s "$WORK/repository.counts" ]; then
+        printf '\nInstructions executed (valgrind callgrind, one run, only the update itself):\n\n'
+        printf '| Objects | Load: instructions per object | Rebuild: instructions per object |\n|---|---|---|\n'
+        for n in 1000 10000 100000; do
+            printf '| %s | %s | %s |\n' "$n" \
+                "$(repository_count $n load | awk -v n=$n '{ printf "%.0f", $1 / n }')" \
+                "$(repository_count $n rebuild | awk -v n=$n '{ printf "%.0f", $1 / n }')"
+        done
+        printf '| exponent, 10k to 100k | %s | %s |\n' \
+            "$(paste <(repository_count 10000 load) <(repository_count 100000 load) | awk '$1 > 0 { printf "%.3f", log($2 / $1) / log(10) }')" \
+            "$(paste <(repository_count 10000 rebuild) <(repository_count 100000 rebuild) | awk '$1 > 0 { printf "%.3f", log($2 / $1) / log(10) }')"
+    fi
+
     printf '\n| Layouts and URLs | CPU time (µs) | Wall time (µs) |\n|---|---|---|\n'
     printf '| `fromJson`, 1,000 video elements (109 kB of JSON) | %s | %s |\n' \
         "$(fmt 0 "$(repository_scaled BM_FromJson 0 cpu_ns 1e3 | stats)")" "$(fmt 0 "$(repository_scaled BM_FromJson 0 real_ns 1e3 | stats)")"
@@ -234,8 +275,17 @@ repository_report() {
     fi
     if awk -v t="${t100k:-99999}" 'BEGIN { exit !(t < 500) }'; then
         check "Rebuild of 100k objects: $(printf '%.0f' "$t100k") ms (goal: well under a second)."
+    elif awk -v t="${t100k:-99999}" 'BEGIN { exit !(t < 1000) }'; then
+        check "Rebuild of 100k objects: $(printf '%.0f' "$t100k") ms: under a second, but not well under it."
     else
-        check "Rebuild of 100k objects: $(printf '%.0f' "${t100k:-0}") ms, not well under a second."
+        check "Rebuild of 100k objects: $(printf '%.0f' "${t100k:-0}") ms, above the goal of well under a second."
+    fi
+    local icount
+    icount="$(paste <(repository_count 10000 rebuild) <(repository_count 100000 rebuild) | awk '$1 > 0 { printf "%.2f", log($2 / $1) / log(10) }')"
+    if [ -n "$icount" ] && awk -v e="$icount" 'BEGIN { exit !(e <= 1.05) }'; then
+        check "Rebuild instruction count exponent $icount: the work per object stays constant, so what the time exponent adds comes from memory stalls."
+    elif [ -n "$icount" ]; then
+        check "Rebuild instruction count exponent $icount: the work per object itself grows with the site."
     fi
 }
 
@@ -336,4 +386,8 @@ fi
         cat "$ROOT/bench/findings.md"
     fi
 } >"$OUT"
-log "wrote $OUT"
+# The raw figures stay with the build, for a closer look.
+rm -rf "$BUILD_DIR/bench-raw"
+mkdir -p "$BUILD_DIR/bench-raw"
+cp -r "$WORK"/. "$BUILD_DIR/bench-raw/"
+log "wrote $OUT (raw figures in $BUILD_DIR/bench-raw)"

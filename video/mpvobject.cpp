@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QEvent>
+#include <QPointer>
 #include <QQuickWindow>
 #include <QThreadPool>
 #include <QtQml>
@@ -156,10 +157,14 @@ MpvHandle MpvObject::createCore()
     MpvHandle mpv(handle, [](mpv_handle* last) {
         // Ending a core waits for its playback to stop, a good part of a second at worst; neither
         // the GUI thread nor the render thread may stall for that.
-        QThreadPool::globalInstance()->start([last] {
+        auto destroy = [last] {
             mpv_terminate_destroy(last);
             --s_coreCount;
-        });
+        };
+        if (QThreadPool* pool = QThreadPool::globalInstance())
+            pool->start(destroy);
+        else
+            destroy(); // at process exit, after the pool has gone
     });
     // Newer libmpv releases no longer pick the render API's output by default.
     mpv_set_option_string(mpv.get(), "vo", "libmpv");
@@ -206,7 +211,9 @@ QQuickFramebufferObject::Renderer* MpvObject::createRenderer() const
 
 void MpvObject::on_mpv_events()
 {
-    while (m_mpv) {
+    // A handler of one of the signals may delete this item.
+    const QPointer<MpvObject> alive(this);
+    while (alive && m_mpv) {
         const mpv_event* event = mpv_wait_event(m_mpv.get(), 0);
         if (!event || event->event_id == MPV_EVENT_NONE)
             break;

@@ -12,8 +12,9 @@
 
 class MpvRenderer;
 
-// The libmpv core, shared by the item and its renderer: whichever of them goes last destroys it,
-// after the renderer has freed the render context on the render thread.
+// The libmpv core, shared by the item and its renderer: whichever of them goes last has it
+// destroyed (on a worker thread), after the renderer has freed the render context on the render
+// thread.
 using MpvHandle = std::shared_ptr<mpv_handle>;
 
 // A Qt Quick item that plays one stream or file with libmpv and renders it into the scene.

@@ -194,14 +194,17 @@ void TestZmqSubscriber::startAndStop()
     subscriber->stop();
     subscriber->stop();
     QCOMPARE(stopped.count(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.subscriptions(), (QStringList{"+S1", "-S1"}), timeoutMs);
 
-    // Started again, it works as before; destroying it stops it.
+    // Started again, it keeps its channel and takes new ones; destroying it stops it.
     QVERIFY(subscriber->start());
     QSignalSpy received(subscriber, &zmq_Subscriber::messageReceived);
     subscriber->subscribe(QStringLiteral("S2"));
-    QTRY_VERIFY_WITH_TIMEOUT(publisher.subscriptions().contains(QStringLiteral("+S2")), timeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(publisher.subscriptions(), (QStringList{"+S1", "-S1", "+S1", "+S2"}), timeoutMs);
+    publisher.publish({"S1", "kept"});
     publisher.publish({"S2", "again"});
-    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, timeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 2, timeoutMs);
+    QCOMPARE(received.at(0).at(1).toString(), QStringLiteral("kept"));
     delete subscriber;
     QCOMPARE(stopped.count(), 2);
 }
