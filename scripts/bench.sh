@@ -157,7 +157,7 @@ repository_run() {
     "$BUILD_DIR/bench/bench_repository" --benchmark_repetitions="$RUNS" --benchmark_color=false \
         --raw="$WORK/repository.raw" >&2
     # Instruction counts separate the algorithm from the memory hierarchy; they hardly vary, so
-    # one run each. Part 1 of the output is the first load, part 2 the rebuild.
+    # one run each. Dump 1 of the output is the first load, dump 2 the rebuild.
     if ! command -v valgrind >/dev/null; then
         log "valgrind is missing: no instruction counts"
         return 0
