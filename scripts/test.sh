@@ -19,12 +19,14 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+# Also for the tools that run during the build (the icon renderer) in a sanitizer build.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
 install_packages
 configure_and_build "$build_dir" "${cmake_extra[@]}"
 
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0:abort_on_error=1}"
-export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 cd "$build_dir"
 status=0
 with_display ctest --output-on-failure --timeout 300 "${ctest_extra[@]}" || status=$?
