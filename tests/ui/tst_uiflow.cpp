@@ -74,16 +74,6 @@ private:
         return nullptr;
     }
 
-    static QStringList posLinesOf(QQuickItem* camera)
-    {
-        if (!camera)
-            return {};
-        QQmlExpression lines(qmlContext(camera), camera,
-                             QStringLiteral("(function () { var a = []; for (var i = 0; i < posLines.count; ++i)"
-                                            " a.push(posLines.get(i).label); return a; })()"));
-        return lines.evaluate().toStringList();
-    }
-
     QString simOutput()
     {
         m_simOutput += QString::fromUtf8(m_sim.process().readAllStandardOutput());

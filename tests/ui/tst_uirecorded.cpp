@@ -132,16 +132,7 @@ private:
         return chunks ? chunks->property("count").toInt() : -1;
     }
 
-    QStringList posLines() const
-    {
-        auto* player = pageObject("player");
-        if (!player)
-            return {};
-        QQmlExpression lines(qmlContext(player), player,
-                             QStringLiteral("(function () { var a = []; for (var i = 0; i < posLines.count; ++i)"
-                                            " a.push(posLines.get(i).label); return a; })()"));
-        return lines.evaluate().toStringList();
-    }
+    QStringList posLines() const { return posLinesOf(pageObject("player")); }
 
     QString simOutput()
     {

@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QFile>
 #include <QList>
+#include <QQmlContext>
+#include <QQmlExpression>
 #include <QQuickItem>
+#include <QStringList>
 #include <QString>
 #include <QTcpServer>
 
@@ -59,6 +62,17 @@ inline QList<QQuickItem*> itemsNamed(QQuickItem* root, const QString& name)
         found << itemsNamed(child, name);
     }
     return found;
+}
+
+// The POS lines a camera view holds, oldest first.
+inline QStringList posLinesOf(QObject* camera)
+{
+    if (!camera)
+        return {};
+    QQmlExpression lines(qmlContext(camera), camera,
+                         QStringLiteral("(function () { var a = []; for (var i = 0; i < posLines.count; ++i)"
+                                        " a.push(posLines.get(i).label); return a; })()"));
+    return lines.evaluate().toStringList();
 }
 
 } // namespace uitest
