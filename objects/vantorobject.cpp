@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QHash>
 #include <QQmlEngine>
 
 #include <vantor/vantor.h>
@@ -12,6 +13,49 @@ namespace {
 
 ActuatorWriter* s_actuatorWriter = nullptr;
 
+// Setting names, class names and parent ids repeat across the records of a site; one shared copy
+// of each saves an allocation per use. Bounded, so that a site of unique texts cannot grow it.
+class TextCache
+{
+public:
+    QString text(const std::string& utf8)
+    {
+        const int size = static_cast<int>(utf8.size());
+        // A raw view of the bytes for the lookup; only a new entry copies them.
+        const auto found = m_texts.constFind(QByteArray::fromRawData(utf8.data(), size));
+        if (found != m_texts.constEnd())
+            return found.value();
+        if (m_texts.size() >= kMaxEntries)
+            m_texts.clear();
+        const QString text = QString::fromStdString(utf8);
+        m_texts.insert(QByteArray(utf8.data(), size), text);
+        return text;
+    }
+
+    QString number(qint64 value)
+    {
+        const auto found = m_numbers.constFind(value);
+        if (found != m_numbers.constEnd())
+            return found.value();
+        if (m_numbers.size() >= kMaxEntries)
+            m_numbers.clear();
+        const QString text = QString::number(value);
+        m_numbers.insert(value, text);
+        return text;
+    }
+
+private:
+    static constexpr int kMaxEntries = 4096;
+    QHash<QByteArray, QString> m_texts;
+    QHash<qint64, QString> m_numbers;
+};
+
+TextCache& textCache()
+{
+    static thread_local TextCache cache;
+    return cache;
+}
+
 void registerVantorObjectType()
 {
     qmlRegisterType<VantorObject>("Native", 1, 0, "VantorObject");
@@ -21,13 +65,23 @@ void registerVantorObjectType()
 
 Q_COREAPP_STARTUP_FUNCTION(registerVantorObjectType)
 
-VantorObject::VantorObject(QObject* parent) : QObject(parent), m_settings(std::make_unique<VantorSetting>())
-{
-    // QML reads the settings through a property; it must never take them over.
-    QQmlEngine::setObjectOwnership(m_settings.get(), QQmlEngine::CppOwnership);
-}
+VantorObject::VantorObject(QObject* parent) : QObject(parent) {}
 
 VantorObject::~VantorObject() = default;
+
+VantorSetting* VantorObject::settings() const
+{
+    if (!m_settings) {
+        m_settings = std::make_unique<VantorSetting>();
+        // QML reads the settings through a property; it must never take them over.
+        QQmlEngine::setObjectOwnership(m_settings.get(), QQmlEngine::CppOwnership);
+        for (const QPair<QString, QString>& setting : qAsConst(m_pendingSettings))
+            m_settings->insert(setting.first, setting.second);
+        m_pendingSettings.clear();
+        m_pendingSettings.squeeze();
+    }
+    return m_settings.get();
+}
 
 VantorObjectPtr VantorObject::fromObject(const pelmar::vantor::Object& object)
 {
@@ -44,7 +98,8 @@ VantorObjectPtr VantorObject::fromObject(const pelmar::vantor::Object& object)
     }
 
     record->setType(static_cast<Type>(type));
-    record->setCls(QString::fromStdString(object.className()));
+    TextCache& cache = textCache();
+    record->setCls(cache.text(object.className()));
     record->setId(QString::number(object.id()));
     record->setName(QString::fromStdString(object.name()));
     QStringList childIds;
@@ -52,12 +107,13 @@ VantorObjectPtr VantorObject::fromObject(const pelmar::vantor::Object& object)
     for (pelmar::vantor::ObjectId child : object.children())
         childIds.append(QString::number(child));
     record->setChildIds(childIds);
-    record->setParentId(QString::number(object.parent()));
+    record->setParentId(cache.number(object.parent()));
 
     const pelmar::vantor::NameValueMap& settings = object.settings();
-    for (const std::string& name : settings.names())
-        record->m_settings->insert(QString::fromStdString(name),
-                                   QString::fromStdString(settings.value(name).toString()));
+    const auto& names = settings.names();
+    record->m_pendingSettings.reserve(static_cast<int>(names.size()));
+    for (const std::string& name : names)
+        record->m_pendingSettings.append({cache.text(name), QString::fromStdString(settings.value(name).toString())});
 
     std::string serial;
     switch (type) {

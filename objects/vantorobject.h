@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVector>
 
 #include "vantorsetting.h"
 
@@ -68,7 +69,9 @@ public:
     QStringList childIds() const { return m_childIds; }
     QString parentId() const { return m_parentId; }
     QString serial() const { return m_serial; }
-    VantorSetting* settings() const { return m_settings.get(); }
+    // Made on first use from the fetched pairs: most records of a large site are never asked for
+    // their settings, and a list model costs more than the record itself.
+    VantorSetting* settings() const;
     bool value() const { return m_value; }
 
     void setType(Type type);
@@ -110,7 +113,9 @@ private:
     QStringList m_childIds;
     QString m_parentId;
     QString m_serial;
-    std::unique_ptr<VantorSetting> m_settings;
+    mutable std::unique_ptr<VantorSetting> m_settings;
+    // Settings fetched before the model exists, in server order; moved into it on first use.
+    mutable QVector<QPair<QString, QString>> m_pendingSettings;
     bool m_value = false;
 
     // Ids of m_childIds, built on the first addChildId after the list was set.

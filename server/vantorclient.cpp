@@ -1,10 +1,10 @@
 #include "vantorclient.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include <QCoreApplication>
@@ -20,6 +20,57 @@
 namespace vantor = pelmar::vantor;
 
 namespace {
+
+// Positions of a list's objects by id, the first of an id winning: one flat table with open
+// addressing, so that indexing a large site costs no allocation per object.
+class ObjectIndex
+{
+public:
+    explicit ObjectIndex(const std::vector<vantor::Object>& objects)
+    {
+        std::size_t capacity = 16;
+        while (capacity < objects.size() * 2)
+            capacity *= 2;
+        m_mask = capacity - 1;
+        m_slots.assign(capacity, Slot{0, npos});
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            const vantor::ObjectId id = objects[i].id();
+            std::size_t slot = slotOf(id);
+            while (m_slots[slot].position != npos && m_slots[slot].id != id)
+                slot = (slot + 1) & m_mask;
+            if (m_slots[slot].position == npos)
+                m_slots[slot] = Slot{id, i};
+        }
+    }
+
+    // The position of the object with this id, or npos.
+    std::size_t find(vantor::ObjectId id) const
+    {
+        for (std::size_t slot = slotOf(id);; slot = (slot + 1) & m_mask) {
+            const Slot& entry = m_slots[slot];
+            if (entry.position == npos || entry.id == id)
+                return entry.position;
+        }
+    }
+
+    static constexpr std::size_t npos = std::numeric_limits<std::size_t>::max();
+
+private:
+    struct Slot
+    {
+        vantor::ObjectId id;
+        std::size_t position;
+    };
+
+    std::size_t slotOf(vantor::ObjectId id) const
+    {
+        // Fibonacci hashing spreads ids that share their low bits.
+        return std::size_t((std::uint64_t(id) * 0x9E3779B97F4A7C15ull) >> 32) & m_mask;
+    }
+
+    std::vector<Slot> m_slots;
+    std::size_t m_mask = 0;
+};
 
 void registerVantorClientType()
 {
@@ -289,10 +340,7 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
     repository->reserve(int(std::min<std::size_t>(objects.size(), std::size_t(std::numeric_limits<int>::max()))));
 
     // The first object of an id wins.
-    std::unordered_map<vantor::ObjectId, const vantor::Object*> byId;
-    byId.reserve(objects.size());
-    for (const vantor::Object& object : objects)
-        byId.emplace(object.id(), &object);
+    const ObjectIndex byId(objects);
 
     // Depth first, parents before children, with an explicit stack so that a deep tree cannot
     // exhaust the call stack. An object reached a second time (listed by two parents, or by its
@@ -303,23 +351,25 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
         std::size_t nextChild;
     };
     std::vector<Frame> stack;
-    std::unordered_set<vantor::ObjectId> walked;
-    walked.reserve(objects.size());
+    std::vector<char> walked(objects.size(), 0);
     QStringList path;
 
     auto enter = [&](vantor::ObjectId id) {
-        const auto found = byId.find(id);
-        if (found == byId.end()) {
+        const std::size_t position = byId.find(id);
+        if (position == ObjectIndex::npos) {
             qWarning() << "current == nullptr, something wrong in data";
             return;
         }
-        if (!walked.insert(id).second) {
+        if (walked[position]) {
             qWarning() << "Object listed more than once in the tree, walked once:" << id;
             return;
         }
-        const vantor::Object& object = *found->second;
-        path.append(QString::fromStdString(object.name()));
-        if (const VantorObjectPtr record = VantorObject::fromObject(object)) {
+        walked[position] = 1;
+        const vantor::Object& object = objects[position];
+        const VantorObjectPtr record = VantorObject::fromObject(object);
+        // The record's name and the path part share one string.
+        path.append(record ? record->name() : QString::fromStdString(object.name()));
+        if (record) {
             record->setPath(path.join(PathSeparator));
             repository->add(record, PathSeparator);
         }
@@ -543,15 +593,23 @@ void VantorClient::setActrValue(const QString& id, bool value)
 void VantorClient::signalEventReceived(const vantor::Event& event)
 {
     qDebug() << "signalEventReceived";
+    emit signEventReceived(eventToVariantMap(event));
+}
+
+QVariantMap VantorClient::eventToVariantMap(const vantor::Event& event)
+{
     QVariantMap map;
     map.insert(QStringLiteral("srcId"), QString::number(event.sourceId));
     map.insert(QStringLiteral("eventId"), QVariant::fromValue<qlonglong>(event.eventId));
     map.insert(QStringLiteral("cls"), QString::fromStdString(event.className));
     if (event.fields.contains("fields")) {
         const QByteArray text = QByteArray::fromStdString(event.fields.value("fields").toString());
-        const QJsonDocument document = QJsonDocument::fromJson(text);
-        if (!document.isNull())
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(text, &error);
+        if (document.isNull())
+            qWarning() << "The event's \"fields\" are not JSON:" << error.errorString() << "at offset" << error.offset;
+        else
             map.insert(QStringLiteral("fields"), document.object().toVariantMap());
     }
-    emit signEventReceived(map);
+    return map;
 }

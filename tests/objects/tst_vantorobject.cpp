@@ -30,6 +30,7 @@ private slots:
     void factoryTypes_data();
     void factoryTypes();
     void factoryFields();
+    void sharedTextsStayExact();
     void notifications();
     void addChildId();
     void valueWrites_data();
@@ -109,6 +110,36 @@ void TestVantorObject::factoryFields()
         settings << r->settings()->data(r->settings()->index(row), VantorSetting::KeyRole).toString() + "=" +
                         r->settings()->data(r->settings()->index(row), VantorSetting::ValueRole).toString();
     QCOMPARE(settings, QStringList({"url=rtsp://cam/1", "posPort=5556", "open=true", "ratio=0.5", "owner=42"}));
+}
+
+// Class names, setting names and parent ids are shared between records from a bounded cache;
+// past its bound, and after it starts over, every record must still carry its own texts.
+void TestVantorObject::sharedTextsStayExact()
+{
+    std::vector<VantorObjectPtr> records;
+    for (int i = 0; i < 10000; ++i) {
+        vantor::ObjectData data;
+        data.id = i + 1;
+        data.type = VantorObject::Stream;
+        data.className = "stream.CAMERA" + std::to_string(i);
+        data.parent = 1000000 + i;
+        data.settings.setValue("key" + std::to_string(i % 5000), vantor::IntValue(i));
+        data.settings.setValue("url", vantor::StringValue("rtsp://cam/" + std::to_string(i)));
+        data.valid = true;
+        records.push_back(VantorObject::fromObject(vantor::Object(data)));
+    }
+    for (int i = 0; i < 10000; ++i) {
+        const VantorObjectPtr& r = records[std::size_t(i)];
+        QCOMPARE(r->cls(), QString("stream.CAMERA%1").arg(i));
+        QCOMPARE(r->parentId(), QString::number(1000000 + i));
+        VantorSetting* settings = r->settings();
+        QCOMPARE(settings->rowCount(), 2);
+        QCOMPARE(settings->prop(QString("key%1").arg(i % 5000)), QString::number(i));
+        QCOMPARE(settings->prop("url"), QString("rtsp://cam/%1").arg(i));
+        // The model is made once; QML must never own it.
+        QCOMPARE(r->settings(), settings);
+        QCOMPARE(QQmlEngine::objectOwnership(settings), QQmlEngine::CppOwnership);
+    }
 }
 
 void TestVantorObject::notifications()
