@@ -84,6 +84,9 @@ public:
 
     // An invalid QVariant, with two warnings, for kinds other than Bool, Int, Float and String.
     static QVariant vantorValToVariant(const pelmar::vantor::Value& value);
+    // What signEventReceived carries for an event: "srcId", "eventId", "cls" and, when the event's
+    // "fields" field holds JSON, "fields" (the object's members; an empty map for other JSON).
+    static QVariantMap eventToVariantMap(const pelmar::vantor::Event& event);
 
     Q_INVOKABLE void connectToVantor();
     Q_INVOKABLE void login();
