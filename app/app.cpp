@@ -168,9 +168,8 @@ void App::connectSignInHandlers()
         }
         emit loginError(message);
     });
-    connect(client, &VantorClient::error, this, [](const QString& message) {
-        qDebug().nospace() << "Error: " << message;
-    });
+    connect(client, &VantorClient::error, this,
+            [](const QString& message) { qDebug().nospace() << "Error: " << message; });
 }
 
 void App::login(const QString& username, const QString& password, const QString& host, int port)
@@ -192,6 +191,8 @@ void App::onSignedIn(qlonglong id)
 {
     if (m_recovering)
         qInfo() << "Signed in again after the connection was lost";
+    // A sign-in that came another way leaves no attempt behind that would outlast it.
+    m_reconnectTimer.stop();
     m_recovering = false;
     m_reconnectAttempt = false;
     m_reconnectDelayMs = kFirstReconnectDelayMs;

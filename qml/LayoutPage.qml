@@ -193,13 +193,14 @@ Pane {
             name: itemLabel
             isClosed: sens ? sens.value : false
             toOpen: actr ? actr.value : false
-            buttonOpenClose.enabled: actr !== null && actr !== undefined && !working
+            // Signed out, a command could not reach the server.
+            buttonOpenClose.enabled: App.signedIn && actr !== null && actr !== undefined && !working
 
             Connections {
                 target: door.buttonOpenClose
 
                 function onClicked() {
-                    if (!actr)
+                    if (!actr || !App.signedIn)
                         return;
                     actr.value = !actr.value;
                     door.working = true;

@@ -3,6 +3,7 @@ import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import Native 1.0
 import Config 1.0
+import Elements 1.0
 
 Window {
     id: root
@@ -29,6 +30,61 @@ Window {
         objectName: "windowStack"
         anchors.fill: parent
         initialItem: loginPageComponent
+    }
+
+    // Along the top while the client signs in again by itself after losing the server; the page
+    // below stays as it is, live tiles included.
+    Rectangle {
+        id: connectionBanner
+
+        // When the next attempt starts (Date.now() time); zero before the first loss.
+        property double nextAttemptAt: 0
+        property int secondsLeft: 0
+
+        function updateSecondsLeft() {
+            secondsLeft = Math.max(0, Math.ceil((nextAttemptAt - Date.now()) / 1000));
+        }
+
+        objectName: "connectionBanner"
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: bannerText.implicitHeight + 2 * G.settings.spacing
+        visible: App.reconnecting && !App.signedIn
+        color: G.theme.connectionBanner
+
+        ELabel {
+            id: bannerText
+
+            objectName: "connectionBannerText"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.verticalCenter: parent.verticalCenter
+            anchors.margins: G.settings.spacing
+            horizontalAlignment: Text.AlignHCenter
+            wrapMode: Text.Wrap
+            font.bold: true
+            color: G.theme.connectionBannerText
+            text: (connectionBanner.secondsLeft > 0
+                   ? qsTr("Connection to the server lost. Next attempt in %1 s.").arg(connectionBanner.secondsLeft)
+                   : qsTr("Connection to the server lost. Reconnecting…")) + I18n.localeNotify
+        }
+
+        Connections {
+            target: App
+
+            function onConnectionLost(delayMs) {
+                connectionBanner.nextAttemptAt = Date.now() + delayMs;
+                connectionBanner.updateSecondsLeft();
+            }
+        }
+
+        Timer {
+            interval: 250
+            repeat: true
+            running: connectionBanner.visible
+            onTriggered: connectionBanner.updateSecondsLeft()
+        }
     }
 
     Component {

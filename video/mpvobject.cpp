@@ -225,6 +225,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_havePosition = false;
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
@@ -254,11 +255,14 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         if (!entry || !property.data)
             return;
         const double value = *static_cast<const double*>(property.data);
-        if (entry->signal == &MpvObject::positionChanged)
-            m_position = value;
-        else if (entry->signal == &MpvObject::durationChanged)
+        const bool newFrame = entry->signal == &MpvObject::positionChanged && notePosition(value);
+        if (entry->signal == &MpvObject::durationChanged)
             m_duration = value;
+        // A handler of the first signal may delete this item.
+        const QPointer<MpvObject> alive(this);
         emit(this->*entry->signal)(value);
+        if (newFrame && alive)
+            emit presentedFramesChanged(m_presentedFrames);
         break;
     }
     case MPV_FORMAT_FLAG: {
@@ -284,8 +288,20 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
     }
     default:
         // MPV_FORMAT_NONE: the property became unavailable; the cached values stay.
+        if (std::strcmp(property.name, "time-pos") == 0)
+            m_havePosition = false;
         break;
     }
+}
+
+bool MpvObject::notePosition(double value)
+{
+    const bool moved = m_havePosition && value != m_position;
+    m_position = value;
+    m_havePosition = true;
+    if (moved)
+        ++m_presentedFrames;
+    return moved;
 }
 
 bool MpvObject::idle() const
@@ -566,6 +582,10 @@ double MpvObject::duration() const
 double MpvObject::position() const
 {
     return m_position;
+}
+int MpvObject::presentedFrames() const
+{
+    return m_presentedFrames;
 }
 
 void MpvObject::doUpdate()

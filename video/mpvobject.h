@@ -67,6 +67,9 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(bool isPlaying READ isPlaying NOTIFY isPlayingChanged)
     Q_PROPERTY(double duration READ duration NOTIFY durationChanged)
     Q_PROPERTY(double position READ position NOTIFY positionChanged)
+    // Grows by one whenever the playback position moves on to a new frame; stands still while a
+    // stream delivers nothing, so that a view can tell a stalled stream from a playing one.
+    Q_PROPERTY(int presentedFrames READ presentedFrames NOTIFY presentedFramesChanged)
 
 public:
     explicit MpvObject(QQuickItem* parent = nullptr);
@@ -118,6 +121,7 @@ signals:
     void isPlayingChanged(bool value);
     void durationChanged(double value);
     void positionChanged(double value);
+    void presentedFramesChanged(int value);
     void mpvUpdated();
     void fileStarted();
     void fileEnded(const QString& reason);
@@ -184,6 +188,7 @@ public slots:
     void updateState();
     double duration() const;
     double position() const;
+    int presentedFrames() const;
     void on_mpv_events();
     void doUpdate();
 
@@ -207,6 +212,8 @@ private:
     void setUpCore();
     void handleMpvEvent(const mpv_event& event);
     void handlePropertyChange(const mpv_event_property& property);
+    // Caches the position; true when it moved on from the file's previous one.
+    bool notePosition(double value);
 
     static std::atomic<int> s_coreCount;
 
@@ -215,4 +222,7 @@ private:
     double m_duration = 0.0;
     double m_position = 0.0;
     bool m_isPlaying = false;
+    int m_presentedFrames = 0;
+    // False until the current file has reported a position: its first one shows no progress.
+    bool m_havePosition = false;
 };

@@ -28,6 +28,12 @@ Item {
         readonly property int doorGuardMs: 10000
         readonly property int videoLoadDelayMs: 500
         readonly property int videoReloadDelayMs: 3000
+        // A live tile without a new frame for this long shows "no signal" and reloads its
+        // stream, first after the first delay, then after twice as long each time, up to the
+        // last. Not read-only, so that tests can shorten them.
+        property int videoNoSignalMs: 5000
+        property int videoStallReloadFirstMs: 3000
+        property int videoStallReloadMaxMs: 30000
         // Where the stream gateways serve recorded chunks and their POS text.
         readonly property int gatewayHttpPort: 9554
         // A gateway that never answers the POS query must not hold back the chunk itself.
@@ -65,6 +71,11 @@ Item {
         // Readable on the black pages.
         readonly property color alertText: "orangered"
         readonly property real disabledOpacity: 0.5
+        readonly property color noSignalBackground: "black"
+        readonly property real noSignalOpacity: 0.6
+        // The strip that says the server connection is lost.
+        readonly property color connectionBanner: "darkred"
+        readonly property color connectionBannerText: "white"
     }
 
     readonly property QtObject dialogs: QtObject {

@@ -20,6 +20,14 @@ Item {
     readonly property int videoHeight: player.mpvObject.dheight
     readonly property bool videoLoaded: player.mpvObject.playlistCount >= 1 && videoWidth > 0 && videoHeight > 0
     readonly property bool toolbarOpen: toolbar.open
+    // Live tiles (the player reloads them after an end) are watched for streams that stall.
+    readonly property bool watchesSignal: player.shouldAutoplay && url !== ""
+    // True while a watched stream has shown no new frame for G.settings.videoNoSignalMs.
+    readonly property bool noSignal: watchesSignal && signalWatch.lost
+    // The wait before the next reload of a stalled stream.
+    readonly property alias stallReloadDelayMs: stallReloadTimer.interval
+    // Reloads of stalled streams so far.
+    readonly property alias stallReloads: stallReloadTimer.count
 
     function appendPos(msg) {
         if (!Utils.isValid(msg))
@@ -46,6 +54,103 @@ Item {
         id: player
 
         anchors.fill: parent
+    }
+
+    Rectangle {
+        objectName: "noSignalOverlay"
+        anchors.fill: parent
+        visible: cameraView.noSignal
+        color: G.theme.noSignalBackground
+        opacity: G.theme.noSignalOpacity
+    }
+
+    ELabel {
+        objectName: "noSignalText"
+        anchors.centerIn: parent
+        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        elide: Text.ElideRight
+        visible: cameraView.noSignal
+        font.bold: true
+        color: G.theme.alertText
+        text: qsTr("No signal") + I18n.localeNotify
+    }
+
+    // Restarted by every new frame; when it fires, the stream has stalled.
+    Timer {
+        id: signalWatch
+
+        property bool lost: false
+
+        function frameArrived() {
+            if (lost) {
+                console.log("Signal back:", cameraView.url);
+                lost = false;
+                stallReloadTimer.stop();
+                stallReloadTimer.interval = G.settings.videoStallReloadFirstMs;
+            }
+            if (cameraView.watchesSignal)
+                restart();
+        }
+
+        objectName: "signalWatch"
+        interval: G.settings.videoNoSignalMs
+        repeat: false
+        onTriggered: {
+            if (!cameraView.watchesSignal || player.mpvObject.paused)
+                return;
+            console.warn("No signal for", interval, "ms:", cameraView.url);
+            lost = true;
+            stallReloadTimer.interval = G.settings.videoStallReloadFirstMs;
+            stallReloadTimer.restart();
+        }
+    }
+
+    Connections {
+        target: player.mpvObject
+
+        function onPresentedFramesChanged() {
+            signalWatch.frameArrived();
+        }
+
+        // A paused stream shows no frames by choice; the wait starts anew once it plays again.
+        function onPausedChanged(value) {
+            if (!value && cameraView.watchesSignal && !signalWatch.lost)
+                signalWatch.restart();
+        }
+    }
+
+    onWatchesSignalChanged: {
+        if (watchesSignal) {
+            signalWatch.restart();
+        } else {
+            signalWatch.stop();
+            signalWatch.lost = false;
+            stallReloadTimer.stop();
+        }
+    }
+
+    // Reloads a stalled stream, waiting twice as long after each attempt, until frames flow.
+    Timer {
+        id: stallReloadTimer
+
+        property int count: 0
+
+        objectName: "stallReloadTimer"
+        interval: G.settings.videoStallReloadFirstMs
+        repeat: false
+        onTriggered: {
+            if (!cameraView.noSignal)
+                return;
+            // A stream that ended is reloaded by the player itself; loading it here as well would
+            // only cut that attempt short.
+            if (!player.reloadPending) {
+                console.log("Reloading stalled stream:", cameraView.url);
+                count++;
+                player.mpvObject.loadFile(cameraView.url);
+            }
+            interval = Math.min(interval * 2, G.settings.videoStallReloadMaxMs);
+            restart();
+        }
     }
 
     EMouseArea {
@@ -143,8 +248,12 @@ Item {
         interval: G.settings.videoLoadDelayMs
         repeat: false
         onTriggered: {
-            if (cameraView.url !== "")
-                player.mpvObject.loadFile(cameraView.url);
+            if (cameraView.url === "")
+                return;
+            player.mpvObject.loadFile(cameraView.url);
+            // A new stream gets its full time to show a first frame.
+            if (cameraView.watchesSignal)
+                signalWatch.restart();
         }
     }
 

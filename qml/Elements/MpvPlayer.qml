@@ -10,6 +10,8 @@ Item {
     property alias mpvObject: mpv
     property bool shouldAutoplay: false
     property string filePath: ""
+    // An end-of-file reload is due; other reloads leave the stream to it meanwhile.
+    readonly property bool reloadPending: reloadTimer.running
 
     function zeroPad(n) {
         var text = String(n);
@@ -55,6 +57,10 @@ Item {
         onFileLoaded: mpvPlayer.filePath = path
         onFileEnded: {
             console.log("onFileEnded, reason:", reason);
+            // A stop comes from a command, a new load among them: whoever gave it decides what
+            // plays next. Reloading then would replace a healthy stream every few seconds.
+            if (reason === "stop" || reason === "quit")
+                return;
             if (mpvPlayer.shouldAutoplay) {
                 console.log("Scheduled to restart in 3 secs");
                 reloadTimer.restart();

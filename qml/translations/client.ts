@@ -4,7 +4,12 @@
 <context>
     <name>CameraView</name>
     <message>
-        <location filename="../Elements/CameraView.qml" line="99"/>
+        <location filename="../Elements/CameraView.qml" line="75"/>
+        <source>No signal</source>
+        <translation>No signal</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml" line="204"/>
         <source>FPS:</source>
         <translation>FPS:</translation>
     </message>
@@ -124,9 +129,19 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../main.qml" line="14"/>
+        <location filename="../main.qml" line="15"/>
         <source>Client</source>
         <translation>Client</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="69"/>
+        <source>Connection to the server lost. Next attempt in %1 s.</source>
+        <translation>Connection to the server lost. Next attempt in %1 s.</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="70"/>
+        <source>Connection to the server lost. Reconnecting…</source>
+        <translation>Connection to the server lost. Reconnecting…</translation>
     </message>
 </context>
 </TS>

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+
 #include "programrun.h"
 #include "scopedconfig.h"
 
@@ -140,6 +142,71 @@ private slots:
         sim.stop();
         QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
         QCOMPARE(sim.process().exitCode(), 0);
+    }
+
+    void companionReturnsToTheClient_data()
+    {
+        QTest::addColumn<bool>("frozen");
+        // Killed: the link closes at once. Frozen: the link stays open and only the heartbeat
+        // finds that nobody answers.
+        QTest::newRow("client killed and started again") << false;
+        QTest::newRow("client frozen and thawed") << true;
+    }
+
+    // The companion keeps running while the client goes away and comes back: it shows the
+    // client as signed out meanwhile and returns to its state without any action.
+    void companionReturnsToTheClient()
+    {
+        QFETCH(bool, frozen);
+        ProgramRun sim;
+        QVERIFY(
+            sim.start(QStringLiteral(SIM_BINARY),
+                      {QStringLiteral("--site"), m_dir->filePath(QStringLiteral("site.json")), QStringLiteral("--port"),
+                       QString::number(m_serverPort), QStringLiteral("--pos-rate"), QStringLiteral("0")},
+                      m_dir->path(), environment()));
+        QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
+                                  sim.process().readAllStandardError().constData(), 15000);
+
+        const QString clientPath = m_dir->filePath(QStringLiteral("client"));
+        ProgramRun tavrel;
+        QVERIFY(tavrel.start(m_dir->filePath(QStringLiteral("tavrel")), {}, m_dir->path(), environment()));
+        auto client = std::make_unique<ProgramRun>();
+        QVERIFY(client->start(clientPath, {}, m_dir->path(), environment()));
+
+        const QString layouts = QStringLiteral("Layouts: (\"Lobby\", \"Yard\")");
+        const QString signedIn = QStringLiteral("void QuickRpc::handleLoggedIn(bool)\n  isLoggedIn: true\n");
+        QTRY_VERIFY2_WITH_TIMEOUT(tavrelLog().count(layouts) >= 1, qPrintable(tavrelLog()), 30000);
+        QVERIFY2(tavrelLog().count(signedIn) >= 1, qPrintable(tavrelLog()));
+        // The client may announce its state more than once (on request and on its own sign-in).
+        QTest::qWait(500);
+        const int layoutsBefore = tavrelLog().count(layouts);
+        const int signedInBefore = tavrelLog().count(signedIn);
+
+        // Not stopped: the client says nothing to the companion on its way out.
+        const qint64 clientPid = client->process().processId();
+        if (frozen) {
+            QCOMPARE(::kill(pid_t(clientPid), SIGSTOP), 0);
+        } else {
+            client->process().kill();
+            QVERIFY(client->process().waitForFinished(10000));
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(tavrelLog().contains(QLatin1String(", old: QRemoteObjectReplica::Valid )")),
+                                  qPrintable(tavrelLog()), 30000);
+
+        if (frozen) {
+            QCOMPARE(::kill(pid_t(clientPid), SIGCONT), 0);
+        } else {
+            client = std::make_unique<ProgramRun>();
+            QVERIFY(client->start(clientPath, {}, m_dir->path(), environment()));
+        }
+        QTRY_VERIFY2_WITH_TIMEOUT(tavrelLog().count(layouts) > layoutsBefore,
+                                  qPrintable(tavrelLog() + "\n--- client ---\n" + clientLog()), 40000);
+        QVERIFY2(tavrelLog().count(signedIn) > signedInBefore, qPrintable(tavrelLog()));
+        QVERIFY(tavrel.process().state() == QProcess::Running);
+
+        tavrel.stop();
+        client->stop();
+        sim.stop();
     }
 
 private:

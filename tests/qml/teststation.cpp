@@ -7,6 +7,7 @@
 #include <QtDebug>
 
 #include "app.h"
+#include "vantorclient.h"
 #include "vantorobject.h"
 #include "vantorobjectsrepository.h"
 
@@ -94,4 +95,20 @@ void TestStation::storeLoginFields(const QVariantMap& fields)
     for (auto it = fields.cbegin(); it != fields.cend(); ++it)
         settings.setValue(it.key(), it.value());
     settings.sync();
+}
+
+void TestStation::reportSignedIn()
+{
+    // The application then fetches objects and layouts; without a connection the requests fail
+    // and the objects the tests added stay.
+    if (App* app = App::instance())
+        emit app->vantorClient()->loggedIn(1);
+}
+
+void TestStation::reportConnectionClosed()
+{
+    // No server address is set in these tests: each reconnection attempt fails at once, without
+    // a connection that could report anything later.
+    if (App* app = App::instance())
+        emit app->vantorClient()->connectionStateChanged(VantorClient::Closed, VantorClient::Open);
 }

@@ -36,6 +36,10 @@ public:
     Q_INVOKABLE void clearWrites();
     // Writes the login page's fields to the settings store, as an earlier run would have.
     Q_INVOKABLE void storeLoginFields(const QVariantMap& fields);
+    // Play what the server client reports, so that the application itself changes state: a
+    // finished sign-in, and a connection that closed after one.
+    Q_INVOKABLE void reportSignedIn();
+    Q_INVOKABLE void reportConnectionClosed();
 
     void setActrValue(const QString& id, bool value) override;
 

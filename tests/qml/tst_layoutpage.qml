@@ -64,6 +64,10 @@ TestCase {
 
     function init() {
         TestStation.clearWrites();
+        // Door commands need a signed-in client; the tests about signing out make their own state.
+        if (!App.signedIn)
+            TestStation.reportSignedIn();
+        verify(App.signedIn, "the application is signed in");
     }
 
     function test_spanningCellCoversLowerHalf() {
@@ -259,6 +263,34 @@ TestCase {
         mouseClick(button);
         compare(button.enabled, false);
         TestStation.report(actuator, true);
+        compare(button.enabled, true);
+    }
+
+    function test_doorButtonFollowsTheSignIn() {
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "door", label: "Main door", objectId: "20" }
+        ]));
+        var button = cellLoaders()[0].item.buttonOpenClose;
+        compare(button.enabled, true, "signed in, the door can be commanded");
+
+        TestStation.reportConnectionClosed();
+        compare(App.signedIn, false, "a closed connection signs the client out");
+        verify(App.reconnecting, "and the client reconnects by itself");
+        compare(button.enabled, false, "signed out, the button is disabled");
+        mouseClick(button);
+        compare(TestStation.writes.length, 0, "a click while signed out sends nothing");
+
+        TestStation.reportSignedIn();
+        compare(button.enabled, true, "usable again once signed in");
+        mouseClick(button);
+        compare(TestStation.writes.length, 1);
+
+        // A command in flight when the connection goes stays blocked after the sign-in returns,
+        // until its report or the guard releases it.
+        TestStation.reportConnectionClosed();
+        TestStation.reportSignedIn();
+        compare(button.enabled, false, "still waiting for the report of the first command");
+        TestStation.report(App.vantorRepository.objectById("21"), true);
         compare(button.enabled, true);
     }
 

@@ -80,6 +80,24 @@ TestCase {
         verify(!findChild(player, "reloadTimer").running, "nothing is scheduled");
     }
 
+    function test_replacedStreamIsNotReloaded() {
+        var player = createPlayer({ width: 160, height: 120, shouldAutoplay: true });
+        loadedSpy.target = player.mpvObject;
+        endedSpy.target = player.mpvObject;
+        loadedSpy.clear();
+        endedSpy.clear();
+        player.mpvObject.loadFile("av://lavfi:testsrc2=size=160x120:rate=10");
+        loadedSpy.wait(10000);
+        // Loading another stream over a playing one ends the first with "stop".
+        player.mpvObject.loadFile(shortClip);
+        endedSpy.wait(10000);
+        compare(endedSpy.signalArguments[0][0], "stop");
+        verify(!findChild(player, "reloadTimer").running, "a replaced stream is not loaded again");
+        player.mpvObject.command(["stop"]);
+        tryCompare(endedSpy, "count", 2, 10000);
+        verify(!findChild(player, "reloadTimer").running, "nor is a stopped one");
+    }
+
     function test_endBeforeAnyLoadIsNotReloaded() {
         var player = createPlayer({ width: 10, height: 10, shouldAutoplay: true });
         player.mpvObject.fileEnded("unknown");

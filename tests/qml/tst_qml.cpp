@@ -12,6 +12,7 @@
 
 #include <clocale>
 
+#include "stallingstream.h"
 #include "teststation.h"
 
 namespace {
@@ -52,6 +53,7 @@ public slots:
         engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
         qmlRegisterSingletonType<TestStation>("StationTest", 1, 0, "TestStation",
                                               [](QQmlEngine*, QJSEngine*) -> QObject* { return new TestStation(); });
+        qmlRegisterType<StallingStream>("StationTest", 1, 0, "StallingStream");
     }
 
 private:

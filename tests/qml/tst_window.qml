@@ -11,6 +11,36 @@ TestCase {
     name: "Window"
     when: windowShown
 
+    function test_connectionBanner() {
+        TestStation.storeLoginFields({});
+        var window = createTemporaryObject(windowComponent, testCase);
+        verify(window !== null, "main.qml gives a window");
+        var banner = findChild(window.contentItem, "connectionBanner");
+        var label = findChild(banner, "connectionBannerText");
+        verify(banner !== null && label !== null, "the window has a connection banner");
+        verify(!banner.visible, "no banner before any sign-in");
+
+        TestStation.reportSignedIn();
+        var stack = findChild(window.contentItem, "windowStack");
+        tryVerify(function () { return stack.currentItem && stack.currentItem.objectName === "mainPage"; }, 3000);
+        verify(!banner.visible, "no banner while signed in");
+
+        TestStation.reportConnectionClosed();
+        verify(banner.visible, "a lost connection shows at once");
+        compare(banner.y, 0, "along the top of the window");
+        tryCompare(banner, "width", window.width);
+        verify(banner.height >= label.implicitHeight, "the text fits");
+        compare(label.text, "Connection to the server lost. Next attempt in 1 s.");
+        compare(stack.currentItem.objectName, "mainPage", "the page below stays");
+
+        // The first attempt fails (no server here); the next one waits twice as long.
+        tryCompare(label, "text", "Connection to the server lost. Next attempt in 2 s.", 5000);
+        verify(banner.visible);
+
+        TestStation.reportSignedIn();
+        verify(!banner.visible, "gone once signed in again");
+    }
+
     function test_loginThenMainPage() {
         // Nothing stored, so the login page waits and the test decides when sign-in succeeds.
         TestStation.storeLoginFields({});

@@ -48,6 +48,7 @@ private slots:
     void playingStateChangesOnlyOnRealChanges();
     void playOnIdleCore();
     void playRestartsAnEndedFile();
+    void presentedFramesFollowPlayback();
     void audioStaysOffOnceRemoved();
     void deletedFromItsOwnSignal();
     void survivesHideAndShow();
@@ -168,6 +169,36 @@ void TestMpvObject::finiteSourcePlaysThrough()
     QVERIFY(qAbs(item->duration() - 1.0) < 0.2);
     QVERIFY(item->position() > 0.5);
     QTRY_VERIFY_WITH_TIMEOUT(!item->isPlaying(), waitMs());
+    delete item;
+}
+
+void TestMpvObject::presentedFramesFollowPlayback()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QCOMPARE(item->presentedFrames(), 0);
+    QSignalSpy frames(item, &MpvObject::presentedFramesChanged);
+
+    item->loadFile(endlessClip);
+    QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= 10, waitMs());
+    QCOMPARE(frames.last().at(0).toInt(), item->presentedFrames());
+
+    // A paused stream presents nothing new: the count stands still.
+    item->pause();
+    QTRY_VERIFY_WITH_TIMEOUT(item->paused(), waitMs());
+    QTest::qWait(300);
+    const int whilePaused = item->presentedFrames();
+    QTest::qWait(500);
+    QCOMPARE(item->presentedFrames(), whilePaused);
+
+    item->play();
+    QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= whilePaused + 5, waitMs());
+
+    // Loading anew keeps counting from where it was: the count only ever grows.
+    const int beforeReload = item->presentedFrames();
+    item->loadFile(endlessClip);
+    QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= beforeReload + 5, waitMs());
     delete item;
 }
 
