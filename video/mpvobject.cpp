@@ -134,8 +134,14 @@ MpvObject::~MpvObject()
 {
     // After this returns no wakeup runs or follows: libmpv calls the callback under the lock
     // that setting it takes. Events already posted die with the object.
-    if (m_mpv)
+    if (m_mpv) {
         mpv_set_wakeup_callback(m_mpv.get(), nullptr, nullptr);
+        // Start winding playback down now, without waiting: freeing the render context would
+        // otherwise first stop the video output itself, one tile after another on the render
+        // thread, while a layout switch waits for it.
+        const char* stop[] = {"stop", nullptr};
+        mpv_command_async(m_mpv.get(), 0, stop);
+    }
     // A renderer, if one exists, still holds its share; it frees the render context on the render
     // thread and then lets the core go.
     m_mpv.reset();
