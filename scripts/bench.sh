@@ -6,6 +6,14 @@
 #   scripts/bench.sh --runs 3            runs per group (default 5)
 #   scripts/bench.sh --only pos          only the named groups (comma-separated)
 #   scripts/bench.sh --out FILE          write the results elsewhere
+#   scripts/bench.sh --tiles-seconds 10  shorter measuring window of the live tiles (default 30)
+#   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout (default 1)
+#   scripts/bench.sh --switches 4        measured layout switches (default 10)
+#   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
+#                                        720p; 4, 9 or 16 tiles)
+#
+# The live groups (tiles, switch, signin) run the real client and standalone mpv players on one
+# display: Xvfb when there is none.
 #
 # A group NAME is four functions: NAME_title (its heading), NAME_targets (the build targets it
 # needs), NAME_run (writes raw figures to $WORK/NAME.raw) and NAME_report (prints its markdown and
@@ -16,23 +24,67 @@ BUILD_DIR="$ROOT/build-bench"
 OUT="$ROOT/bench/RESULTS.md"
 RUNS=5
 ONLY=""
+TILES_SECONDS=30
+TILES_RUNS=1
+SWITCHES=10
+TILES_LIST=""
+ARGS=("$@")
 while [ $# -gt 0 ]; do
     case "$1" in
         --runs) RUNS="$2"; shift 2 ;;
         --only) ONLY="$2"; shift 2 ;;
         --out) OUT="$2"; shift 2 ;;
+        --tiles-seconds) TILES_SECONDS="$2"; shift 2 ;;
+        --tiles-runs) TILES_RUNS="$2"; shift 2 ;;
+        --switches) SWITCHES="$2"; shift 2 ;;
+        --tiles) TILES_LIST="$2"; shift 2 ;;
         *) log "unknown argument: $1"; exit 2 ;;
     esac
 done
-if ! [[ "$RUNS" =~ ^[1-9][0-9]*$ ]]; then
-    log "--runs needs a positive number, not '$RUNS'"
-    exit 2
+for value in "$RUNS" "$TILES_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
+    if ! [[ "$value" =~ ^[1-9][0-9]*$ ]]; then
+        log "--runs, --tiles-seconds, --tiles-runs and --switches need a positive number, not '$value'"
+        exit 2
+    fi
+done
+
+BENCH_GROUPS=(tiles switch pos repository signin)
+# Groups that run the client and mpv windows.
+LIVE_GROUPS=(tiles switch signin)
+# Packages that only the benchmarks need.
+BENCH_PACKAGES=(mpv python3)
+
+live_selected() {
+    local group
+    for group in "${LIVE_GROUPS[@]}"; do
+        if [ -z "$ONLY" ] || [[ ",$ONLY," == *",$group,"* ]]; then
+            return 0
+        fi
+    done
+    return 1
+}
+
+# One display for the whole run, so that the client and the baselines share it.
+if [ -z "${DISPLAY:-}" ] && live_selected; then
+    log "no display: running under Xvfb"
+    with_display bash "$0" "${ARGS[@]}"
+    exit $?
 fi
 
-BENCH_GROUPS=(pos repository)
-
 WORK="$(mktemp -d)"
-trap 'rm -rf "$WORK"' EXIT
+# Processes started by the live groups, ended by their ids.
+LIVE_PIDS=()
+cleanup() {
+    local pid
+    for pid in "${LIVE_PIDS[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${LIVE_PIDS[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
 
 # ---------------------------------------------------------------------------------------------
 # Statistics and formatting
@@ -63,6 +115,403 @@ field() {
 
 check() {
     printf -- '- %s\n' "$*" >>"$WORK/checks.md"
+}
+
+# ---------------------------------------------------------------------------------------------
+# Live view: the real client against vantor-sim, with standalone mpv as the baseline (groups 1,
+# 2 and 5). Everything binds to an address of its own on loopback, away from the demo's and the
+# tests' ports.
+
+LIVE_ADDRESS=127.0.0.71
+LIVE_SIM_PORT=20971
+LIVE_IPC_URL="tcp://$LIVE_ADDRESS:22971"
+LIVE_GATEWAY_PORT=29571
+LIVE_POS_PORT=25571
+LIVE_PORT360=28001
+LIVE_PORT720=28101
+LIVE_COUNT360=18
+LIVE_COUNT720=16
+# Made once from a synthetic source and kept.
+MEDIA_DIR="${XDG_CACHE_HOME:-$HOME/.cache}/pelmar-bench"
+LIVE_READY=false
+
+# Installs BENCH_PACKAGES that are missing (the same way as scripts/packages.txt).
+install_bench_packages() {
+    local missing=() pkg sudo=""
+    for pkg in "${BENCH_PACKAGES[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    log "installing missing packages: ${missing[*]}"
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $sudo apt-get update -q </dev/null || log "apt-get update failed; trying the install anyway"
+    $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
+}
+
+# live_media SIZE RATE: the cached H.264 file of that size, made when missing.
+live_media() {
+    local size="$1" rate="$2" file="$MEDIA_DIR/testsrc2-$1-25fps-h264.mp4"
+    if [ ! -s "$file" ]; then
+        mkdir -p "$MEDIA_DIR"
+        log "making $file"
+        # A key frame every second, no B-frames: what a camera sends.
+        ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "testsrc2=size=$size:rate=25" -t 10 \
+            -c:v libx264 -preset veryfast -tune zerolatency -profile:v main -g 25 -b:v "$rate" -pix_fmt yuv420p \
+            -y "$file.part.mp4" && mv "$file.part.mp4" "$file"
+    fi
+    printf '%s' "$file"
+}
+
+# wait_for_line TEXT SECONDS FILE
+wait_for_line() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        grep -qF -- "$1" "$3" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Private HOME and XDG folders, the client beside its config.ini, the screen size.
+live_environment() {
+    export HOME="$WORK/home"
+    export XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache"
+    export XDG_RUNTIME_DIR="$HOME/runtime"
+    mkdir -p "$XDG_CONFIG_HOME/pelmar.example" "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
+    chmod 700 "$XDG_RUNTIME_DIR"
+    CLIENT_LOG="$XDG_DATA_HOME/PELMAR/clientLogs.txt"
+    RUN_DIR="$BUILD_DIR/bench-run"
+    mkdir -p "$RUN_DIR"
+    ln -f "$BUILD_DIR/bin/client" "$RUN_DIR/client" 2>/dev/null || cp -f "$BUILD_DIR/bin/client" "$RUN_DIR/client"
+    printf '[IPC]\nurl=%s\n' "$LIVE_IPC_URL" >"$RUN_DIR/config.ini"
+    # Log lines carry the monotonic clock, which the driver reads too.
+    export QT_MESSAGE_PATTERN='%{time boot} %{if-category}%{category}: %{endif}%{message}'
+    SCREEN_SIZE="$(xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }')"
+    [[ "$SCREEN_SIZE" =~ ^[0-9]+x[0-9]+$ ]] || SCREEN_SIZE=1920x1080
+    SCREEN_W="${SCREEN_SIZE%x*}"
+    SCREEN_H="${SCREEN_SIZE#*x}"
+}
+
+# live_store_login PORT: the login page signs in by itself with these.
+live_store_login() {
+    printf '[General]\nhost=%s\npass=operator\nport=%s\nuser=operator\n' "$LIVE_ADDRESS" "$1" \
+        >"$XDG_CONFIG_HOME/pelmar.example/PELMAR.conf"
+}
+
+# live_sim NAME SITE PORT GATEWAY_PORT POS_PORT: starts vantor-sim on the live address; its log is
+# $WORK/NAME.log.
+live_sim() {
+    local name="$1" site="$2" port="$3"
+    : >"$WORK/$name.log"
+    "$BUILD_DIR/sim/vantor-sim" --site "$site" --bind "$LIVE_ADDRESS" --port "$port" \
+        --gateway-address "$LIVE_ADDRESS" --gateway-port "$4" --pos-port "$5" \
+        >>"$WORK/$name.log" 2>&1 &
+    LIVE_PIDS+=($!)
+    LAST_PID=$!
+    if ! wait_for_line "vantor-sim: ready" 20 "$WORK/$name.log"; then
+        log "vantor-sim did not start:"
+        tail -5 "$WORK/$name.log" >&2
+        return 1
+    fi
+}
+
+# The benchmark site and its streams, once for groups 1 and 2.
+live_up() {
+    $LIVE_READY && return 0
+    live_environment
+    local file360 file720 i files360=() files720=()
+    file360="$(live_media 640x360 1000k)"
+    file720="$(live_media 1280x720 2500k)"
+    for ((i = 0; i < LIVE_COUNT360; i++)); do files360+=("$file360"); done
+    for ((i = 0; i < LIVE_COUNT720; i++)); do files720+=("$file720"); done
+    python3 "$ROOT/bench/livesite.py" --address "$LIVE_ADDRESS" --port360 "$LIVE_PORT360" --count360 "$LIVE_COUNT360" \
+        --port720 "$LIVE_PORT720" --count720 "$LIVE_COUNT720" >"$WORK/live-site.json"
+    : >"$WORK/streams.log"
+    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT360" "${files360[@]}" \
+        >>"$WORK/streams.log" 2>&1 &
+    LIVE_PIDS+=($!)
+    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT720" "${files720[@]}" \
+        >>"$WORK/streams.log" 2>&1 &
+    LIVE_PIDS+=($!)
+    live_sim live-sim "$WORK/live-site.json" "$LIVE_SIM_PORT" "$LIVE_GATEWAY_PORT" "$LIVE_POS_PORT" || return 1
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        [ "$(grep -c '^ready$' "$WORK/streams.log")" -ge 2 ] && break
+        sleep 0.5
+    done
+    if [ "$(grep -c '^ready$' "$WORK/streams.log")" -lt 2 ]; then
+        log "the stream servers did not start:"
+        cat "$WORK/streams.log" >&2
+        return 1
+    fi
+    live_store_login "$LIVE_SIM_PORT"
+    LIVE_READY=true
+}
+
+# live_driver SCENARIO ARGS...: the driver with the client's environment.
+live_driver() {
+    STATION_TILE_STATS_MS=500 STATION_WINDOW_GEOMETRY="${SCREEN_W}x${SCREEN_H}+0+0" \
+        "$BUILD_DIR/bench/bench_live" "$@" --client "$RUN_DIR/client" --log "$CLIENT_LOG" --ipc "$LIVE_IPC_URL"
+}
+
+# live_urls SIZE N: the first N stream URLs of a size, comma-separated.
+live_urls() {
+    local base="$LIVE_PORT360" i
+    [ "$1" = 720p ] && base="$LIVE_PORT720"
+    for ((i = 0; i < $2; i++)); do
+        printf '%shttp://%s:%d/live.ts' "$([ "$i" -gt 0 ] && printf ',')" "$LIVE_ADDRESS" $((base + i))
+    done
+}
+
+# live_geometries N TILE_SIZE: mpv windows of that size where the client's tiles lie.
+live_geometries() {
+    local n="$1" size="$2" side i
+    side="$(awk -v n="$n" 'BEGIN { printf "%d", sqrt(n) + 0.5 }')"
+    for ((i = 0; i < n; i++)); do
+        printf '%s%s+%d+%d' "$([ "$i" -gt 0 ] && printf ',')" "$size" $((i % side * SCREEN_W / side)) \
+            $((i / side * SCREEN_H / side))
+    done
+}
+
+# ---------------------------------------------------------------------------------------------
+# Group 1: Live tiles
+
+# "STREAM TILES" rows; --tiles replaces them. 9 tiles of 720p (another 70 s) are left out by
+# default to keep the whole run under ten minutes.
+if [ -n "$TILES_LIST" ]; then
+    IFS=, read -r -a TILES_CONFIGS <<<"$TILES_LIST"
+else
+    TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "720p 4")
+fi
+
+tiles_title() { printf '1. Live tiles'; }
+tiles_targets() { printf 'client\nvantor-sim\nbench_live\n'; }
+
+tiles_run() {
+    live_up || return 0
+    local run config stream n side size tag
+    for run in $(seq 1 "$TILES_RUNS"); do
+        for config in "${TILES_CONFIGS[@]}"; do
+            read -r stream n <<<"$config"
+            if ! [[ "$stream" =~ ^(360p|720p)$ && "$n" =~ ^(4|9|16)$ ]]; then
+                log "live tiles: no layout '$config' (streams 360p or 720p, 4, 9 or 16 tiles)"
+                continue
+            fi
+            tag="run=$run stream=$stream n=$n"
+            log "live tiles, $n of $stream, run $run of $TILES_RUNS: client"
+            live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" \
+                >"$WORK/tiles.client" || log "the client run failed"
+            sed "s/^/$tag /" "$WORK/tiles.client" >>"$WORK/tiles.raw"
+            # The players get the client's tile size; without it, an even share of the screen.
+            size="$(awk '$1 == "tile" { for (i = 2; i <= NF; i++) if ($i ~ /^size=/) { print substr($i, 6); exit } }' \
+                "$WORK/tiles.client")"
+            side="$(awk -v n="$n" 'BEGIN { printf "%d", sqrt(n) + 0.5 }')"
+            [ -n "$size" ] || size="$((SCREEN_W / side))x$((SCREEN_H / side))"
+            log "live tiles, $n of $stream, run $run of $TILES_RUNS: $n mpv players"
+            "$BUILD_DIR/bench/bench_live" mpv-tiles --url "$(live_urls "$stream" "$n")" \
+                --geometry "$(live_geometries "$n" "$size")" --seconds "$TILES_SECONDS" | sed "s/^/$tag /" >>"$WORK/tiles.raw" ||
+                log "the mpv run failed"
+        done
+    done
+}
+
+# tiles_values WHO STREAM N KEY: KEY of the summary line of every run.
+tiles_values() {
+    grep " stream=$2 n=$3 $1 " "$WORK/tiles.raw" 2>/dev/null | field "$4"
+}
+
+# tiles_tile_values WHO STREAM N KEY: KEY of every tile of every run.
+tiles_tile_values() {
+    grep " stream=$2 n=$3 tile who=$1 " "$WORK/tiles.raw" 2>/dev/null | field "$4"
+}
+
+# tiles_tile_sum WHO STREAM N KEY: per run, KEY summed over the tiles.
+tiles_tile_sum() {
+    grep " stream=$2 n=$3 tile who=$1 " "$WORK/tiles.raw" 2>/dev/null | awk -v k="$4" '
+        function get(key,   i, n) { for (i = 1; i <= NF; i++) { n = index($i, "="); if (substr($i, 1, n - 1) == key) return substr($i, n + 1) } }
+        { s[get("run")] += get(k) } END { for (r in s) print s[r] }'
+}
+
+# tiles_ratio STREAM N KEY: per run, the client's KEY over the players' summed KEY.
+tiles_ratio() {
+    grep " stream=$1 n=$2 \(client\|mpv\) " "$WORK/tiles.raw" 2>/dev/null | awk -v k="$3" '
+        function get(key,   i, n) { for (i = 1; i <= NF; i++) { n = index($i, "="); if (substr($i, 1, n - 1) == key) return substr($i, n + 1) } }
+        { if ($4 == "client") c[get("run")] = get(k); else m[get("run")] = get(k) }
+        END { for (r in c) if ((r in m) && m[r] > 0) print c[r] / m[r] }'
+}
+
+# tiles_ms_per_frame_runs WHO STREAM N: "run ms" per run, CPU ms per frame played over all tiles.
+tiles_ms_per_frame_runs() {
+    grep " stream=$2 n=$3 \($1 \|tile who=$1 \)" "$WORK/tiles.raw" 2>/dev/null | awk '
+        function get(key,   i, n) { for (i = 1; i <= NF; i++) { n = index($i, "="); if (substr($i, 1, n - 1) == key) return substr($i, n + 1) } }
+        { r = get("run"); if ($4 == "tile") f[r] += get("frames"); else c[r] = get("cpu_s") }
+        END { for (r in c) if (f[r] > 0) print r, c[r] * 1000 / f[r] }' | sort -n
+}
+
+tiles_ms_per_frame() {
+    tiles_ms_per_frame_runs "$@" | awk '{ print $2 }'
+}
+
+# tiles_frame_ratio STREAM N: per run, the client's CPU per frame over the players'.
+tiles_frame_ratio() {
+    join <(tiles_ms_per_frame_runs client "$1" "$2") <(tiles_ms_per_frame_runs mpv "$1" "$2") |
+        awk 'NF == 3 && $3 > 0 { print $2 / $3 }'
+}
+
+tiles_report() {
+    local config stream n who
+    printf 'The real `client` against `vantor-sim` with a benchmark site whose stream objects point at H.264\n'
+    printf 'streams (ffmpeg `testsrc2`, 640×360 at 1 Mbit/s and 1280×720 at 2.5 Mbit/s, 25 fps, a key frame\n'
+    printf 'every second, no B-frames), served on loopback over HTTP at their real-time rate without\n'
+    printf 're-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts` per\n'
+    printf 'connection). The client signs in by its stored login fields, its window is placed over the\n'
+    printf 'whole %s screen (`STATION_WINDOW_GEOMETRY`) and `bench_live` applies a square layout\n' "$SCREEN_SIZE"
+    printf 'over the remote interface. Once every tile reports a loaded video, the window of %s s starts:\n' "$TILES_SECONDS"
+    printf 'CPU is user + system time of the process from `/proc/PID/stat`, peak RSS is `VmHWM`. The\n'
+    printf 'baseline, on the same display right after: one standalone `mpv` per stream with the options of a\n'
+    printf 'camera tile (`--profile=low-latency --cache=no --video-sync=desync --aid=no --ao=null\n'
+    printf -- '--hwdec=auto`, OpenGL output, the client'"'"'s tile size and place), with the player'"'"'s own\n'
+    printf 'extras off (configuration files, on-screen controller, scripts), as they are in libmpv; its\n'
+    printf 'CPU and peak RSS are summed over the players. POS is off in the site. %s run(s) per row.\n\n' "$TILES_RUNS"
+    printf 'A CPU ratio below 1 means little while the tiles do not keep up (next table): the client then\n'
+    printf 'shows fewer frames than the players. *Per frame* divides the CPU time by the frames played.\n\n'
+    printf '| Streams | Tiles | Tile (px) | Client CPU (%% of a core) | mpv CPU, summed | CPU ratio | Client CPU per frame (ms) | mpv CPU per frame (ms) | Per-frame ratio | Client peak RSS (MB) | mpv peak RSS, summed (MB) | RSS ratio |\n'
+    printf '|---|---|---|---|---|---|---|---|---|---|---|---|\n'
+    for config in "${TILES_CONFIGS[@]}"; do
+        read -r stream n <<<"$config"
+        printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$stream" "$n" \
+            "$(tiles_tile_values client "$stream" "$n" size | head -1)" \
+            "$(fmt 0 "$(tiles_values client "$stream" "$n" cpu_pct | stats)")" \
+            "$(fmt 0 "$(tiles_values mpv "$stream" "$n" cpu_pct | stats)")" \
+            "$(fmt 2 "$(tiles_ratio "$stream" "$n" cpu_pct | stats)")" \
+            "$(fmt 2 "$(tiles_ms_per_frame client "$stream" "$n" | stats)")" \
+            "$(fmt 2 "$(tiles_ms_per_frame mpv "$stream" "$n" | stats)")" \
+            "$(fmt 2 "$(tiles_frame_ratio "$stream" "$n" | stats)")" \
+            "$(fmt 0 "$(tiles_values client "$stream" "$n" hwm_kb | awk '{ print $1 / 1024 }' | stats)")" \
+            "$(fmt 0 "$(tiles_values mpv "$stream" "$n" hwm_kb | awk '{ print $1 / 1024 }' | stats)")" \
+            "$(fmt 2 "$(tiles_ratio "$stream" "$n" hwm_kb | stats)")"
+    done
+    printf '\nPer tile over the window: *played* is the video time a tile advanced per second of wall time\n'
+    printf '(1.00 keeps up with the live stream; below it, the picture falls ever further behind), and\n'
+    printf '*frames* that time × 25. mpv'"'"'s `estimated-frame-number` stays 0 for these streams (the\n'
+    printf 'low-latency profile'"'"'s short probe finds no container frame rate), so frames are counted from\n'
+    printf 'the position. Dropped (`frame-drop-count`), decoder-dropped (`decoder-frame-drop-count`) and\n'
+    printf 'delayed (`vo-delayed-frame-count`) are summed over the tiles. Figures: median (min–max) over\n'
+    printf 'all tiles of all runs; the sums over the runs.\n\n'
+    printf '| Streams | Tiles | Player | Played (s/s) | Frames per tile | Dropped | Decoder-dropped | Delayed | Time to all loaded (ms) |\n'
+    printf '|---|---|---|---|---|---|---|---|---|\n'
+    for config in "${TILES_CONFIGS[@]}"; do
+        read -r stream n <<<"$config"
+        for who in client mpv; do
+            printf '| %s | %s | %s | %s | %s | %s | %s | %s | %s |\n' "$stream" "$n" "$who" \
+                "$(fmt 2 "$(tiles_tile_values "$who" "$stream" "$n" realtime | stats)")" \
+                "$(fmt 0 "$(tiles_tile_values "$who" "$stream" "$n" frames | stats)")" \
+                "$(fmt 0 "$(tiles_tile_sum "$who" "$stream" "$n" drop | stats)")" \
+                "$(fmt 0 "$(tiles_tile_sum "$who" "$stream" "$n" decdrop | stats)")" \
+                "$(fmt 0 "$(tiles_tile_sum "$who" "$stream" "$n" delayed | stats)")" \
+                "$(fmt 0 "$(tiles_values "$who" "$stream" "$n" load_ms | stats)")"
+        done
+    done
+    printf '\nThe client'"'"'s load time runs from `setLayout` to the first tile-statistics tick (every 500 ms)\n'
+    printf 'with every tile loaded, and includes the tiles'"'"' 500 ms load delay; the players'"'"' from their\n'
+    printf 'IPC connection to all of them loaded.\n'
+
+    for config in "${TILES_CONFIGS[@]}"; do
+        read -r stream n <<<"$config"
+        local ratio per_frame played drops
+        ratio="$(tiles_ratio "$stream" "$n" cpu_pct | stats | awk '{ print $1 }' || true)"
+        per_frame="$(tiles_frame_ratio "$stream" "$n" | stats | awk '{ print $1 }' || true)"
+        if [ -z "$ratio" ] || [ -z "$per_frame" ]; then
+            check "Live tiles, $n of $stream: no figures (a run failed; see the log of the run)."
+            continue
+        fi
+        if awk -v r="$per_frame" 'BEGIN { exit !(r <= 1.0) }'; then
+            check "Live tiles, $n of $stream: client CPU per frame shown $(printf '%.2f' "$per_frame")× the players' (goal: at most 1.0; whole-process ratio $(printf '%.2f' "$ratio"))."
+        else
+            check "Live tiles, $n of $stream: client CPU per frame shown $(printf '%.2f' "$per_frame")× the players', above the goal of 1.0 (whole-process ratio $(printf '%.2f' "$ratio"), the client showing fewer frames)."
+        fi
+        if [ "$stream $n" = "360p 9" ]; then
+            drops="$(tiles_tile_sum client "$stream" "$n" drop | stats | awk '{ print $3 }' || true)"
+            played="$(tiles_tile_values client "$stream" "$n" realtime | stats | awk '{ print $2 }' || true)"
+            if [ "${drops:-1}" = 0 ] && awk -v p="${played:-0}" 'BEGIN { exit !(p >= 0.98) }'; then
+                check "Live tiles, 9 of 360p: no dropped frames, and every tile kept up with its stream (goal: no drops)."
+            else
+                check "Live tiles, 9 of 360p: up to ${drops:-?} dropped frames in a run, the slowest tile played $(printf '%.2f' "${played:-0}") s of video per second (goal: no drops, keeping up)."
+            fi
+        fi
+    done
+}
+
+# ---------------------------------------------------------------------------------------------
+# Group 2: Layout switch
+
+SWITCH_DEBOUNCE_MS=500
+FIRSTFRAME_RUNS=10
+
+switch_title() { printf '2. Layout switch'; }
+switch_targets() { printf 'client\nvantor-sim\nbench_live\n'; }
+
+switch_run() {
+    live_up || return 0
+    local i
+    # The switches are the runs of this group: one client, SWITCHES samples.
+    log "layout switch: $SWITCHES switches between two layouts of 9 tiles"
+    live_driver switch --layout "Switch A" --other "Switch B" --tiles 9 --switches "$SWITCHES" |
+        sed "s/^/run=1 /" >>"$WORK/switch.raw" || log "the switch run failed"
+    log "layout switch baseline: $FIRSTFRAME_RUNS mpv starts to the first frame"
+    for i in $(seq 1 "$FIRSTFRAME_RUNS"); do
+        "$BUILD_DIR/bench/bench_live" firstframe --url "$(live_urls 360p 1)" \
+            --geometry "$(live_geometries 9 "$((SCREEN_W / 3))x$((SCREEN_H / 3))" | cut -d, -f1)" | sed "s/^/run=$i /" >>"$WORK/switch.raw" ||
+            log "an mpv start failed"
+    done
+}
+
+switch_values() {
+    grep " switch " "$WORK/switch.raw" 2>/dev/null | field "$1"
+}
+
+switch_report() {
+    local total mpv
+    printf 'The client of group 1 (same site, same streams, same window) shows `Switch A` once, then switches\n'
+    printf '%s times between `Switch A` and `Switch B`, two 3×3 layouts of nine different 640×360 streams,\n' "$SWITCHES"
+    printf 'by `setLayout` over the remote interface, 1 s apart. A switch lasts from the call to the ninth\n'
+    printf '"videoLoaded: true" line in the client'"'"'s log (log lines carry the monotonic clock). The\n'
+    printf 'baseline is one standalone `mpv` (the options of group 1), %s starts: from starting the process to\n' "$FIRSTFRAME_RUNS"
+    printf 'its first video size (`dwidth` > 0, what a tile'"'"'s "videoLoaded" waits for) of the first stream.\n'
+    printf 'A tile loads its URL %s ms after it gets it (its load delay); the second row takes that off.\n' "$SWITCH_DEBOUNCE_MS"
+    printf 'The rows after it split a switch by the log lines of the client (`loadFile` is logged when a tile\n'
+    printf 'hands its URL to its player).\n\n'
+
+    printf '| Figure | Median (min–max) (ms) |\n|---|---|\n'
+    printf '| switch, `setLayout` to all 9 tiles loaded | %s |\n' "$(fmt 0 "$(switch_values total_ms | stats)")"
+    printf '| the same less the %s ms load delay | %s |\n' "$SWITCH_DEBOUNCE_MS" \
+        "$(fmt 0 "$(switch_values total_ms | awk -v d="$SWITCH_DEBOUNCE_MS" '{ print $1 - d }' | stats)")"
+    printf '| `setLayout` to "Applying layout:" in the client | %s |\n' "$(fmt 0 "$(switch_values applied_ms | stats)")"
+    printf '| `setLayout` to the first tile'"'"'s `loadFile` | %s |\n' "$(fmt 0 "$(switch_values first_load_ms | stats)")"
+    printf '| `setLayout` to the last tile'"'"'s `loadFile` | %s |\n' "$(fmt 0 "$(switch_values last_load_ms | stats)")"
+    printf '| `setLayout` to the first tile loaded | %s |\n' "$(fmt 0 "$(switch_values first_loaded_ms | stats)")"
+    printf '| first `loadFile` to all 9 tiles loaded (the players'"'"' own part) | %s |\n' \
+        "$(fmt 0 "$(paste <(switch_values total_ms) <(switch_values first_load_ms) | awk '$2 >= 0 { print $1 - $2 }' | stats)")"
+    printf '| baseline: `mpv` start to its first frame | %s |\n' "$(fmt 0 "$(grep ' firstframe ' "$WORK/switch.raw" 2>/dev/null | field ms | stats)")"
+    total="$(switch_values total_ms | stats | awk '{ print $1 }' || true)"
+    mpv="$(grep ' firstframe ' "$WORK/switch.raw" 2>/dev/null | field ms | stats | awk '{ print $1 }' || true)"
+    if [ -n "$total" ] && [ -n "$mpv" ]; then
+        printf '\n| Ratio of medians to the baseline | Raw | Less the load delay |\n|---|---|---|\n'
+        printf '| switch / mpv first frame | %s | %s |\n' "$(awk -v a="$total" -v b="$mpv" 'BEGIN { printf "%.2f", a / b }')" \
+            "$(awk -v a="$total" -v b="$mpv" -v d="$SWITCH_DEBOUNCE_MS" 'BEGIN { printf "%.2f", (a - d) / b }')"
+        local raw less
+        raw="$(awk -v a="$total" -v b="$mpv" 'BEGIN { printf "%.2f", a / b }' || true)"
+        less="$(awk -v a="$total" -v b="$mpv" -v d="$SWITCH_DEBOUNCE_MS" 'BEGIN { printf "%.2f", (a - d) / b }' || true)"
+        if awk -v r="$raw" 'BEGIN { exit !(r <= 1.5) }'; then
+            check "Layout switch: $(printf '%.0f' "$total") ms, ${raw}× mpv's first frame (goal: at most 1.5×)."
+        else
+            check "Layout switch: $(printf '%.0f' "$total") ms, ${raw}× mpv's first frame, above the goal of 1.5× (${less}× less the ${SWITCH_DEBOUNCE_MS} ms load delay)."
+        fi
+    else
+        check "Layout switch: no figures (a run failed; see the log of the run)."
+    fi
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -290,6 +739,59 @@ repository_report() {
 }
 
 # ---------------------------------------------------------------------------------------------
+# Group 5: Sign-in
+
+signin_title() { printf '5. Sign-in'; }
+signin_targets() { printf 'client\nvantor-sim\nbench_live\n'; }
+
+signin_run() {
+    $LIVE_READY || live_environment
+    local run sim_pid
+    live_sim demo-sim "$ROOT/sim/sites/demo.json" $((LIVE_SIM_PORT + 1)) $((LIVE_GATEWAY_PORT + 10)) \
+        $((LIVE_POS_PORT + 10)) || return 0
+    sim_pid="$LAST_PID"
+    live_store_login $((LIVE_SIM_PORT + 1))
+    for run in $(seq 1 "$RUNS"); do
+        log "sign-in, run $run of $RUNS"
+        live_driver signin | sed "s/^/run=$run /" >>"$WORK/signin.raw" || log "the sign-in run failed"
+    done
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+    # Back to the benchmark site's login, should a later group need it.
+    live_store_login "$LIVE_SIM_PORT"
+}
+
+signin_values() {
+    grep ' signin ' "$WORK/signin.raw" 2>/dev/null | field "$1" | awk '$1 >= 0'
+}
+
+signin_report() {
+    printf 'The client starts with the demo site'"'"'s login fields stored (`sim/sites/demo.json` in\n'
+    printf '`vantor-sim`, 23 objects, 3 layouts) and signs in by itself; no layout is shown. `bench_live`\n'
+    printf 'starts the process and reads the client'"'"'s log, whose lines carry the monotonic clock:\n'
+    printf '*logged in* is the line "Logged in, id:" (the moment `loggedIn` goes to the remote interface),\n'
+    printf '*layouts published* the first row of the layout list, filled right after the list went to\n'
+    printf 'the remote interface (a line of the statistics hook). A replica of the remote interface,\n'
+    printf 'connecting from before the start, gives the companion'"'"'s view: when it got connected, and\n'
+    printf 'when it held the layouts (pushed, or the answer to its request when it connected later).\n'
+    printf 'All from the start of the process; %s runs, a new process each.\n\n' "$RUNS"
+    printf '| Figure | Median (min–max) (ms) |\n|---|---|\n'
+    printf '| start to the first log line | %s |\n' "$(fmt 0 "$(signin_values first_log_ms | stats)")"
+    printf '| start to "Logged in" | %s |\n' "$(fmt 0 "$(signin_values loggedin_ms | stats)")"
+    printf '| start to the layouts published | %s |\n' "$(fmt 0 "$(signin_values listed_ms | stats)")"
+    printf '| start to the replica connected | %s |\n' "$(fmt 0 "$(signin_values replica_connected_ms | stats)")"
+    printf '| start to the layouts at the replica | %s |\n' "$(fmt 0 "$(signin_values replica_layouts_ms | stats)")"
+    local signed layouts
+    signed="$(signin_values loggedin_ms | stats | awk '{ print $1 }' || true)"
+    layouts="$(signin_values listed_ms | stats | awk '{ print $1 }' || true)"
+    if [ -n "$signed" ] && [ -n "$layouts" ]; then
+        check "Sign-in against the demo site: logged in $(printf '%.0f' "$signed") ms and layouts published $(printf '%.0f' "$layouts") ms after the start (no goal set)."
+    else
+        check "Sign-in: no figures (a run failed; see the log of the run)."
+    fi
+}
+
+# ---------------------------------------------------------------------------------------------
 
 selected=()
 for group in "${BENCH_GROUPS[@]}"; do
@@ -303,6 +805,7 @@ if [ ${#selected[@]} -eq 0 ]; then
 fi
 
 install_packages
+live_selected && install_bench_packages
 targets=()
 for group in "${selected[@]}"; do
     mapfile -t -O "${#targets[@]}" targets < <("${group}_targets")

@@ -1,0 +1,68 @@
+#!/usr/bin/env python3
+"""Writes the site file of the live-view benchmarks for vantor-sim.
+
+    livesite.py --address 127.0.0.71 --port360 28001 --count360 18 --port720 28101 --count720 16 > site.json
+
+One gateway holds the streams; stream i of a size is served at http://ADDRESS:(PORT + i)/live.ts
+(bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16: square grids
+of the first N streams of that size), and "Switch A" / "Switch B": 3 by 3 grids of the 360p
+streams 0-8 and 9-17. POS is off, so that the tiles only play video.
+"""
+import argparse
+import json
+import math
+import sys
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--address", default="127.0.0.1")
+    parser.add_argument("--port360", type=int, required=True)
+    parser.add_argument("--count360", type=int, default=18)
+    parser.add_argument("--port720", type=int, required=True)
+    parser.add_argument("--count720", type=int, default=16)
+    options = parser.parse_args()
+
+    objects = [
+        {"id": 1, "name": "Benchmark site", "type": 7, "className": "location.SITE"},
+        {"id": 2, "name": "Users", "type": 4, "className": "group.USERS", "parent": 1},
+        {"id": 3, "name": "operator", "type": 1, "className": "user.OPERATOR", "parent": 2, "password": "operator"},
+        {"id": 11, "name": "Gateway", "type": 2, "className": "device.GATEWAY", "parent": 1, "serial": "GW-BENCH",
+         "settings": {"address": options.address}, "gateway": {}},
+    ]
+    streams = {}
+    for size, base_id, port, count in (("360p", 100, options.port360, options.count360),
+                                       ("720p", 200, options.port720, options.count720)):
+        streams[size] = []
+        for i in range(count):
+            stream_id = base_id + i
+            objects.append({
+                "id": stream_id, "name": "Camera %s %d" % (size, i + 1), "type": 10, "className": "stream.CAMERA",
+                "parent": 11, "serial": "CAM-%d" % stream_id,
+                "settings": {"url": "http://%s:%d/live.ts" % (options.address, port + i)}})
+            streams[size].append(stream_id)
+
+    def grid(ids):
+        side = math.isqrt(len(ids))
+        return {"numRows": side, "numCols": side, "elements": [
+            {"row": i // side, "col": i % side, "rowSpan": 1, "colSpan": 1, "type": "video",
+             "label": "Camera %d" % (i + 1), "deviceId": "11", "objectId": str(stream_id)}
+            for i, stream_id in enumerate(ids)]}
+
+    layouts = {}
+    for size in ("360p", "720p"):
+        for n in (4, 9, 16):
+            if len(streams[size]) >= n:
+                layouts["Tiles %d %s" % (n, size)] = grid(streams[size][:n])
+    if len(streams["360p"]) >= 18:
+        layouts["Switch A"] = grid(streams["360p"][0:9])
+        layouts["Switch B"] = grid(streams["360p"][9:18])
+
+    json.dump({"name": "Live-view benchmark site", "rootId": 1, "pos": {"seed": 1, "rate": 0},
+               "objects": objects, "layouts": layouts}, sys.stdout, indent=1)
+    sys.stdout.write("\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
