@@ -30,6 +30,7 @@ install_packages() {
 }
 
 # configure_and_build BUILD_DIR [extra cmake arguments...]
+# BUILD_TARGETS (space-separated) limits the build to those targets; empty builds everything.
 configure_and_build() {
     local dir="$1"
     shift
@@ -38,7 +39,13 @@ configure_and_build() {
         extra+=("-DSTATION_WERROR=ON")
     fi
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${extra[@]}" "$@"
-    cmake --build "$dir" -j "$(nproc)"
+    local targets=()
+    if [ -n "${BUILD_TARGETS:-}" ]; then
+        read -r -a targets <<<"$BUILD_TARGETS"
+        cmake --build "$dir" -j "$(nproc)" --target "${targets[@]}"
+    else
+        cmake --build "$dir" -j "$(nproc)"
+    fi
 }
 
 # Runs a command under Xvfb when there is no display: 24-bit screen with GLX.

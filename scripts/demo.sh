@@ -56,7 +56,9 @@ done
 stored_field() { [ -f "$LOGIN_STORE" ] && grep -E "^$1=.+" "$LOGIN_STORE" >/dev/null; }
 if ! stored_field host && ! stored_field port && ! stored_field user && ! stored_field pass; then
     mkdir -p "$(dirname "$LOGIN_STORE")"
-    printf '[General]\nhost=127.0.0.1\npass=%s\nport=%s\nuser=%s\n' "$DEMO_PASS" "$SIM_PORT" "$DEMO_USER" > "$LOGIN_STORE"
+    # It holds the password: owner-only from the start, as the client keeps it.
+    (umask 077 && printf '[General]\nhost=127.0.0.1\npass=%s\nport=%s\nuser=%s\n' "$DEMO_PASS" "$SIM_PORT" \
+        "$DEMO_USER" > "$LOGIN_STORE")
     log "stored the demo login fields in $LOGIN_STORE"
 fi
 

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include <ctime>
-
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -66,7 +66,15 @@ std::string MediaCache::defaultFolder()
         return std::string(xdg) + "/vantor-sim";
     if (const char* home = std::getenv("HOME"); home && *home)
         return std::string(home) + "/.cache/vantor-sim";
-    return "/tmp/vantor-sim-cache";
+    if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir && *user->pw_dir)
+        return std::string(user->pw_dir) + "/.cache/vantor-sim";
+    // No home at all: a private folder of this run, never a fixed name in the shared /tmp, where
+    // anyone could plant the file served as media.
+    std::string folder = "/tmp/vantor-sim-XXXXXX";
+    if (::mkdtemp(folder.data()))
+        return folder;
+    std::fprintf(stderr, "vantor-sim: cannot create a private media folder in /tmp: %s\n", std::strerror(errno));
+    return ".";
 }
 
 std::shared_ptr<const std::string> MediaCache::media(std::chrono::milliseconds timeout, std::string& error)
@@ -87,22 +95,31 @@ std::shared_ptr<const std::string> MediaCache::media(std::chrono::milliseconds t
 void MediaCache::generate()
 {
     std::string error;
-    struct stat st {};
+    struct stat st
+    {
+    };
     bool ok = ::stat(m_path.c_str(), &st) == 0 && st.st_size > 0;
     if (!ok && makeFolders(m_folder, error)) {
         removeStaleLeftovers();
-        // Made under a private name and renamed, so that simulators starting together never
-        // serve a half-written file.
-        const std::string temp = m_folder + "/.making-" + std::to_string(::getpid()) + "-" + MediaName;
-        ok = runFfmpeg(temp, "libx264", error) || runFfmpeg(temp, "mpeg4", error);
+        // Made under a private, unguessable name and renamed, so that simulators starting together
+        // never serve a half-written file and nobody can put a link in its place beforehand.
+        std::string temp = m_folder + "/.making-XXXXXX";
+        const int fd = ::mkstemp(temp.data());
+        if (fd < 0) {
+            error = "cannot create a file in " + m_folder + ": " + std::strerror(errno);
+            temp.clear();
+        } else {
+            ::close(fd);
+            ok = runFfmpeg(temp, "libx264", error) || runFfmpeg(temp, "mpeg4", error);
+        }
         if (ok && std::rename(temp.c_str(), m_path.c_str()) != 0) {
             error = "cannot rename " + temp + ": " + std::strerror(errno);
             ok = false;
         }
-        if (!ok)
-            std::remove(temp.c_str());
-        else
+        if (ok)
             std::fprintf(stderr, "vantor-sim: made the chunk media %s\n", m_path.c_str());
+        else if (!temp.empty())
+            std::remove(temp.c_str());
     }
     std::shared_ptr<std::string> bytes;
     if (ok) {
@@ -138,7 +155,9 @@ void MediaCache::removeStaleLeftovers()
         if (name.rfind(".making-", 0) != 0)
             continue;
         const std::string path = m_folder + "/" + name;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) == 0 && now - st.st_mtime > 600)
             std::remove(path.c_str());
     }
@@ -147,10 +166,11 @@ void MediaCache::removeStaleLeftovers()
 
 bool MediaCache::runFfmpeg(const std::string& target, const char* codec, std::string& error)
 {
-    std::vector<std::string> args = {m_ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                                     "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25", "-t", "10",
-                                     "-c:v", codec, "-preset", "veryfast", "-pix_fmt", "yuv420p", "-g", "25", "-movflags", "+faststart",
-                                     "-f", "mp4", target};
+    std::vector<std::string> args = {m_ffmpeg,    "-hide_banner", "-loglevel", "error", "-nostdin",
+                                     "-y",        "-f",           "lavfi",     "-i",    "testsrc2=size=640x360:rate=25",
+                                     "-t",        "10",           "-c:v",      codec,   "-preset",
+                                     "veryfast",  "-pix_fmt",     "yuv420p",   "-g",    "25",
+                                     "-movflags", "+faststart",   "-f",        "mp4",   target};
     std::vector<char*> argv;
     for (auto& a : args)
         argv.push_back(a.data());

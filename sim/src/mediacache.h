@@ -28,7 +28,8 @@ public:
 
     std::string path() const { return m_path; }
 
-    // The default folder: $XDG_CACHE_HOME/vantor-sim, else ~/.cache/vantor-sim, else a folder in /tmp.
+    // The default folder: $XDG_CACHE_HOME/vantor-sim, else ~/.cache/vantor-sim, else a private
+    // folder of this run in /tmp.
     static std::string defaultFolder();
 
 private:

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: MIT
 // Runs the real client binary and the start-up sequence with broken and minimal QML files.
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QWindow>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 #include "startup.h"
 
@@ -63,10 +68,14 @@ private slots:
         QTest::addColumn<QString>("expectedLine");
         QTest::addColumn<bool>("expectedDebug");
         QTest::newRow("unset") << false << QString() << "DEBUG: \"0\"" << false;
-        QTest::newRow("one") << true << "1" << "DEBUG: \"1\"" << true;
-        QTest::newRow("true") << true << "true" << "DEBUG: \"true\"" << false;
-        QTest::newRow("leading blank") << true << " 1" << "DEBUG: \" 1\"" << false;
-        QTest::newRow("leading zero") << true << "01" << "DEBUG: \"01\"" << false;
+        QTest::newRow("one") << true << "1"
+                             << "DEBUG: \"1\"" << true;
+        QTest::newRow("true") << true << "true"
+                              << "DEBUG: \"true\"" << false;
+        QTest::newRow("leading blank") << true << " 1"
+                                       << "DEBUG: \" 1\"" << false;
+        QTest::newRow("leading zero") << true << "01"
+                                      << "DEBUG: \"01\"" << false;
     }
 
     void debugVariable()
@@ -94,6 +103,48 @@ private slots:
         const QString log = runClientWithDebug(home, &one);
         QVERIFY2(log.indexOf(QLatin1String("DEBUG: \"0\"")) >= 0, qPrintable(log));
         QVERIFY(log.indexOf(QLatin1String("DEBUG: \"0\"")) < log.indexOf(QLatin1String("DEBUG: \"1\"")));
+    }
+
+    // The login fields, the password among them, are owner-only once the client has started.
+    void loginFieldsFileIsOwnerOnly_data()
+    {
+        QTest::addColumn<int>("modeBefore");
+        QTest::addColumn<bool>("warned");
+        QTest::newRow("missing") << -1 << false;
+        QTest::newRow("owner-only") << 0600 << false;
+        QTest::newRow("readable by others") << 0644 << true;
+    }
+
+    void loginFieldsFileIsOwnerOnly()
+    {
+        QFETCH(int, modeBefore);
+        QFETCH(bool, warned);
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        const QString path = home.filePath(QStringLiteral("config/pelmar.example/PELMAR.conf"));
+        if (modeBefore >= 0) {
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            // No password, so the login page waits instead of signing in.
+            file.write("[General]\nhost=10.0.0.5\npass=\nport=20101\nuser=operator\n");
+            file.close();
+            QVERIFY(::chmod(QFile::encodeName(path).constData(), mode_t(modeBefore)) == 0);
+        }
+
+        const QString zero = QStringLiteral("0");
+        const QString log = runClientWithDebug(home, &zero);
+        QVERIFY2(log.contains(QLatin1String("Debug mode:")), qPrintable(log));
+        struct stat st
+        {
+        };
+        QVERIFY2(::stat(QFile::encodeName(path).constData(), &st) == 0, "the client made the settings file");
+        QCOMPARE(int(st.st_mode & 0777), 0600);
+        QCOMPARE(log.contains(QLatin1String("made it owner-only")), warned);
+        if (modeBefore >= 0) {
+            const QSettings stored(path, QSettings::IniFormat);
+            QCOMPARE(stored.value(QStringLiteral("host")).toString(), QStringLiteral("10.0.0.5"));
+        }
     }
 
     void brokenMainFileGivesMinusOneAndNoWindow()

@@ -8,6 +8,13 @@
 #include <QPair>
 #include <QStringList>
 #include <QUrl>
+#include <QtGlobal>
+
+#ifdef TEST_SOURCE_LIBRARY
+#define TEST_SOURCE_EXPORT Q_DECL_EXPORT
+#else
+#define TEST_SOURCE_EXPORT Q_DECL_IMPORT
+#endif
 
 class QRemoteObjectHost;
 class RecordingSource;
@@ -16,8 +23,9 @@ class RecordingSource;
 // source, answers the state requests from what it was given, and records every slot called on
 // it as one text ("requestLoginStatus", "jumpPage 1", "setLayout <name> <json>", ...).
 // The generated source header stays inside testsource.cpp: it and the replica header both define
-// the shared record, so they cannot meet in one compilation unit.
-class TestSource : public QObject
+// the shared record, so they cannot meet in one compilation unit. The class lives in a shared
+// library that keeps its copy of the record hidden, apart from the companion's replica side.
+class TEST_SOURCE_EXPORT TestSource : public QObject
 {
     Q_OBJECT
 

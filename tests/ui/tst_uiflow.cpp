@@ -10,7 +10,6 @@
 #include <QQmlExpression>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRemoteObjectNode>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -18,7 +17,7 @@
 #include <clocale>
 
 #include "programrun.h"
-#include "rep_client_service_replica.h"
+#include "replicaside.h"
 #include "startup.h"
 #include "uisite.h"
 #include "uitestsupport.h"
@@ -125,7 +124,6 @@ private slots:
     void cleanupTestCase()
     {
         m_replica.reset();
-        m_node.reset();
         m_engine.reset();
         m_sim.stop();
     }
@@ -139,21 +137,19 @@ private slots:
 
     void remoteLayoutBuildsTiles()
     {
-        m_node = std::make_unique<QRemoteObjectNode>();
-        QVERIFY(m_node->connectToNode(QUrl(m_ipcUrl)));
-        m_replica.reset(m_node->acquire<client_ServiceReplica>());
+        m_replica = std::make_unique<ReplicaSide>(QUrl(m_ipcUrl));
         QVERIFY2(m_replica->waitForSource(10000), "the client hosts its remote interface");
 
-        QList<client_Layout> layouts;
-        connect(m_replica.get(), &client_ServiceReplica::layoutListChanged, this,
-                [&layouts](const QList<client_Layout>& list) { layouts = list; });
+        QStringList names;
+        QStringList jsons;
+        connect(m_replica.get(), &ReplicaSide::layoutListChanged, this,
+                [&names, &jsons](const QStringList& newNames, const QStringList& newJsons) {
+                    names = newNames;
+                    jsons = newJsons;
+                });
         m_replica->requestLayoutList();
-        QTRY_VERIFY_WITH_TIMEOUT(!layouts.isEmpty(), 15000);
-        QString json;
-        for (const client_Layout& layout : qAsConst(layouts)) {
-            if (layout.name() == QLatin1String(layoutName))
-                json = layout.json();
-        }
+        QTRY_VERIFY_WITH_TIMEOUT(!names.isEmpty(), 15000);
+        const QString json = jsons.value(names.indexOf(QString::fromLatin1(layoutName)));
         QVERIFY2(!json.isEmpty(), "the site's layout reaches the remote side");
 
         m_replica->setLayout(QString::fromLatin1(layoutName), json);
@@ -217,8 +213,7 @@ private:
     int m_serverPort = 0;
     QString m_ipcUrl;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
-    std::unique_ptr<QRemoteObjectNode> m_node;
-    std::unique_ptr<client_ServiceReplica> m_replica;
+    std::unique_ptr<ReplicaSide> m_replica;
 };
 
 int main(int argc, char* argv[])

@@ -6,15 +6,14 @@
 
 #include <QAbstractItemModel>
 #include <QElapsedTimer>
-#include <QHash>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHash>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
 #include <QQmlExpression>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRemoteObjectNode>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
@@ -25,7 +24,7 @@
 
 #include "downloader.h"
 #include "programrun.h"
-#include "rep_client_service_replica.h"
+#include "replicaside.h"
 #include "startup.h"
 #include "uitestsupport.h"
 
@@ -33,6 +32,8 @@ using namespace uitest;
 
 namespace {
 
+// ClientPage::RECORDER, the first value of the interface's page enumeration.
+constexpr int recorderPage = 0;
 constexpr const char* chunkStart = "1714550400000";
 constexpr const char* chunkEnd = "1714550410000";
 
@@ -95,10 +96,7 @@ private:
 
     QQuickItem* page() const { return firstNamed(QStringLiteral("recordedPage")); }
 
-    QObject* pageObject(const char* name) const
-    {
-        return page() ? page()->property(name).value<QObject*>() : nullptr;
-    }
+    QObject* pageObject(const char* name) const { return page() ? page()->property(name).value<QObject*>() : nullptr; }
 
     QList<QQuickItem*> visibleRows(const QString& name) const
     {
@@ -155,13 +153,13 @@ private slots:
                           "[IPC]\nurl=" + m_ipcUrl.toUtf8() + "\n"));
         const QString sitePath = m_dir.filePath(QStringLiteral("site.json"));
         QVERIFY(writeFile(sitePath, recordedSite()));
-        QVERIFY(m_sim.start(QStringLiteral(SIM_BINARY),
-                            {QStringLiteral("--site"), sitePath, QStringLiteral("--port"),
-                             QString::number(m_serverPort), QStringLiteral("--gateway-port"),
-                             QString::number(m_gatewayPort), QStringLiteral("--pos-port"), QString::number(ports[3]),
-                             QStringLiteral("--media-dir"), m_dir.filePath(QStringLiteral("media")),
-                             QStringLiteral("--verbose")},
-                            m_dir.path()));
+        QVERIFY(
+            m_sim.start(QStringLiteral(SIM_BINARY),
+                        {QStringLiteral("--site"), sitePath, QStringLiteral("--port"), QString::number(m_serverPort),
+                         QStringLiteral("--gateway-port"), QString::number(m_gatewayPort), QStringLiteral("--pos-port"),
+                         QString::number(ports[3]), QStringLiteral("--media-dir"),
+                         m_dir.filePath(QStringLiteral("media")), QStringLiteral("--verbose")},
+                        m_dir.path()));
         QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(QLatin1String("vantor-sim: ready")), qPrintable(simOutput()),
                                   15000);
 
@@ -184,7 +182,6 @@ private slots:
     void cleanupTestCase()
     {
         m_replica.reset();
-        m_node.reset();
         m_engine.reset();
         m_sim.stop();
     }
@@ -192,21 +189,23 @@ private slots:
     void companionSwitchesToTheRecordedPage()
     {
         QTRY_VERIFY2_WITH_TIMEOUT(firstNamed(QStringLiteral("mainPage")), qPrintable(simOutput()), 20000);
-        m_node = std::make_unique<QRemoteObjectNode>();
-        QVERIFY(m_node->connectToNode(QUrl(m_ipcUrl)));
-        m_replica.reset(m_node->acquire<client_ServiceReplica>());
+        m_replica = std::make_unique<ReplicaSide>(QUrl(m_ipcUrl));
         QVERIFY2(m_replica->waitForSource(10000), "the client hosts its remote interface");
 
-        QList<client_Layout> layouts;
-        connect(m_replica.get(), &client_ServiceReplica::layoutListChanged, this,
-                [&layouts](const QList<client_Layout>& list) { layouts = list; });
+        QStringList names;
+        QStringList jsons;
+        connect(m_replica.get(), &ReplicaSide::layoutListChanged, this,
+                [&names, &jsons](const QStringList& newNames, const QStringList& newJsons) {
+                    names = newNames;
+                    jsons = newJsons;
+                });
         m_replica->requestLayoutList();
-        QTRY_VERIFY_WITH_TIMEOUT(!layouts.isEmpty(), 15000);
-        m_replica->setLayout(layouts.first().name(), layouts.first().json());
+        QTRY_VERIFY_WITH_TIMEOUT(!names.isEmpty(), 15000);
+        m_replica->setLayout(names.first(), jsons.first());
         QTRY_COMPARE_WITH_TIMEOUT(itemsNamed(firstNamed(QStringLiteral("layoutPage")), QStringLiteral("cell")).size(),
                                   3, 10000);
 
-        m_replica->jumpPage(client_ServiceReplica::RECORDER);
+        m_replica->jumpPage(recorderPage);
         QTRY_VERIFY_WITH_TIMEOUT(page(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!firstNamed(QStringLiteral("layoutPage")), 5000);
         // The simulator's gateway cannot take the fixed port on a shared machine.
@@ -239,8 +238,8 @@ private slots:
         QHash<QString, qint64> shownAt;
         const QMetaObject::Connection timing =
             connect(downloader, &Downloader::finished, this, [&sinceDownload] { sinceDownload.start(); });
-        const QMetaObject::Connection arrivals = connect(
-            lines, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int last) {
+        const QMetaObject::Connection arrivals =
+            connect(lines, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int last) {
                 // A list model has its roles once it holds its first line.
                 const int labelRole = lines->roleNames().key("label", -1);
                 for (int row = first; row <= last; ++row)
@@ -261,7 +260,8 @@ private slots:
         QVERIFY2(finished.count() == 1 || finished.wait(60000),
                  qPrintable(failed.isEmpty() ? simOutput().right(2000) : failed.first().first().toString()));
         QVERIFY(failed.isEmpty());
-        const QString media = QStringLiteral("GET /11-%1-%2 -> 200").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd));
+        const QString media =
+            QStringLiteral("GET /11-%1-%2 -> 200").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd));
         QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(media), qPrintable(simOutput().right(2000)), 5000);
         QVERIFY2(simOutput().contains(QStringLiteral("GET /pos-data?strmId=11&from=%1&to=%2 -> 200")
                                           .arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
@@ -317,7 +317,8 @@ private slots:
         QVERIFY2(error->property("text").toString().contains(QLatin1String("404")),
                  qPrintable(error->property("text").toString()));
         QCOMPARE(pageObject("player")->property("url").toString(), QString());
-        auto* mpv = pageObject("player")->property("backend").value<QObject*>()->property("mpvObject").value<QObject*>();
+        auto* mpv =
+            pageObject("player")->property("backend").value<QObject*>()->property("mpvObject").value<QObject*>();
         QVERIFY(mpv);
         QTRY_VERIFY2_WITH_TIMEOUT(mpv->property("idle").toBool(), "the previous chunk stops playing", 10000);
         QVERIFY(!firstNamed(QStringLiteral("downloadProgress"))->isVisible());
@@ -331,8 +332,7 @@ private:
     int m_gatewayPort = 0;
     QString m_ipcUrl;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
-    std::unique_ptr<QRemoteObjectNode> m_node;
-    std::unique_ptr<client_ServiceReplica> m_replica;
+    std::unique_ptr<ReplicaSide> m_replica;
 };
 
 int main(int argc, char* argv[])
