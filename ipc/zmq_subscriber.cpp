@@ -2,6 +2,7 @@
 #include "zmq_subscriber.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QPointer>
 
 #include "zmq_context.h"
@@ -10,6 +11,11 @@ namespace {
 
 // A receive error that comes back on every attempt must not keep the event loop here for good.
 constexpr int maxReceiveErrors = 16;
+
+// A publisher faster than the handlers must not keep the event loop here either: after this many
+// messages or this long, the rest waits for the next turn of the loop (paints and timers first).
+constexpr int maxMessagesPerPass = 256;
+constexpr qint64 maxPassMs = 20;
 
 QString errorText(const zmq::error_t& error)
 {
@@ -65,7 +71,14 @@ void zmq_Subscriber::readAll()
     // A handler may even delete this connection.
     const QPointer<QObject> alive(this);
     int errors = 0;
+    int received = 0;
+    QElapsedTimer pass;
+    pass.start();
     while (alive && m_socket == socket) {
+        if (received >= maxMessagesPerPass || pass.elapsed() >= maxPassMs) {
+            scheduleRead();
+            return;
+        }
         std::vector<zmq::message_t> frames;
         try {
             do {
@@ -90,6 +103,7 @@ void zmq_Subscriber::readAll()
             continue;
         }
         errors = 0;
+        ++received;
         if (frames.size() < 2) {
             qDebug() << Q_FUNC_INFO;
             qDebug() << "  Dropped a message of" << frames.size() << "frame(s) from" << m_address;

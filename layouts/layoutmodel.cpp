@@ -121,17 +121,25 @@ bool LayoutModel::setData(const QModelIndex&, const QVariant&, int)
 QHash<int, QByteArray> LayoutModel::roleNames() const
 {
     static const QHash<int, QByteArray> roles{
-        {RowRole, "row"},           {ColRole, "col"},           {RowSpanRole, "rowSpan"},
-        {ColSpanRole, "colSpan"},   {LabelRole, "label"},       {TypeRole, "type"},
-        {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"}, {UrlRole, "url"},
-        {ActuatorIdRole, "actuatorId"},
+        {RowRole, "row"},           {ColRole, "col"},
+        {RowSpanRole, "rowSpan"},   {ColSpanRole, "colSpan"},
+        {LabelRole, "label"},       {TypeRole, "type"},
+        {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"},
+        {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"},
     };
     return roles;
 }
 
 void LayoutModel::fromJson(const QString& json)
 {
-    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8());
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        // The layout on screen stays; the operator's companion still shows the faulty one.
+        qWarning().nospace() << "Layout is not valid JSON: " << parseError.errorString() << " at offset "
+                             << parseError.offset;
+        return;
+    }
     if (document.isNull() || document.isEmpty())
         return;
     const QJsonObject layout = document.object();

@@ -23,6 +23,8 @@ Page {
     property int gatewayPort: G.settings.gatewayHttpPort
     // Why the last chunk could not be fetched; empty otherwise.
     property string downloadError: ""
+    // Set when a fetched chunk would not play (damaged or not a video); cleared by the next chunk.
+    property bool playFailed: false
     property bool downloading: false
     property real downloadReceived: 0
     property real downloadTotal: -1
@@ -74,6 +76,7 @@ Page {
         startTime = String(start);
         endTime = String(end);
         downloadError = "";
+        playFailed = false;
         // The previous chunk's lines and transfer belong to the previous chunk.
         ++chunkRequest;
         abortPosRequest();
@@ -494,6 +497,21 @@ Page {
                 fpsVisible: true
             }
 
+            Connections {
+                target: player.backend.mpvObject
+
+                function onFileEnded(reason) {
+                    if (reason === "error" && player.url !== "") {
+                        console.warn("The chunk could not be played:", player.url);
+                        recordedPage.playFailed = true;
+                    }
+                }
+
+                function onFileLoaded() {
+                    recordedPage.playFailed = false;
+                }
+            }
+
             Column {
                 anchors.left: parent.left
                 anchors.right: parent.right
@@ -516,6 +534,20 @@ Page {
                     wrapMode: Text.Wrap
                     color: G.theme.alertText
                     text: qsTr("The chunk could not be fetched: %1").arg(recordedPage.downloadError) + I18n.localeNotify
+
+                    background: Rectangle {
+                        color: G.theme.pageBackground
+                        opacity: G.theme.toolbarOpacity
+                    }
+                }
+
+                ELabel {
+                    objectName: "playError"
+                    width: parent.width
+                    visible: recordedPage.playFailed && recordedPage.downloadError === ""
+                    wrapMode: Text.Wrap
+                    color: G.theme.alertText
+                    text: qsTr("The chunk could not be played: the file is damaged or not a video.") + I18n.localeNotify
 
                     background: Rectangle {
                         color: G.theme.pageBackground

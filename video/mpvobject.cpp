@@ -13,10 +13,27 @@
 
 #include <stdexcept>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include "mpvnode.h"
 #include "mpvrenderer.h"
 
 namespace {
+
+// Players still being ended on worker threads.
+std::atomic<int> s_endingCores{0};
+
+// An ended player leaves tens of megabytes of buffers free, which the allocator would keep for
+// the process; after a layout switch that is the memory of a whole layout's tiles. Once the last
+// player of a burst is gone, hand what is free back to the system.
+void releaseFreedMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
+}
 
 template <typename T>
 struct Observed
@@ -163,9 +180,12 @@ MpvHandle MpvObject::createCore()
     MpvHandle mpv(handle, [](mpv_handle* last) {
         // Ending a core waits for its playback to stop, a good part of a second at worst; neither
         // the GUI thread nor the render thread may stall for that.
+        ++s_endingCores;
         auto destroy = [last] {
             mpv_terminate_destroy(last);
             --s_coreCount;
+            if (--s_endingCores == 0)
+                releaseFreedMemory();
         };
         if (QThreadPool* pool = QThreadPool::globalInstance())
             pool->start(destroy);

@@ -83,29 +83,34 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="369"/>
+        <location filename="../RecordedPage.qml" line="372"/>
         <source>Available streams</source>
         <translation>Available streams</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="422"/>
+        <location filename="../RecordedPage.qml" line="425"/>
         <source>Recorded chunks</source>
         <translation>Recorded chunks</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="452"/>
+        <location filename="../RecordedPage.qml" line="455"/>
         <source>start: %1</source>
         <translation>start: %1</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="459"/>
+        <location filename="../RecordedPage.qml" line="462"/>
         <source>end: %1</source>
         <translation>end: %1</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="518"/>
+        <location filename="../RecordedPage.qml" line="536"/>
         <source>The chunk could not be fetched: %1</source>
         <translation>The chunk could not be fetched: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml" line="550"/>
+        <source>The chunk could not be played: the file is damaged or not a video.</source>
+        <translation>The chunk could not be played: the file is damaged or not a video.</translation>
     </message>
 </context>
 <context>

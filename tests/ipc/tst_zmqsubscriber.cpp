@@ -44,6 +44,7 @@ private slots:
     void framesOfAMessage_data();
     void framesOfAMessage();
     void burstArrivesWholeAndInOrder();
+    void longBurstLetsTheEventLoopRun();
     void messagesRightAfterSubscribeDoNotWait();
     void filtersChangeOncePerChannel();
     void startAndStop();
@@ -112,6 +113,38 @@ void TestZmqSubscriber::burstArrivesWholeAndInOrder()
     QTRY_COMPARE_WITH_TIMEOUT(texts.size(), count, timeoutMs);
     for (int i = 0; i < count; ++i)
         QCOMPARE(texts.at(i), QString::number(i));
+}
+
+void TestZmqSubscriber::longBurstLetsTheEventLoopRun()
+{
+    TestPublisher publisher;
+    ProbedSubscriber subscriber(publisher.endpoint());
+    int count = 0;
+    int sinceTick = 0;
+    int mostBetweenTicks = 0;
+    connect(&subscriber, &zmq_Subscriber::messageReceived, this, [&](const QString&, const QString&) {
+        ++count;
+        mostBetweenTicks = qMax(mostBetweenTicks, ++sinceTick);
+    });
+    QVERIFY(subscriber.start());
+    subscriber.subscribe(QStringLiteral("S1"));
+    QTRY_VERIFY_WITH_TIMEOUT(publisher.subscriptions().contains(QStringLiteral("+S1")), timeoutMs);
+
+    // Far more than one pass takes is waiting before the event loop looks at the socket.
+    const int total = 5000;
+    for (int i = 0; i < total; ++i)
+        publisher.publish({"S1", QByteArray::number(i)});
+    pollfd handle{static_cast<int>(subscriber.handle()), POLLIN, 0};
+    QVERIFY(::poll(&handle, 1, timeoutMs) == 1);
+    QTest::qSleep(300);
+
+    QTimer tick;
+    tick.setInterval(0);
+    connect(&tick, &QTimer::timeout, this, [&sinceTick] { sinceTick = 0; });
+    tick.start();
+    QTRY_COMPARE_WITH_TIMEOUT(count, total, timeoutMs);
+    // ZeroMQ holds up to a thousand messages on this side; a pass takes a few hundred at most.
+    QVERIFY2(mostBetweenTicks <= 512, qPrintable(QString::number(mostBetweenTicks)));
 }
 
 void TestZmqSubscriber::messagesRightAfterSubscribeDoNotWait()

@@ -38,8 +38,10 @@ QString cellJson(int row, int col, int rowSpan, int colSpan, const QString& extr
 
 QString layoutJson(int rows, int cols, const QStringList& elements)
 {
-    return QStringLiteral("{\"numRows\":%1,\"numCols\":%2,\"elements\":[%3]}").arg(rows).arg(cols).arg(
-        elements.join(QLatin1Char(',')));
+    return QStringLiteral("{\"numRows\":%1,\"numCols\":%2,\"elements\":[%3]}")
+        .arg(rows)
+        .arg(cols)
+        .arg(elements.join(QLatin1Char(',')));
 }
 
 } // namespace
@@ -92,12 +94,13 @@ private slots:
         QCOMPARE(model->numCols(), 1);
         QCOMPARE(model->rowCount(), 0);
 
-        model->fromJson(layoutJson(2, 2,
-                                   {cellJson(0, 0, 1, 1, "\"type\":\"video\",\"label\":\"Gate\",\"deviceId\":\"7\","
-                                                         "\"objectId\":\"10\""),
-                                    cellJson(0, 1, 1, 1, "\"type\":\"video\""),
-                                    cellJson(1, 0, 1, 1, "\"type\":\"alarm\""),
-                                    cellJson(1, 1, 1, 1, "\"type\":\"door\",\"objectId\":\"21\"")}));
+        model->fromJson(
+            layoutJson(2, 2,
+                       {cellJson(0, 0, 1, 1,
+                                 "\"type\":\"video\",\"label\":\"Gate\",\"deviceId\":\"7\","
+                                 "\"objectId\":\"10\""),
+                        cellJson(0, 1, 1, 1, "\"type\":\"video\""), cellJson(1, 0, 1, 1, "\"type\":\"alarm\""),
+                        cellJson(1, 1, 1, 1, "\"type\":\"door\",\"objectId\":\"21\"")}));
         QCOMPARE(model->numRows(), 2);
         QCOMPARE(model->numCols(), 2);
         QCOMPARE(model->rowCount(), 4);
@@ -147,8 +150,8 @@ private slots:
         QTest::newRow("first missing key decides")
             << QStringList{"{\"row\":0,\"col\":1,\"type\":\"video\"}"} << QStringList{"field rowSpan not found"} << 0;
         QTest::newRow("missing row") << QStringList{"{\"col\":1}"} << QStringList{"field row not found"} << 0;
-        QTest::newRow("non-object element") << QStringList{"5", cellJson(0, 0, 1, 1, "\"type\":\"door\"")}
-                                            << QStringList{"field row not found"} << 1;
+        QTest::newRow("non-object element")
+            << QStringList{"5", cellJson(0, 0, 1, 1, "\"type\":\"door\"")} << QStringList{"field row not found"} << 1;
         QTest::newRow("missing type is dropped silently")
             << QStringList{cellJson(0, 0, 1, 1), cellJson(0, 1, 1, 1, "\"type\":\"video\"")} << QStringList() << 1;
     }
@@ -170,17 +173,22 @@ private slots:
     {
         QTest::addColumn<QString>("json");
         QTest::addColumn<QStringList>("warnings");
-        QTest::newRow("invalid json") << "{\"numRows\":" << QStringList();
+        QTest::newRow("invalid json") << "{\"numRows\":"
+                                      << QStringList{"Layout is not valid JSON: \"unterminated object\" at offset 11"};
+        QTest::newRow("nested too deeply")
+            << QStringLiteral("{\"numRows\":1,\"numCols\":1,\"elements\":%1%2}")
+                   .arg(QString(100000, QLatin1Char('[')), QString(100000, QLatin1Char(']')))
+            << QStringList{"Layout is not valid JSON: \"too deeply nested document\" at offset 1060"};
         QTest::newRow("array") << "[1,2]" << QStringList();
         QTest::newRow("empty object") << "{}" << QStringList();
-        QTest::newRow("empty text") << "" << QStringList();
+        QTest::newRow("empty text") << "" << QStringList{"Layout is not valid JSON: \"illegal value\" at offset 0"};
         QTest::newRow("no numRows") << "{\"numCols\":1,\"elements\":[{}]}" << QStringList{"field numRows not found"};
         QTest::newRow("no numCols") << "{\"numRows\":1,\"elements\":[{}]}" << QStringList{"field numCols not found"};
         QTest::newRow("no elements") << "{\"numRows\":1,\"numCols\":1}" << QStringList{"field elements not found"};
         QTest::newRow("empty elements") << "{\"numRows\":1,\"numCols\":1,\"elements\":[]}"
                                         << QStringList{"field elements is empty"};
-        QTest::newRow("elements not an array") << "{\"numRows\":1,\"numCols\":1,\"elements\":{\"a\":1}}"
-                                               << QStringList{"field elements is empty"};
+        QTest::newRow("elements not an array")
+            << "{\"numRows\":1,\"numCols\":1,\"elements\":{\"a\":1}}" << QStringList{"field elements is empty"};
     }
 
     void topLevelFailuresLeaveThePreviousGrid()
@@ -220,14 +228,15 @@ private slots:
         QTest::newRow("row beyond int") << "{\"numRows\":2,\"numCols\":2,\"elements\":[{\"row\":1e20,\"col\":0,"
                                            "\"rowSpan\":1,\"colSpan\":1,\"type\":\"video\"}]}"
                                         << 2 << 0 << "" << int(LayoutModel::Video);
-        QTest::newRow("numeric object id") << layoutJson(1, 1, {cellJson(0, 0, 1, 1, "\"type\":\"video\",\"objectId\":17")})
-                                           << 1 << 0 << "" << int(LayoutModel::Video);
+        QTest::newRow("numeric object id")
+            << layoutJson(1, 1, {cellJson(0, 0, 1, 1, "\"type\":\"video\",\"objectId\":17")}) << 1 << 0 << ""
+            << int(LayoutModel::Video);
         QTest::newRow("capitalised type") << layoutJson(1, 1, {cellJson(0, 0, 1, 1, "\"type\":\"Video\"")}) << 1 << 0
                                           << "" << int(LayoutModel::InvalidType);
-        QTest::newRow("type not a string") << layoutJson(1, 1, {cellJson(0, 0, 1, 1, "\"type\":1")}) << 1 << 0 << ""
-                                           << int(LayoutModel::InvalidType);
-        QTest::newRow("negative grid") << layoutJson(-3, 0, {cellJson(-1, 9, 0, -2, "\"type\":\"alarm\"")}) << -3
-                                       << -1 << "" << int(LayoutModel::Alarm);
+        QTest::newRow("type not a string")
+            << layoutJson(1, 1, {cellJson(0, 0, 1, 1, "\"type\":1")}) << 1 << 0 << "" << int(LayoutModel::InvalidType);
+        QTest::newRow("negative grid") << layoutJson(-3, 0, {cellJson(-1, 9, 0, -2, "\"type\":\"alarm\"")}) << -3 << -1
+                                       << "" << int(LayoutModel::Alarm);
     }
 
     void valuesOfTheWrongKind()
@@ -278,12 +287,21 @@ private slots:
         QTest::addColumn<QString>("objectId");
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("line");
-        QTest::newRow("expanded") << "12" << "a=1;b=2" << "URL: \"a=1;b=2\"";
-        QTest::newRow("lavfi source") << "10" << "av://lavfi:testsrc2=size=64x64;x"
+        QTest::newRow("expanded") << "12"
+                                  << "a=1;b=2"
+                                  << "URL: \"a=1;b=2\"";
+        QTest::newRow("lavfi source") << "10"
+                                      << "av://lavfi:testsrc2=size=64x64;x"
                                       << "URL: \"av://lavfi:testsrc2=size=64x64;x\"";
-        QTest::newRow("no url setting") << "11" << "" << "settings don't have url, id: \"11\"";
-        QTest::newRow("unknown object") << "999" << "" << "object not found, id: \"999\"";
-        QTest::newRow("empty id") << "" << "" << "object not found, id: \"\"";
+        QTest::newRow("no url setting") << "11"
+                                        << ""
+                                        << "settings don't have url, id: \"11\"";
+        QTest::newRow("unknown object") << "999"
+                                        << ""
+                                        << "object not found, id: \"999\"";
+        QTest::newRow("empty id") << ""
+                                  << ""
+                                  << "object not found, id: \"\"";
     }
 
     void urlRole()
@@ -292,8 +310,8 @@ private slots:
         QFETCH(QString, url);
         QFETCH(QString, line);
         auto model = newModel();
-        model->fromJson(layoutJson(1, 1, {cellJson(0, 0, 1, 1, QStringLiteral("\"type\":\"video\",\"objectId\":\"%1\"")
-                                                                   .arg(objectId))}));
+        model->fromJson(layoutJson(
+            1, 1, {cellJson(0, 0, 1, 1, QStringLiteral("\"type\":\"video\",\"objectId\":\"%1\"").arg(objectId))}));
         LogCapture log;
         QCOMPARE(model->index(0, 0).data(LayoutModel::UrlRole).toString(), url);
         QVERIFY2(log.lines(QtDebugMsg).contains(line), qPrintable(log.lines().join('\n')));

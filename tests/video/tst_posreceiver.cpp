@@ -26,6 +26,8 @@ private slots:
     void subscriberGoesWithTheLastUnsubscribe();
     void countsCallsNotChannels();
     void unknownAddressIsIgnored();
+    void overlongMessageIsCutWithAWarning();
+    void floodIsCappedWithACount();
 };
 
 void TestPosReceiver::singletonInQml()
@@ -99,13 +101,20 @@ void TestPosReceiver::countsCallsNotChannels()
     PosReceiver receiver;
     LogCapture log;
 
-    // Two calls for one channel set the filter once but count twice.
+    // Two calls for one channel set the filter once but count twice; the filter stays while one
+    // view still wants the channel.
+    QSignalSpy received(&receiver, &PosReceiver::posReceived);
     receiver.subscribe(ip, first.port(), QStringLiteral("S1"));
     receiver.subscribe(ip, first.port(), QStringLiteral("S1"));
     QVERIFY(log.contains(QStringLiteral("Channel: \"S1\" already be subscribed")));
     receiver.unsubscribe(ip, QStringLiteral("S1"));
     receiver.subscribe(ip, second.port(), QStringLiteral("S2"));
-    QTRY_COMPARE_WITH_TIMEOUT(first.subscriptions(), (QStringList{"+S1", "-S1", "+S2"}), timeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(first.subscriptions(), (QStringList{"+S1", "+S2"}), timeoutMs);
+    first.publish({"S1", "for the view that stayed"});
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 1, timeoutMs);
+    receiver.unsubscribe(ip, QStringLiteral("S1"));
+    receiver.subscribe(ip, first.port(), QStringLiteral("S1"));
+    QTRY_COMPARE_WITH_TIMEOUT(first.subscriptions(), (QStringList{"+S1", "+S2", "-S1", "+S1"}), timeoutMs);
 
     // A channel never subscribed still lowers the count: two more calls end the subscriber.
     receiver.unsubscribe(ip, QStringLiteral("never"));
@@ -138,6 +147,64 @@ void TestPosReceiver::unknownAddressIsIgnored()
     QTRY_VERIFY_WITH_TIMEOUT(received.count() >= 1, timeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(publisher.subscriptions(), (QStringList{"+S1", "-S1"}), timeoutMs);
     QCOMPARE(received.count(), 1);
+}
+
+void TestPosReceiver::overlongMessageIsCutWithAWarning()
+{
+    TestPublisher publisher;
+    PosReceiver receiver;
+    QSignalSpy received(&receiver, &PosReceiver::posReceived);
+    receiver.subscribe(ip, publisher.port(), QStringLiteral("S1"));
+    QTRY_VERIFY_WITH_TIMEOUT(publisher.subscriptions().contains(QStringLiteral("+S1")), timeoutMs);
+
+    LogCapture log;
+    const QByteArray longest(PosReceiver::maxMessageLength, 'a');
+    publisher.publish({"S1", longest});
+    publisher.publish({"S1", "TOTAL 1.00\n" + QByteArray(1024 * 1024, 'b')});
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), 2, timeoutMs);
+    QCOMPARE(received.at(0).at(1).toString().size(), PosReceiver::maxMessageLength);
+    const QString cut = received.at(1).at(1).toString();
+    QCOMPARE(cut.size(), PosReceiver::maxMessageLength);
+    QVERIFY(cut.startsWith(QLatin1String("TOTAL 1.00\nbbb")));
+    QCOMPARE(log.lines(QtWarningMsg),
+             QStringList{QStringLiteral("POS message on channel \"S1\" of %1 characters cut to %2")
+                             .arg(1024 * 1024 + 11)
+                             .arg(PosReceiver::maxMessageLength)});
+}
+
+void TestPosReceiver::floodIsCappedWithACount()
+{
+    TestPublisher publisher;
+    PosReceiver receiver;
+    QSignalSpy received(&receiver, &PosReceiver::posReceived);
+    receiver.subscribe(ip, publisher.port(), QStringLiteral("S1"));
+    QTRY_VERIFY_WITH_TIMEOUT(publisher.subscriptions().contains(QStringLiteral("+S1")), timeoutMs);
+
+    // Three seconds' worth at once: one second's share passes, in order.
+    LogCapture log;
+    const int burst = 3 * PosReceiver::defaultMaxMessagesPerSecond;
+    for (int i = 0; i < burst; ++i)
+        publisher.publish({"S1", QByteArray::number(i)});
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), PosReceiver::defaultMaxMessagesPerSecond, timeoutMs);
+    QCOMPARE(received.last().at(1).toString(), QString::number(PosReceiver::defaultMaxMessagesPerSecond - 1));
+    QVERIFY(log.lines(QtWarningMsg).isEmpty());
+
+    // The next second starts with a count of what was dropped, and passes messages again.
+    QTest::qWait(1100);
+    publisher.publish({"S1", "after the flood"});
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), PosReceiver::defaultMaxMessagesPerSecond + 1, timeoutMs);
+    QCOMPARE(received.last().at(1).toString(), QStringLiteral("after the flood"));
+    QCOMPARE(log.lines(QtWarningMsg),
+             QStringList{QStringLiteral("Dropped %1 POS messages: more than %2 arrived in one second")
+                             .arg(burst - PosReceiver::defaultMaxMessagesPerSecond)
+                             .arg(PosReceiver::defaultMaxMessagesPerSecond)});
+
+    // Without a limit the whole burst passes.
+    receiver.setMaxMessagesPerSecond(0);
+    received.clear();
+    for (int i = 0; i < burst; ++i)
+        publisher.publish({"S1", QByteArray::number(i)});
+    QTRY_COMPARE_WITH_TIMEOUT(received.count(), burst, timeoutMs);
 }
 
 QTEST_GUILESS_MAIN(TestPosReceiver)
