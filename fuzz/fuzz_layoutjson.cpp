@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Layout JSON parsing, door pairing and the url role over arbitrary text.
-#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 #include <QCoreApplication>
+
+#include <cstddef>
 
 #include "layoutmodel.h"
 #include "vantorobject.h"
@@ -19,8 +20,8 @@ struct Fixture
     Fixture()
     {
         qInstallMessageHandler(quiet);
-        auto add = [this](const char* id, VantorObject::Type type, const char* path, const char* cls,
-                          const char* key, const char* value) {
+        auto add = [this](const char* id, VantorObject::Type type, const char* path, const char* cls, const char* key,
+                          const char* value) {
             auto object = std::make_shared<VantorObject>();
             object->setId(id);
             object->setType(type);

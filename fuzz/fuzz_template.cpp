@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Template expansion over arbitrary text, with and without a variable whose value holds a reference.
-#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include <QtGlobal>
+
+#include <cstddef>
 
 #include "templateexpansion.h"
 

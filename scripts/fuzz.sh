@@ -30,7 +30,9 @@ for target in "${targets[@]}"; do
     mkdir -p "$corpus"
     seeds="$ROOT/fuzz/corpus/${target#fuzz_}"
     log "running $target for ${seconds}s"
-    if ! ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 LSAN_OPTIONS="suppressions=$ROOT/fuzz/lsan.supp" "$BUILD_DIR/fuzz/$target" -max_total_time="$seconds" -timeout=10 \
+    # Undefined behaviour stops the run like a crash, so that it is reported and kept.
+    if ! UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1:fast_unwind_on_malloc=0 \
+        LSAN_OPTIONS="suppressions=$ROOT/fuzz/lsan.supp" "$BUILD_DIR/fuzz/$target" -max_total_time="$seconds" -timeout=10 \
         -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$ROOT/fuzz-output/$target/" \
         "$corpus" $( [ -d "$seeds" ] && echo "$seeds" ) > "$ROOT/fuzz-output/$target/log.txt" 2>&1; then
         failed+=("$target")

@@ -54,9 +54,18 @@ QString assTime(qint64 ms)
         .arg(hundredths, 2, 10, QLatin1Char('0'));
 }
 
-qint64 toMs(const QJsonValue& value)
+// Times beyond this many milliseconds from the epoch (about 285,000 years) are not times of a
+// recording; the bound also keeps every difference and sum of two times exact.
+constexpr double maxTimeMs = 9007199254740992.0; // 2^53
+
+// Milliseconds, truncated; false for a value that is no time (NaN, infinite, out of range).
+bool toMs(const QJsonValue& value, qint64& ms)
 {
-    return static_cast<qint64>(value.toDouble());
+    const double number = value.toDouble();
+    if (!(number >= -maxTimeMs && number <= maxTimeMs))
+        return false;
+    ms = static_cast<qint64>(number);
+    return true;
 }
 
 // Only a plain name may be joined to the temporary folder.
@@ -119,24 +128,41 @@ QString QmlUtils::saveTmpSubtitle(QString name, QString content)
     }
     qDebug() << "File path:" << path;
 
+    const QByteArray ass = assFromPosDocument(content);
+    if (ass.isEmpty())
+        return QString();
+
+    if (!writeReplacing(path, ass)) {
+        qWarning() << "Cannot write the subtitle file" << path;
+        return QString();
+    }
+    return path;
+}
+
+QByteArray QmlUtils::assFromPosDocument(const QString& content)
+{
     const QJsonDocument document = QJsonDocument::fromJson(content.toUtf8());
     if (!document.isObject()) {
         qWarning() << "Sub JSON must be object";
-        return QString();
+        return QByteArray();
     }
     const QJsonObject root = document.object();
     if (!root.contains(QLatin1String("from"))) {
         qWarning() << "JSON don't have `from` field";
-        return QString();
+        return QByteArray();
     }
-    const qint64 from = toMs(root.value(QLatin1String("from")));
+    qint64 from = 0;
+    if (!toMs(root.value(QLatin1String("from")), from)) {
+        qWarning() << "JSON `from` field is not a time";
+        return QByteArray();
+    }
     if (!root.contains(QLatin1String("to"))) {
         qWarning() << "JSON don't have `to` field";
-        return QString();
+        return QByteArray();
     }
     if (!root.contains(QLatin1String("arr"))) {
         qWarning() << "JSON don't have `arr` field";
-        return QString();
+        return QByteArray();
     }
     const QJsonArray entries = root.value(QLatin1String("arr")).toArray();
 
@@ -169,7 +195,12 @@ QString QmlUtils::saveTmpSubtitle(QString name, QString content)
             qWarning() << "sub don't have `text` field";
             continue;
         }
-        const qint64 rel = toMs(entry.value(QLatin1String("time"))) - from;
+        qint64 time = 0;
+        if (!toMs(entry.value(QLatin1String("time")), time)) {
+            qWarning() << "sub `time` field is not a time";
+            continue;
+        }
+        const qint64 rel = time - from;
         QString text = entry.value(QLatin1String("text")).toString();
         text.remove(QLatin1String("\\n"));
         expire(rel, false);
@@ -185,20 +216,18 @@ QString QmlUtils::saveTmpSubtitle(QString name, QString content)
         if (next == timeline.cend())
             break;
         QString text = it->second.join(QLatin1String("\\N"));
+        // A line break would cut the dialogue line; POS texts often end their lines with CR LF.
         text.remove(QLatin1Char('\n'));
+        text.remove(QLatin1Char('\r'));
         events += QStringLiteral("Dialogue: 0,%1,%2,Default,,0,0,0,,%3\n")
                       .arg(assTime(it->first), assTime(next->first), text);
     }
     if (events.isEmpty()) {
         qWarning() << "Empty sub!";
-        return QString();
+        return QByteArray();
     }
 
-    if (!writeReplacing(path, QByteArray(assHeader) + events.toUtf8())) {
-        qWarning() << "Cannot write the subtitle file" << path;
-        return QString();
-    }
-    return path;
+    return QByteArray(assHeader) + events.toUtf8();
 }
 
 QString QmlUtils::formatDateTime(QString ms, QString format)

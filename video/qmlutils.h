@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QString>
 
@@ -19,4 +20,9 @@ public slots:
     QString saveTmpSubtitle(QString name, QString content);
     // `ms` since the epoch, UTC, as "h:mm:ss.z"; `format` is not applied.
     QString formatDateTime(QString ms, QString format);
+
+public:
+    // The ASS text of a POS document, or an empty array (with a warning in the log) when the
+    // document is malformed or holds no line to show.
+    static QByteArray assFromPosDocument(const QString& content);
 };

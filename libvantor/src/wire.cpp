@@ -28,6 +28,15 @@ std::int64_t asInt(const Json& v, const char* what)
     throw WireError(std::string("\"") + what + "\" is not an integer");
 }
 
+// Tags, types, priorities and flags are 32-bit; a larger number is not taken for its low bits.
+std::int32_t asInt32(const Json& v, const char* what)
+{
+    const std::int64_t value = asInt(v, what);
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        throw WireError(std::string("\"") + what + "\" is out of range");
+    return static_cast<std::int32_t>(value);
+}
+
 Json floatToJson(double v)
 {
     // JSON has no NaN or infinities; they travel as text.
@@ -63,7 +72,10 @@ std::string textOf(const Json& v, const char* what)
 
 } // namespace
 
-std::int64_t getInt(const Json& object, const char* key) { return asInt(member(object, key), key); }
+std::int64_t getInt(const Json& object, const char* key)
+{
+    return asInt(member(object, key), key);
+}
 
 std::int64_t getInt(const Json& object, const char* key, std::int64_t fallback)
 {
@@ -72,7 +84,26 @@ std::int64_t getInt(const Json& object, const char* key, std::int64_t fallback)
     return asInt(object.at(key), key);
 }
 
-std::string getString(const Json& object, const char* key) { return textOf(member(object, key), key); }
+namespace {
+
+std::int32_t getInt32(const Json& object, const char* key)
+{
+    return asInt32(member(object, key), key);
+}
+
+std::int32_t getInt32(const Json& object, const char* key, std::int32_t fallback)
+{
+    if (!object.is_object() || !object.contains(key))
+        return fallback;
+    return asInt32(object.at(key), key);
+}
+
+} // namespace
+
+std::string getString(const Json& object, const char* key)
+{
+    return textOf(member(object, key), key);
+}
 
 std::string getString(const Json& object, const char* key, const std::string& fallback)
 {
@@ -158,7 +189,7 @@ Json valueToJson(const Value& value)
 
 std::unique_ptr<Value> valueFromJson(const Json& json)
 {
-    const int tag = static_cast<int>(getInt(json, "tag"));
+    const int tag = getInt32(json, "tag");
     if (tag == Value::NoneTag)
         return std::make_unique<NoneValue>();
     const Json& v = member(json, "v");
@@ -227,7 +258,7 @@ ObjectData objectFromJson(const Json& json)
     ObjectData o;
     o.id = getInt(json, "id");
     o.name = getString(json, "name");
-    o.type = static_cast<int>(getInt(json, "type"));
+    o.type = getInt32(json, "type");
     o.className = getString(json, "className", std::string());
     o.parent = getInt(json, "parent", 0);
     if (json.contains("children")) {
@@ -243,10 +274,14 @@ ObjectData objectFromJson(const Json& json)
 
 Json eventToJson(const Event& event)
 {
-    return {{"fields", mapToJson(event.fields)},   {"className", event.className},
-            {"eventId", event.eventId},            {"sourceId", event.sourceId},
-            {"destinationId", event.destinationId}, {"timestamp", event.timestamp},
-            {"priority", event.priority},          {"flags", event.flags}};
+    return {{"fields", mapToJson(event.fields)},
+            {"className", event.className},
+            {"eventId", event.eventId},
+            {"sourceId", event.sourceId},
+            {"destinationId", event.destinationId},
+            {"timestamp", event.timestamp},
+            {"priority", event.priority},
+            {"flags", event.flags}};
 }
 
 Event eventFromJson(const Json& json)
@@ -259,8 +294,8 @@ Event eventFromJson(const Json& json)
     e.sourceId = getInt(json, "sourceId", 0);
     e.destinationId = getInt(json, "destinationId", 0);
     e.timestamp = getInt(json, "timestamp", 0);
-    e.priority = static_cast<std::int32_t>(getInt(json, "priority", 0));
-    e.flags = static_cast<std::int32_t>(getInt(json, "flags", 0));
+    e.priority = getInt32(json, "priority", 0);
+    e.flags = getInt32(json, "flags", 0);
     return e;
 }
 
@@ -308,7 +343,7 @@ BindingPair bindingFromJson(const Json& json)
 {
     BindingPair b;
     b.objectId = getInt(json, "objectId");
-    b.bindingType = static_cast<int>(getInt(json, "bindingType"));
+    b.bindingType = getInt32(json, "bindingType");
     return b;
 }
 

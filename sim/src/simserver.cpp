@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 #include <zmq_addon.hpp>
@@ -34,7 +34,8 @@ void onSignal(int)
 }
 
 // A request that fails with one of the library's error codes.
-struct RequestError {
+struct RequestError
+{
     int code;
     std::string message;
 };
@@ -45,9 +46,15 @@ std::int64_t nowMs()
         .count();
 }
 
-std::string dump(const Json& json) { return json.dump(-1, ' ', false, Json::error_handler_t::replace); }
+std::string dump(const Json& json)
+{
+    return json.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
 
-std::string idText(ObjectId id) { return std::to_string(id); }
+std::string idText(ObjectId id)
+{
+    return std::to_string(id);
+}
 
 // Integer argument of a request; a missing or mistyped one is the caller's fault.
 std::int64_t argInt(const Json& args, const char* key)
@@ -163,7 +170,10 @@ SimServer::~SimServer()
         m_router->close();
 }
 
-void SimServer::logLine(const std::string& text) const { std::fprintf(stderr, "vantor-sim: %s\n", text.c_str()); }
+void SimServer::logLine(const std::string& text) const
+{
+    std::fprintf(stderr, "vantor-sim: %s\n", text.c_str());
+}
 
 bool SimServer::bind(std::string& error)
 {
@@ -233,7 +243,8 @@ int SimServer::run()
         m_control.addPollItems(items);
         const auto wake = nextWakeUp(Clock::now(), nextPos);
         const auto timeout = std::chrono::duration_cast<std::chrono::milliseconds>(wake - Clock::now()).count() + 1;
-        if (zmq_poll(items.data(), static_cast<int>(items.size()), static_cast<long>(std::clamp<long long>(timeout, 0, 1000))) < 0 &&
+        if (zmq_poll(items.data(), static_cast<int>(items.size()),
+                     static_cast<long>(std::clamp<long long>(timeout, 0, 1000))) < 0 &&
             zmq_errno() != EINTR) {
             logLine(std::string("error: polling failed: ") + zmq_strerror(zmq_errno()));
             return ExitFailure;
@@ -313,20 +324,24 @@ void SimServer::receiveAll()
         }
         if (frames.size() != 2)
             continue; // not a message of the protocol
-        const std::string routingId = frames[0].to_string();
-        Json message = Json::parse(frames[1].to_string_view(), nullptr, false);
-        if (message.is_discarded() || !message.is_object() || !message.contains("type") ||
-            !message.at("type").is_string()) {
-            logLine("dropped a message that is not a protocol message");
-            continue;
-        }
-        try {
-            handleMessage(routingId, message);
-        } catch (const wire::WireError& e) {
-            logLine(std::string("dropped a malformed message: ") + e.what());
-        }
+        handleFrame(frames[0].to_string(), frames[1].to_string_view());
         if (m_frozen)
             return;
+    }
+}
+
+void SimServer::handleFrame(const std::string& routingId, std::string_view frame)
+{
+    Json message = Json::parse(frame, nullptr, false);
+    if (message.is_discarded() || !message.is_object() || !message.contains("type") ||
+        !message.at("type").is_string()) {
+        logLine("dropped a message that is not a protocol message");
+        return;
+    }
+    try {
+        handleMessage(routingId, message);
+    } catch (const wire::WireError& e) {
+        logLine(std::string("dropped a malformed message: ") + e.what());
     }
 }
 
@@ -342,19 +357,20 @@ void SimServer::handleMessage(const std::string& routingId, const Json& message)
             return;
         const auto version = wire::getInt(message, "version", 0);
         if (version != m_options.protocolVersion) {
-            send(routingId, {{"type", "refused"},
-                             {"code", pelmar::vantor::ErrVersionMismatch},
-                             {"version", m_options.protocolVersion},
-                             {"message", "The server speaks protocol version " +
-                                             std::to_string(m_options.protocolVersion) + ", the client version " +
-                                             std::to_string(version)}});
+            send(routingId,
+                 {{"type", "refused"},
+                  {"code", pelmar::vantor::ErrVersionMismatch},
+                  {"version", m_options.protocolVersion},
+                  {"message", "The server speaks protocol version " + std::to_string(m_options.protocolVersion) +
+                                  ", the client version " + std::to_string(version)}});
             return;
         }
         Session s;
         s.routingId = routingId;
         s.number = ++m_sessionCount;
         try {
-            s.heartbeatMs = static_cast<int>(std::clamp<std::int64_t>(wire::getInt(message, "heartbeatMs", 1000), 50, 60000));
+            s.heartbeatMs =
+                static_cast<int>(std::clamp<std::int64_t>(wire::getInt(message, "heartbeatMs", 1000), 50, 60000));
             s.misses = static_cast<int>(std::clamp<std::int64_t>(wire::getInt(message, "heartbeatMisses", 3), 1, 100));
         } catch (const wire::WireError&) {
         }
@@ -427,6 +443,11 @@ void SimServer::handleRequest(Session& session, const Json& message)
         reply["ok"] = false;
         reply["error"] = {{"code", e.code}, {"message", e.message}};
         m_afterReply.clear();
+    } catch (const wire::WireError& e) {
+        // An optional argument of the wrong kind: the request still gets its answer.
+        reply["ok"] = false;
+        reply["error"] = {{"code", pelmar::vantor::ErrInvalidArgument}, {"message", e.what()}};
+        m_afterReply.clear();
     }
     if (m_options.verbose)
         logLine("session " + std::to_string(session.number) + ": " + op + " -> " +
@@ -443,6 +464,12 @@ void SimServer::send(const std::string& routingId, const Json& message)
     if (m_frozen)
         return;
     const std::string text = dump(message);
+    if (m_sender) {
+        m_sender(routingId, text);
+        return;
+    }
+    if (!m_router)
+        return;
     try {
         m_router->send(zmq::buffer(routingId), zmq::send_flags::sndmore | zmq::send_flags::dontwait);
         m_router->send(zmq::buffer(text), zmq::send_flags::dontwait);
@@ -458,7 +485,10 @@ void SimServer::pushToSignedIn(const Json& message)
             send(s.routingId, message);
 }
 
-void SimServer::pushObjectDataChanged() { pushToSignedIn({{"type", "push"}, {"kind", "objectDataChanged"}}); }
+void SimServer::pushObjectDataChanged()
+{
+    pushToSignedIn({{"type", "push"}, {"kind", "objectDataChanged"}});
+}
 
 void SimServer::pushValue(const char* kind, ObjectId id, const Value& value)
 {

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <string_view>
 #include <zmq.hpp>
 
 #include "controlserver.h"
@@ -45,8 +46,16 @@ public:
     // One control command (see sim/SITE-FORMAT.md); gives the answer line.
     std::string control(const std::string& line);
 
+    // One frame of the peer `routingId`, as read from the server endpoint.
+    void handleFrame(const std::string& routingId, std::string_view frame);
+    // Where messages to peers go instead of the server endpoint, when set: lets the message
+    // handling run without sockets.
+    using Sender = std::function<void(const std::string& routingId, const std::string& text)>;
+    void setSender(Sender sender) { m_sender = std::move(sender); }
+
 private:
-    struct Session {
+    struct Session
+    {
         std::string routingId;
         std::uint64_t number = 0;
         ObjectId userId = 0;
@@ -103,7 +112,7 @@ private:
     std::map<std::string, Session> m_sessions;
     std::uint64_t m_sessionCount = 0;
     std::multimap<Clock::time_point, std::function<void()>> m_timers;
-    std::vector<std::function<void()>> m_afterReply; // pushes that follow the reply being made
+    std::vector<std::function<void()>> m_afterReply;        // pushes that follow the reply being made
     std::map<ObjectId, std::map<ObjectId, int>> m_bindings; // stream -> device -> binding type
     std::deque<Json> m_events;
     ObjectId m_nextEventId = 1001;
@@ -111,6 +120,7 @@ private:
     bool m_stalled = false; // requests and hellos go unanswered; heartbeats go on
     bool m_frozen = false;  // the endpoint neither reads nor sends
     bool m_quit = false;
+    Sender m_sender;
 };
 
 } // namespace vantorsim

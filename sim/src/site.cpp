@@ -39,6 +39,43 @@ std::int64_t intOf(const OrderedJson& j, const Where& w, const char* key)
     return j.get<std::int64_t>();
 }
 
+// An integer of the file that must fit an int (types, ports, delays).
+int intOfRange(std::int64_t value, const Where& w, const char* key)
+{
+    if (value < INT32_MIN || value > INT32_MAX)
+        w.fail(std::string("\"") + key + "\" is out of range");
+    return static_cast<int>(value);
+}
+
+// Sums and products of times and sizes of the file, refused rather than wrapped around.
+std::int64_t checkedAdd(std::int64_t a, std::int64_t b, const Where& w, const char* what)
+{
+    std::int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        w.fail(std::string(what) + " is out of range");
+    return sum;
+}
+
+std::int64_t checkedSub(std::int64_t a, std::int64_t b, const Where& w, const char* what)
+{
+    std::int64_t difference = 0;
+    if (__builtin_sub_overflow(a, b, &difference))
+        w.fail(std::string(what) + " is out of range");
+    return difference;
+}
+
+std::int64_t checkedMul(std::int64_t a, std::int64_t b, const Where& w, const char* what)
+{
+    std::int64_t product = 0;
+    if (__builtin_mul_overflow(a, b, &product))
+        w.fail(std::string(what) + " is out of range");
+    return product;
+}
+
+// Bounds that keep a site file from asking for more memory and time than a test site needs.
+constexpr std::size_t maxChunksPerStream = 100000;
+constexpr std::uint64_t maxGeneratedPosPerStream = 100000;
+
 std::int64_t requireInt(const OrderedJson& obj, const char* key, const Where& w)
 {
     if (!obj.contains(key))
@@ -107,7 +144,7 @@ void parseObject(Site& site, const OrderedJson& j, const Where& w)
     if (!j.contains("name") || !j.at("name").is_string())
         here.fail("\"name\" is missing or not a string");
     o.data.name = j.at("name").get<std::string>();
-    o.data.type = static_cast<int>(requireInt(j, "type", here));
+    o.data.type = intOfRange(requireInt(j, "type", here), here, "type");
     o.data.className = optionalString(j, "className", here);
     o.data.parent = optionalInt(j, "parent", 0, here);
     o.data.serialNumber = optionalString(j, "serial", here);
@@ -138,17 +175,20 @@ void parseObject(Site& site, const OrderedJson& j, const Where& w)
         const auto& g = optionalObject(j, "gateway", here);
         Gateway gw;
         gw.id = o.data.id;
-        gw.httpPort = static_cast<int>(optionalInt(g, "httpPort", 9554, here.at(": gateway")));
-        if (gw.httpPort <= 0 || gw.httpPort > 65535)
+        const auto httpPort = optionalInt(g, "httpPort", 9554, here.at(": gateway"));
+        if (httpPort <= 0 || httpPort > 65535)
             here.at(": gateway").fail("\"httpPort\" must be a port number");
+        gw.httpPort = static_cast<int>(httpPort);
         // Address and POS port come from the settings the clients read; the defaults follow the
         // usual layout of one loopback address per gateway.
         const auto& settings = o.data.settings;
         gw.address = settings.contains("address") ? settings.value("address").toString()
                                                   : "127.0.0." + std::to_string(site.gateways.size() + 1);
-        gw.posPort = settings.contains("posPort") ? settings.value("posPort").toInt() : 5556;
-        if (gw.posPort <= 0 || gw.posPort > 65535)
+        // The whole number is checked: its low 32 bits alone may look like a port.
+        const std::int64_t posPort = settings.contains("posPort") ? settings.value("posPort").toInt64() : 5556;
+        if (posPort <= 0 || posPort > 65535)
             here.fail("setting \"posPort\" must be a port number");
+        gw.posPort = static_cast<int>(posPort);
         site.gateways.push_back(gw);
     }
     site.index[o.data.id] = site.objects.size();
@@ -160,14 +200,16 @@ std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, 
 {
     std::vector<vt::StreamChunk> chunks;
     auto add = [&](std::int64_t id, std::int64_t start, std::int64_t end, std::int64_t size, const Where& at) {
-        if (end < start)
-            at.fail("\"end\" lies before \"start\"");
         if (size < 0)
             at.fail("\"size\" must not be negative");
+        if (id == INT64_MAX)
+            at.fail("\"chunkId\" is out of range");
         chunks.push_back({id, stream, start, end, size});
         nextChunkId = std::max(nextChunkId, id + 1);
     };
     if (j.is_array()) {
+        if (j.size() > maxChunksPerStream)
+            w.fail("a stream has at most " + std::to_string(maxChunksPerStream) + " chunks");
         for (std::size_t i = 0; i < j.size(); ++i) {
             const Where at = w.at("[" + std::to_string(i) + "]");
             const auto& c = j.at(i);
@@ -175,8 +217,13 @@ std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, 
                 at.fail("must be an object");
             const auto start = requireInt(c, "start", at);
             const auto end = requireInt(c, "end", at);
-            add(optionalInt(c, "chunkId", nextChunkId, at), start, end, optionalInt(c, "size", (end - start) * 60, at),
-                at);
+            if (end < start)
+                at.fail("\"end\" lies before \"start\"");
+            const auto id = optionalInt(c, "chunkId", nextChunkId, at);
+            const auto size = c.contains("size") ? requireInt(c, "size", at)
+                                                 : checkedMul(checkedSub(end, start, at, "the chunk's length"), 60, at,
+                                                              "the chunk's default size");
+            add(id, start, end, size, at);
         }
     } else if (j.is_object()) {
         // A run of equal chunks: {"start", "count", "durationMs", "gapMs", "size"}.
@@ -184,11 +231,19 @@ std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, 
         const auto count = requireInt(j, "count", w);
         const auto duration = requireInt(j, "durationMs", w);
         const auto gap = optionalInt(j, "gapMs", 0, w);
-        if (count < 0 || count > 100000)
-            w.fail("\"count\" must lie between 0 and 100000");
+        if (count < 0 || count > std::int64_t(maxChunksPerStream))
+            w.fail("\"count\" must lie between 0 and " + std::to_string(maxChunksPerStream));
         if (duration <= 0 || gap < 0)
             w.fail("\"durationMs\" must be positive and \"gapMs\" not negative");
-        const auto size = optionalInt(j, "size", duration * 60, w);
+        const auto size =
+            j.contains("size") ? requireInt(j, "size", w) : checkedMul(duration, 60, w, "the chunks' default size");
+        // The end of the last chunk bounds every time of the run.
+        const auto period = checkedAdd(duration, gap, w, "the run's period");
+        if (count > 0)
+            checkedAdd(checkedAdd(start, checkedMul(count - 1, period, w, "the run's length"), w, "the run's end"),
+                       duration, w, "the run's end");
+        if (count > 0 && nextChunkId > INT64_MAX - count)
+            w.fail("the chunk ids are out of range");
         for (std::int64_t i = 0; i < count; ++i) {
             const auto s = start + i * (duration + gap);
             add(nextChunkId, s, s + duration, size, w);
@@ -197,6 +252,23 @@ std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, 
         w.fail("must be an array of chunks or a chunk run object");
     }
     return chunks;
+}
+
+// How many receipts posEveryMs adds to the chunks, counted without overflow (and capped just past
+// the bound).
+std::uint64_t generatedPosCount(const Recording& rec)
+{
+    if (rec.posEveryMs <= 0)
+        return 0;
+    const auto step = static_cast<std::uint64_t>(rec.posEveryMs);
+    std::uint64_t total = 0;
+    for (const auto& c : rec.chunks) {
+        const std::uint64_t length = static_cast<std::uint64_t>(c.end) - static_cast<std::uint64_t>(c.start);
+        total += length / step + (length % step != 0);
+        if (total > maxGeneratedPosPerStream)
+            return total;
+    }
+    return total;
 }
 
 void parseRecording(Site& site, const OrderedJson& j, std::int64_t& nextChunkId, const Where& w)
@@ -210,6 +282,9 @@ void parseRecording(Site& site, const OrderedJson& j, std::int64_t& nextChunkId,
     Recording& rec = site.recordings[stream];
     if (j.contains("chunks")) {
         auto chunks = parseChunks(j.at("chunks"), stream, nextChunkId, w.at(": chunks"));
+        if (rec.chunks.size() + chunks.size() > maxChunksPerStream)
+            w.fail("stream " + std::to_string(stream) + " has more than " + std::to_string(maxChunksPerStream) +
+                   " chunks");
         rec.chunks.insert(rec.chunks.end(), chunks.begin(), chunks.end());
     }
     if (j.contains("pos")) {
@@ -226,6 +301,9 @@ void parseRecording(Site& site, const OrderedJson& j, std::int64_t& nextChunkId,
     rec.posEveryMs = optionalInt(j, "posEveryMs", 0, w);
     if (rec.posEveryMs < 0)
         w.fail("\"posEveryMs\" must not be negative");
+    if (generatedPosCount(rec) > maxGeneratedPosPerStream)
+        w.fail("\"posEveryMs\" " + std::to_string(rec.posEveryMs) + " gives stream " + std::to_string(stream) +
+               " more than " + std::to_string(maxGeneratedPosPerStream) + " receipts");
     std::stable_sort(rec.chunks.begin(), rec.chunks.end(),
                      [](const auto& a, const auto& b) { return a.start < b.start; });
 }
@@ -238,9 +316,17 @@ void buildRecordedPos(Site& site)
         rec.pos = rec.listedPos;
         if (rec.posEveryMs > 0) {
             std::uint64_t k = 0;
-            for (const auto& c : rec.chunks)
-                for (std::int64_t t = c.start; t < c.end; t += rec.posEveryMs)
+            const auto step = static_cast<std::uint64_t>(rec.posEveryMs);
+            for (const auto& c : rec.chunks) {
+                // Offsets from the start, so that a chunk ending near the largest time does not wrap.
+                const std::uint64_t length = static_cast<std::uint64_t>(c.end) - static_cast<std::uint64_t>(c.start);
+                for (std::uint64_t offset = 0; offset < length; offset += step) {
+                    const auto t = static_cast<std::int64_t>(static_cast<std::uint64_t>(c.start) + offset);
                     rec.pos.push_back({t, posReceipt(site.posSeed, stream, k++)});
+                    if (length - offset <= step)
+                        break;
+                }
+            }
         }
         std::stable_sort(rec.pos.begin(), rec.pos.end(), [](const auto& a, const auto& b) { return a.time < b.time; });
     }
@@ -295,15 +381,21 @@ Site loadSite(const std::string& path)
         throw SiteError(path + ": cannot open the site file");
     std::stringstream buffer;
     buffer << in.rdbuf();
-    OrderedJson document;
-    try {
-        document = OrderedJson::parse(buffer.str());
-    } catch (const nlohmann::json::parse_error& e) {
-        throw SiteError(path + ": not valid JSON: " + e.what());
-    }
-    Site site = parseSite(document, path);
+    Site site = parseSiteText(buffer.str(), path);
     site.path = path;
     return site;
+}
+
+Site parseSiteText(const std::string& text, const std::string& label)
+{
+    OrderedJson document;
+    try {
+        document = OrderedJson::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+        // Syntax errors, and numbers too large for a double (out_of_range), alike.
+        throw SiteError(label + ": not valid JSON: " + e.what());
+    }
+    return parseSite(document, label);
 }
 
 Site parseSite(const OrderedJson& document, const std::string& label)
@@ -313,9 +405,10 @@ Site parseSite(const OrderedJson& document, const std::string& label)
         top.fail("the top level must be a JSON object");
     Site site;
     site.name = optionalString(document, "name", top, "site");
-    site.doorDelayMs = static_cast<int>(optionalInt(document, "doorDelayMs", 1500, top));
-    if (site.doorDelayMs < 0)
+    const auto doorDelayMs = optionalInt(document, "doorDelayMs", 1500, top);
+    if (doorDelayMs < 0)
         top.fail("\"doorDelayMs\" must not be negative");
+    site.doorDelayMs = intOfRange(doorDelayMs, top, "doorDelayMs");
     const auto& pos = optionalObject(document, "pos", top);
     const auto seed = optionalInt(pos, "seed", 1, top.at("pos"));
     if (seed < 0)
@@ -358,7 +451,8 @@ Site parseSite(const OrderedJson& document, const std::string& label)
     } else if (site.find(1)) {
         site.rootId = 1;
     } else {
-        auto it = std::find_if(site.objects.begin(), site.objects.end(), [](const auto& o) { return o.data.parent == 0; });
+        auto it =
+            std::find_if(site.objects.begin(), site.objects.end(), [](const auto& o) { return o.data.parent == 0; });
         site.rootId = it != site.objects.end() ? it->data.id : site.objects.front().data.id;
     }
 

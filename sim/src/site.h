@@ -7,11 +7,11 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "vantor/vantor.h"
 
@@ -36,15 +36,17 @@ enum ObjectType : int {
     StreamType = 10,
 };
 
-struct SiteObject {
-    vt::ObjectData data;        // what clients see
-    vt::NameValueMap attributes; // dynamic attributes
-    vt::ValuePtr value;          // current value of sensors and actuators
-    ObjectId device = 0;         // streams: the gateway that serves them
+struct SiteObject
+{
+    vt::ObjectData data;                 // what clients see
+    vt::NameValueMap attributes;         // dynamic attributes
+    vt::ValuePtr value;                  // current value of sensors and actuators
+    ObjectId device = 0;                 // streams: the gateway that serves them
     std::optional<std::string> password; // users that may sign in
 };
 
-struct Gateway {
+struct Gateway
+{
     ObjectId id = 0;
     std::string address;
     int httpPort = 9554;
@@ -52,19 +54,22 @@ struct Gateway {
     std::vector<ObjectId> streams; // the streams it serves, in site order
 };
 
-struct PosEntry {
+struct PosEntry
+{
     std::int64_t time = 0; // milliseconds since the epoch
     std::string text;
 };
 
-struct Recording {
+struct Recording
+{
     std::vector<vt::StreamChunk> chunks; // sorted by start
     std::vector<PosEntry> pos;           // sorted by time: the listed entries and the generated ones
     std::vector<PosEntry> listedPos;
-    std::int64_t posEveryMs = 0;         // a generated receipt every so often within each chunk
+    std::int64_t posEveryMs = 0; // a generated receipt every so often within each chunk
 };
 
-struct Site {
+struct Site
+{
     std::string path;
     std::string name;
     ObjectId rootId = 1;
@@ -73,7 +78,7 @@ struct Site {
     double posRate = 1.0;
     std::vector<SiteObject> objects; // site order
     std::map<ObjectId, std::size_t> index;
-    std::vector<Gateway> gateways;   // site order
+    std::vector<Gateway> gateways; // site order
     std::map<ObjectId, Recording> recordings;
     std::vector<std::string> warnings;
 
@@ -83,7 +88,8 @@ struct Site {
 };
 
 // Overrides from the command line, applied after loading.
-struct SiteOverrides {
+struct SiteOverrides
+{
     std::optional<std::string> gatewayAddress; // every gateway on this address
     std::optional<int> gatewayPort;            // gateway i (site order) serves HTTP on port + i
     std::optional<int> posPort;                // gateway i publishes POS on port + i
@@ -93,6 +99,8 @@ struct SiteOverrides {
 };
 
 Site loadSite(const std::string& path);
+// The site in a site file's text; `label` stands for the file in error messages.
+Site parseSiteText(const std::string& text, const std::string& label);
 Site parseSite(const OrderedJson& document, const std::string& label);
 // Applies the overrides and writes each gateway's address and POS port into its settings, so that
 // clients see where it really is.

@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include "posgen.h"
+#include "simserver.h"
 #include "site.h"
 #include "wire.h"
 
@@ -27,11 +28,16 @@ private slots:
     void malformedValues();
     void mapKeepsOrder();
     void recordsRoundTrip();
+    void recordsRefuseWrappedNumbers_data();
+    void recordsRefuseWrappedNumbers();
     void receiptsArePredictable();
     void siteReadsObjectsAndRecordings();
     void siteErrorsNameThePlace_data();
     void siteErrorsNameThePlace();
+    void siteTimesAtTheLimits();
     void overridesMoveGateways();
+    void mistypedArgumentsGetAnAnswer_data();
+    void mistypedArgumentsGetAnAnswer();
 };
 
 void TestVantorWire::valueRoundTrip_data()
@@ -92,6 +98,9 @@ void TestVantorWire::malformedValues_data()
     QTest::newRow("bad hex") << "{\"tag\": 60, \"v\": \"zz\"}";
     QTest::newRow("missing v") << "{\"tag\": 40}";
     QTest::newRow("not an object") << "[30, 1]";
+    // Found by review of the fuzzed decoders: only the low 32 bits of the tag were looked at, so
+    // 2^32 + 20 passed for a bool.
+    QTest::newRow("tag beyond 32 bits") << "{\"tag\": 4294967316, \"v\": true}";
 }
 
 void TestVantorWire::malformedValues()
@@ -154,6 +163,57 @@ void TestVantorWire::recordsRoundTrip()
     QVERIFY_EXCEPTION_THROWN(wire::chunkFromJson(wire::Json::parse("{\"chunkId\":1}")), wire::WireError);
 }
 
+void TestVantorWire::recordsRefuseWrappedNumbers_data()
+{
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("object type") << "object"
+                                 << R"({"id": 1, "name": "a", "type": 4294967306})"
+                                 << "\"type\" is out of range";
+    QTest::newRow("event priority") << "event"
+                                    << R"({"priority": 4294967298})"
+                                    << "\"priority\" is out of range";
+    QTest::newRow("event flags") << "event"
+                                 << R"({"flags": -4294967295})"
+                                 << "\"flags\" is out of range";
+    QTest::newRow("binding type") << "binding"
+                                  << R"({"objectId": 11, "bindingType": 4294967297})"
+                                  << "\"bindingType\" is out of range";
+}
+
+void TestVantorWire::recordsRefuseWrappedNumbers()
+{
+    QFETCH(QString, record);
+    QFETCH(QString, json);
+    QFETCH(QString, message);
+    const wire::Json parsed = wire::Json::parse(json.toStdString());
+    try {
+        if (record == "object")
+            wire::objectFromJson(parsed);
+        else if (record == "event")
+            wire::eventFromJson(parsed);
+        else
+            wire::bindingFromJson(parsed);
+        QFAIL("a number beyond 32 bits was accepted");
+    } catch (const wire::WireError& e) {
+        QCOMPARE(QString::fromUtf8(e.what()), message);
+    }
+    // The largest numbers that fit are kept as they are.
+    wire::Json edge = parsed;
+    for (auto& item : edge.items())
+        if (item.key() != "id" && item.key() != "objectId" && item.value().is_number())
+            item.value() = item.value().get<std::int64_t>() < 0 ? std::numeric_limits<std::int32_t>::min()
+                                                                : std::numeric_limits<std::int32_t>::max();
+    if (record == "object")
+        QCOMPARE(wire::objectFromJson(edge).type, std::numeric_limits<std::int32_t>::max());
+    else if (record == "event")
+        QVERIFY(wire::eventFromJson(edge).priority == std::numeric_limits<std::int32_t>::max() ||
+                wire::eventFromJson(edge).flags == std::numeric_limits<std::int32_t>::min());
+    else
+        QCOMPARE(wire::bindingFromJson(edge).bindingType, std::numeric_limits<std::int32_t>::max());
+}
+
 void TestVantorWire::receiptsArePredictable()
 {
     const std::string a = vantorsim::posReceipt(42, 21, 7);
@@ -203,25 +263,73 @@ void TestVantorWire::siteErrorsNameThePlace_data()
 {
     QTest::addColumn<QString>("json");
     QTest::addColumn<QString>("message");
-    QTest::newRow("not json") << "{" << "not valid JSON";
-    QTest::newRow("no objects") << "{\"name\": \"x\"}" << "\"objects\" is missing";
-    QTest::newRow("no id") << "{\"objects\": [{\"name\": \"a\", \"type\": 1}]}" << "objects[0]: \"id\" is missing";
-    QTest::newRow("twice") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7}, {\"id\": 1, \"name\": \"b\", \"type\": 7}]}"
-                           << "objects[1] (id 1): the id is used twice";
+    QTest::newRow("not json") << "{"
+                              << "not valid JSON";
+    // Found by fuzzing: a number beyond the range of a double ended the simulator.
+    QTest::newRow("number overflow") << R"({"objects": [{"id": 1, "name": "a", "type": 7, "x": 1E400}]})"
+                                     << "not valid JSON";
+    QTest::newRow("no objects") << "{\"name\": \"x\"}"
+                                << "\"objects\" is missing";
+    QTest::newRow("no id") << "{\"objects\": [{\"name\": \"a\", \"type\": 1}]}"
+                           << "objects[0]: \"id\" is missing";
+    QTest::newRow("twice")
+        << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7}, {\"id\": 1, \"name\": \"b\", \"type\": 7}]}"
+        << "objects[1] (id 1): the id is used twice";
     QTest::newRow("type text") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": \"7\"}]}"
                                << "\"type\" must be an integer";
     QTest::newRow("password") << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7, \"password\": \"x\"}]}"
                               << "only users";
-    QTest::newRow("layouts without 1") << "{\"objects\": [{\"id\": 2, \"name\": \"a\", \"type\": 7}], \"layouts\": {\"L\": {}}}"
-                                       << "object 1";
+    QTest::newRow("layouts without 1")
+        << "{\"objects\": [{\"id\": 2, \"name\": \"a\", \"type\": 7}], \"layouts\": {\"L\": {}}}"
+        << "object 1";
     QTest::newRow("recording of no stream")
         << "{\"objects\": [{\"id\": 1, \"name\": \"a\", \"type\": 7}], \"recordings\": [{\"stream\": 1}]}"
         << "recordings[0]: \"stream\" 1 is not a stream";
-    QTest::newRow("chunk backwards")
-        << "{\"objects\": [{\"id\": 5, \"name\": \"s\", \"type\": 10}], \"recordings\": [{\"stream\": 5, \"chunks\": [{\"start\": 9, \"end\": 3}]}]}"
-        << "chunks[0]: \"end\" lies before \"start\"";
-    QTest::newRow("bad port") << "{\"objects\": [{\"id\": 5, \"name\": \"g\", \"type\": 2, \"gateway\": {\"httpPort\": 70000}}]}"
-                              << "\"httpPort\" must be a port number";
+    QTest::newRow("chunk backwards") << "{\"objects\": [{\"id\": 5, \"name\": \"s\", \"type\": 10}], \"recordings\": "
+                                        "[{\"stream\": 5, \"chunks\": [{\"start\": 9, \"end\": 3}]}]}"
+                                     << "chunks[0]: \"end\" lies before \"start\"";
+    QTest::newRow("bad port")
+        << "{\"objects\": [{\"id\": 5, \"name\": \"g\", \"type\": 2, \"gateway\": {\"httpPort\": 70000}}]}"
+        << "\"httpPort\" must be a port number";
+
+    // Found by fuzzing: numbers that wrapped around (undefined behaviour) or whose low 32 bits
+    // passed for a valid value, and recordings that asked for unbounded memory.
+    const QString stream = R"({"objects": [{"id": 5, "name": "s", "type": 10}], "recordings": [{"stream": 5, %1}]})";
+    QTest::newRow("chunk length wraps")
+        << stream.arg(R"("chunks": [{"start": -9223372036854775807, "end": 9223372036854775807}])")
+        << "chunks[0]: the chunk's length is out of range";
+    QTest::newRow("default size wraps") << stream.arg(R"("chunks": [{"start": 0, "end": 9223372036854775807}])")
+                                        << "chunks[0]: the chunk's default size is out of range";
+    QTest::newRow("last chunk id") << stream.arg(
+                                          R"("chunks": [{"chunkId": 9223372036854775807, "start": 0, "end": 1}])")
+                                   << "\"chunkId\" is out of range";
+    QTest::newRow("run end wraps")
+        << stream.arg(R"("chunks": {"start": 9223372036854775000, "count": 2, "durationMs": 1000, "size": 1})")
+        << "chunks: the run's end is out of range";
+    QTest::newRow("run period wraps")
+        << stream.arg(R"("chunks": {"start": 0, "count": 1, "durationMs": 9223372036854775807, "gapMs": 1, "size": 1})")
+        << "chunks: the run's period is out of range";
+    QTest::newRow("run default size wraps")
+        << stream.arg(R"("chunks": {"start": 0, "count": 1, "durationMs": 9223372036854775807})")
+        << "the chunks' default size is out of range";
+    QTest::newRow("too many receipts")
+        << stream.arg(R"("chunks": [{"start": 0, "end": 1000000000000, "size": 1}], "posEveryMs": 1)")
+        << "\"posEveryMs\" 1 gives stream 5 more than 100000 receipts";
+    QTest::newRow("too many chunks") << R"({"objects": [{"id": 5, "name": "s", "type": 10}], "recordings": [
+               {"stream": 5, "chunks": {"start": 0, "count": 100000, "durationMs": 1}},
+               {"stream": 5, "chunks": [{"start": 0, "end": 1}]}]})"
+                                     << "recordings[1]: stream 5 has more than 100000 chunks";
+    QTest::newRow("type beyond int") << R"({"objects": [{"id": 1, "name": "a", "type": 4294967297}]})"
+                                     << "\"type\" is out of range";
+    QTest::newRow("port in the low bits")
+        << R"({"objects": [{"id": 5, "name": "g", "type": 2, "gateway": {"httpPort": 4294967376}}]})"
+        << "\"httpPort\" must be a port number";
+    QTest::newRow("POS port in the low bits")
+        << R"({"objects": [{"id": 5, "name": "g", "type": 2, "gateway": {}, "settings": {"posPort": 4294972852}}]})"
+        << "setting \"posPort\" must be a port number";
+    QTest::newRow("door delay beyond int")
+        << R"({"doorDelayMs": 4294967296, "objects": [{"id": 1, "name": "a", "type": 7}]})"
+        << "\"doorDelayMs\" is out of range";
 }
 
 void TestVantorWire::siteErrorsNameThePlace()
@@ -244,6 +352,24 @@ void TestVantorWire::siteErrorsNameThePlace()
     }
 }
 
+void TestVantorWire::siteTimesAtTheLimits()
+{
+    // A chunk that ends at the largest time: the receipts stop before its end instead of wrapping.
+    const vantorsim::Site site = vantorsim::parseSiteText(
+        R"({"objects": [{"id": 5, "name": "s", "type": 10}], "recordings": [{"stream": 5, "posEveryMs": 400,
+            "chunks": [{"start": 9223372036854775000, "end": 9223372036854775807, "size": 0},
+                       {"start": -9223372036854775807, "end": -9223372036854775000}]}]})",
+        "limits");
+    const auto& rec = site.recordings.at(5);
+    QCOMPARE(rec.chunks.front().start, std::int64_t(-9223372036854775807));
+    std::vector<std::int64_t> times;
+    for (const auto& entry : rec.pos)
+        times.push_back(entry.time);
+    QCOMPARE(times, (std::vector<std::int64_t>{-9223372036854775807, -9223372036854775407, -9223372036854775007,
+                                               9223372036854775000, 9223372036854775400, 9223372036854775800}));
+    QCOMPARE(rec.pos[3].text, vantorsim::posReceipt(1, 5, 3));
+}
+
 void TestVantorWire::overridesMoveGateways()
 {
     vantorsim::Site site = vantorsim::loadSite(PLATFORM_SITES_DIR "/small.json");
@@ -260,6 +386,47 @@ void TestVantorWire::overridesMoveGateways()
     QCOMPARE(site.find(12)->data.settings.value("posPort").toInt(), 41001);
     // Generated recorded receipts follow the seed.
     QCOMPARE(site.recordings.at(23).pos[0].text, vantorsim::posReceipt(5, 23, 0));
+}
+
+void TestVantorWire::mistypedArgumentsGetAnAnswer_data()
+{
+    QTest::addColumn<QString>("args");
+    QTest::addColumn<QString>("op");
+    // Found by fuzzing: a mistyped optional argument dropped the request without a reply, so the
+    // client waited for its timeout.
+    QTest::newRow("attribute name a number") << R"({"objectId": 1, "name": 5})"
+                                             << "getDynamicAttribute";
+    QTest::newRow("attribute name an object") << R"({"objectId": 1, "name": {}})"
+                                              << "getDynamicAttribute";
+    QTest::newRow("missing argument") << R"({})"
+                                      << "getActuatorValue";
+}
+
+void TestVantorWire::mistypedArgumentsGetAnAnswer()
+{
+    QFETCH(QString, args);
+    QFETCH(QString, op);
+    vantorsim::Site site = vantorsim::loadSite(PLATFORM_SITES_DIR "/small.json");
+    vantorsim::SimServer server(site, vantorsim::SimOptions());
+    std::vector<wire::Json> sent;
+    server.setSender([&sent](const std::string&, const std::string& text) { sent.push_back(wire::Json::parse(text)); });
+    server.handleFrame("peer", R"({"type": "hello", "version": 1})");
+    QCOMPARE(sent.size(), std::size_t(1));
+    QCOMPARE(sent[0].at("type"), wire::Json("welcome"));
+    server.handleFrame("peer", R"({"type": "request", "id": 1, "op": "signIn",
+                                   "args": {"user": "alice", "password": "secret"}})");
+    QCOMPARE(sent.size(), std::size_t(2));
+    QCOMPARE(sent[1].value("ok", false), true);
+
+    server.handleFrame(
+        "peer", QStringLiteral(R"({"type": "request", "id": 2, "op": "%1", "args": %2})").arg(op, args).toStdString());
+    QCOMPARE(sent.size(), std::size_t(3));
+    const wire::Json& reply = sent[2];
+    QCOMPARE(reply.value("type", ""), std::string("reply"));
+    QCOMPARE(reply.value("id", 0), 2);
+    QCOMPARE(reply.value("ok", true), false);
+    QCOMPARE(reply.at("error").value("code", 0), int(ErrInvalidArgument));
+    QVERIFY(!reply.at("error").value("message", "").empty());
 }
 
 QTEST_GUILESS_MAIN(TestVantorWire)

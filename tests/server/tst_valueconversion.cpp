@@ -22,6 +22,8 @@ private slots:
     void toLibrary();
     void fromLibrary_data();
     void fromLibrary();
+    void eventFields_data();
+    void eventFields();
 };
 
 void TestValueConversion::toLibrary_data()
@@ -104,6 +106,48 @@ void TestValueConversion::fromLibrary()
             : QStringList({"static QVariant VantorClient::vantorValToVariant(const pelmar::vantor::Value&)",
                            QStringLiteral("Unhandled type: %1").arg(input->tag())});
     QCOMPARE(log.lines(), warnings);
+}
+
+void TestValueConversion::eventFields_data()
+{
+    QTest::addColumn<ValueHandle>("field");
+    QTest::addColumn<QVariant>("expected"); // invalid: no "fields" key
+    QTest::addColumn<bool>("warned");
+
+    QTest::newRow("object") << ValueHandle(new vantor::StringValue(R"({"zone":"A","n":[1,{"b":null}]})"))
+                            << QVariant(QVariantMap{
+                                   {"zone", "A"},
+                                   {"n", QVariantList{1.0, QVariantMap{{"b", QVariant::fromValue(nullptr)}}}}})
+                            << false;
+    QTest::newRow("array") << ValueHandle(new vantor::StringValue("[1,2]")) << QVariant(QVariantMap{}) << false;
+    QTest::newRow("not JSON") << ValueHandle(new vantor::StringValue("{\"zone\":")) << QVariant() << true;
+    QTest::newRow("empty text") << ValueHandle(new vantor::StringValue("")) << QVariant() << true;
+    QTest::newRow("a number") << ValueHandle(new vantor::IntValue(5)) << QVariant() << true;
+    QTest::newRow("data as hex") << ValueHandle(new vantor::DataValue({0x7b, 0x7d})) << QVariant() << true;
+    QTest::newRow("invalid UTF-8 inside")
+        << ValueHandle(new vantor::StringValue("{\"k\":\"\xff\xfe\"}")) << QVariant() << true;
+}
+
+void TestValueConversion::eventFields()
+{
+    QFETCH(ValueHandle, field);
+    QFETCH(QVariant, expected);
+    QFETCH(bool, warned);
+
+    vantor::Event event;
+    event.sourceId = 42;
+    event.eventId = 1001;
+    event.className = "Alarm";
+    event.fields.setValue("other", vantor::StringValue("{}"));
+    event.fields.setValue("fields", vantor::ValuePtr(field));
+    LogCapture log;
+    QVariantMap map = VantorClient::eventToVariantMap(event);
+    QCOMPARE(map.take("fields"), expected);
+    QCOMPARE(map, (QVariantMap{{"srcId", "42"}, {"eventId", qlonglong(1001)}, {"cls", "Alarm"}}));
+    const QStringList warnings = log.lines(QtWarningMsg);
+    QCOMPARE(warnings.size(), warned ? 1 : 0);
+    if (warned)
+        QVERIFY2(warnings.first().startsWith("The event's \"fields\" are not JSON:"), qPrintable(warnings.first()));
 }
 
 QTEST_GUILESS_MAIN(TestValueConversion)

@@ -118,6 +118,18 @@ void TestQmlUtils::timelines_data()
     QTest::newRow("escaped and real line feeds removed")
         << R"({"from": 0, "to": 0, "arr": [{"time": 0, "text": "TOTAL\\n3.50\nCASH"}]})"
         << QStringList{"Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,TOTAL3.50CASH"};
+    // Found by fuzzing: a carriage return cut the dialogue line in two.
+    QTest::newRow("carriage returns removed")
+        << R"({"from": 0, "to": 0, "arr": [{"time": 0, "text": "TOTAL 3.50\r\nCASH\r"}]})"
+        << QStringList{"Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,TOTAL 3.50CASH"};
+    // Found by fuzzing: times beyond any recording overflowed the conversion to milliseconds.
+    QTest::newRow("entry time out of range skipped")
+        << R"({"from": 0, "to": 0, "arr": [{"time": 1e300, "text": "far"}, {"time": -1e300, "text": "back"},
+                                           {"time": 0, "text": "kept"}]})"
+        << QStringList{"Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,kept"};
+    QTest::newRow("largest times")
+        << R"({"from": -9007199254740992, "to": 0, "arr": [{"time": 9007199254740992, "text": "A"}]})"
+        << QStringList{"Dialogue: 0,5003999585:58:01.98,5003999585:58:06.98,Default,,0,0,0,,A"};
     QTest::newRow("UTF-8 text")
         << QString::fromUtf8(R"({"from": 0, "to": 0, "arr": [{"time": 0, "text": "Käse 1,20 €"}]})")
         << QStringList{QString::fromUtf8("Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,Käse 1,20 €")};
@@ -147,6 +159,8 @@ void TestQmlUtils::documentErrors_data()
                               << "Sub JSON must be object";
     QTest::newRow("no from") << R"({"to": 0, "arr": []})"
                              << "JSON don't have `from` field";
+    QTest::newRow("from out of range") << R"({"from": 1e300, "to": 0, "arr": [{"time": 0, "text": "A"}]})"
+                                       << "JSON `from` field is not a time";
     QTest::newRow("no to") << R"({"from": 0, "arr": []})"
                            << "JSON don't have `to` field";
     QTest::newRow("no arr") << R"({"from": 0, "to": 0})"
