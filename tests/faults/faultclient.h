@@ -19,6 +19,7 @@
 
 #include <clocale>
 
+#include "clienttestmain.h"
 #include "programrun.h"
 #include "replicaside.h"
 #include "startup.h"
@@ -250,22 +251,6 @@ inline qint64 residentKiB()
     return -1;
 }
 
-// Runs a QtTest object as the client would run: its own settings, log and cache folders, the
-// client's application set-up, and the numeric locale libmpv needs.
-template <typename Test>
-int runClientTest(int argc, char* argv[])
-{
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
-    prepareClientApplication();
-    QGuiApplication app(argc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    Test test;
-    return QTest::qExec(&test, argc, argv);
-}
+using uitest::runClientTest;
 
 } // namespace faults

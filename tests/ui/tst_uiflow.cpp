@@ -16,6 +16,7 @@
 
 #include <clocale>
 
+#include "clienttestmain.h"
 #include "programrun.h"
 #include "replicaside.h"
 #include "startup.h"
@@ -218,19 +219,7 @@ private:
 
 int main(int argc, char* argv[])
 {
-    // The login fields, the log and the simulator's cache stay inside the test's own folder.
-    QTemporaryDir home;
-    if (!home.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
-    qputenv("XDG_CACHE_HOME", QFile::encodeName(home.filePath(QStringLiteral("cache"))));
-    prepareClientApplication();
-    QGuiApplication app(argc, argv);
-    // libmpv refuses to start under a locale with another decimal separator.
-    std::setlocale(LC_NUMERIC, "C");
-    TestUiFlow test;
-    return QTest::qExec(&test, argc, argv);
+    return uitest::runClientTest<TestUiFlow>(argc, argv);
 }
 
 #include "tst_uiflow.moc"
