@@ -7,6 +7,16 @@ export ROOT
 
 log() { printf '[%s] %s\n' "$(basename "$0")" "$*" >&2; }
 
+# Waits up to $2 seconds for the text $1 in the file $3.
+wait_for_text() {
+    local i
+    for ((i = 0; i < $2 * 10; i++)); do
+        grep -qF -- "$1" "$3" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # Installs the packages of scripts/packages.txt that are missing. Needs root (or sudo).
 install_packages() {
     local wanted=() missing=() pkg

@@ -62,16 +62,6 @@ if ! stored_field host && ! stored_field port && ! stored_field user && ! stored
     log "stored the demo login fields in $LOGIN_STORE"
 fi
 
-# Waits up to $2 seconds for the text $1 in the file $3.
-wait_for_text() {
-    local i
-    for ((i = 0; i < $2 * 10; i++)); do
-        grep -qF -- "$1" "$3" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 : > "$OUT_DIR/vantor-sim.log"
 "$SIM_BIN" --site "$SITE" --port "$SIM_PORT" >> "$OUT_DIR/vantor-sim.log" 2>&1 &
 pids+=($!)
