@@ -165,16 +165,6 @@ live_media() {
     printf '%s' "$file"
 }
 
-# wait_for_line TEXT SECONDS FILE
-wait_for_line() {
-    local i
-    for ((i = 0; i < $2 * 10; i++)); do
-        grep -qF -- "$1" "$3" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 # Private HOME and XDG folders, the client beside its config.ini, the screen size.
 live_environment() {
     export HOME="$WORK/home"
@@ -189,7 +179,8 @@ live_environment() {
     printf '[IPC]\nurl=%s\n' "$LIVE_IPC_URL" >"$RUN_DIR/config.ini"
     # Log lines carry the monotonic clock, which the driver reads too.
     export QT_MESSAGE_PATTERN='%{time boot} %{if-category}%{category}: %{endif}%{message}'
-    SCREEN_SIZE="$(xdpyinfo 2>/dev/null | awk '/dimensions:/ { print $2; exit }')"
+    # All of the output is read: awk leaving early would end xdpyinfo by SIGPIPE, a failure under pipefail.
+    SCREEN_SIZE="$(xdpyinfo 2>/dev/null | awk '/dimensions:/ && !seen { print $2; seen = 1 }')"
     [[ "$SCREEN_SIZE" =~ ^[0-9]+x[0-9]+$ ]] || SCREEN_SIZE=1920x1080
     SCREEN_W="${SCREEN_SIZE%x*}"
     SCREEN_H="${SCREEN_SIZE#*x}"
@@ -211,7 +202,7 @@ live_sim() {
         >>"$WORK/$name.log" 2>&1 &
     LIVE_PIDS+=($!)
     LAST_PID=$!
-    if ! wait_for_line "vantor-sim: ready" 20 "$WORK/$name.log"; then
+    if ! wait_for_text "vantor-sim: ready" 20 "$WORK/$name.log"; then
         log "vantor-sim did not start:"
         tail -5 "$WORK/$name.log" >&2
         return 1
