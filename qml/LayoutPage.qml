@@ -101,11 +101,7 @@ Pane {
                 url: Utils.isValid(videoUrl) ? videoUrl : ""
 
                 Component.onCompleted: {
-                    backend.shouldAutoplay = true;
-                    backend.mpvObject.command(["apply-profile", "low-latency"]);
-                    backend.mpvObject.setOption("no-cache", null);
-                    backend.mpvObject.setOption("video-sync", "desync");
-                    backend.mpvObject.setOption("aid", "no");
+                    setUpLive();
                     if (!Utils.isValid(streamId) || streamId === "" || !Utils.isValid(gatewayId) || gatewayId === "")
                         return;
 

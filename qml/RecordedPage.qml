@@ -495,6 +495,8 @@ Page {
                 // The last frame of the previous chunk must not pass for the one that failed.
                 visible: recordedPage.downloadError === ""
                 fpsVisible: true
+                // A recording is watched frame by frame: a frame late on screen is still shown.
+                Component.onCompleted: backend.mpvObject.setOption("framedrop", "no")
             }
 
             Connections {

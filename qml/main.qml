@@ -17,6 +17,14 @@ Window {
     color: G.theme.background
 
     // The only way to change the language once the login page is gone.
+    // Every live tile's own figures, on and off.
+    Shortcut {
+        objectName: "statsShortcut"
+        sequence: "Ctrl+I"
+        context: Qt.ApplicationShortcut
+        onActivated: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
+    }
+
     Shortcut {
         objectName: "languageShortcut"
         sequence: "Ctrl+Shift+L"

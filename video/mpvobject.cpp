@@ -8,6 +8,7 @@
 #include <QEvent>
 #include <QPointer>
 #include <QQuickWindow>
+#include <QSGImageNode>
 #include <QThreadPool>
 #include <QtQml>
 
@@ -17,10 +18,25 @@
 #include <malloc.h>
 #endif
 
+#include "framepacer.h"
 #include "mpvnode.h"
 #include "mpvrenderer.h"
+#include "softwareframesource.h"
+#include "videorendermode.h"
 
 namespace {
+
+// Posted by the software frame source when a new frame is ready to be taken.
+const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
+
+std::atomic<int> s_renderDelayMs{0};
+
+qint64 monotonicMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    return clock.msecsSinceReference();
+}
 
 // Players still being ended on worker threads.
 std::atomic<int> s_endingCores{0};
@@ -121,10 +137,21 @@ QString endReason(int reason)
     return QString::fromLatin1(texts[reason]);
 }
 
+// libmpv answers a name it does not know, or a value it cannot take, with an error and changes
+// nothing; a silent failure there once kept options out of effect for good.
+void reportFailure(const char* what, const QByteArray& name, const QVariant& value, int code)
+{
+    if (code >= 0)
+        return;
+    qWarning().noquote() << QStringLiteral("mpv %1 \"%2\" = %3 not taken: %4")
+                                .arg(QLatin1String(what), QString::fromUtf8(name), value.toString(),
+                                     QString::fromUtf8(mpv_error_string(code)));
+}
+
 void setStringOption(mpv_handle* mpv, const char* name, const QString& value)
 {
     MpvNode node = MpvNode::variantToNode(value);
-    mpv_set_option(mpv, name, MPV_FORMAT_NODE, node.get());
+    reportFailure("option", name, value, mpv_set_option(mpv, name, MPV_FORMAT_NODE, node.get()));
 }
 
 void wakeup(void* context)
@@ -135,7 +162,8 @@ void wakeup(void* context)
 
 } // namespace
 
-MpvObject::MpvObject(QQuickItem* parent) : QQuickFramebufferObject(parent)
+MpvObject::MpvObject(QQuickItem* parent)
+    : QQuickFramebufferObject(parent), m_drawnFrames(std::make_shared<std::atomic<quint64>>(0))
 {
     try {
         m_mpv = createCore();
@@ -145,6 +173,16 @@ MpvObject::MpvObject(QQuickItem* parent) : QQuickFramebufferObject(parent)
         return;
     }
     setUpCore();
+    if (VideoRenderMode::current() == VideoRenderMode::Software) {
+        // Made now rather than when first drawn: libmpv cannot start video output without it, so
+        // a file loaded before the item is shown would fail.
+        m_frames = SoftwareFrameSource::create(m_mpv);
+        if (m_frames) {
+            m_frames->setFrameReadyHandler(
+                [this] { QCoreApplication::postEvent(this, new QEvent(kFrameReadyEvent), Qt::HighEventPriority); });
+            setFlag(ItemHasContents, true);
+        }
+    }
 }
 
 MpvObject::~MpvObject()
@@ -159,9 +197,109 @@ MpvObject::~MpvObject()
         const char* stop[] = {"stop", nullptr};
         mpv_command_async(m_mpv.get(), 0, stop);
     }
+    if (m_frames) {
+        // No frame is announced after this; one posted already dies with the item.
+        m_frames->setFrameReadyHandler({});
+        // Freeing the render context waits for the video output to end: not on the GUI thread.
+        std::shared_ptr<SoftwareFrameSource> frames = std::move(m_frames);
+        if (QThreadPool* pool = QThreadPool::globalInstance())
+            pool->start([frames]() mutable { frames.reset(); });
+    }
     // A renderer, if one exists, still holds its share; it frees the render context on the render
     // thread and then lets the core go.
     m_mpv.reset();
+}
+
+void MpvObject::setRenderDelayForTesting(int ms)
+{
+    s_renderDelayMs.store(qMax(0, ms));
+    SoftwareFrameSource::setConversionDelayForTesting(ms);
+}
+
+int MpvObject::renderDelayForTesting()
+{
+    return s_renderDelayMs.load();
+}
+
+void MpvObject::setLive(bool value)
+{
+    if (value == m_live)
+        return;
+    m_live = value;
+    m_lag.reset();
+    if (m_frames)
+        m_frames->setKeepEveryFrame(!value);
+    emit liveChanged(value);
+}
+
+QString MpvObject::renderMode() const
+{
+    return m_frames ? VideoRenderMode::name(VideoRenderMode::Software) : VideoRenderMode::name(VideoRenderMode::OpenGL);
+}
+
+QVariantMap MpvObject::statistics() const
+{
+    const qint64 now = monotonicMs();
+    const quint64 drawn = m_drawnFrames->load();
+    // Frames the item itself replaced before the scene took them never reached the screen either.
+    const quint64 replaced = m_frames ? m_frames->replacedFrames() : 0;
+    const quint64 dropped = replaced + static_cast<quint64>(qMax(0, m_voDrops)) +
+                            static_cast<quint64>(qMax(0, m_decoderDrops));
+    return QVariantMap{
+        {QStringLiteral("drawn"), static_cast<double>(drawn)},
+        {QStringLiteral("dropped"), static_cast<double>(dropped)},
+        {QStringLiteral("received"), static_cast<double>(drawn + dropped)},
+        {QStringLiteral("videoBitrate"), m_videoBitrate},
+        {QStringLiteral("width"), dwidth()},
+        {QStringLiteral("height"), dheight()},
+        {QStringLiteral("lag"), m_live ? m_lag.lagSeconds(now) : 0.0},
+        {QStringLiteral("msSinceFrame"), static_cast<double>(m_lag.msSinceFrame(now))},
+    };
+}
+
+double MpvObject::frameRate() const
+{
+    return m_vfFps > 0.0 ? m_vfFps : m_containerFps;
+}
+
+void MpvObject::requestFrame()
+{
+    FramePacer::instance().requestUpdate(this, frameRate());
+}
+
+QSGNode* MpvObject::updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data)
+{
+    if (!m_frames)
+        return QQuickFramebufferObject::updatePaintNode(oldNode, data);
+
+    // Render thread, the GUI thread waiting: the item may be read.
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const QSize target(qRound(width() * ratio), qRound(height() * ratio));
+    m_frames->setTargetSize(target);
+
+    auto* node = static_cast<QSGImageNode*>(oldNode);
+    bool newTexture = node == nullptr;
+    QImage frame = m_frames->takeFrame();
+    if (!frame.isNull()) {
+        m_shownFrame = std::move(frame);
+        ++*m_drawnFrames;
+        newTexture = true;
+    }
+    if (m_shownFrame.isNull() || target.isEmpty() || !window()) {
+        delete node;
+        return nullptr;
+    }
+    if (!node) {
+        node = window()->createImageNode();
+        node->setOwnsTexture(true);
+    }
+    if (newTexture)
+        node->setTexture(window()->createTextureFromImage(m_shownFrame, QQuickWindow::TextureIsOpaque));
+    node->setRect(boundingRect());
+    // A frame made for this very size is shown pixel for pixel; one from before a resize is
+    // stretched until the next arrives.
+    node->setFiltering(m_shownFrame.size() == target ? QSGTexture::Nearest : QSGTexture::Linear);
+    return node;
 }
 
 std::atomic<int> MpvObject::s_coreCount{0};
@@ -224,6 +362,10 @@ bool MpvObject::event(QEvent* event)
         on_mpv_events();
         return true;
     }
+    if (event->type() == kFrameReadyEvent) {
+        requestFrame();
+        return true;
+    }
     return QQuickFramebufferObject::event(event);
 }
 
@@ -232,7 +374,7 @@ QQuickFramebufferObject::Renderer* MpvObject::createRenderer() const
     // The render context must survive hiding the window.
     window()->setPersistentOpenGLContext(true);
     window()->setPersistentSceneGraph(true);
-    return new MpvRenderer(this);
+    return new MpvRenderer(this, m_drawnFrames);
 }
 
 void MpvObject::on_mpv_events()
@@ -252,6 +394,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
         m_havePosition = false;
+        m_lag.reset();
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
@@ -281,6 +424,7 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         if (!entry || !property.data)
             return;
         const double value = *static_cast<const double*>(property.data);
+        noteDouble(property.name, value);
         const bool newFrame = entry->signal == &MpvObject::positionChanged && notePosition(value);
         if (entry->signal == &MpvObject::durationChanged)
             m_duration = value;
@@ -309,7 +453,9 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         const Observed<int>* entry = findObserved(intProperties, property.name);
         if (!entry)
             return;
-        emit(this->*entry->signal)(getProperty(QString::fromUtf8(property.name)).toInt());
+        const int value = getProperty(QString::fromUtf8(property.name)).toInt();
+        noteInt(property.name, value);
+        emit(this->*entry->signal)(value);
         break;
     }
     default:
@@ -322,12 +468,33 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
 
 bool MpvObject::notePosition(double value)
 {
-    const bool moved = m_havePosition && value != m_position;
+    const bool first = !m_havePosition;
+    const bool moved = !first && value != m_position;
     m_position = value;
     m_havePosition = true;
     if (moved)
         ++m_presentedFrames;
+    if (moved || first)
+        m_lag.frameShown(monotonicMs(), value);
     return moved;
+}
+
+void MpvObject::noteInt(const char* name, int value)
+{
+    if (std::strcmp(name, "frame-drop-count") == 0)
+        m_voDrops = value;
+    else if (std::strcmp(name, "decoder-frame-drop-count") == 0)
+        m_decoderDrops = value;
+}
+
+void MpvObject::noteDouble(const char* name, double value)
+{
+    if (std::strcmp(name, "video-bitrate") == 0)
+        m_videoBitrate = value;
+    else if (std::strcmp(name, "container-fps") == 0)
+        m_containerFps = value;
+    else if (std::strcmp(name, "estimated-vf-fps") == 0)
+        m_vfFps = value;
 }
 
 bool MpvObject::idle() const
@@ -521,8 +688,15 @@ void MpvObject::command(const QVariant& params)
         return;
     MpvNode node = MpvNode::variantToNode(params);
     mpv_node result;
-    if (mpv_command_node(m_mpv.get(), node.get(), &result) >= 0)
+    const int code = mpv_command_node(m_mpv.get(), node.get(), &result);
+    if (code >= 0) {
         mpv_free_node_contents(&result);
+        return;
+    }
+    const QVariantList list = params.toList();
+    qWarning().noquote() << QStringLiteral("mpv command %1 failed: %2")
+                                .arg(list.isEmpty() ? params.toString() : list.first().toString(),
+                                     QString::fromUtf8(mpv_error_string(code)));
 }
 
 void MpvObject::reinitRenderer()
@@ -616,7 +790,7 @@ int MpvObject::presentedFrames() const
 
 void MpvObject::doUpdate()
 {
-    update();
+    requestFrame();
 }
 
 void MpvObject::setProperty(const QString& name, const QVariant& value)
@@ -624,7 +798,8 @@ void MpvObject::setProperty(const QString& name, const QVariant& value)
     if (!m_mpv)
         return;
     MpvNode node = MpvNode::variantToNode(value);
-    mpv_set_property(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    const QByteArray key = name.toUtf8();
+    reportFailure("property", key, value, mpv_set_property(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get()));
 }
 
 QVariant MpvObject::getProperty(const QString& name) const
@@ -644,7 +819,8 @@ void MpvObject::setOption(const QString& name, const QVariant& value)
     if (!m_mpv)
         return;
     MpvNode node = MpvNode::variantToNode(value);
-    mpv_set_option(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, node.get());
+    const QByteArray key = name.toUtf8();
+    reportFailure("option", key, value, mpv_set_option(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get()));
 }
 
 void MpvObject::setOptionNoParam(const QString& name)

@@ -8,14 +8,17 @@
 #include <QString>
 #include <QVariant>
 
+#include <QElapsedTimer>
+#include <QImage>
+#include <QVariantMap>
+
 #include <mpv/client.h>
 
-class MpvRenderer;
+#include "livelagestimator.h"
+#include "mpvhandle.h"
 
-// The libmpv core, shared by the item and its renderer: whichever of them goes last has it
-// destroyed (on a worker thread), after the renderer has freed the render context on the render
-// thread.
-using MpvHandle = std::shared_ptr<mpv_handle>;
+class MpvRenderer;
+class SoftwareFrameSource;
 
 // A Qt Quick item that plays one stream or file with libmpv and renders it into the scene.
 // Playback state is libmpv's own; the item mirrors it as properties with change signals.
@@ -70,6 +73,10 @@ class MpvObject : public QQuickFramebufferObject
     // Grows by one whenever the playback position moves on to a new frame; stands still while a
     // stream delivers nothing, so that a view can tell a stalled stream from a playing one.
     Q_PROPERTY(int presentedFrames READ presentedFrames NOTIFY presentedFramesChanged)
+    // A live stream: the item tracks how far its picture is behind the live edge.
+    Q_PROPERTY(bool live READ live WRITE setLive NOTIFY liveChanged)
+    // "opengl" or "software": how this process draws video (see VideoRenderMode).
+    Q_PROPERTY(QString renderMode READ renderMode CONSTANT)
 
 public:
     explicit MpvObject(QQuickItem* parent = nullptr);
@@ -77,6 +84,25 @@ public:
 
     bool event(QEvent* event) override;
     Renderer* createRenderer() const override;
+
+    bool live() const { return m_live; }
+    void setLive(bool value);
+    QString renderMode() const;
+
+    // Counters of the picture for a statistics overlay, read when wanted rather than signalled
+    // for every frame: "drawn" (frames that reached the scene), "dropped" (frames the player or
+    // the item let go unseen), "received" (the two together), "videoBitrate" (bits per second),
+    // "width" and "height" (of the video), "lag" (seconds behind the live edge, live streams
+    // only, else 0) and "msSinceFrame" (-1 before the first frame).
+    Q_INVOKABLE QVariantMap statistics() const;
+
+    // Slows the drawing of every frame by this much, in every video item of the process: lets
+    // tests play a machine that cannot keep up.
+    static void setRenderDelayForTesting(int ms);
+    static int renderDelayForTesting();
+
+protected:
+    QSGNode* updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data) override;
 
 signals:
     void idleChanged(bool value);
@@ -122,6 +148,7 @@ signals:
     void durationChanged(double value);
     void positionChanged(double value);
     void presentedFramesChanged(int value);
+    void liveChanged(bool value);
     void mpvUpdated();
     void fileStarted();
     void fileEnded(const QString& reason);
@@ -214,6 +241,11 @@ private:
     void handlePropertyChange(const mpv_event_property& property);
     // Caches the position; true when it moved on from the file's previous one.
     bool notePosition(double value);
+    void noteInt(const char* name, int value);
+    void noteDouble(const char* name, double value);
+    // A new frame is ready somewhere: have it drawn with the next paced window frame.
+    void requestFrame();
+    double frameRate() const;
 
     static std::atomic<int> s_coreCount;
 
@@ -225,4 +257,18 @@ private:
     int m_presentedFrames = 0;
     // False until the current file has reported a position: its first one shows no progress.
     bool m_havePosition = false;
+    bool m_live = false;
+
+    // Software drawing only: the frames, and the one the scene shows (render thread).
+    std::shared_ptr<SoftwareFrameSource> m_frames;
+    QImage m_shownFrame;
+
+    // Statistics. Drawn frames are counted on the render thread.
+    std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
+    int m_voDrops = 0;
+    int m_decoderDrops = 0;
+    double m_videoBitrate = 0.0;
+    double m_containerFps = 0.0;
+    double m_vfFps = 0.0;
+    LiveLagEstimator m_lag;
 };

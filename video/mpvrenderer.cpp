@@ -5,6 +5,7 @@
 #include <QOpenGLContext>
 #include <QOpenGLFramebufferObject>
 #include <QQuickWindow>
+#include <QThread>
 
 #include <mpv/render_gl.h>
 
@@ -20,7 +21,10 @@ void* getProcAddress(void*, const char* name)
 
 } // namespace
 
-MpvRenderer::MpvRenderer(const MpvObject* item) : m_item(item), m_mpv(item->core()), m_window(item->window()) {}
+MpvRenderer::MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames)
+    : m_item(item), m_mpv(item->core()), m_window(item->window()), m_drawnFrames(std::move(drawnFrames))
+{
+}
 
 MpvRenderer::~MpvRenderer()
 {
@@ -83,8 +87,11 @@ void MpvRenderer::render()
         {MPV_RENDER_PARAM_FLIP_Y, &flipY},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
+    if (const int delay = MpvObject::renderDelayForTesting(); delay > 0)
+        QThread::msleep(static_cast<unsigned long>(delay));
     mpv_render_context_render(m_context, params);
     m_window->resetOpenGLState();
+    ++*m_drawnFrames;
 }
 
 void MpvRenderer::onUpdate(void* context)

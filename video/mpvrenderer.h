@@ -18,7 +18,7 @@ class MpvRenderer : public QObject, public QQuickFramebufferObject::Renderer
 
 public:
     // Made by the item during the scene-graph sync, when the item may be read safely.
-    explicit MpvRenderer(const MpvObject* item);
+    MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames);
     ~MpvRenderer() override;
 
     void render() override;
@@ -36,4 +36,5 @@ private:
     QQuickWindow* m_window;
     mpv_render_context* m_context = nullptr;
     bool m_failed = false;
+    std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
 };

@@ -34,6 +34,12 @@ Item {
         property int videoNoSignalMs: 5000
         property int videoStallReloadFirstMs: 3000
         property int videoStallReloadMaxMs: 30000
+        // Each live tile's own figures over its picture, for every tile at once.
+        property bool videoStatsVisible: false
+        readonly property int videoStatsIntervalMs: 1000
+        // The figures turn to a warning past this lag, or this long without a new frame.
+        readonly property real videoStatsLagAlertSeconds: 1.0
+        readonly property int videoStatsStallAlertMs: 2000
         // Where the stream gateways serve recorded chunks and their POS text.
         readonly property int gatewayHttpPort: 9554
         // A gateway that never answers the POS query must not hold back the chunk itself.
@@ -72,6 +78,11 @@ Item {
         readonly property color alertText: "orangered"
         readonly property real disabledOpacity: 0.5
         readonly property color noSignalBackground: "black"
+        readonly property color statsText: "white"
+        readonly property color statsAlertText: "red"
+        readonly property color statsBackground: "black"
+        readonly property real statsBackgroundOpacity: 0.6
+        readonly property int statsPixelSize: 12
         readonly property real noSignalOpacity: 0.6
         // The strip that says the server connection is lost.
         readonly property color connectionBanner: "darkred"

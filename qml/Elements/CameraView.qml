@@ -28,6 +28,23 @@ Item {
     readonly property alias stallReloadDelayMs: stallReloadTimer.interval
     // Reloads of stalled streams so far.
     readonly property alias stallReloads: stallReloadTimer.count
+    // Live tiles show their own figures while the operator asks for them.
+    readonly property bool statsShown: player.mpvObject.live && G.settings.videoStatsVisible
+
+    // Sets the player up for a live camera: reloaded after an end, low latency, no cache, no
+    // audio, and frames it cannot show in time dropped rather than shown late.
+    function setUpLive() {
+        player.shouldAutoplay = true;
+        var mpv = player.mpvObject;
+        mpv.live = true;
+        mpv.command(["apply-profile", "low-latency"]);
+        // The profile's latency hacks keep the player from dropping frames it cannot show in
+        // time: a tile that draws slowly would fall ever further behind the camera.
+        mpv.setOption("video-latency-hacks", "no");
+        mpv.setOption("cache", "no");
+        mpv.setOption("video-sync", "desync");
+        mpv.setOption("aid", "no");
+    }
 
     function appendPos(msg) {
         if (!Utils.isValid(msg))
@@ -199,6 +216,15 @@ Item {
                 text: cameraView.cameraName
             }
 
+            EToolButton {
+                objectName: "statsButton"
+                Layout.preferredWidth: G.settings.toolbarIconSize
+                Layout.preferredHeight: G.settings.toolbarIconSize
+                visible: player.mpvObject.live
+                source: "qrc:/images/info.svg"
+                onClicked: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
+            }
+
             ELabel {
                 visible: cameraView.fpsVisible
                 text: qsTr("FPS:") + I18n.localeNotify
@@ -213,7 +239,7 @@ Item {
                 model: [15, 20, 25]
                 onCurrentTextChanged: {
                     if (visible) {
-                        player.mpvObject.setOption("no-correct-pts", "");
+                        player.mpvObject.setOption("correct-pts", "no");
                         player.mpvObject.setOption("fps", currentText);
                     }
                 }
@@ -240,6 +266,16 @@ Item {
 
     ListModel {
         id: posModel
+    }
+
+    VideoStats {
+        objectName: "statsOverlay"
+        anchors.left: parent.left
+        anchors.bottom: parent.bottom
+        anchors.margins: G.settings.spacing
+        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        mpvObject: player.mpvObject
+        active: cameraView.statsShown
     }
 
     Timer {

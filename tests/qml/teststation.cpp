@@ -7,6 +7,7 @@
 #include <QtDebug>
 
 #include "app.h"
+#include "mpvobject.h"
 #include "vantorclient.h"
 #include "vantorobject.h"
 #include "vantorobjectsrepository.h"
@@ -111,4 +112,9 @@ void TestStation::reportConnectionClosed()
     // a connection that could report anything later.
     if (App* app = App::instance())
         emit app->vantorClient()->connectionStateChanged(VantorClient::Closed, VantorClient::Open);
+}
+
+void TestStation::setRenderDelay(int ms)
+{
+    MpvObject::setRenderDelayForTesting(ms);
 }

@@ -40,6 +40,9 @@ public:
     // finished sign-in, and a connection that closed after one.
     Q_INVOKABLE void reportSignedIn();
     Q_INVOKABLE void reportConnectionClosed();
+    // Slows the drawing of every video frame by this much (0: full speed), as a machine that
+    // cannot keep up would.
+    Q_INVOKABLE void setRenderDelay(int ms);
 
     void setActrValue(const QString& id, bool value) override;
 

@@ -1,0 +1,85 @@
+import QtQuick 2.15
+import Config 1.0
+import Native 1.0
+
+// A live tile's own figures, sampled from its video item once a second while shown: frames
+// received and drawn per second, bitrate, picture size and lag behind the live edge. A warning
+// colour marks a tile that is far behind or has had no new frame for a while.
+Rectangle {
+    id: videoStats
+
+    property var mpvObject: null
+    property bool active: false
+    // From the latest sample.
+    property real receivedPerSecond: 0
+    property real drawnPerSecond: 0
+    property real megabitsPerSecond: 0
+    property int videoWidth: 0
+    property int videoHeight: 0
+    property real lagSeconds: 0
+    property bool alert: false
+    readonly property alias text: label.text
+    // The sample before the latest, for the rates.
+    property var _last: null
+    property double _shownSince: 0
+
+    function sample() {
+        if (!mpvObject)
+            return;
+        var now = Date.now();
+        var figures = mpvObject.statistics();
+        if (_last !== null && now > _last.time) {
+            var seconds = (now - _last.time) / 1000;
+            receivedPerSecond = Math.max(0, (figures.received - _last.received) / seconds);
+            drawnPerSecond = Math.max(0, (figures.drawn - _last.drawn) / seconds);
+        }
+        _last = { time: now, received: figures.received, drawn: figures.drawn };
+        megabitsPerSecond = figures.videoBitrate / 1e6;
+        videoWidth = figures.width;
+        videoHeight = figures.height;
+        lagSeconds = figures.lag;
+        // Before its first frame, a tile counts as stalled from the moment the figures show.
+        var sinceFrame = figures.msSinceFrame >= 0 ? figures.msSinceFrame : now - _shownSince;
+        alert = lagSeconds > G.settings.videoStatsLagAlertSeconds || sinceFrame > G.settings.videoStatsStallAlertMs;
+    }
+
+    implicitWidth: label.implicitWidth + 2 * G.settings.spacing
+    implicitHeight: label.implicitHeight + G.settings.spacing
+    visible: active
+    color: Qt.rgba(0, 0, 0, G.theme.statsBackgroundOpacity)
+    onActiveChanged: {
+        if (active) {
+            _last = null;
+            receivedPerSecond = 0;
+            drawnPerSecond = 0;
+            _shownSince = Date.now();
+        }
+    }
+
+    Text {
+        id: label
+
+        objectName: "statsText"
+        x: G.settings.spacing
+        anchors.verticalCenter: parent.verticalCenter
+        width: Math.max(0, videoStats.width - 2 * G.settings.spacing)
+        elide: Text.ElideRight
+        textFormat: Text.PlainText
+        font.pixelSize: G.theme.statsPixelSize
+        color: videoStats.alert ? G.theme.statsAlertText : G.theme.statsText
+        text: [qsTr("%1 received").arg(Math.round(videoStats.receivedPerSecond)),
+               qsTr("%1 drawn").arg(Math.round(videoStats.drawnPerSecond)),
+               qsTr("%1 Mbit/s").arg(videoStats.megabitsPerSecond.toFixed(1)),
+               videoStats.videoWidth + "×" + videoStats.videoHeight,
+               qsTr("lag %1 s").arg(videoStats.lagSeconds.toFixed(1))].join(" · ") + I18n.localeNotify
+    }
+
+    Timer {
+        objectName: "statsTimer"
+        interval: G.settings.videoStatsIntervalMs
+        repeat: true
+        running: videoStats.active && videoStats.mpvObject !== null
+        triggeredOnStart: true
+        onTriggered: videoStats.sample()
+    }
+}

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: MIT
+// The parts of live video that are plain arithmetic or plain Qt: the lag behind the live edge,
+// the pacing of window frames, and the choice of how video is drawn.
+#include <QQuickItem>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "framepacer.h"
+#include "livelagestimator.h"
+#include "videorendermode.h"
+
+namespace {
+
+// Frames of a 25 fps camera: frame i sent at i * 40 ms, shown `delays[i]` ms later.
+LiveLagEstimator playFrames(const QVector<int>& delays, qint64 startMs = 100000)
+{
+    LiveLagEstimator estimator;
+    for (int i = 0; i < delays.size(); ++i)
+        estimator.frameShown(startMs + i * 40 + delays[i], i * 0.04);
+    return estimator;
+}
+
+} // namespace
+
+class TestLiveVideo : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void lagFromDelays_data();
+    void lagFromDelays();
+    void frozenPictureGrowsOlder();
+    void newStreamStartsAnew_data();
+    void newStreamStartsAnew();
+    void driftAllowanceIsSlow();
+    void nothingBeforeTheFirstFrame();
+
+    void pacerJoinsRequestsIntoOneFrame();
+    void pacerKeepsItsInterval();
+    void pacerFollowsTheFastestVideo_data();
+    void pacerFollowsTheFastestVideo();
+    void pacerSkipsItemsThatWent();
+
+    void softwareRasterizers_data();
+    void softwareRasterizers();
+    void modeNames_data();
+    void modeNames();
+};
+
+void TestLiveVideo::lagFromDelays_data()
+{
+    QTest::addColumn<QVector<int>>("delays");
+    QTest::addColumn<double>("lag");
+
+    QTest::newRow("steady") << QVector<int>{100, 100, 100, 100} << 0.0;
+    // Jitter: the soonest frame marks the edge, the last one is behind it by its extra delay.
+    QTest::newRow("jitter") << QVector<int>{120, 100, 130, 150} << 0.05;
+    // A player that shows each frame 10 ms later than the one before falls behind.
+    QTest::newRow("falling behind") << QVector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90} << 0.09;
+    // A player that catches up (drops frames) comes back to the edge.
+    QTest::newRow("caught up") << QVector<int>{0, 400, 800, 300, 0} << 0.0;
+}
+
+void TestLiveVideo::lagFromDelays()
+{
+    QFETCH(QVector<int>, delays);
+    QFETCH(double, lag);
+    const LiveLagEstimator estimator = playFrames(delays);
+    const qint64 lastShown = 100000 + (delays.size() - 1) * 40 + delays.last();
+    QVERIFY2(qAbs(estimator.lagSeconds(lastShown) - lag) < 0.002,
+             qPrintable(QStringLiteral("lag %1, expected %2").arg(estimator.lagSeconds(lastShown)).arg(lag)));
+}
+
+void TestLiveVideo::frozenPictureGrowsOlder()
+{
+    const LiveLagEstimator estimator = playFrames({50, 50, 50});
+    const qint64 lastShown = 100000 + 2 * 40 + 50;
+    QCOMPARE(estimator.msSinceFrame(lastShown + 1500), qint64(1500));
+    QVERIFY2(qAbs(estimator.lagSeconds(lastShown + 1500) - 1.5) < 0.002, "a picture that stands still grows older");
+}
+
+void TestLiveVideo::newStreamStartsAnew_data()
+{
+    QTest::addColumn<double>("nextPts");
+    QTest::addColumn<bool>("startsAnew");
+
+    QTest::newRow("next frame") << 0.12 << false;
+    QTest::newRow("small step back (reordering)") << 0.0 << false;
+    QTest::newRow("loop to the start") << -10.0 << true;
+    QTest::newRow("seek far ahead") << 60.0 << true;
+}
+
+void TestLiveVideo::newStreamStartsAnew()
+{
+    QFETCH(double, nextPts);
+    QFETCH(bool, startsAnew);
+    // Three frames shown at the edge, then one shown 2 s late with the media time given.
+    LiveLagEstimator estimator = playFrames({0, 0, 0});
+    const qint64 shown = 100000 + 2 * 40 + 2000;
+    estimator.frameShown(shown, nextPts);
+    if (startsAnew)
+        QCOMPARE(estimator.lagSeconds(shown), 0.0);
+    else
+        QVERIFY2(estimator.lagSeconds(shown) > 1.5, "a late frame of the same stream shows as lag");
+}
+
+void TestLiveVideo::driftAllowanceIsSlow()
+{
+    // A picture that stays 2 s behind for 100 s may read a little less, never much less.
+    LiveLagEstimator estimator;
+    estimator.frameShown(0, 0.0);
+    for (int second = 1; second <= 100; ++second)
+        estimator.frameShown(second * 1000 + 2000, second);
+    const double lag = estimator.lagSeconds(102000);
+    QVERIFY2(lag > 2.0 - 102 * LiveLagEstimator::kDriftAllowance - 0.001 && lag <= 2.0,
+             qPrintable(QStringLiteral("lag %1").arg(lag)));
+}
+
+void TestLiveVideo::nothingBeforeTheFirstFrame()
+{
+    LiveLagEstimator estimator;
+    QVERIFY(!estimator.hasFrame());
+    QCOMPARE(estimator.lagSeconds(5000), 0.0);
+    QCOMPARE(estimator.msSinceFrame(5000), qint64(-1));
+    estimator.frameShown(1000, qQNaN());
+    QVERIFY2(!estimator.hasFrame(), "a frame without a media time is no reference");
+    estimator.frameShown(1000, 3.0);
+    estimator.reset();
+    QCOMPARE(estimator.msSinceFrame(5000), qint64(-1));
+}
+
+void TestLiveVideo::pacerJoinsRequestsIntoOneFrame()
+{
+    FramePacer pacer;
+    QQuickItem first;
+    QQuickItem second;
+    QSignalSpy flushed(&pacer, &FramePacer::flushed);
+    pacer.requestUpdate(&first, 25);
+    pacer.requestUpdate(&second, 25);
+    pacer.requestUpdate(&first, 25);
+    QVERIFY(flushed.wait(1000));
+    QCOMPARE(flushed.count(), 1);
+    QCOMPARE(flushed.first().first().toInt(), 2);
+}
+
+void TestLiveVideo::pacerKeepsItsInterval()
+{
+    FramePacer pacer;
+    QQuickItem item;
+    QSignalSpy flushed(&pacer, &FramePacer::flushed);
+    pacer.requestUpdate(&item, 25);
+    QVERIFY(flushed.wait(1000));
+    // Right after a window frame, the next request waits for the rest of the interval.
+    QElapsedTimer waited;
+    waited.start();
+    pacer.requestUpdate(&item, 25);
+    QVERIFY(flushed.wait(1000));
+    QVERIFY2(waited.elapsed() >= pacer.intervalMs() - 2,
+             qPrintable(QStringLiteral("%1 ms of %2").arg(waited.elapsed()).arg(pacer.intervalMs())));
+}
+
+void TestLiveVideo::pacerFollowsTheFastestVideo_data()
+{
+    QTest::addColumn<QVector<double>>("rates");
+    QTest::addColumn<int>("interval");
+
+    QTest::newRow("unknown rate: 25 fps") << QVector<double>{0} << 32;
+    QTest::newRow("25 fps") << QVector<double>{25} << 32;
+    QTest::newRow("fastest of 12.5 and 50") << QVector<double>{12.5, 50} << 16;
+    QTest::newRow("slow camera does not hold back") << QVector<double>{5} << 40;
+    QTest::newRow("absurd rate ignored") << QVector<double>{1e9} << 32;
+    QTest::newRow("not a number ignored") << QVector<double>{qQNaN()} << 32;
+}
+
+void TestLiveVideo::pacerFollowsTheFastestVideo()
+{
+    QFETCH(QVector<double>, rates);
+    QFETCH(int, interval);
+    FramePacer pacer;
+    QQuickItem item;
+    for (double rate : rates)
+        pacer.requestUpdate(&item, rate);
+    QCOMPARE(pacer.intervalMs(), interval);
+}
+
+void TestLiveVideo::pacerSkipsItemsThatWent()
+{
+    FramePacer pacer;
+    QQuickItem stays;
+    auto* goes = new QQuickItem();
+    QSignalSpy flushed(&pacer, &FramePacer::flushed);
+    pacer.requestUpdate(&stays, 25);
+    pacer.requestUpdate(goes, 25);
+    delete goes;
+    QVERIFY(flushed.wait(1000));
+    QCOMPARE(flushed.first().first().toInt(), 1);
+}
+
+void TestLiveVideo::softwareRasterizers_data()
+{
+    QTest::addColumn<QString>("renderer");
+    QTest::addColumn<bool>("software");
+
+    QTest::newRow("llvmpipe") << "llvmpipe (LLVM 15.0.6, 256 bits)" << true;
+    QTest::newRow("softpipe") << "softpipe" << true;
+    QTest::newRow("old swrast") << "Software Rasterizer" << true;
+    QTest::newRow("intel") << "Mesa Intel(R) UHD Graphics 620 (KBL GT2)" << false;
+    QTest::newRow("amd") << "AMD Radeon RX 6600 (navi23, LLVM 15.0.6, DRM 3.49)" << false;
+    QTest::newRow("nvidia") << "NVIDIA GeForce GTX 1050/PCIe/SSE2" << false;
+    QTest::newRow("swr") << "SWR (LLVM 15.0.6, 256 bits)" << true;
+    QTest::newRow("swr inside a word") << "Mesa SWRX Imaginary GPU" << false;
+}
+
+void TestLiveVideo::softwareRasterizers()
+{
+    QFETCH(QString, renderer);
+    QFETCH(bool, software);
+    QCOMPARE(VideoRenderMode::isSoftwareRasterizer(renderer), software);
+}
+
+void TestLiveVideo::modeNames_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<bool>("automatic");
+    QTest::addColumn<int>("mode");
+
+    QTest::newRow("opengl") << "opengl" << true << false << int(VideoRenderMode::OpenGL);
+    QTest::newRow("GL, spaced") << " GL " << true << false << int(VideoRenderMode::OpenGL);
+    QTest::newRow("software") << "software" << true << false << int(VideoRenderMode::Software);
+    QTest::newRow("sw") << "sw" << true << false << int(VideoRenderMode::Software);
+    QTest::newRow("auto") << "auto" << true << true << -1;
+    QTest::newRow("unknown") << "vulkan" << false << false << -1;
+    QTest::newRow("empty") << "" << false << false << -1;
+}
+
+void TestLiveVideo::modeNames()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(bool, automatic);
+    QFETCH(int, mode);
+    VideoRenderMode::Mode parsed = VideoRenderMode::OpenGL;
+    bool parsedAutomatic = false;
+    QCOMPARE(VideoRenderMode::parseMode(text, &parsed, &parsedAutomatic), valid);
+    QCOMPARE(parsedAutomatic, automatic);
+    if (mode >= 0)
+        QCOMPARE(int(parsed), mode);
+}
+
+QTEST_MAIN(TestLiveVideo)
+
+#include "tst_livevideo.moc"
