@@ -3,6 +3,8 @@
 
 #include <cmath>
 
+#include <QDebug>
+
 namespace {
 
 int intervalFor(double frameRate)
@@ -25,7 +27,15 @@ FramePacer::FramePacer(QObject* parent) : QObject(parent), m_intervalMs(interval
 
 FramePacer& FramePacer::instance()
 {
-    static FramePacer* pacer = new FramePacer();
+    static FramePacer* pacer = [] {
+        auto* made = new FramePacer();
+        const QByteArray setting = qgetenv("STATION_FRAME_PACING").trimmed().toLower();
+        if (setting == "off" || setting == "0" || setting == "no") {
+            made->setEnabled(false);
+            qInfo() << "Frame pacing off (STATION_FRAME_PACING)";
+        }
+        return made;
+    }();
     return *pacer;
 }
 
@@ -33,6 +43,10 @@ void FramePacer::requestUpdate(QQuickItem* item, double frameRate)
 {
     if (!item)
         return;
+    if (!m_enabled) {
+        item->update();
+        return;
+    }
     // The fastest rate of the last few seconds sets the pace, so that it comes down again once a
     // fast video has gone.
     if (m_sinceRateReset.elapsed() > 5000) {

@@ -18,8 +18,12 @@ class FramePacer : public QObject
 public:
     explicit FramePacer(QObject* parent = nullptr);
 
-    // The one the video items share.
+    // The one the video items share. STATION_FRAME_PACING=off turns pacing off, for comparing.
     static FramePacer& instance();
+
+    // Off: every request updates its item at once.
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+    bool isEnabled() const { return m_enabled; }
 
     // Asks for `item` to be drawn in the next paced window frame. `frameRate` is the item's video
     // frame rate when known (0 when not): the pace follows the fastest video.
@@ -51,4 +55,5 @@ private:
     double m_fastestRate = 0.0;
     QElapsedTimer m_sinceRateReset;
     quint64 m_flushes = 0;
+    bool m_enabled = true;
 };

@@ -2,6 +2,8 @@
 #include "mpvobject.h"
 
 #include <cstring>
+#include <limits>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -183,6 +185,8 @@ MpvObject::MpvObject(QQuickItem* parent)
             setFlag(ItemHasContents, true);
         }
     }
+    if (!m_frames)
+        m_outputReady = false;
 }
 
 MpvObject::~MpvObject()
@@ -250,8 +254,8 @@ QVariantMap MpvObject::statistics() const
         {QStringLiteral("dropped"), static_cast<double>(dropped)},
         {QStringLiteral("received"), static_cast<double>(drawn + dropped)},
         {QStringLiteral("videoBitrate"), m_videoBitrate},
-        {QStringLiteral("width"), dwidth()},
-        {QStringLiteral("height"), dheight()},
+        {QStringLiteral("width"), m_videoWidth},
+        {QStringLiteral("height"), m_videoHeight},
         {QStringLiteral("lag"), m_live ? m_lag.lagSeconds(now) : 0.0},
         {QStringLiteral("msSinceFrame"), static_cast<double>(m_lag.msSinceFrame(now))},
     };
@@ -442,18 +446,23 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         emit(this->*entry->signal)(*static_cast<const int*>(property.data) != 0);
         break;
     }
+    // Strings and integers come with the event: reading them again would wait on the player's
+    // core, from the GUI thread, for every frame of every tile.
     case MPV_FORMAT_STRING: {
         const Observed<const QString&>* entry = findObserved(stringProperties, property.name);
-        if (!entry)
+        if (!entry || !property.data)
             return;
-        emit(this->*entry->signal)(getProperty(QString::fromUtf8(property.name)).toString());
+        const char* text = *static_cast<char* const*>(property.data);
+        emit(this->*entry->signal)(text ? QString::fromUtf8(text) : QString());
         break;
     }
     case MPV_FORMAT_INT64: {
         const Observed<int>* entry = findObserved(intProperties, property.name);
-        if (!entry)
+        if (!entry || !property.data)
             return;
-        const int value = getProperty(QString::fromUtf8(property.name)).toInt();
+        const int64_t raw = *static_cast<const int64_t*>(property.data);
+        const int value = static_cast<int>(qBound<int64_t>(std::numeric_limits<int>::min(), raw,
+                                                           std::numeric_limits<int>::max()));
         noteInt(property.name, value);
         emit(this->*entry->signal)(value);
         break;
@@ -485,6 +494,10 @@ void MpvObject::noteInt(const char* name, int value)
         m_voDrops = value;
     else if (std::strcmp(name, "decoder-frame-drop-count") == 0)
         m_decoderDrops = value;
+    else if (std::strcmp(name, "dwidth") == 0)
+        m_videoWidth = value;
+    else if (std::strcmp(name, "dheight") == 0)
+        m_videoHeight = value;
 }
 
 void MpvObject::noteDouble(const char* name, double value)
@@ -682,10 +695,28 @@ QString MpvObject::videoFormat() const
     return getProperty(QStringLiteral("video-format")).toString();
 }
 
+void MpvObject::renderContextReady()
+{
+    if (m_outputReady)
+        return;
+    m_outputReady = true;
+    const QVariantList held = std::exchange(m_heldLoads, {});
+    for (const QVariant& load : held)
+        command(load);
+}
+
 void MpvObject::command(const QVariant& params)
 {
     if (!m_mpv)
         return;
+    if (!m_outputReady) {
+        const QString name = params.toList().value(0).toString();
+        if (name == QLatin1String("loadfile") || name == QLatin1String("loadlist")) {
+            qDebug() << "Load held until the video output can start:" << params;
+            m_heldLoads.append(params);
+            return;
+        }
+    }
     MpvNode node = MpvNode::variantToNode(params);
     mpv_node result;
     const int code = mpv_command_node(m_mpv.get(), node.get(), &result);

@@ -218,6 +218,8 @@ public slots:
     int presentedFrames() const;
     void on_mpv_events();
     void doUpdate();
+    // The OpenGL render context exists (or could not be made): loads held until then go out.
+    void renderContextReady();
 
 public:
     Q_INVOKABLE void setProperty(const QString& name, const QVariant& value);
@@ -258,6 +260,10 @@ private:
     // False until the current file has reported a position: its first one shows no progress.
     bool m_havePosition = false;
     bool m_live = false;
+    // Without a render context libmpv cannot start video output and ends a file with an error, so
+    // loads wait for the OpenGL renderer's first frame. Drawn in software there is no wait.
+    bool m_outputReady = true;
+    QVariantList m_heldLoads;
 
     // Software drawing only: the frames, and the one the scene shows (render thread).
     std::shared_ptr<SoftwareFrameSource> m_frames;
@@ -267,6 +273,8 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
     int m_voDrops = 0;
     int m_decoderDrops = 0;
+    int m_videoWidth = 0;
+    int m_videoHeight = 0;
     double m_videoBitrate = 0.0;
     double m_containerFps = 0.0;
     double m_vfFps = 0.0;

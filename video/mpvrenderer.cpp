@@ -69,6 +69,9 @@ QOpenGLFramebufferObject* MpvRenderer::createFramebufferObject(const QSize& size
             connect(this, &MpvRenderer::frameReady, m_item, &MpvObject::mpvUpdated, Qt::QueuedConnection);
             mpv_render_context_set_update_callback(m_context, &MpvRenderer::onUpdate, this);
         }
+        // Either way the item may load now: a failure then shows as the file's end.
+        connect(this, &MpvRenderer::contextReady, m_item, &MpvObject::renderContextReady, Qt::QueuedConnection);
+        emit contextReady();
     }
     return QQuickFramebufferObject::Renderer::createFramebufferObject(size);
 }

@@ -27,6 +27,8 @@ public:
 signals:
     // Emitted from a libmpv thread when a new frame is ready; queued to the item.
     void frameReady();
+    // Emitted on the render thread once the render context was made, or could not be.
+    void contextReady();
 
 private:
     static void onUpdate(void* context);

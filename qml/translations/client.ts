@@ -4,12 +4,12 @@
 <context>
     <name>CameraView</name>
     <message>
-        <location filename="../Elements/CameraView.qml" line="75"/>
+        <location filename="../Elements/CameraView.qml" line="92"/>
         <source>No signal</source>
         <translation>No signal</translation>
     </message>
     <message>
-        <location filename="../Elements/CameraView.qml" line="204"/>
+        <location filename="../Elements/CameraView.qml" line="230"/>
         <source>FPS:</source>
         <translation>FPS:</translation>
     </message>
@@ -103,12 +103,12 @@
         <translation>end: %1</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="536"/>
+        <location filename="../RecordedPage.qml" line="538"/>
         <source>The chunk could not be fetched: %1</source>
         <translation>The chunk could not be fetched: %1</translation>
     </message>
     <message>
-        <location filename="../RecordedPage.qml" line="550"/>
+        <location filename="../RecordedPage.qml" line="552"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>The chunk could not be played: the file is damaged or not a video.</translation>
     </message>
@@ -132,6 +132,29 @@
     </message>
 </context>
 <context>
+    <name>VideoStats</name>
+    <message>
+        <location filename="../Elements/VideoStats.qml" line="70"/>
+        <source>%1 received</source>
+        <translation>%1 received</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml" line="71"/>
+        <source>%1 drawn</source>
+        <translation>%1 drawn</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml" line="72"/>
+        <source>%1 Mbit/s</source>
+        <translation>%1 Mbit/s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml" line="74"/>
+        <source>lag %1 s</source>
+        <translation>lag %1 s</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <location filename="../main.qml" line="15"/>
@@ -139,12 +162,12 @@
         <translation>Client</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="69"/>
+        <location filename="../main.qml" line="77"/>
         <source>Connection to the server lost. Next attempt in %1 s.</source>
         <translation>Connection to the server lost. Next attempt in %1 s.</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="70"/>
+        <location filename="../main.qml" line="78"/>
         <source>Connection to the server lost. Reconnecting…</source>
         <translation>Connection to the server lost. Reconnecting…</translation>
     </message>

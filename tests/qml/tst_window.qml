@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.15
+import Config 1.0
 import Native 1.0
 import StationTest 1.0
 
@@ -59,5 +60,18 @@ TestCase {
         tryVerify(function () { return stack.currentItem && stack.currentItem.objectName === "mainPage"; }, 3000,
                   "a sign-in replaces the login page with the main page");
         compare(stack.depth, 1, "there is no way back to the login page");
+    }
+
+    function test_statisticsKey() {
+        TestStation.storeLoginFields({});
+        var window = createTemporaryObject(windowComponent, testCase);
+        verify(window !== null, "main.qml gives a window");
+        window.requestActivate();
+        tryVerify(function () { return window.active; }, 3000, "the window takes the keys");
+        verify(!G.settings.videoStatsVisible, "the tiles' figures start hidden");
+        keyClick(Qt.Key_I, Qt.ControlModifier);
+        verify(G.settings.videoStatsVisible, "Ctrl+I shows them");
+        keyClick(Qt.Key_I, Qt.ControlModifier);
+        verify(!G.settings.videoStatsVisible, "and hides them again");
     }
 }

@@ -40,6 +40,7 @@ private slots:
     void pacerFollowsTheFastestVideo_data();
     void pacerFollowsTheFastestVideo();
     void pacerSkipsItemsThatWent();
+    void pacerOffUpdatesAtOnce();
 
     void softwareRasterizers_data();
     void softwareRasterizers();
@@ -194,6 +195,19 @@ void TestLiveVideo::pacerSkipsItemsThatWent()
     delete goes;
     QVERIFY(flushed.wait(1000));
     QCOMPARE(flushed.first().first().toInt(), 1);
+}
+
+void TestLiveVideo::pacerOffUpdatesAtOnce()
+{
+    FramePacer pacer;
+    pacer.setEnabled(false);
+    QQuickItem item;
+    QSignalSpy flushed(&pacer, &FramePacer::flushed);
+    pacer.requestUpdate(&item, 25);
+    // Long enough for a paced window frame (at most 40 ms apart) to have come.
+    const int quietMs = 100;
+    QVERIFY2(!flushed.wait(quietMs), "nothing is gathered");
+    QCOMPARE(pacer.flushes(), quint64(0));
 }
 
 void TestLiveVideo::softwareRasterizers_data()

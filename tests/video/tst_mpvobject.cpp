@@ -54,6 +54,7 @@ private slots:
     void survivesHideAndShow();
     void windowGoesFirst();
     void createAndDestroyManyTimes();
+    void loadBeforeTheFirstFramePlays();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -479,6 +480,27 @@ void TestMpvObject::createAndDestroyManyTimes()
     }
     // Every core is destroyed in the end, none leaks.
     QTRY_COMPARE_WITH_TIMEOUT(MpvObject::coreCount(), 0, waitMs());
+}
+
+void TestMpvObject::loadBeforeTheFirstFramePlays()
+{
+    // A load before the window has drawn the item (on a cold machine the first frame can take a
+    // while): the video output must not fail for want of a render context. The item is put into
+    // the window only after an unheld load would long have failed.
+    const int unheldLoadFailsWithinMs = 2000;
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    item->setParentItem(nullptr);
+    QSignalSpy loaded(item, &MpvObject::fileLoaded);
+    QSignalSpy ended(item, &MpvObject::fileEnded);
+    item->loadFile(endlessClip);
+    QVERIFY2(!ended.wait(unheldLoadFailsWithinMs),
+             qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
+    item->setParentItem(m_view->contentItem());
+    QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= 3 || !ended.isEmpty(), waitMs());
+    QVERIFY2(ended.isEmpty(), qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
+    QCOMPARE(loaded.count(), 1);
+    delete item;
 }
 
 QTEST_MAIN(TestMpvObject)
