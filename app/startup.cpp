@@ -19,6 +19,7 @@
 
 #include "logfile.h"
 #include "settingsfile.h"
+#include "videorendermode.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ int runClient(const QUrl& mainQml)
     // Before the login page restores its fields: the first write then keeps the file owner-only.
     protectSettingsFile(loginSettingsFilePath());
 
+    VideoRenderMode::chooseSceneGraphBackend();
     QQmlApplicationEngine engine;
 
     const QString debugValue =

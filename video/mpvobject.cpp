@@ -336,6 +336,14 @@ MpvHandle MpvObject::createCore()
     });
     // Newer libmpv releases no longer pick the render API's output by default.
     mpv_set_option_string(mpv.get(), "vo", "libmpv");
+    // The player's own scripts (on-screen controls, statistics page, console, stream-site hook)
+    // serve a stand-alone player; embedded, each would only add a thread and an interpreter per
+    // tile.
+    for (const char* option : {"load-scripts", "ytdl", "osc", "input-default-bindings"}) {
+        const int code = mpv_set_option_string(mpv.get(), option, "no");
+        if (code < 0)
+            qWarning() << "mpv option" << option << "not taken:" << mpv_error_string(code);
+    }
     if (mpv_initialize(mpv.get()) < 0)
         throw std::runtime_error("could not initialize mpv context");
     return mpv;

@@ -27,6 +27,11 @@ QString probeGlRenderer()
 
 Mode decide()
 {
+    // Qt Quick without OpenGL leaves no other choice.
+    if (QQuickWindow::sceneGraphBackend() == QLatin1String("software")) {
+        qInfo() << "Video renderer: software (Qt Quick draws without OpenGL)";
+        return Software;
+    }
     const QByteArray forced = qgetenv("STATION_VIDEO_RENDERER");
     if (!forced.isEmpty()) {
         Mode mode = OpenGL;
@@ -37,10 +42,6 @@ Mode decide()
             qInfo() << "Video renderer:" << name(mode) << "(STATION_VIDEO_RENDERER)";
             return mode;
         }
-    }
-    if (QQuickWindow::sceneGraphBackend() == QLatin1String("software")) {
-        qInfo() << "Video renderer: software (Qt Quick draws without OpenGL)";
-        return Software;
     }
     const QString renderer = probeGlRenderer();
     if (renderer.isEmpty()) {
@@ -53,6 +54,36 @@ Mode decide()
 }
 
 } // namespace
+
+void chooseSceneGraphBackend()
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") || !qEnvironmentVariableIsEmpty("QMLSCENE_DEVICE")) {
+        qInfo() << "Scene graph: as QT_QUICK_BACKEND says";
+        return;
+    }
+    const QByteArray forced = qgetenv("STATION_SCENE_GRAPH");
+    Mode mode = OpenGL;
+    bool automatic = true;
+    if (!forced.isEmpty() && !parseMode(QString::fromLatin1(forced), &mode, &automatic)) {
+        qWarning() << "STATION_SCENE_GRAPH is not opengl, software or auto:" << forced << "- choosing by itself";
+        automatic = true;
+    }
+    if (automatic) {
+        // Video drawn with OpenGL by hand wants OpenGL windows.
+        const QByteArray video = qgetenv("STATION_VIDEO_RENDERER").trimmed().toLower();
+        if (video == "opengl" || video == "gl")
+            return;
+        const QString renderer = probeGlRenderer();
+        if (!renderer.isEmpty() && !isSoftwareRasterizer(renderer))
+            return;
+        qInfo() << "Scene graph: software, as OpenGL here is"
+                << (renderer.isEmpty() ? QStringLiteral("not available") : renderer);
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    } else if (mode == Software) {
+        qInfo() << "Scene graph: software (STATION_SCENE_GRAPH)";
+        QQuickWindow::setSceneGraphBackend(QSGRendererInterface::Software);
+    }
+}
 
 Mode current()
 {

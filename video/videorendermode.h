@@ -19,6 +19,12 @@ enum Mode { OpenGL, Software };
 // system's OpenGL renderer is a software rasterizer.
 Mode current();
 
+// Where OpenGL is a software rasterizer, tells Qt Quick to draw its windows in software as well:
+// composing a window of video tiles through the rasterizer costs more than decoding and
+// converting all of them. Call before the first window is made. QT_QUICK_BACKEND, Qt's own
+// setting, is left to decide when set; STATION_SCENE_GRAPH=opengl|software|auto chooses by hand.
+void chooseSceneGraphBackend();
+
 // What decides for "auto", exposed for tests: the OpenGL renderer's name, as GL_RENDERER reads.
 bool isSoftwareRasterizer(const QString& glRenderer);
 
