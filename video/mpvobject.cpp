@@ -40,6 +40,9 @@ qint64 monotonicMs()
     return clock.msecsSinceReference();
 }
 
+// Ending a player or its drawing normally takes a fraction of a second; longer is worth a line.
+constexpr qint64 kSlowEndMs = 1000;
+
 // Players still being ended on worker threads.
 std::atomic<int> s_endingCores{0};
 
@@ -324,7 +327,11 @@ MpvHandle MpvObject::createCore()
         // the GUI thread nor the render thread may stall for that.
         ++s_endingCores;
         auto destroy = [last] {
+            QElapsedTimer took;
+            took.start();
             mpv_terminate_destroy(last);
+            if (took.elapsed() > kSlowEndMs)
+                qInfo() << "Ending a player took" << took.elapsed() << "ms";
             --s_coreCount;
             if (--s_endingCores == 0)
                 releaseFreedMemory();

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QThreadPool>
 
@@ -73,8 +74,12 @@ SoftwareFrameSource::~SoftwareFrameSource()
     if (m_context) {
         // After this returns libmpv calls no more updates; one running now holds the same lock.
         mpv_render_context_set_update_callback(m_context, nullptr, nullptr);
+        QElapsedTimer took;
+        took.start();
         mpv_render_context_free(m_context);
         m_context = nullptr;
+        if (took.elapsed() > 1000)
+            qInfo() << "Ending a player's drawing took" << took.elapsed() << "ms";
     }
     // Only now may the core go (on whichever thread lets go of it last).
     m_core.reset();
@@ -168,8 +173,11 @@ void SoftwareFrameSource::convert(bool force)
     {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_keepEveryFrame && !m_pending.isNull()) {
-            // The frame stays with libmpv until the scene has taken the one before.
+            // The frame stays with libmpv until the scene has taken the one before; so does a
+            // redraw at a new size.
             m_deferred = true;
+            if (force)
+                m_redraw.store(true);
             return;
         }
         size = m_targetSize;
