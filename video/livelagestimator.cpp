@@ -43,6 +43,11 @@ double LiveLagEstimator::lagSeconds(qint64 nowMs) const
     return std::max(0.0, shownOffset - m_edgeOffset);
 }
 
+double LiveLagEstimator::lagAtLastFrameSeconds() const
+{
+    return lagSeconds(m_lastMs);
+}
+
 qint64 LiveLagEstimator::msSinceFrame(qint64 nowMs) const
 {
     return m_haveFrame ? std::max<qint64>(0, nowMs - m_lastMs) : -1;

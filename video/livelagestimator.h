@@ -25,6 +25,9 @@ public:
     bool hasFrame() const { return m_haveFrame; }
     // Seconds behind the live edge at `nowMs`; 0 before the first frame.
     double lagSeconds(qint64 nowMs) const;
+    // Seconds behind the live edge when the last frame was shown: the part of the lag that a
+    // stream which stopped sending does not add to.
+    double lagAtLastFrameSeconds() const;
     // Milliseconds since the last frame; -1 before the first.
     qint64 msSinceFrame(qint64 nowMs) const;
 

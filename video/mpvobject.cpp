@@ -414,6 +414,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     case MPV_EVENT_START_FILE:
         m_havePosition = false;
         m_lag.reset();
+        m_edgePolicy.reset();
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
@@ -498,9 +499,29 @@ bool MpvObject::notePosition(double value)
     m_havePosition = true;
     if (moved)
         ++m_presentedFrames;
-    if (moved || first)
-        m_lag.frameShown(monotonicMs(), value);
+    if (moved || first) {
+        const qint64 now = monotonicMs();
+        m_lag.frameShown(now, value);
+        if (m_live && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
+            skipToLiveEdge();
+    }
     return moved;
+}
+
+void MpvObject::skipToLiveEdge()
+{
+    // Whatever piled up in the connection and the player's buffers is the past: open the stream
+    // anew and start from the present.
+    const QString path = getProperty(QStringLiteral("path")).toString();
+    const double lag = m_lag.lagAtLastFrameSeconds();
+    if (path.isEmpty())
+        return;
+    qInfo().noquote() << QStringLiteral("Live picture %1 s behind; loading it again to skip to the present: %2")
+                             .arg(lag, 0, 'f', 1)
+                             .arg(path);
+    m_lag.reset();
+    loadFile(path);
+    emit skippedToLiveEdge(lag);
 }
 
 void MpvObject::noteInt(const char* name, int value)

@@ -14,6 +14,7 @@
 
 #include <mpv/client.h>
 
+#include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "mpvhandle.h"
 
@@ -149,6 +150,8 @@ signals:
     void positionChanged(double value);
     void presentedFramesChanged(int value);
     void liveChanged(bool value);
+    // A live stream fell this far behind and is loaded again to show the present.
+    void skippedToLiveEdge(double lagSeconds);
     void mpvUpdated();
     void fileStarted();
     void fileEnded(const QString& reason);
@@ -248,6 +251,7 @@ private:
     // A new frame is ready somewhere: have it drawn with the next paced window frame.
     void requestFrame();
     double frameRate() const;
+    void skipToLiveEdge();
 
     static std::atomic<int> s_coreCount;
 
@@ -279,4 +283,5 @@ private:
     double m_containerFps = 0.0;
     double m_vfFps = 0.0;
     LiveLagEstimator m_lag;
+    LiveEdgePolicy m_edgePolicy;
 };

@@ -6,8 +6,11 @@
 #include <QtTest>
 
 #include "framepacer.h"
+#include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "videorendermode.h"
+
+using LagSamples = QVector<QPair<int, double>>;
 
 namespace {
 
@@ -34,6 +37,9 @@ private slots:
     void newStreamStartsAnew();
     void driftAllowanceIsSlow();
     void nothingBeforeTheFirstFrame();
+
+    void skipPolicy_data();
+    void skipPolicy();
 
     void pacerJoinsRequestsIntoOneFrame();
     void pacerKeepsItsInterval();
@@ -128,6 +134,43 @@ void TestLiveVideo::nothingBeforeTheFirstFrame()
     estimator.frameShown(1000, 3.0);
     estimator.reset();
     QCOMPARE(estimator.msSinceFrame(5000), qint64(-1));
+}
+
+void TestLiveVideo::skipPolicy_data()
+{
+    // Samples of (ms, lag in s), one a frame or so; the times at which the policy says "skip".
+    QTest::addColumn<LagSamples>("samples");
+    QTest::addColumn<QVector<int>>("skipsAt");
+
+    LagSamples steady;
+    for (int t = 0; t <= 3000; t += 40)
+        steady.append({t, 0.3});
+    QTest::newRow("at the edge") << steady << QVector<int>{};
+
+    QTest::newRow("behind for long enough")
+        << LagSamples{{0, 1.5}, {400, 1.5}, {799, 1.6}, {800, 1.6}, {840, 1.6}} << QVector<int>{800};
+    QTest::newRow("caught up by itself")
+        << LagSamples{{0, 1.5}, {500, 1.2}, {600, 0.4}, {1000, 1.3}, {1700, 1.3}} << QVector<int>{};
+    QTest::newRow("just at the bound") << LagSamples{{0, 1.0}, {2000, 1.0}} << QVector<int>{};
+    QTest::newRow("not a number") << LagSamples{{0, qQNaN()}, {2000, qQNaN()}} << QVector<int>{};
+    // A machine that cannot keep up at all: one skip, then none for ten seconds.
+    LagSamples hopeless;
+    for (int t = 0; t <= 12000; t += 100)
+        hopeless.append({t, 3.0});
+    QTest::newRow("at most one skip in ten seconds") << hopeless << QVector<int>{800, 10800};
+}
+
+void TestLiveVideo::skipPolicy()
+{
+    QFETCH(LagSamples, samples);
+    QFETCH(QVector<int>, skipsAt);
+    LiveEdgePolicy policy;
+    QVector<int> skipped;
+    for (const auto& sample : samples) {
+        if (policy.check(1000000 + sample.first, sample.second))
+            skipped.append(sample.first);
+    }
+    QCOMPARE(skipped, skipsAt);
 }
 
 void TestLiveVideo::pacerJoinsRequestsIntoOneFrame()
