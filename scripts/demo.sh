@@ -111,7 +111,15 @@ if $headless; then
     import -window root "$OUT_DIR/screen.png"
     import -window Client "$OUT_DIR/client.png" 2>/dev/null || true
     import -window List "$OUT_DIR/tavrel.png" 2>/dev/null || true
-    log "screenshots saved to $OUT_DIR (screen.png, client.png, tavrel.png)"
+    shots="screen.png, client.png, tavrel.png"
+    # The tiles' own figures (Ctrl+I), after a couple of their once-a-second updates.
+    if command -v xdotool >/dev/null && [ -n "${client_window:-}" ]; then
+        xdotool windowactivate --sync "$client_window" 2>/dev/null || xdotool windowfocus "$client_window" || true
+        xdotool key --window "$client_window" ctrl+i
+        sleep 2.5
+        import -window Client "$OUT_DIR/client-stats.png" 2>/dev/null && shots="$shots, client-stats.png"
+    fi
+    log "screenshots saved to $OUT_DIR ($shots)"
 else
     log "the station is running; close the client's window or press Ctrl+C to stop"
     wait "$client_pid" || true

@@ -44,7 +44,7 @@ Rectangle {
     }
 
     implicitWidth: label.implicitWidth + 2 * G.settings.spacing
-    implicitHeight: label.implicitHeight + G.settings.spacing
+    height: label.height + G.settings.spacing
     visible: active
     color: Qt.rgba(0, 0, 0, G.theme.statsBackgroundOpacity)
     onActiveChanged: {
@@ -63,7 +63,8 @@ Rectangle {
         x: G.settings.spacing
         anchors.verticalCenter: parent.verticalCenter
         width: Math.max(0, videoStats.width - 2 * G.settings.spacing)
-        elide: Text.ElideRight
+        // A small tile shows every figure on more lines rather than losing the last ones.
+        wrapMode: Text.Wrap
         textFormat: Text.PlainText
         font.pixelSize: G.theme.statsPixelSize
         color: videoStats.alert ? G.theme.statsAlertText : G.theme.statsText
