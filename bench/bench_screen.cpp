@@ -108,8 +108,8 @@ struct Tile
 {
     Rect box;
     Rect video;
-    // The rows grabbed (the middle half of the strip) and, per block, the columns averaged (the
-    // middle half of the block), in screen pixels.
+    // The rows grabbed (the middle quarter of the strip) and, per block, the columns averaged
+    // (the middle half of the block), in screen pixels.
     int y0 = 0;
     int y1 = 0;
     int left[Blocks] = {};
@@ -153,8 +153,8 @@ bool prepareTile(Tile& tile, const Grabber& screen, int aw, int ah)
     const double blockW = tile.video.w / static_cast<double>(Blocks);
     const double blockH = tile.video.h * BlockPerHeight;
     const double cy = tile.video.y + blockH / 2;
-    tile.y0 = std::max(0, static_cast<int>(std::floor(cy - blockH / 4)));
-    tile.y1 = std::min(screen.height, std::max(tile.y0 + 1, static_cast<int>(std::ceil(cy + blockH / 4))));
+    tile.y0 = std::max(0, static_cast<int>(std::floor(cy - blockH / 8)));
+    tile.y1 = std::min(screen.height, std::max(tile.y0 + 1, static_cast<int>(std::ceil(cy + blockH / 8))));
     for (int i = 0; i < Blocks; ++i) {
         const double cx = tile.video.x + (i + 0.5) * blockW;
         tile.left[i] = std::max(0, static_cast<int>(std::floor(cx - blockW / 4)));

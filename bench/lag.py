@@ -31,7 +31,7 @@ import argparse
 import bisect
 import collections
 import http.client
-import math
+import os
 import statistics
 import sys
 import time
@@ -306,8 +306,17 @@ def to_float(text):
         return None
 
 
-def collect_runs(raw):
-    """{(stream, n, who): [run dict]} from the lines of tiles.raw."""
+def locate(path, base):
+    """A samples file where it was written or, once the raw figures were moved (bench.sh keeps
+    them in build-bench/bench-raw/), in samples/ beside tiles.raw."""
+    if os.path.exists(path) or not base:
+        return path
+    moved = os.path.join(base, "samples", os.path.basename(path))
+    return moved if os.path.exists(moved) else path
+
+
+def collect_runs(raw, base=None):
+    """{(stream, n, who): [run dict]} from the lines of tiles.raw (in the folder `base`)."""
     runs = collections.OrderedDict()
 
     def run_of(fields, who):
@@ -331,14 +340,14 @@ def collect_runs(raw):
         elif kind in ("window", "stall") and who:
             run_of(fields, who)[kind] = fields
         elif kind == "screen" and who and fields.get("samples"):
-            run_of(fields, who)["samples"] = fields["samples"]
+            run_of(fields, who)["samples"] = locate(fields["samples"], base)
     return {key: [run for run in by_run.values() if "samples" in run] for key, by_run in runs.items()}
 
 
-def row_figures(raw, connections, loop_frames):
+def row_figures(raw, connections, loop_frames, base=None):
     """{(stream, n, who): [figures per run]}."""
     rows = collections.OrderedDict()
-    for key, runs in collect_runs(raw).items():
+    for key, runs in collect_runs(raw, base).items():
         rows[key] = [f for f in (run_figures(run, connections, loop_frames) for run in runs) if f]
     return rows
 
@@ -498,7 +507,7 @@ def report_markdown(rows, out):
 def report(options):
     raw = read_raw(options.raw)
     connections = Connections.read(options.connections)
-    rows = row_figures(raw, connections, options.loop_frames)
+    rows = row_figures(raw, connections, options.loop_frames, os.path.dirname(os.path.abspath(options.raw)))
     if not rows:
         sys.stdout.write("No screen samples (a run failed; see the log of the run).\n")
         return 0
