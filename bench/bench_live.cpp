@@ -752,14 +752,14 @@ int runTiles(const Options& options)
         rects << placement.rect;
         placements.push_back(placement);
     }
+    // Without the screen the counters are still measured.
     ScreenReader reader;
+    bool reading = false;
     if (!options.screen.isEmpty()) {
-        if (rects.contains(QString())) {
+        if (rects.contains(QString()))
             fail(QStringLiteral("the client logged no rectangle for some tiles; the screen is not read"));
-            return 1;
-        }
-        if (!reader.start(options.screen, rects, options.samples, options.rateHz))
-            return 1;
+        else
+            reading = reader.start(options.screen, rects, options.samples, options.rateHz);
     }
 
     // The window: from the first tick with every tile loaded to the first tick `seconds` later.
@@ -806,7 +806,7 @@ int runTiles(const Options& options)
                  {b.frame, b.drop, b.decdrop, b.delayed, b.pos, b.vffps, b.presented}, spanS, a.size,
                  placements[static_cast<std::size_t>(i)]);
     }
-    if (!options.screen.isEmpty()) {
+    if (reading) {
         emitLine(QStringLiteral("window who=client start_ns=%1 end_ns=%2").arg(windowStartNs).arg(windowEndNs));
         if (options.stallSeconds > 0 && client.running())
             stallTest(QStringLiteral("client"), {client.pid()}, options);
@@ -855,13 +855,12 @@ int runMpvTiles(const Options& options)
         placements.push_back(placement);
     }
     ScreenReader reader;
+    bool reading = false;
     if (!options.screen.isEmpty()) {
-        if (rects.contains(QString())) {
-            fail(QStringLiteral("every player needs a geometry WxH+X+Y to read the screen"));
-            return 1;
-        }
-        if (!reader.start(options.screen, rects, options.samples, options.rateHz))
-            return 1;
+        if (rects.contains(QString()))
+            fail(QStringLiteral("every player needs a geometry WxH+X+Y to read the screen; it is not read"));
+        else
+            reading = reader.start(options.screen, rects, options.samples, options.rateHz);
     }
 
     std::vector<Counters> before;
@@ -903,7 +902,7 @@ int runMpvTiles(const Options& options)
         const QString size = options.geometries.value(static_cast<int>(i)).section(QLatin1Char('+'), 0, 0);
         emitTile(QStringLiteral("mpv"), static_cast<int>(i), before[i], after[i], wallS, size, placements[i]);
     }
-    if (!options.screen.isEmpty()) {
+    if (reading) {
         emitLine(QStringLiteral("window who=mpv start_ns=%1 end_ns=%2").arg(windowStartNs).arg(windowEndNs));
         if (options.stallSeconds > 0) {
             std::vector<qint64> pids;
