@@ -359,7 +359,7 @@ def row_figures(raw, connections, loop_frames, base=None):
 
 GOALS = [
     ("growth_worst", "client", "<=", 0.01,
-     "the worst tile gains at most 0.01 s of lag per second (it keeps up with the stream)"),
+     "the worst tile gains at most 0.01 s of lag a second, keeping up with its stream"),
     ("lag_whole_median", "client", "<=", ("mpv", "lag_whole_median", 0.2),
      "median lag at most the players' plus 0.2 s"),
     ("shown_worst", "client", ">=", 24.0,
