@@ -7,8 +7,10 @@
 //
 // Each --rect is where one tile's video is drawn (a player's window, a video item), in screen
 // pixels; the video is fitted inside keeping its aspect and centred, as the players do. Only the
-// middle rows of each tile's strip are grabbed (MIT-SHM, one request per row of tiles), never the
-// whole screen. Runs until --seconds pass or SIGTERM/SIGINT, and writes key=value lines:
+// middle rows of each tile's strip are grabbed (MIT-SHM, one request per row of tiles, all the
+// requests of a sample sent before the first answer is awaited, so that a busy X server makes a
+// sample wait once, not once per row), never the whole screen. Runs until --seconds pass or
+// SIGTERM/SIGINT, and writes key=value lines:
 //
 //   view index=I rect=X,Y,W,H video=X,Y,W,H band=Y0-Y1
 //   s t_ns=T grab_ns=G f=F0,F1,...      per sample: the monotonic time (the middle of the grabs),
@@ -33,17 +35,16 @@
 #include <string>
 #include <vector>
 
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
+#include <xcb/shm.h>
+#include <xcb/xcb.h>
 
 namespace {
 
 // The strip (bench/framecode.py): BLOCKS square blocks across the top of the frame, each
-// BlockPerHeight of the frame's height; block 0 white, then the 15-bit number, its 3-bit
-// remainder modulo 7, and block 19 black.
+// BlockPerHeight of the frame's height; block 0 white, then the 15-bit number, its remainder
+// modulo 7 plus 1 in 3 bits, and block 19 black.
 constexpr int Blocks = 20;
 constexpr int DataBits = 15;
 constexpr int CheckBits = 3;
@@ -53,13 +54,6 @@ constexpr double BlockPerHeight = 32.0 / 360.0;
 constexpr int MinContrast = 96;
 
 volatile std::sig_atomic_t s_stop = 0;
-int s_xError = 0;
-
-int onXError(Display*, XErrorEvent* event)
-{
-    s_xError = event->error_code;
-    return 0;
-}
 
 std::int64_t monotonicNs()
 {
@@ -121,17 +115,25 @@ struct Tile
 struct Band
 {
     Rect area;
-    XImage* image = nullptr;
-    XShmSegmentInfo shm{};
-    bool shared = false;
+    // Shared memory the server writes into, or, without it, the last answer of a plain GetImage.
+    xcb_shm_seg_t segment = 0;
+    int shmid = -1;
+    std::uint8_t* shared = nullptr;
+    xcb_get_image_reply_t* reply = nullptr;
+    const std::uint8_t* pixels = nullptr;
+    int stride = 0;
+    // The requests of the current sample.
+    xcb_shm_get_image_cookie_t shmCookie{};
+    xcb_get_image_cookie_t plainCookie{};
 };
 
 struct Grabber
 {
-    Display* display = nullptr;
-    Window root = 0;
+    xcb_connection_t* connection = nullptr;
+    xcb_window_t root = 0;
     int width = 0;
     int height = 0;
+    bool shm = false;
     int redShift = 16;
     int greenShift = 8;
     int blueShift = 0;
@@ -163,66 +165,83 @@ bool prepareTile(Tile& tile, const Grabber& screen, int aw, int ah)
     return tile.y0 < tile.y1 && tile.left[0] < tile.right[Blocks - 1];
 }
 
-bool createBand(Band& band, const Grabber& screen, bool useShm)
+// Attaches shared memory for the band; without it (or when the server refuses it) the band is
+// grabbed with plain GetImage requests, whose pixels come in the answers.
+void createBand(Band& band, const Grabber& screen)
 {
-    const int s = DefaultScreen(screen.display);
-    Visual* visual = DefaultVisual(screen.display, s);
-    const unsigned depth = static_cast<unsigned>(DefaultDepth(screen.display, s));
-    if (useShm) {
-        band.image = XShmCreateImage(screen.display, visual, depth, ZPixmap, nullptr, &band.shm,
-                                     static_cast<unsigned>(band.area.w), static_cast<unsigned>(band.area.h));
-        if (band.image) {
-            band.shm.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(band.image->bytes_per_line) * band.area.h,
-                                    IPC_CREAT | 0600);
-            if (band.shm.shmid >= 0) {
-                band.shm.shmaddr = band.image->data = static_cast<char*>(shmat(band.shm.shmid, nullptr, 0));
-                band.shm.readOnly = False;
-                s_xError = 0;
-                if (band.shm.shmaddr != reinterpret_cast<char*>(-1) && XShmAttach(screen.display, &band.shm)) {
-                    XSync(screen.display, False);
-                    // Marked for removal now: it goes when both sides detach, even if this process dies.
-                    shmctl(band.shm.shmid, IPC_RMID, nullptr);
-                    if (s_xError == 0) {
-                        band.shared = true;
-                        return true;
-                    }
-                }
-                shmctl(band.shm.shmid, IPC_RMID, nullptr);
-            }
-            band.image->data = nullptr;
-            XDestroyImage(band.image);
-            band.image = nullptr;
-        }
+    band.stride = band.area.w * 4;
+    if (!screen.shm)
+        return;
+    band.shmid = shmget(IPC_PRIVATE, static_cast<size_t>(band.stride) * band.area.h, IPC_CREAT | 0600);
+    if (band.shmid < 0)
+        return;
+    void* address = shmat(band.shmid, nullptr, 0);
+    if (address == reinterpret_cast<void*>(-1)) {
+        shmctl(band.shmid, IPC_RMID, nullptr);
+        band.shmid = -1;
+        return;
     }
-    return true; // without shared memory, each grab makes its own image (XGetImage)
+    band.segment = xcb_generate_id(screen.connection);
+    xcb_generic_error_t* error = xcb_request_check(
+        screen.connection, xcb_shm_attach_checked(screen.connection, band.segment, static_cast<uint32_t>(band.shmid), 0));
+    // Marked for removal now: it goes when both sides have detached, even if this process dies.
+    shmctl(band.shmid, IPC_RMID, nullptr);
+    if (error) {
+        std::free(error);
+        shmdt(address);
+        band.shmid = -1;
+        return;
+    }
+    band.shared = static_cast<std::uint8_t*>(address);
 }
 
-bool grabBand(Band& band, const Grabber& screen)
+// Sends the band's request; its answer is awaited by finishGrab.
+void startGrab(Band& band, const Grabber& screen)
 {
-    s_xError = 0;
+    const auto x = static_cast<int16_t>(band.area.x);
+    const auto y = static_cast<int16_t>(band.area.y);
+    const auto w = static_cast<uint16_t>(band.area.w);
+    const auto h = static_cast<uint16_t>(band.area.h);
+    if (band.shared)
+        band.shmCookie = xcb_shm_get_image(screen.connection, screen.root, x, y, w, h, ~0u, XCB_IMAGE_FORMAT_Z_PIXMAP,
+                                           band.segment, 0);
+    else
+        band.plainCookie = xcb_get_image(screen.connection, XCB_IMAGE_FORMAT_Z_PIXMAP, screen.root, x, y, w, h, ~0u);
+}
+
+// Waits for the band's answer; false when the grab failed.
+bool finishGrab(Band& band, const Grabber& screen)
+{
+    xcb_generic_error_t* error = nullptr;
     if (band.shared) {
-        if (!XShmGetImage(screen.display, screen.root, band.image, band.area.x, band.area.y, AllPlanes))
-            return false;
-    } else {
-        if (band.image)
-            XDestroyImage(band.image);
-        band.image = XGetImage(screen.display, screen.root, band.area.x, band.area.y,
-                               static_cast<unsigned>(band.area.w), static_cast<unsigned>(band.area.h), AllPlanes,
-                               ZPixmap);
+        xcb_shm_get_image_reply_t* reply = xcb_shm_get_image_reply(screen.connection, band.shmCookie, &error);
+        const bool ok = reply != nullptr && error == nullptr;
+        std::free(reply);
+        std::free(error);
+        band.pixels = band.shared;
+        return ok;
     }
-    // The reading below takes 32-bit pixels, what a 24-bit TrueColor screen gives.
-    return band.image != nullptr && s_xError == 0 && band.image->bits_per_pixel == 32;
+    std::free(band.reply);
+    band.reply = xcb_get_image_reply(screen.connection, band.plainCookie, &error);
+    std::free(error);
+    // 32-bit pixels, rows padded to 32 bits: what a 24-bit TrueColor screen gives.
+    if (!band.reply ||
+        xcb_get_image_data_length(band.reply) < band.stride * band.area.h) {
+        band.pixels = nullptr;
+        return false;
+    }
+    band.pixels = xcb_get_image_data(band.reply);
+    return true;
 }
 
 // Mean luminance (0-255) of a rectangle of the band's picture, in screen coordinates.
 int luminance(const Band& band, const Grabber& screen, int x0, int x1, int y0, int y1)
 {
-    const XImage* image = band.image;
     long sum = 0;
     long count = 0;
     for (int y = y0; y < y1; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(image->data + static_cast<long>(y - band.area.y) *
-                                                                                      image->bytes_per_line);
+        const auto* row = reinterpret_cast<const std::uint32_t*>(band.pixels +
+                                                                 static_cast<long>(y - band.area.y) * band.stride);
         for (int x = x0; x < x1; ++x) {
             const std::uint32_t pixel = row[x - band.area.x];
             const int r = static_cast<int>((pixel >> screen.redShift) & 0xff);
@@ -259,7 +278,7 @@ int readTile(const Tile& tile, const Band& band, const Grabber& screen)
     const int number = bits >> CheckBits;
     const int check = bits & ((1 << CheckBits) - 1);
     static_assert(DataBits + CheckBits == Blocks - 2, "the strip is markers, data and check");
-    return check == number % CheckModulus ? number : -1;
+    return check == number % CheckModulus + 1 ? number : -1;
 }
 
 void usage()
@@ -313,28 +332,52 @@ int main(int argc, char* argv[])
     }
 
     Grabber screen;
-    screen.display = XOpenDisplay(nullptr);
-    if (!screen.display) {
+    int screenNumber = 0;
+    screen.connection = xcb_connect(nullptr, &screenNumber);
+    if (xcb_connection_has_error(screen.connection)) {
         const char* name = std::getenv("DISPLAY");
         std::fprintf(stderr, "bench_screen: cannot open the display %s\n", name ? name : "(unset)");
+        xcb_disconnect(screen.connection);
         return 1;
     }
-    XSetErrorHandler(onXError);
-    const int s = DefaultScreen(screen.display);
-    screen.root = RootWindow(screen.display, s);
-    screen.width = DisplayWidth(screen.display, s);
-    screen.height = DisplayHeight(screen.display, s);
-    Visual* visual = DefaultVisual(screen.display, s);
-    if (DefaultDepth(screen.display, s) < 24 || visual->c_class != TrueColor) {
-        std::fprintf(stderr, "bench_screen: needs a TrueColor screen of 24 bits or more\n");
+    const xcb_setup_t* setup = xcb_get_setup(screen.connection);
+    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
+    for (int i = 0; i < screenNumber && screens.rem; ++i)
+        xcb_screen_next(&screens);
+    const xcb_screen_t* root = screens.data;
+    // The root window's visual gives the colour masks; its depth's pixmap format, the pixel size.
+    const xcb_visualtype_t* visual = nullptr;
+    for (xcb_depth_iterator_t depths = xcb_screen_allowed_depths_iterator(root); depths.rem && !visual;
+         xcb_depth_next(&depths)) {
+        for (xcb_visualtype_iterator_t visuals = xcb_depth_visuals_iterator(depths.data); visuals.rem;
+             xcb_visualtype_next(&visuals)) {
+            if (visuals.data->visual_id == root->root_visual) {
+                visual = visuals.data;
+                break;
+            }
+        }
+    }
+    int bitsPerPixel = 0;
+    for (xcb_format_iterator_t formats = xcb_setup_pixmap_formats_iterator(setup); formats.rem;
+         xcb_format_next(&formats)) {
+        if (formats.data->depth == root->root_depth)
+            bitsPerPixel = formats.data->bits_per_pixel;
+    }
+    if (!visual || visual->_class != XCB_VISUAL_CLASS_TRUE_COLOR || root->root_depth < 24 || bitsPerPixel != 32) {
+        std::fprintf(stderr, "bench_screen: needs a TrueColor screen of 24 bits in 32-bit pixels\n");
+        xcb_disconnect(screen.connection);
         return 1;
     }
+    screen.root = root->root;
+    screen.width = root->width_in_pixels;
+    screen.height = root->height_in_pixels;
     screen.redShift = shiftOf(visual->red_mask);
     screen.greenShift = shiftOf(visual->green_mask);
     screen.blueShift = shiftOf(visual->blue_mask);
-    const bool useShm = XShmQueryExtension(screen.display);
-    if (!useShm)
-        std::fprintf(stderr, "bench_screen: no MIT-SHM on this display; grabbing with XGetImage\n");
+    const xcb_query_extension_reply_t* shm = xcb_get_extension_data(screen.connection, &xcb_shm_id);
+    screen.shm = shm && shm->present;
+    if (!screen.shm)
+        std::fprintf(stderr, "bench_screen: no MIT-SHM on this display; grabbing with plain GetImage\n");
 
     // Tiles whose strips share their rows share a grab.
     std::vector<Band> bands;
@@ -364,11 +407,11 @@ int main(int argc, char* argv[])
     }
     long bytesPerSample = 0;
     for (Band& band : bands) {
-        createBand(band, screen, useShm);
+        createBand(band, screen);
         bytesPerSample += 4L * band.area.w * band.area.h;
     }
-    if (useShm && std::any_of(bands.begin(), bands.end(), [](const Band& b) { return !b.shared; }))
-        std::fprintf(stderr, "bench_screen: shared memory refused for some grabs; they use XGetImage\n");
+    if (screen.shm && std::any_of(bands.begin(), bands.end(), [](const Band& b) { return !b.shared; }))
+        std::fprintf(stderr, "bench_screen: shared memory refused for some grabs; they use plain GetImage\n");
     for (std::size_t i = 0; i < tiles.size(); ++i) {
         const Tile& t = tiles[i];
         std::printf("view index=%zu rect=%d,%d,%d,%d video=%d,%d,%d,%d band=%d-%d\n", i, t.box.x, t.box.y, t.box.w,
@@ -399,9 +442,11 @@ int main(int argc, char* argv[])
         const std::int64_t before = monotonicNs();
         if (before >= end)
             break;
+        for (Band& band : bands)
+            startGrab(band, screen);
         bool ok = true;
         for (Band& band : bands)
-            ok = grabBand(band, screen) && ok;
+            ok = finishGrab(band, screen) && ok;
         const std::int64_t after = monotonicNs();
         due += period;
         if (after - due > period) {
@@ -411,7 +456,11 @@ int main(int argc, char* argv[])
         if (!ok) {
             // A failed grab (the screen changed under it) is a sample lost, not a reading.
             if (++failed == 1)
-                std::fprintf(stderr, "bench_screen: a grab failed (X error %d)\n", s_xError);
+                std::fprintf(stderr, "bench_screen: a grab failed\n");
+            if (xcb_connection_has_error(screen.connection)) {
+                std::fprintf(stderr, "bench_screen: lost the display\n");
+                break;
+            }
             continue;
         }
         grabs.push_back(after - before);
@@ -440,17 +489,15 @@ int main(int argc, char* argv[])
     std::printf("screen_end samples=%ld failed=%ld wall_s=%.3f cpu_s=%.3f cpu_pct=%.2f grab_us_p50=%.0f "
                 "grab_us_p99=%.0f grab_us_max=%.0f bytes_per_sample=%ld late=%ld bands=%zu shm=%d\n",
                 samples, failed, wall, cpu, wall > 0 ? cpu / wall * 100 : 0.0, quantile(0.5), quantile(0.99),
-                quantile(1.0), bytesPerSample, late, bands.size(), useShm ? 1 : 0);
+                quantile(1.0), bytesPerSample, late, bands.size(), screen.shm ? 1 : 0);
     std::fflush(stdout);
     for (Band& band : bands) {
         if (band.shared) {
-            XShmDetach(screen.display, &band.shm);
-            shmdt(band.shm.shmaddr);
-            band.image->data = nullptr;
+            xcb_shm_detach(screen.connection, band.segment);
+            shmdt(band.shared);
         }
-        if (band.image)
-            XDestroyImage(band.image);
+        std::free(band.reply);
     }
-    XCloseDisplay(screen.display);
+    xcb_disconnect(screen.connection);
     return 0;
 }

@@ -11,13 +11,15 @@ white:
 
     block 0          white (marker)
     blocks 1-15      the frame number, most significant bit first (0 to 32767)
-    blocks 16-18     the number modulo 7, most significant bit first (a check)
+    blocks 16-18     the number modulo 7, plus 1, most significant bit first (a check; never
+                     000 or 111 where the number's bits are all 0 or all 1)
     block 19         black (marker)
 
 Below the strip the picture is ffmpeg's moving `testsrc2`, so that decoding costs what it costs
 for a real scene. A reader samples the centre of each block; the two markers give its threshold
 and reject anything that is not a strip (a black tile, a dialog), and the check rejects a misread
-bit: any single wrong block fails it. The strip stays readable scaled down to half size and
+bit: any single wrong block fails it, and so does a white block followed by only black ones, or
+by only white ones up to the black marker (something bright at the edge of a dark area). The strip stays readable scaled down to half size and
 below (a block of 32 px is still 16 px).
 
 The H.264 file is made from the two sources with libx264 at the bitrate asked for, 25 fps, a key
@@ -39,7 +41,7 @@ BLOCK_PER_HEIGHT = 32 / 360
 
 
 def check_value(number):
-    return number % CHECK_MODULUS
+    return number % CHECK_MODULUS + 1
 
 
 def blocks_of(number):

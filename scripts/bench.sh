@@ -59,8 +59,8 @@ done
 BENCH_GROUPS=(tiles switch pos repository signin)
 # Groups that run the client and mpv windows.
 LIVE_GROUPS=(tiles switch signin)
-# Packages that only the benchmarks need (X11 and MIT-SHM headers: bench_screen).
-BENCH_PACKAGES=(mpv python3 libx11-dev libxext-dev)
+# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen).
+BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev)
 
 live_selected() {
     local group
@@ -163,7 +163,7 @@ install_bench_packages() {
 
 # live_media SIZE RATE: the cached H.264 file of that size, made (and read back) when missing.
 live_media() {
-    local size="$1" rate="$2" file="$MEDIA_DIR/framecode1-$1-25fps-${LIVE_MEDIA_FRAMES}f-h264.mp4"
+    local size="$1" rate="$2" file="$MEDIA_DIR/framecode2-$1-25fps-${LIVE_MEDIA_FRAMES}f-h264.mp4"
     if [ ! -s "$file" ]; then
         mkdir -p "$MEDIA_DIR"
         log "making $file (once: a few minutes)"
