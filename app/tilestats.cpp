@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Diagnostics for measuring the live view from outside, off unless asked for in the environment:
-//   STATION_TILE_STATS_MS=N          every N ms, one log line per video item with its frame counters;
-//                                    also a line when the layout list gets its rows
+//   STATION_TILE_STATS_MS=N          every N ms, one log line per video item with its frame counters
+//                                    and where it lies in its window (device pixels); also a line
+//                                    when the layout list gets its rows
 //   STATION_WINDOW_GEOMETRY=WxH+X+Y  places the client's window once it exists (a benchmark wants
 //                                    tiles of a known size whatever the window manager does)
 #include <QCoreApplication>
@@ -55,19 +56,35 @@ void logTileStats()
     // The monotonic clock, in the same terms as the "%{time boot}" of a message pattern.
     QElapsedTimer now;
     now.start();
-    qInfo().noquote() << QStringLiteral("tile-stats tick=%1 t_ms=%2 tiles=%3")
+    // Where the window is on the screen, so that a tile's place in it gives its place there.
+    const QWindow* window = items.isEmpty() ? nullptr : items.first()->window();
+    const QRect frame = window ? window->geometry() : QRect();
+    qInfo().noquote() << QStringLiteral("tile-stats tick=%1 t_ms=%2 tiles=%3 window=%4,%5,%6,%7")
                              .arg(tick)
                              .arg(now.msecsSinceReference())
-                             .arg(items.size());
+                             .arg(items.size())
+                             .arg(frame.x())
+                             .arg(frame.y())
+                             .arg(frame.width())
+                             .arg(frame.height());
     int index = 0;
     for (QQuickItem* item : items) {
         const qreal ratio = item->window() ? item->window()->effectiveDevicePixelRatio() : 1.0;
         const bool loaded = intProperty(item, "playlistCount") >= 1 && intProperty(item, "dwidth") > 0 &&
                             intProperty(item, "dheight") > 0;
+        // The item's rectangle in its window's coordinates, in device pixels: the player fits the
+        // video inside it.
+        const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+        const QRect rect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),
+                         qRound(scene.height() * ratio));
+        // Frames the item has presented (new positions reported by its player); -1 when the
+        // item has no such counter.
+        const QVariant presented = item->property("presentedFrames");
         // The frame number is an estimate from the container's frame rate, which a live stream
         // opened with a short probe may not report (then it reads 0); the position always moves.
         qInfo().noquote() << QStringLiteral("tile-stats tick=%1 tile=%2 size=%3x%4 loaded=%5 frame=%6 drop=%7 "
-                                            "decdrop=%8 delayed=%9 video=%10x%11 pos=%12 vffps=%13 path=%14")
+                                            "decdrop=%8 delayed=%9 video=%10x%11 pos=%12 vffps=%13 presented=%14 "
+                                            "rect=%15,%16,%17,%18 path=%19")
                                  .arg(tick)
                                  .arg(index++)
                                  .arg(qRound(item->width() * ratio))
@@ -81,6 +98,11 @@ void logTileStats()
                                  .arg(intProperty(item, "dheight"))
                                  .arg(item->property("position").toDouble(), 0, 'f', 3)
                                  .arg(item->property("estimatedVfFps").toDouble(), 0, 'f', 2)
+                                 .arg(presented.isValid() ? presented.toLongLong() : -1)
+                                 .arg(rect.x())
+                                 .arg(rect.y())
+                                 .arg(rect.width())
+                                 .arg(rect.height())
                                  .arg(item->property("path").toString());
     }
 }

@@ -3,7 +3,8 @@
 // of scripts/bench.sh. Every figure goes to standard output as one line of key=value pairs.
 //
 //   bench_live tiles      --client PATH --log FILE --ipc URL --layout NAME --tiles N --seconds S
-//   bench_live mpv-tiles  --url URL,... --geometry WxH+X+Y,... --seconds S [--mpv PATH]
+//                         [--screen PATH --samples FILE [--rate HZ] [--stall S --stall-observe S]]
+//   bench_live mpv-tiles  --url URL,... --geometry WxH+X+Y,... --seconds S [--mpv PATH] [--screen ...]
 //   bench_live switch     --client PATH --log FILE --ipc URL --layout A --other B --tiles N --switches K
 //   bench_live firstframe --url URL [--mpv PATH]
 //   bench_live signin     --client PATH --log FILE --ipc URL
@@ -12,6 +13,15 @@
 // must log with a message pattern that begins with "%{time boot}" (the monotonic clock, as
 // QElapsedTimer::msecsSinceReference counts it here) and, for `tiles`, with STATION_TILE_STATS_MS
 // set; scripts/bench.sh sets both.
+//
+// With --screen (the bench_screen program) the tile scenarios also read the screen for the whole
+// measuring window: bench_screen writes its samples to --samples, and the scenario writes
+//   window who=W start_ns=T end_ns=T         the measuring window, CLOCK_MONOTONIC
+//   screen who=W samples=FILE                where the samples are
+// With --stall S, after the window the client (or every player) is stopped with SIGSTOP for S
+// seconds and continued, and the screen is read for --stall-observe seconds more:
+//   stall who=W stop_ns=T cont_ns=T end_ns=T
+// bench/lag.py turns these, with the stream server's log, into lag and frames shown.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -28,6 +38,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
+#include <QPoint>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QRemoteObjectNode>
@@ -36,6 +47,7 @@
 #include <QThread>
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "rep_client_service_replica.h"
@@ -72,6 +84,14 @@ qint64 nowMs()
     QElapsedTimer timer;
     timer.start();
     return timer.msecsSinceReference();
+}
+
+// CLOCK_MONOTONIC in ns, the clock of bench_screen's samples and of the stream server's log.
+qint64 monotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<qint64>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
 // Spins the event loop until `done` holds or `timeoutMs` passes; `pollMs` between checks.
@@ -326,6 +346,8 @@ struct TileCounters
     qint64 delayed = 0;
     double pos = 0;
     double vffps = 0;
+    qint64 presented = -1;
+    QString rect; // X,Y,W,H in the window
 };
 
 struct Tick
@@ -333,6 +355,7 @@ struct Tick
     qint64 number = 0;
     qint64 ms = 0;
     int tiles = -1;
+    QPoint window; // the window's place on the screen
     std::vector<TileCounters> counters;
     bool complete() const { return tiles >= 0 && static_cast<int>(counters.size()) == tiles; }
 };
@@ -360,6 +383,9 @@ std::vector<Tick> ticksSince(const LogTail& log, std::size_t from)
         if (body.contains(QLatin1String(" tiles="))) {
             tick.ms = valueOf(body, QStringLiteral("t_ms")).toLongLong();
             tick.tiles = valueOf(body, QStringLiteral("tiles")).toInt();
+            const QStringList window = valueOf(body, QStringLiteral("window")).split(QLatin1Char(','));
+            if (window.size() == 4)
+                tick.window = QPoint(window.at(0).toInt(), window.at(1).toInt());
         } else {
             TileCounters counters;
             counters.size = valueOf(body, QStringLiteral("size"));
@@ -371,6 +397,9 @@ std::vector<Tick> ticksSince(const LogTail& log, std::size_t from)
             counters.delayed = valueOf(body, QStringLiteral("delayed")).toLongLong();
             counters.pos = valueOf(body, QStringLiteral("pos")).toDouble();
             counters.vffps = valueOf(body, QStringLiteral("vffps")).toDouble();
+            const QString presented = valueOf(body, QStringLiteral("presented"));
+            counters.presented = presented.isEmpty() ? -1 : presented.toLongLong();
+            counters.rect = valueOf(body, QStringLiteral("rect"));
             tick.counters.push_back(counters);
         }
     }
@@ -515,6 +544,7 @@ struct Counters
     qint64 delayed = 0;
     double pos = 0;
     double vffps = 0;
+    qint64 presented = -1; // the client's own count of frames presented; -1 for the players
 };
 
 Counters mpvCounters(MpvPlayer& player)
@@ -532,11 +562,25 @@ Counters mpvCounters(MpvPlayer& player)
 // are counted from the position instead: the video time played over the window, times 25.
 constexpr double StreamFps = 25.0;
 
-void emitTile(const QString& who, int index, const Counters& a, const Counters& b, double spanS, const QString& size)
+// Where a tile is and what it plays, for the screen readings: its stream's port and its
+// rectangle on the screen.
+struct Placement
+{
+    int port = -1;
+    QString rect; // X,Y,W,H
+};
+
+void emitTile(const QString& who, int index, const Counters& a, const Counters& b, double spanS, const QString& size,
+              const Placement& placement)
 {
     const double played = b.pos - a.pos;
+    // Frames a second by the player's own counters: the client's presented frames, else the
+    // position's progress.
+    const double fps = spanS <= 0                                ? 0.0
+                       : (a.presented >= 0 && b.presented >= 0) ? (b.presented - a.presented) / spanS
+                                                                : played * StreamFps / spanS;
     emitLine(QStringLiteral("tile who=%1 index=%2 size=%3 span_s=%4 frames=%5 est_frames=%6 realtime=%7 vffps=%8 "
-                            "drop=%9 decdrop=%10 delayed=%11")
+                            "drop=%9 decdrop=%10 delayed=%11 presented=%12 fps=%13 port=%14 rect=%15")
                  .arg(who)
                  .arg(index)
                  .arg(size)
@@ -547,7 +591,79 @@ void emitTile(const QString& who, int index, const Counters& a, const Counters& 
                  .arg(b.vffps, 0, 'f', 2)
                  .arg(b.drop - a.drop)
                  .arg(b.decdrop - a.decdrop)
-                 .arg(b.delayed - a.delayed));
+                 .arg(b.delayed - a.delayed)
+                 .arg(a.presented >= 0 && b.presented >= 0 ? b.presented - a.presented : -1)
+                 .arg(fps, 0, 'f', 2)
+                 .arg(placement.port)
+                 .arg(placement.rect.isEmpty() ? QStringLiteral("-") : placement.rect));
+}
+
+// bench_screen, reading the tiles' frame numbers off the screen into a file while it runs.
+class ScreenReader
+{
+public:
+    ~ScreenReader() { stop(); }
+
+    // `rects` are X,Y,W,H on the screen, one per tile in index order.
+    bool start(const QString& program, const QStringList& rects, const QString& samples, int rateHz)
+    {
+        QStringList arguments{QStringLiteral("--aspect"), QStringLiteral("16:9"), QStringLiteral("--rate"),
+                              QString::number(rateHz)};
+        for (const QString& rect : rects)
+            arguments << QStringLiteral("--rect") << rect;
+        m_process.setProgram(program);
+        m_process.setArguments(arguments);
+        m_process.setStandardOutputFile(samples, QIODevice::Truncate);
+        m_process.setStandardErrorFile(samples + QStringLiteral(".stderr"));
+        m_process.start();
+        if (!m_process.waitForStarted(5000)) {
+            fail(QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString()));
+            return false;
+        }
+        // Its first sample comes within a few ms; a wrong rectangle ends it at once.
+        if (m_process.waitForFinished(300)) {
+            fail(QStringLiteral("%1 ended at once; see %2.stderr").arg(program, samples));
+            return false;
+        }
+        return true;
+    }
+
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.terminate();
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess m_process;
+};
+
+// X,Y,W,H from a geometry WxH+X+Y; empty if it is not one.
+QString rectOfGeometry(const QString& geometry)
+{
+    const QRegularExpressionMatch match =
+        QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)$")).match(geometry);
+    if (!match.hasMatch())
+        return QString();
+    return QStringLiteral("%1,%2,%3,%4").arg(match.captured(3), match.captured(4), match.captured(1), match.captured(2));
+}
+
+// The client's item rectangle X,Y,W,H moved by its window's place on the screen.
+QString rectOnScreen(const QString& rect, const QPoint& window)
+{
+    const QStringList parts = rect.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return QString();
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(parts.at(0).toInt() + window.x())
+        .arg(parts.at(1).toInt() + window.y())
+        .arg(parts.at(2))
+        .arg(parts.at(3));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -567,7 +683,30 @@ struct Options
     int seconds = 30;
     int switches = 10;
     int loadTimeoutMs = 30000;
+    // Reading the screen, and the stall test after the window (0: none).
+    QString screen;
+    QString samples;
+    int rateHz = 100;
+    int stallSeconds = 0;
+    int stallObserveSeconds = 15;
 };
+
+// After the window: every process in `pids` is stopped for the stall time, then continued, and
+// the screen is read on for the observation time.
+void stallTest(const QString& who, const std::vector<qint64>& pids, const Options& options)
+{
+    const qint64 stopNs = monotonicNs();
+    for (qint64 pid : pids)
+        kill(static_cast<pid_t>(pid), SIGSTOP);
+    // Returns early on SIGTERM; the processes are continued whatever happens.
+    sleepWithEvents(options.stallSeconds * 1000);
+    for (qint64 pid : pids)
+        kill(static_cast<pid_t>(pid), SIGCONT);
+    const qint64 contNs = monotonicNs();
+    sleepWithEvents(options.stallObserveSeconds * 1000);
+    emitLine(QStringLiteral("stall who=%1 stop_ns=%2 cont_ns=%3 end_ns=%4").arg(who).arg(stopNs).arg(contNs).arg(
+        monotonicNs()));
+}
 
 int runTiles(const Options& options)
 {
@@ -604,10 +743,31 @@ int runTiles(const Options& options)
         return 1;
     }
 
+    std::vector<Placement> placements;
+    QStringList rects;
+    for (const TileCounters& counters : first.counters) {
+        Placement placement;
+        placement.port = QUrl(counters.path).port();
+        placement.rect = rectOnScreen(counters.rect, first.window);
+        rects << placement.rect;
+        placements.push_back(placement);
+    }
+    // Without the screen the counters are still measured.
+    ScreenReader reader;
+    bool reading = false;
+    if (!options.screen.isEmpty()) {
+        if (rects.contains(QString()))
+            fail(QStringLiteral("the client logged no rectangle for some tiles; the screen is not read"));
+        else
+            reading = reader.start(options.screen, rects, options.samples, options.rateHz);
+    }
+
     // The window: from the first tick with every tile loaded to the first tick `seconds` later.
     const double cpuStart = processCpuSeconds(client.pid());
     const qint64 wallStart = nowMs();
+    const qint64 windowStartNs = monotonicNs();
     sleepWithEvents(options.seconds * 1000);
+    const qint64 windowEndNs = monotonicNs();
     const double cpuEnd = processCpuSeconds(client.pid());
     const qint64 wallEnd = nowMs();
     const qint64 hwm = processStatusKb(client.pid(), "VmHWM");
@@ -642,8 +802,16 @@ int runTiles(const Options& options)
     for (int i = 0; i < first.tiles; ++i) {
         const TileCounters& a = first.counters[static_cast<std::size_t>(i)];
         const TileCounters& b = last.counters[static_cast<std::size_t>(i)];
-        emitTile(QStringLiteral("client"), i, {a.frame, a.drop, a.decdrop, a.delayed, a.pos, a.vffps},
-                 {b.frame, b.drop, b.decdrop, b.delayed, b.pos, b.vffps}, spanS, a.size);
+        emitTile(QStringLiteral("client"), i, {a.frame, a.drop, a.decdrop, a.delayed, a.pos, a.vffps, a.presented},
+                 {b.frame, b.drop, b.decdrop, b.delayed, b.pos, b.vffps, b.presented}, spanS, a.size,
+                 placements[static_cast<std::size_t>(i)]);
+    }
+    if (reading) {
+        emitLine(QStringLiteral("window who=client start_ns=%1 end_ns=%2").arg(windowStartNs).arg(windowEndNs));
+        if (options.stallSeconds > 0 && client.running())
+            stallTest(QStringLiteral("client"), {client.pid()}, options);
+        reader.stop();
+        emitLine(QStringLiteral("screen who=client samples=%1").arg(options.samples));
     }
     return 0;
 }
@@ -676,9 +844,29 @@ int runMpvTiles(const Options& options)
     }
     const qint64 loadMs = nowMs() - startedMs;
 
+    std::vector<Placement> placements;
+    QStringList rects;
+    for (int i = 0; i < options.urls.size(); ++i) {
+        Placement placement;
+        placement.port = QUrl(options.urls.at(i)).port();
+        // No window manager under Xvfb: each window is where its geometry asks.
+        placement.rect = rectOfGeometry(options.geometries.value(i));
+        rects << placement.rect;
+        placements.push_back(placement);
+    }
+    ScreenReader reader;
+    bool reading = false;
+    if (!options.screen.isEmpty()) {
+        if (rects.contains(QString()))
+            fail(QStringLiteral("every player needs a geometry WxH+X+Y to read the screen; it is not read"));
+        else
+            reading = reader.start(options.screen, rects, options.samples, options.rateHz);
+    }
+
     std::vector<Counters> before;
     std::vector<double> cpuBefore;
     const qint64 wallStart = nowMs();
+    const qint64 windowStartNs = monotonicNs();
     for (auto& player : players) {
         before.push_back(mpvCounters(*player));
         cpuBefore.push_back(processCpuSeconds(player->pid()));
@@ -700,6 +888,7 @@ int runMpvTiles(const Options& options)
         after.push_back(mpvCounters(*players[i]));
     }
     const qint64 wallEnd = nowMs();
+    const qint64 windowEndNs = monotonicNs();
     const double wallS = (wallEnd - wallStart) / 1000.0;
     emitLine(QStringLiteral("mpv tiles=%1 load_ms=%2 wall_s=%3 cpu_s=%4 cpu_pct=%5 hwm_kb=%6 rss_kb=%7")
                  .arg(players.size())
@@ -711,7 +900,18 @@ int runMpvTiles(const Options& options)
                  .arg(rss));
     for (std::size_t i = 0; i < players.size(); ++i) {
         const QString size = options.geometries.value(static_cast<int>(i)).section(QLatin1Char('+'), 0, 0);
-        emitTile(QStringLiteral("mpv"), static_cast<int>(i), before[i], after[i], wallS, size);
+        emitTile(QStringLiteral("mpv"), static_cast<int>(i), before[i], after[i], wallS, size, placements[i]);
+    }
+    if (reading) {
+        emitLine(QStringLiteral("window who=mpv start_ns=%1 end_ns=%2").arg(windowStartNs).arg(windowEndNs));
+        if (options.stallSeconds > 0) {
+            std::vector<qint64> pids;
+            for (auto& player : players)
+                pids.push_back(player->pid());
+            stallTest(QStringLiteral("mpv"), pids, options);
+        }
+        reader.stop();
+        emitLine(QStringLiteral("screen who=mpv samples=%1").arg(options.samples));
     }
     return 0;
 }
@@ -845,6 +1045,14 @@ int main(int argc, char* argv[])
         {QStringLiteral("geometry"), QStringLiteral("mpv window geometries, comma-separated"), QStringLiteral("list")},
         {QStringLiteral("mpv"), QStringLiteral("mpv executable"), QStringLiteral("path"), QStringLiteral("mpv")},
         {QStringLiteral("timeout"), QStringLiteral("load time-out"), QStringLiteral("ms"), QStringLiteral("30000")},
+        {QStringLiteral("screen"), QStringLiteral("bench_screen executable: read the tiles off the screen"),
+         QStringLiteral("path")},
+        {QStringLiteral("samples"), QStringLiteral("file for bench_screen's samples"), QStringLiteral("path")},
+        {QStringLiteral("rate"), QStringLiteral("screen samples a second"), QStringLiteral("hz"), QStringLiteral("100")},
+        {QStringLiteral("stall"), QStringLiteral("after the window, stop the players for this long (0: no)"),
+         QStringLiteral("s"), QStringLiteral("0")},
+        {QStringLiteral("stall-observe"), QStringLiteral("read the screen this long after the stall"),
+         QStringLiteral("s"), QStringLiteral("15")},
     };
     parser.addOptions(list);
     parser.process(app);
@@ -869,6 +1077,15 @@ int main(int argc, char* argv[])
     options.geometries = parser.value(QStringLiteral("geometry")).split(QLatin1Char(','), Qt::SkipEmptyParts);
     options.mpv = parser.value(QStringLiteral("mpv"));
     options.loadTimeoutMs = parser.value(QStringLiteral("timeout")).toInt();
+    options.screen = parser.value(QStringLiteral("screen"));
+    options.samples = parser.value(QStringLiteral("samples"));
+    options.rateHz = parser.value(QStringLiteral("rate")).toInt();
+    options.stallSeconds = parser.value(QStringLiteral("stall")).toInt();
+    options.stallObserveSeconds = parser.value(QStringLiteral("stall-observe")).toInt();
+    if (!options.screen.isEmpty() && (options.samples.isEmpty() || options.rateHz <= 0)) {
+        fail(QStringLiteral("--screen needs --samples FILE and a positive --rate"));
+        return 2;
+    }
 
     const QString scenario = parser.positionalArguments().first();
     if (scenario == QLatin1String("tiles"))

@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
 """Writes the site file of the live-view benchmarks for vantor-sim.
 
-    livesite.py --address 127.0.0.71 --port360 28001 --count360 18 --port720 28101 --count720 16 > site.json
+    livesite.py --address 127.0.0.71 --port360 28001 --count360 25 --port720 28101 --count720 9 > site.json
 
 One gateway holds the streams; stream i of a size is served at http://ADDRESS:(PORT + i)/live.ts
-(bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16: square grids
-of the first N streams of that size), and "Switch A" / "Switch B": 3 by 3 grids of the 360p
-streams 0-8 and 9-17. POS is off, so that the tiles only play video.
+(bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16, 25: square
+grids of the first N streams of that size, where there are that many), and "Switch A" /
+"Switch B": 3 by 3 grids of the 360p streams 0-8 and 9-17. POS is off, so that the tiles only
+play video.
 """
 import argparse
 import json
@@ -18,9 +19,9 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port360", type=int, required=True)
-    parser.add_argument("--count360", type=int, default=18)
+    parser.add_argument("--count360", type=int, default=25)
     parser.add_argument("--port720", type=int, required=True)
-    parser.add_argument("--count720", type=int, default=16)
+    parser.add_argument("--count720", type=int, default=9)
     options = parser.parse_args()
 
     objects = [
@@ -51,7 +52,7 @@ def main():
 
     layouts = {}
     for size in ("360p", "720p"):
-        for n in (4, 9, 16):
+        for n in (4, 9, 16, 25):
             if len(streams[size]) >= n:
                 layouts["Tiles %d %s" % (n, size)] = grid(streams[size][:n])
     if len(streams["360p"]) >= 18:

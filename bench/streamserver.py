@@ -8,16 +8,37 @@ Every request gets its own `ffmpeg -re -stream_loop -1 -i FILE -c copy -f mpegts
 stream as it is (no re-encoding), at its real-time rate, starting at its first key frame, until
 the client goes away. Any number of clients may watch one stream at once. Prints "ready" once every
 socket listens; stops on SIGTERM or SIGINT, taking its ffmpeg processes with it.
+
+For the lag benchmarks it also prints, on standard output, one line when a connection starts
+sending and one when it ends:
+
+    connection id=7 port=28001 t0_ns=123456789 peer=127.0.0.71:40112
+    closed id=7 port=28001 t0_ns=123456789 end_ns=130456789 bytes=875200
+
+t0_ns is the monotonic clock (CLOCK_MONOTONIC, time.monotonic_ns) just before the first bytes of
+the stream itself (after the HTTP header) were written. `-re` hands the packets on at their own
+rate from the first frame, each as soon as the one before it is due, so frame k leaves at about
+t0 + (k - 1) / 25 (frames 0 and 1 at t0), modulo the file's frame count as the file loops
+(`bench/lag.py pacing` measures this).
 """
 import argparse
 import http.server
 import signal
 import socketserver
+import itertools
 import subprocess
 import sys
 import threading
+import time
 
 CHUNK = 16 * 1024
+_print_lock = threading.Lock()
+_ids = itertools.count(1)
+
+
+def report(line):
+    with _print_lock:
+        print(line, flush=True)
 
 
 def make_handler(path, ffmpeg):
@@ -35,6 +56,10 @@ def make_handler(path, ffmpeg):
             except OSError as error:
                 self.send_error(503, "cannot start ffmpeg: %s" % error)
                 return
+            connection = next(_ids)
+            port = self.server.server_address[1]
+            t0 = None
+            sent = 0
             try:
                 self.send_response(200)
                 self.send_header("Content-Type", "video/mp2t")
@@ -44,13 +69,21 @@ def make_handler(path, ffmpeg):
                     data = process.stdout.read1(CHUNK)
                     if not data:
                         break
+                    if t0 is None:
+                        t0 = time.monotonic_ns()
+                        report("connection id=%d port=%d t0_ns=%d peer=%s:%d" %
+                               (connection, port, t0, self.client_address[0], self.client_address[1]))
                     self.wfile.write(data)
                     self.wfile.flush()
+                    sent += len(data)
             except (BrokenPipeError, ConnectionResetError):
                 pass
             finally:
                 process.kill()
                 process.wait()
+                if t0 is not None:
+                    report("closed id=%d port=%d t0_ns=%d end_ns=%d bytes=%d" %
+                           (connection, port, t0, time.monotonic_ns(), sent))
 
         def log_message(self, format, *args):
             pass
@@ -85,7 +118,7 @@ def main():
     stop = threading.Event()
     signal.signal(signal.SIGTERM, lambda *_: stop.set())
     signal.signal(signal.SIGINT, lambda *_: stop.set())
-    print("ready", flush=True)
+    report("ready")
     stop.wait()
     # The serving threads are daemons and end with the process; an ffmpeg still streaming ends
     # on its next write to the closed pipe.

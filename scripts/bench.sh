@@ -6,11 +6,13 @@
 #   scripts/bench.sh --runs 3            runs per group (default 5)
 #   scripts/bench.sh --only pos          only the named groups (comma-separated)
 #   scripts/bench.sh --out FILE          write the results elsewhere
-#   scripts/bench.sh --tiles-seconds 10  shorter measuring window of the live tiles (default 30)
+#   scripts/bench.sh --tiles-seconds 600 measuring window of the live tiles (default 60)
+#   scripts/bench.sh --tiles-stall 0     the live tiles' stall test: seconds stopped (default 3;
+#                                        0 leaves it out)
 #   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout (default 1)
 #   scripts/bench.sh --switches 4        measured layout switches (default 10)
 #   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
-#                                        720p; 4, 9 or 16 tiles)
+#                                        720p; 4, 9, 16 or 25 tiles; 720p has 9 streams)
 #
 # The live groups (tiles, switch, signin) run the real client and standalone mpv players on one
 # display: Xvfb when there is none.
@@ -24,7 +26,8 @@ BUILD_DIR="$ROOT/build-bench"
 OUT="$ROOT/bench/RESULTS.md"
 RUNS=5
 ONLY=""
-TILES_SECONDS=30
+TILES_SECONDS=60
+TILES_STALL=3
 TILES_RUNS=1
 SWITCHES=10
 TILES_LIST=""
@@ -35,12 +38,17 @@ while [ $# -gt 0 ]; do
         --only) ONLY="$2"; shift 2 ;;
         --out) OUT="$2"; shift 2 ;;
         --tiles-seconds) TILES_SECONDS="$2"; shift 2 ;;
+        --tiles-stall) TILES_STALL="$2"; shift 2 ;;
         --tiles-runs) TILES_RUNS="$2"; shift 2 ;;
         --switches) SWITCHES="$2"; shift 2 ;;
         --tiles) TILES_LIST="$2"; shift 2 ;;
         *) log "unknown argument: $1"; exit 2 ;;
     esac
 done
+if ! [[ "$TILES_STALL" =~ ^[0-9]+$ ]]; then
+    log "--tiles-stall needs a number of seconds (0: no stall test), not '$TILES_STALL'"
+    exit 2
+fi
 for value in "$RUNS" "$TILES_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
     if ! [[ "$value" =~ ^[1-9][0-9]*$ ]]; then
         log "--runs, --tiles-seconds, --tiles-runs and --switches need a positive number, not '$value'"
@@ -51,8 +59,8 @@ done
 BENCH_GROUPS=(tiles switch pos repository signin)
 # Groups that run the client and mpv windows.
 LIVE_GROUPS=(tiles switch signin)
-# Packages that only the benchmarks need.
-BENCH_PACKAGES=(mpv python3)
+# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen).
+BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev)
 
 live_selected() {
     local group
@@ -129,10 +137,12 @@ LIVE_GATEWAY_PORT=29571
 LIVE_POS_PORT=25571
 LIVE_PORT360=28001
 LIVE_PORT720=28101
-LIVE_COUNT360=18
-LIVE_COUNT720=16
-# Made once from a synthetic source and kept.
+LIVE_COUNT360=25
+LIVE_COUNT720=9
+# Made once from a synthetic source and kept. Every frame shows its number (bench/framecode.py);
+# 12 minutes, so that a lag of up to about 11 minutes reads unambiguously as the file loops.
 MEDIA_DIR="${XDG_CACHE_HOME:-$HOME/.cache}/pelmar-bench"
+LIVE_MEDIA_FRAMES=18000
 LIVE_READY=false
 
 # Installs BENCH_PACKAGES that are missing (the same way as scripts/packages.txt).
@@ -151,16 +161,22 @@ install_bench_packages() {
     $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" </dev/null
 }
 
-# live_media SIZE RATE: the cached H.264 file of that size, made when missing.
+# live_media SIZE RATE: the cached H.264 file of that size, made (and read back) when missing.
 live_media() {
-    local size="$1" rate="$2" file="$MEDIA_DIR/testsrc2-$1-25fps-h264.mp4"
+    local size="$1" rate="$2" file="$MEDIA_DIR/framecode2-$1-25fps-${LIVE_MEDIA_FRAMES}f-h264.mp4"
     if [ ! -s "$file" ]; then
         mkdir -p "$MEDIA_DIR"
-        log "making $file"
-        # A key frame every second, no B-frames: what a camera sends.
-        ffmpeg -hide_banner -loglevel error -nostdin -f lavfi -i "testsrc2=size=$size:rate=25" -t 10 \
-            -c:v libx264 -preset veryfast -tune zerolatency -profile:v main -g 25 -b:v "$rate" -pix_fmt yuv420p \
-            -y "$file.part.mp4" && mv "$file.part.mp4" "$file"
+        log "making $file (once: a few minutes)"
+        # A key frame every second, no B-frames: what a camera sends. Read back at half size, the
+        # smallest a tile shows it, before it is kept.
+        if ! python3 "$ROOT/bench/framecode.py" make --size "$size" --bitrate "$rate" --frames "$LIVE_MEDIA_FRAMES" \
+            --out "$file.part.mp4" >&2 ||
+            ! python3 "$ROOT/bench/framecode.py" verify "$file.part.mp4" --frames "$LIVE_MEDIA_FRAMES" --scale 0.5 >&2; then
+            rm -f "$file.part.mp4"
+            log "could not make $file"
+            return 1
+        fi
+        mv "$file.part.mp4" "$file"
     fi
     printf '%s' "$file"
 }
@@ -214,8 +230,8 @@ live_up() {
     $LIVE_READY && return 0
     live_environment
     local file360 file720 i files360=() files720=()
-    file360="$(live_media 640x360 1000k)"
-    file720="$(live_media 1280x720 2500k)"
+    file360="$(live_media 640x360 1000k)" || return 1
+    file720="$(live_media 1280x720 2500k)" || return 1
     for ((i = 0; i < LIVE_COUNT360; i++)); do files360+=("$file360"); done
     for ((i = 0; i < LIVE_COUNT720; i++)); do files720+=("$file720"); done
     python3 "$ROOT/bench/livesite.py" --address "$LIVE_ADDRESS" --port360 "$LIVE_PORT360" --count360 "$LIVE_COUNT360" \
@@ -269,40 +285,64 @@ live_geometries() {
 # ---------------------------------------------------------------------------------------------
 # Group 1: Live tiles
 
-# "STREAM TILES" rows; --tiles replaces them. 9 tiles of 720p (another 70 s) are left out by
-# default to keep the whole run under ten minutes.
+# "STREAM TILES" rows; --tiles replaces them.
 if [ -n "$TILES_LIST" ]; then
     IFS=, read -r -a TILES_CONFIGS <<<"$TILES_LIST"
 else
-    TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "720p 4")
+    TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "360p 25" "720p 4" "720p 9")
 fi
+# Screen samples a second per tile, and how long the screen is read after a stall.
+TILES_SAMPLE_HZ=100
+TILES_STALL_OBSERVE=15
 
 tiles_title() { printf '1. Live tiles'; }
-tiles_targets() { printf 'client\nvantor-sim\nbench_live\n'; }
+tiles_targets() { printf 'client\nvantor-sim\nbench_live\nbench_screen\n'; }
+
+# tiles_screen_args WHO TAG: the driver's options to read the screen into a samples file.
+tiles_screen_args() {
+    printf -- '--screen\n%s\n--samples\n%s\n--rate\n%s\n--stall\n%s\n--stall-observe\n%s\n' \
+        "$BUILD_DIR/bench/bench_screen" "$WORK/samples/$2-$1.txt" "$TILES_SAMPLE_HZ" "$TILES_STALL" "$TILES_STALL_OBSERVE"
+}
 
 tiles_run() {
     live_up || return 0
-    local run config stream n side size tag
+    local run config stream n side size tag geometry screen_args
+    mkdir -p "$WORK/samples"
     for run in $(seq 1 "$TILES_RUNS"); do
         for config in "${TILES_CONFIGS[@]}"; do
             read -r stream n <<<"$config"
-            if ! [[ "$stream" =~ ^(360p|720p)$ && "$n" =~ ^(4|9|16)$ ]]; then
-                log "live tiles: no layout '$config' (streams 360p or 720p, 4, 9 or 16 tiles)"
+            if ! [[ "$stream" =~ ^(360p|720p)$ && "$n" =~ ^(4|9|16|25)$ ]] ||
+                { [ "$stream" = 360p ] && [ "$n" -gt "$LIVE_COUNT360" ]; } ||
+                { [ "$stream" = 720p ] && [ "$n" -gt "$LIVE_COUNT720" ]; }; then
+                log "live tiles: no layout '$config' (360p: 4, 9, 16 or 25 tiles; 720p: 4 or 9)"
                 continue
             fi
             tag="run=$run stream=$stream n=$n"
             log "live tiles, $n of $stream, run $run of $TILES_RUNS: client"
-            live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" \
+            mapfile -t screen_args < <(tiles_screen_args client "run$run-$stream-$n")
+            live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" "${screen_args[@]}" \
                 >"$WORK/tiles.client" || log "the client run failed"
             sed "s/^/$tag /" "$WORK/tiles.client" >>"$WORK/tiles.raw"
-            # The players get the client's tile size; without it, an even share of the screen.
-            size="$(awk '$1 == "tile" { for (i = 2; i <= NF; i++) if ($i ~ /^size=/) { print substr($i, 6); exit } }' \
-                "$WORK/tiles.client")"
-            side="$(awk -v n="$n" 'BEGIN { printf "%d", sqrt(n) + 0.5 }')"
-            [ -n "$size" ] || size="$((SCREEN_W / side))x$((SCREEN_H / side))"
+            # Each player goes where the client showed its stream, with that tile's size (the
+            # players take the streams in port order); without those, an even share of the screen.
+            geometry="$(awk '$1 == "tile" { port = ""; rect = ""
+                    for (i = 2; i <= NF; i++) {
+                        if ($i ~ /^port=[0-9]+$/) port = substr($i, 6)
+                        if ($i ~ /^rect=[0-9]+,[0-9]+,[0-9]+,[0-9]+$/) rect = substr($i, 6)
+                    }
+                    if (port != "" && rect != "") { split(rect, r, ","); printf "%s %dx%d+%d+%d\n", port, r[3], r[4], r[1], r[2] } }' \
+                "$WORK/tiles.client" | sort -n | awk '{ printf "%s%s", (NR > 1 ? "," : ""), $2 }')"
+            if [ "$(tr ',' '\n' <<<"$geometry" | grep -c .)" -ne "$n" ]; then
+                size="$(awk '$1 == "tile" { for (i = 2; i <= NF; i++) if ($i ~ /^size=/) { print substr($i, 6); exit } }' \
+                    "$WORK/tiles.client")"
+                side="$(awk -v n="$n" 'BEGIN { printf "%d", sqrt(n) + 0.5 }')"
+                [ -n "$size" ] || size="$((SCREEN_W / side))x$((SCREEN_H / side))"
+                geometry="$(live_geometries "$n" "$size")"
+            fi
             log "live tiles, $n of $stream, run $run of $TILES_RUNS: $n mpv players"
+            mapfile -t screen_args < <(tiles_screen_args mpv "run$run-$stream-$n")
             "$BUILD_DIR/bench/bench_live" mpv-tiles --url "$(live_urls "$stream" "$n")" \
-                --geometry "$(live_geometries "$n" "$size")" --seconds "$TILES_SECONDS" | sed "s/^/$tag /" >>"$WORK/tiles.raw" ||
+                --geometry "$geometry" --seconds "$TILES_SECONDS" "${screen_args[@]}" | sed "s/^/$tag /" >>"$WORK/tiles.raw" ||
                 log "the mpv run failed"
         done
     done
@@ -354,18 +394,20 @@ tiles_frame_ratio() {
 tiles_report() {
     local config stream n who
     printf 'The real `client` against `vantor-sim` with a benchmark site whose stream objects point at H.264\n'
-    printf 'streams (ffmpeg `testsrc2`, 640×360 at 1 Mbit/s and 1280×720 at 2.5 Mbit/s, 25 fps, a key frame\n'
-    printf 'every second, no B-frames), served on loopback over HTTP at their real-time rate without\n'
-    printf 're-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts` per\n'
-    printf 'connection). The client signs in by its stored login fields, its window is placed over the\n'
+    printf 'streams (640×360 at 1 Mbit/s and 1280×720 at 2.5 Mbit/s, 25 fps, a key frame every second, no\n'
+    printf 'B-frames, %s frames long; ffmpeg `testsrc2` under a strip of black and white blocks that shows\n' "$LIVE_MEDIA_FRAMES"
+    printf 'each frame'"'"'s number, `bench/framecode.py`), served on loopback over HTTP at their real-time rate\n'
+    printf 'without re-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts`\n'
+    printf 'per connection). The client signs in by its stored login fields, its window is placed over the\n'
     printf 'whole %s screen (`STATION_WINDOW_GEOMETRY`) and `bench_live` applies a square layout\n' "$SCREEN_SIZE"
     printf 'over the remote interface. Once every tile reports a loaded video, the window of %s s starts:\n' "$TILES_SECONDS"
     printf 'CPU is user + system time of the process from `/proc/PID/stat`, peak RSS is `VmHWM`. The\n'
     printf 'baseline, on the same display right after: one standalone `mpv` per stream with the options of a\n'
     printf 'camera tile (`--profile=low-latency --cache=no --video-sync=desync --aid=no --ao=null\n'
-    printf -- '--hwdec=auto`, OpenGL output, the client'"'"'s tile size and place), with the player'"'"'s own\n'
-    printf 'extras off (configuration files, on-screen controller, scripts), as they are in libmpv; its\n'
-    printf 'CPU and peak RSS are summed over the players. POS is off in the site. %s run(s) per row.\n\n' "$TILES_RUNS"
+    printf -- '--hwdec=auto`, OpenGL output, the size and place of the client'"'"'s tile of that stream), with the\n'
+    printf 'player'"'"'s own extras off (configuration files, on-screen controller, scripts), as they are in\n'
+    printf 'libmpv; its CPU and peak RSS are summed over the players. POS is off in the site. During the\n'
+    printf 'window `bench_screen` reads the screen for both (last table). %s run(s) per row.\n\n' "$TILES_RUNS"
     printf 'A CPU ratio below 1 means little while the tiles do not keep up (next table): the client then\n'
     printf 'shows fewer frames than the players. *Per frame* divides the CPU time by the frames played.\n\n'
     printf '| Streams | Tiles | Tile (px) | Client CPU (%% of a core) | mpv CPU, summed | CPU ratio | Client CPU per frame (ms) | mpv CPU per frame (ms) | Per-frame ratio | Client peak RSS (MB) | mpv peak RSS, summed (MB) | RSS ratio |\n'
@@ -408,6 +450,7 @@ tiles_report() {
     printf '\nThe client'"'"'s load time runs from `setLayout` to the first tile-statistics tick (every 500 ms)\n'
     printf 'with every tile loaded, and includes the tiles'"'"' 500 ms load delay; the players'"'"' from their\n'
     printf 'IPC connection to all of them loaded.\n'
+    tiles_screen_report
 
     for config in "${TILES_CONFIGS[@]}"; do
         read -r stream n <<<"$config"
@@ -433,6 +476,35 @@ tiles_report() {
             fi
         fi
     done
+}
+
+# The lag and frames shown, read off the screen (bench/lag.py).
+tiles_screen_report() {
+    printf '\nRead off the screen, from outside the players: `bench_screen` grabs the middle rows of each\n'
+    printf 'tile'"'"'s strip (shared memory, one X request per row of tiles, never the whole screen) %s times a\n' "$TILES_SAMPLE_HZ"
+    printf 'second, stamps each grab with CLOCK_MONOTONIC and reads the frame number of every tile; the\n'
+    printf 'strip'"'"'s two marker blocks and its check reject what does not read (*misread*; *no strip* is a\n'
+    printf 'tile with no picture). Where a tile is: the client logs each video item'"'"'s rectangle in its\n'
+    printf 'window (at 0,0), a player'"'"'s window is where its geometry puts it, and the 16:9 video is fitted\n'
+    printf 'inside. The stream server logs when each connection started sending (t0); `ffmpeg -re` sends\n'
+    printf 'frame k at t0 + (k − 1)/25 (measured with `bench/lag.py pacing`), so a tile'"'"'s *lag* is the\n'
+    printf 'frame its server is sending at the sample less the frame it shows, over 25 (`bench/lag.py`;\n'
+    printf 'the latest connection of its port counts). Lag: median / worst over the samples of all tiles;\n'
+    printf '*growth*: the slope of a tile'"'"'s lag over the window, median / worst tile (0 keeps up; 0.5\n'
+    printf 'plays at half speed); *frames shown*: changes of the number read, per second, median / worst\n'
+    printf 'tile; *by its counters*: the client'"'"'s presented frames (`presentedFrames`), the players'"'"'\n'
+    printf 'position × 25. The last minute is shown for windows of two minutes or more.\n\n'
+    if [ "$TILES_STALL" -gt 0 ]; then
+        printf 'The stall test (second table): after the window the client, or every player, is\n'
+        printf 'stopped with SIGSTOP for %s s and continued; the screen is read for %s s more. *Lag before*:\n' "$TILES_STALL" "$TILES_STALL_OBSERVE"
+        printf 'the median over the tiles of each tile'"'"'s median lag in the 5 s before the stop, its live edge;\n'
+        printf 'a tile is back when its lag stays within 0.3 s of that; *lag added*: the median over the tiles\n'
+        printf 'of its lag at the end less its lag before. The last table is the cost of the reading itself:\n'
+        printf 'its own CPU, and the round trip of its X requests, which bounds the X server'"'"'s share.\n\n'
+    fi
+    python3 "$ROOT/bench/lag.py" report --raw "$WORK/tiles.raw" --connections "$WORK/streams.log" \
+        --loop-frames "$LIVE_MEDIA_FRAMES" --checks "$WORK/checks.md" ||
+        printf 'No figures: `bench/lag.py` failed (see the log of the run).\n'
 }
 
 # ---------------------------------------------------------------------------------------------

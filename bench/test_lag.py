@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Checks of the frame code and of the lag arithmetic of the live-tile benchmark.
+
+    python3 -m unittest discover -s bench -p 'test_*.py'
+"""
+import os
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import framecode  # noqa: E402
+import lag  # noqa: E402
+
+SECOND = 1_000_000_000
+LOOP = 18000
+
+
+def levels_of(number, white=235, black=16):
+    return [white if value else black for value in framecode.blocks_of(number)]
+
+
+class FrameCodeTest(unittest.TestCase):
+    def test_every_number_reads_back(self):
+        for number in list(range(0, 300)) + [17999, 18000, 32767]:
+            self.assertEqual(framecode.number_of(levels_of(number)), (number, None), number)
+
+    def test_a_single_wrong_block_is_rejected(self):
+        # Any one block flipped, markers and check included, must not read as another number.
+        for number in (0, 1, 12345, 17999, 32767):
+            levels = levels_of(number)
+            for i in range(framecode.BLOCKS):
+                flipped = list(levels)
+                flipped[i] = 251 - flipped[i]
+                read, reason = framecode.number_of(flipped)
+                self.assertIsNone(read, "number %d, block %d read as %s" % (number, i, read))
+                self.assertIn(reason, ("check", "nostrip"))
+
+    def test_a_bright_edge_beside_darkness_is_not_a_number(self):
+        # A white first block and nothing but black, or nothing but white, up to the black one.
+        for fill in (16, 235):
+            levels = [235] + [fill] * (framecode.BLOCKS - 2) + [16]
+            self.assertEqual(framecode.number_of(levels), (None, "check"), fill)
+
+    def test_what_is_no_strip(self):
+        self.assertEqual(framecode.number_of([0] * 20), (None, "nostrip"))
+        self.assertEqual(framecode.number_of([255] * 20), (None, "nostrip"))
+        # A dimmed strip (something half-transparent over it) still reads; a washed-out one does not.
+        dim = [level // 2 for level in levels_of(4242)]
+        self.assertEqual(framecode.number_of(dim), (4242, None))
+        self.assertEqual(framecode.number_of([120 + level // 8 for level in levels_of(4242)])[1], "nostrip")
+        self.assertEqual(framecode.number_of(levels_of(7)[:-1]), (None, "nostrip"))
+
+    def test_a_grey_block_is_unclear_not_a_bit(self):
+        levels = levels_of(1000)
+        levels[5] = 128
+        self.assertEqual(framecode.number_of(levels), (None, "unclear"))
+
+    def test_numbers_out_of_range_are_refused(self):
+        with self.assertRaises(ValueError):
+            framecode.blocks_of(1 << framecode.DATA_BITS)
+        with self.assertRaises(ValueError):
+            framecode.blocks_of(-1)
+
+    def test_strip_pictures_read_back_at_the_block_centres(self):
+        width, side = 640, 32
+        frames = list(framecode.strip_frames(width, side, 40))
+        self.assertEqual(len(frames[0]), width * side)
+        for number in (0, 1, 25, 39):
+            # The strip alone is `side` rows of a picture 360 high: the reader looks at its middle.
+            levels = framecode.read_levels(frames[number], width, side, w=width, h=360)
+            self.assertEqual(framecode.number_of(levels), (number, None))
+
+
+class LagTest(unittest.TestCase):
+    def test_lag_from_the_server_clock(self):
+        t0 = 1000 * SECOND
+        # Frame k leaves at t0 + (k - 1)/25: at t0 + 2 s the server is sending frame 51.
+        self.assertAlmostEqual(lag.lag_seconds(t0 + 2 * SECOND, 51, t0, LOOP), 0.0)
+        self.assertAlmostEqual(lag.lag_seconds(t0 + 2 * SECOND, 26, t0, LOOP), 1.0)
+        # Within a frame period the expected frame does not change.
+        self.assertAlmostEqual(lag.lag_seconds(t0 + 2 * SECOND + 39_000_000, 26, t0, LOOP), 1.0)
+
+    def test_lag_across_the_loop_of_the_file(self):
+        t0 = 0
+        # 13 minutes in, the server is on frame 19501 - 18000 = 1501 of its second pass; a tile
+        # showing frame 17950 of the first pass is 1551 frames behind, not 16449 ahead.
+        t = 13 * 60 * SECOND
+        self.assertAlmostEqual(lag.lag_seconds(t, 17950, t0, LOOP), 1551 / 25)
+        # A few minutes behind, still unambiguous.
+        self.assertAlmostEqual(lag.lag_seconds(t, (19501 - 25 * 300) % LOOP, t0, LOOP), 300.0)
+
+    def test_a_frame_ahead_of_the_server_is_a_small_negative_lag(self):
+        self.assertAlmostEqual(lag.lag_seconds(SECOND, 30, 0, LOOP), -0.16)
+
+    def test_the_latest_connection_before_a_sample_counts(self):
+        connections = lag.Connections()
+        connections.starts[28001] = [10 * SECOND, 50 * SECOND]
+        self.assertIsNone(connections.t0(28001, 5 * SECOND))
+        self.assertEqual(connections.t0(28001, 49 * SECOND), 10 * SECOND)
+        self.assertEqual(connections.t0(28001, 50 * SECOND), 50 * SECOND)
+        self.assertIsNone(connections.t0(28002, 60 * SECOND))
+
+    def test_growth_and_frames_shown_of_a_tile_at_half_speed(self):
+        # A tile that shows every second frame of the stream, 100 samples a second.
+        t0 = 0
+        series = []
+        for i in range(100 * 20):
+            t = t0 + i * SECOND // 100
+            shown = (t * 25 // SECOND) // 2
+            series.append((t, shown, lag.lag_seconds(t, shown, t0, LOOP)))
+        growth = lag.lag_growth(series, 0, 20 * SECOND)
+        self.assertAlmostEqual(growth, 0.5, places=2)
+        self.assertAlmostEqual(lag.distinct_frames_per_second(series, 0, 20 * SECOND), 12.5, delta=0.2)
+        self.assertEqual(lag.backward_steps(series), 0)
+
+    def test_a_picture_that_goes_back_is_counted(self):
+        series = [(0, 100, 0.0), (SECOND // 100, 101, 0.0), (2 * SECOND // 100, 90, 0.45), (3 * SECOND // 100, 91, 0.45)]
+        self.assertEqual(lag.backward_steps(series), 1)
+
+    def test_stall_recovery(self):
+        def series_of(lags):
+            return [(i * SECOND // 10, 0, value) for i, value in enumerate(lags)]
+
+        stop, cont, end = 10 * SECOND, 13 * SECOND, 20 * SECOND
+        # 0.5 s before; 3.5 s right after the stall, back to 0.6 s 1 s after SIGCONT.
+        lags = [0.5] * 100 + [3.5] * 30 + [3.5] * 10 + [0.6] * 60 + [0.6]
+        before, peak, back, last = lag.stall_recovery(series_of(lags), stop, cont, end)
+        self.assertAlmostEqual(before, 0.5)
+        self.assertAlmostEqual(peak, 3.5)
+        self.assertAlmostEqual(back, 1.0)
+        self.assertAlmostEqual(last, 0.6)
+        # Never back: the lag stays 3 s up.
+        lags = [0.5] * 100 + [3.5] * 101
+        self.assertIsNone(lag.stall_recovery(series_of(lags), stop, cont, end)[2])
+        # Back for a moment, then out again: it is back only from the last time it came back.
+        lags = [0.5] * 100 + [3.5] * 30 + [0.5] * 10 + [1.5] * 10 + [0.5] * 51
+        self.assertAlmostEqual(lag.stall_recovery(series_of(lags), stop, cont, end)[2], 2.0)
+        # No samples before the stop: no figure rather than a wrong one.
+        self.assertIsNone(lag.stall_recovery(series_of([0.5] * 5), stop, cont, end))
+
+
+class ReportTest(unittest.TestCase):
+    """The whole path from the files the benchmark writes to the figures."""
+
+    def write(self, directory, name, lines):
+        path = os.path.join(directory, name)
+        with open(path, "w", encoding="utf-8") as handle:
+            handle.write("\n".join(lines) + "\n")
+        return path
+
+    def test_figures_of_a_run(self):
+        with tempfile.TemporaryDirectory() as directory:
+            t0 = 5000 * SECOND
+            start = t0 + 2 * SECOND
+            samples = []
+            for i in range(100 * 10):
+                t = start + i * SECOND // 100
+                sent = (t - t0) * 25 // SECOND + 1
+                # Tile 0 keeps 0.4 s behind; tile 1 falls behind at 0.5 s/s; one sample unread.
+                first = sent - 10
+                second = sent - 50 - (t - start) * 25 // (2 * SECOND)
+                # Sample 600 of tile 1 reads past the end of the file: a misread too.
+                samples.append("s t_ns=%d grab_ns=200000 f=%s,%s" % (
+                    t, first, "x" if i == 500 else 30000 if i == 600 else second))
+            samples.append("screen_end samples=1000 cpu_pct=1.5 grab_us_p50=150 grab_us_max=900 "
+                           "bytes_per_sample=60000 late=0")
+            samples_path = self.write(directory, "client.txt", samples)
+            raw = self.write(directory, "tiles.raw", [
+                "run=1 stream=360p n=4 tile who=client index=0 fps=24.5 port=28001",
+                "run=1 stream=360p n=4 tile who=client index=1 fps=12.5 port=28002",
+                "run=1 stream=360p n=4 window who=client start_ns=%d end_ns=%d" % (start, start + 10 * SECOND),
+                "run=1 stream=360p n=4 screen who=client samples=%s" % samples_path,
+            ])
+            streams = self.write(directory, "streams.log", [
+                "ready",
+                "connection id=1 port=28001 t0_ns=%d peer=127.0.0.1:1" % t0,
+                "connection id=2 port=28002 t0_ns=%d peer=127.0.0.1:2" % t0,
+            ])
+            rows = lag.row_figures(lag.read_raw(raw), lag.Connections.read(streams), LOOP)
+            figures = rows[("360p", "4", "client")][0]
+            self.assertEqual(figures["misreads"], 2)
+            self.assertEqual(figures["samples"], 2000)
+            # 1000 samples at 0.4 s and 998 from 2 s up: the median is 0.4 s.
+            self.assertAlmostEqual(figures["lag_whole_median"], 0.4, delta=0.01)
+            self.assertAlmostEqual(figures["lag_whole_worst"], 2.0 + 5.0, delta=0.1)
+            self.assertAlmostEqual(figures["growth_median"], 0.25, delta=0.01)
+            self.assertAlmostEqual(figures["growth_worst"], 0.5, delta=0.01)
+            self.assertAlmostEqual(figures["shown_median"], 18.75, delta=0.5)
+            self.assertAlmostEqual(figures["shown_worst"], 12.5, delta=0.3)
+            self.assertAlmostEqual(figures["counter_fps_worst"], 12.5)
+            self.assertNotIn("lag_last_median", figures)
+            checks = lag.check_goals(rows)
+            self.assertTrue(any("lag growth of the worst tile (s/s) 0.50, not met" in line for line in checks), checks)
+            self.assertTrue(any("misread strips 2, not met" in line for line in checks), checks)
+
+
+if __name__ == "__main__":
+    unittest.main()
