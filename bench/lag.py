@@ -527,6 +527,27 @@ def report(options):
 TS_PACKET = 188
 
 
+def video_pes_starts(data):
+    """Video PES packets (one a frame) that start in the whole 188-byte TS packets of `data`;
+    returns (count, the bytes of an unfinished packet at the end)."""
+    usable = len(data) - len(data) % TS_PACKET
+    count = 0
+    for offset in range(0, usable, TS_PACKET):
+        packet = data[offset:offset + TS_PACKET]
+        # Sync byte, and the payload unit start indicator: a PES packet begins here.
+        if packet[0] != 0x47 or not packet[1] & 0x40:
+            continue
+        adaptation = (packet[3] >> 4) & 3
+        if adaptation == 2:
+            continue  # adaptation field only, no payload
+        start = 4 + (1 + packet[4] if adaptation == 3 else 0)
+        # A PES start code with a video stream id (0xE0-0xEF).
+        if packet[start:start + 3] == b"\x00\x00\x01" and start + 3 < TS_PACKET and \
+                0xE0 <= packet[start + 3] <= 0xEF:
+            count += 1
+    return count, data[usable:]
+
+
 def video_frame_arrivals(url, seconds):
     """Monotonic arrival times (ns) of the video PES packets of a stream, read for `seconds`."""
     parts = urllib.parse.urlsplit(url)
@@ -543,21 +564,18 @@ def video_frame_arrivals(url, seconds):
         if not data:
             break
         now = time.monotonic_ns()
-        pending += data
-        usable = len(pending) - len(pending) % TS_PACKET
-        for offset in range(0, usable, TS_PACKET):
-            packet = pending[offset:offset + TS_PACKET]
-            if packet[0] != 0x47 or not packet[1] & 0x40:
-                continue
-            adaptation = (packet[3] >> 4) & 3
-            start = 4
-            if adaptation in (2, 3):
-                start += 1 + packet[4]
-            if adaptation != 2 and packet[start:start + 4] in (b"\x00\x00\x01\xe0",):
-                arrivals.append(now)
-        pending = pending[usable:]
+        count, pending = video_pes_starts(pending + data)
+        arrivals += [now] * count
     connection.close()
     return arrivals
+
+
+def pacing_figures(arrivals, t0):
+    """How the frames' arrival times (ns) compare with t0 + k / 25: offsets in ms, and the rate."""
+    offsets = [(t - t0) / 1e6 - k * 1000 / FPS for k, t in enumerate(arrivals)]
+    return {"frames": len(arrivals), "first_ms": offsets[0], "offset_median_ms": statistics.median(offsets),
+            "offset_min_ms": min(offsets), "offset_max_ms": max(offsets),
+            "rate_fps": slope([((t - t0) / 1e9, k) for k, t in enumerate(arrivals)]) or 0.0}
 
 
 def pacing(options):
@@ -568,17 +586,17 @@ def pacing(options):
     except OSError as error:
         print("lag.py: cannot read %s: %s" % (options.url, error), file=sys.stderr)
         return 1
+    # The server writes its line when its first bytes go out; give it a moment to reach the file.
     time.sleep(0.5)
     t0 = Connections.read(options.connections).t0(port, arrivals[0] if arrivals else time.monotonic_ns())
     if not arrivals or t0 is None or t0 < before:
         print("lag.py: no frames, or no connection of this reader in %s" % options.connections, file=sys.stderr)
         return 1
-    offsets = [(t - t0) / 1e6 - k * 1000 / FPS for k, t in enumerate(arrivals)]
-    rate = slope([((t - t0) / 1e9, k) for k, t in enumerate(arrivals)])
+    figures = pacing_figures(arrivals, t0)
     print("pacing url=%s frames=%d first_ms=%.1f offset_median_ms=%.1f offset_min_ms=%.1f offset_max_ms=%.1f "
           "rate_fps=%.4f connect_to_t0_ms=%.1f" % (
-              options.url, len(arrivals), offsets[0], statistics.median(offsets), min(offsets), max(offsets),
-              rate or 0, (t0 - before) / 1e6))
+              options.url, figures["frames"], figures["first_ms"], figures["offset_median_ms"],
+              figures["offset_min_ms"], figures["offset_max_ms"], figures["rate_fps"], (t0 - before) / 1e6))
     return 0
 
 

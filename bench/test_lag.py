@@ -4,8 +4,12 @@
     python3 -m unittest discover -s bench -p 'test_*.py'
 """
 import os
+import shutil
+import socket
+import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -15,6 +19,8 @@ import lag  # noqa: E402
 
 SECOND = 1_000_000_000
 LOOP = 18000
+HERE = os.path.dirname(os.path.abspath(__file__))
+HAVE_FFMPEG = shutil.which("ffmpeg") is not None and shutil.which("ffprobe") is not None
 
 
 def levels_of(number, white=235, black=16):
@@ -194,6 +200,150 @@ class ReportTest(unittest.TestCase):
             checks = lag.check_goals(rows)
             self.assertTrue(any("lag growth of the worst tile (s/s) 0.50, not met" in line for line in checks), checks)
             self.assertTrue(any("misread strips 2, not met" in line for line in checks), checks)
+
+
+    def test_two_runs_give_median_and_range_and_a_stall_that_never_ends(self):
+        runs = [{"lag_whole_median": 1.0, "lag_whole_worst": 2.0, "stall_s": 3.0, "stall_observed_s": 15.0,
+                 "stall_before": 1.0, "stall_peak": 4.0, "stall_back": None, "stall_added": 3.0},
+                {"lag_whole_median": 3.0, "lag_whole_worst": 2.0, "stall_s": 3.0, "stall_observed_s": 15.0,
+                 "stall_before": 1.0, "stall_peak": 5.0, "stall_back": None, "stall_added": 3.0}]
+        self.assertEqual(lag.pair(runs, "lag_whole_median", "lag_whole_worst", 2), "2.00 (1.00–3.00) / 2.00")
+        self.assertEqual(lag.fmt([None, None], 1), "n/a")
+
+        class Out:
+            text = ""
+
+            def write(self, part):
+                Out.text += part
+
+        lag.report_markdown({("360p", "9", "client"): runs}, Out())
+        self.assertIn("| 360p | 9 | client | 1.00 | 4.50 (4.00–5.00) | not within 15 s | 3.00 |", Out.text)
+
+    def test_the_client_is_held_to_the_players_of_its_row(self):
+        def figures(lag_median):
+            return {"lag_whole_median": lag_median, "misreads": 0}
+
+        rows = {("360p", "9", "client"): [figures(0.9)], ("360p", "9", "mpv"): [figures(0.6)],
+                ("360p", "4", "client"): [figures(0.9)], ("360p", "4", "mpv"): [figures(0.8)]}
+        checks = [line for line in lag.check_goals(rows) if "median lag" in line]
+        self.assertEqual(len(checks), 2, checks)
+        self.assertIn("9 of 360p, client: median lag (s) 0.90, not met", checks[0])
+        self.assertIn("4 of 360p, client: median lag (s) 0.90, met", checks[1])
+
+    def test_samples_are_found_beside_moved_raw_figures(self):
+        with tempfile.TemporaryDirectory() as directory:
+            os.mkdir(os.path.join(directory, "samples"))
+            moved = self.write(os.path.join(directory, "samples"), "run1-360p-4-client.txt", ["s t_ns=1 f=1"])
+            self.assertEqual(lag.locate("/tmp/gone-away/samples/run1-360p-4-client.txt", directory), moved)
+            self.assertEqual(lag.locate("/tmp/gone-away/other.txt", directory), "/tmp/gone-away/other.txt")
+
+
+def ts_packet(pid, start, payload, adaptation=b""):
+    """One 188-byte TS packet; `adaptation` is the adaptation field's body (then with payload)."""
+    flags = 0x40 if start else 0
+    header = bytes([0x47, flags | (pid >> 8), pid & 0xFF])
+    if adaptation:
+        header += bytes([0x30, len(adaptation)]) + adaptation
+    else:
+        header += bytes([0x10])
+    packet = header + payload
+    return packet + b"\xff" * (188 - len(packet))
+
+
+class PacingTest(unittest.TestCase):
+    def test_only_video_pes_starts_are_frames(self):
+        video = b"\x00\x00\x01\xe0\x00\x00"
+        data = (ts_packet(0x100, True, video)                      # a frame
+                + ts_packet(0x100, False, b"\x12" * 20)             # its continuation
+                + ts_packet(0x100, True, video, adaptation=b"\x50" + b"\x00" * 6)  # a frame after a PCR
+                + ts_packet(0x101, True, b"\x00\x00\x01\xc0\x00\x00")  # audio
+                + ts_packet(0x000, True, b"\x00\x00\xb0"))         # a table
+        count, rest = lag.video_pes_starts(data + data[:100])
+        self.assertEqual(count, 2)
+        self.assertEqual(rest, data[:100])
+        # A packet cut in two is counted once it is whole.
+        first, rest = lag.video_pes_starts(data[:250])
+        second, rest = lag.video_pes_starts(rest + data[250:])
+        self.assertEqual((first, second, rest), (1, 1, b""))
+
+    def test_figures_of_frames_sent_one_period_early(self):
+        t0 = 7 * SECOND
+        arrivals = [t0] + [t0 + (k - 1) * SECOND // 25 for k in range(1, 250)]
+        figures = lag.pacing_figures(arrivals, t0)
+        self.assertEqual(figures["frames"], 250)
+        self.assertAlmostEqual(figures["first_ms"], 0.0)
+        self.assertAlmostEqual(figures["offset_median_ms"], -40.0)
+        self.assertAlmostEqual(figures["rate_fps"], 25.0, places=1)
+
+
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+@unittest.skipUnless(HAVE_FFMPEG, "needs ffmpeg and ffprobe")
+class MediaTest(unittest.TestCase):
+    """A short stream made, read back, served and logged as the benchmark does it."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.directory = tempfile.mkdtemp()
+        cls.media = os.path.join(cls.directory, "code.mp4")
+        subprocess.run([sys.executable, os.path.join(HERE, "framecode.py"), "make", "--size", "640x360",
+                        "--bitrate", "1000k", "--frames", "50", "--out", cls.media], check=True)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.directory)
+
+    def verify(self, path, *extra):
+        return subprocess.run([sys.executable, os.path.join(HERE, "framecode.py"), "verify", path] + list(extra),
+                              capture_output=True, text=True)
+
+    def test_a_made_file_reads_back_at_half_size_and_a_faulty_one_does_not(self):
+        self.assertEqual(self.verify(self.media, "--frames", "50", "--scale", "0.5").returncode, 0)
+        # A frame missing in the middle: every later frame reads one ahead of its index.
+        gap = os.path.join(self.directory, "gap.mp4")
+        subprocess.run(["ffmpeg", "-v", "error", "-y", "-nostdin", "-i", self.media, "-vf",
+                        "select=not(eq(n\\,20)),setpts=N/25/TB", "-c:v", "libx264", "-b:v", "1000k", gap], check=True)
+        result = self.verify(gap, "--frames", "49")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("frame 20 reads as 21", result.stderr)
+        # The wrong length is a fault too.
+        self.assertEqual(self.verify(self.media, "--frames", "60").returncode, 1)
+
+    def test_the_server_logs_each_connection_before_its_first_bytes(self):
+        port = free_port()
+        log = os.path.join(self.directory, "streams.log")
+        with open(log, "w") as out:
+            server = subprocess.Popen([sys.executable, os.path.join(HERE, "streamserver.py"), "--address",
+                                       "127.0.0.1", "--port", str(port), self.media], stdout=out)
+        try:
+            for _ in range(100):
+                with open(log) as handle:
+                    if "ready" in handle.read():
+                        break
+                time.sleep(0.05)
+            before = time.monotonic_ns()
+            arrivals = lag.video_frame_arrivals("http://127.0.0.1:%d/live.ts" % port, 1.0)
+            for _ in range(100):
+                with open(log) as handle:
+                    text = handle.read()
+                if "closed " in text:
+                    break
+                time.sleep(0.05)
+        finally:
+            server.terminate()
+            server.wait()
+        self.assertTrue(arrivals)
+        t0 = lag.Connections.read(log).t0(port, arrivals[0])
+        self.assertIsNotNone(t0, text)
+        self.assertTrue(before <= t0 <= arrivals[0])
+        closed = [lag.parse_fields(line) for line in text.splitlines() if line.startswith("closed ")]
+        self.assertEqual(len(closed), 1, text)
+        self.assertEqual(int(closed[0]["t0_ns"]), t0)
+        self.assertGreater(int(closed[0]["bytes"]), 0)
 
 
 if __name__ == "__main__":

@@ -9,6 +9,8 @@
 #   scripts/bench.sh --tiles-seconds 600 measuring window of the live tiles (default 60)
 #   scripts/bench.sh --tiles-stall 0     the live tiles' stall test: seconds stopped (default 3;
 #                                        0 leaves it out)
+#   scripts/bench.sh --tiles-sample-hz 50  screen samples a second of the live tiles (default 100;
+#                                        0 reads no screen: no lag, no stall test)
 #   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout (default 1)
 #   scripts/bench.sh --switches 4        measured layout switches (default 10)
 #   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
@@ -28,6 +30,7 @@ RUNS=5
 ONLY=""
 TILES_SECONDS=60
 TILES_STALL=3
+TILES_SAMPLE_HZ=100
 TILES_RUNS=1
 SWITCHES=10
 TILES_LIST=""
@@ -39,14 +42,15 @@ while [ $# -gt 0 ]; do
         --out) OUT="$2"; shift 2 ;;
         --tiles-seconds) TILES_SECONDS="$2"; shift 2 ;;
         --tiles-stall) TILES_STALL="$2"; shift 2 ;;
+        --tiles-sample-hz) TILES_SAMPLE_HZ="$2"; shift 2 ;;
         --tiles-runs) TILES_RUNS="$2"; shift 2 ;;
         --switches) SWITCHES="$2"; shift 2 ;;
         --tiles) TILES_LIST="$2"; shift 2 ;;
         *) log "unknown argument: $1"; exit 2 ;;
     esac
 done
-if ! [[ "$TILES_STALL" =~ ^[0-9]+$ ]]; then
-    log "--tiles-stall needs a number of seconds (0: no stall test), not '$TILES_STALL'"
+if ! [[ "$TILES_STALL" =~ ^[0-9]+$ && "$TILES_SAMPLE_HZ" =~ ^[0-9]+$ ]] || [ "$TILES_SAMPLE_HZ" -gt 1000 ]; then
+    log "--tiles-stall and --tiles-sample-hz need a number (0: none), not '$TILES_STALL' and '$TILES_SAMPLE_HZ'"
     exit 2
 fi
 for value in "$RUNS" "$TILES_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
@@ -291,15 +295,16 @@ if [ -n "$TILES_LIST" ]; then
 else
     TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "360p 25" "720p 4" "720p 9")
 fi
-# Screen samples a second per tile, and how long the screen is read after a stall.
-TILES_SAMPLE_HZ=100
+# How long the screen is read after a stall.
 TILES_STALL_OBSERVE=15
 
 tiles_title() { printf '1. Live tiles'; }
 tiles_targets() { printf 'client\nvantor-sim\nbench_live\nbench_screen\n'; }
 
-# tiles_screen_args WHO TAG: the driver's options to read the screen into a samples file.
+# tiles_screen_args WHO TAG: the driver's options to read the screen into a samples file (none
+# when the screen is not read).
 tiles_screen_args() {
+    [ "$TILES_SAMPLE_HZ" -gt 0 ] || return 0
     printf -- '--screen\n%s\n--samples\n%s\n--rate\n%s\n--stall\n%s\n--stall-observe\n%s\n' \
         "$BUILD_DIR/bench/bench_screen" "$WORK/samples/$2-$1.txt" "$TILES_SAMPLE_HZ" "$TILES_STALL" "$TILES_STALL_OBSERVE"
 }
@@ -480,6 +485,10 @@ tiles_report() {
 
 # The lag and frames shown, read off the screen (bench/lag.py).
 tiles_screen_report() {
+    if [ "$TILES_SAMPLE_HZ" -eq 0 ]; then
+        printf '\nThe screen was not read (`--tiles-sample-hz 0`): no lag, no frames shown, no stall test.\n'
+        return 0
+    fi
     printf '\nRead off the screen, from outside the players: `bench_screen` grabs the middle rows of each\n'
     printf 'tile'"'"'s strip (shared memory, one X request per row of tiles, never the whole screen) %s times a\n' "$TILES_SAMPLE_HZ"
     printf 'second, stamps each grab with CLOCK_MONOTONIC and reads the frame number of every tile; the\n'
