@@ -360,19 +360,27 @@ def row_figures(raw, connections, loop_frames, base=None):
 # the same row plus the offset.
 
 GOALS = [
+    ("lag_whole_worst", "client", "<=", 0.3,
+     "the worst lag of any tile at most 0.3 s"),
     ("growth_worst", "client", "<=", 0.01,
      "the worst tile gains at most 0.01 s of lag a second, keeping up with its stream"),
-    ("lag_whole_median", "client", "<=", ("mpv", "lag_whole_median", 0.2),
-     "median lag at most the players' plus 0.2 s"),
-    ("shown_worst", "client", ">=", 24.0,
-     "the worst tile shows at least 24 of the 25 new frames a second"),
-    ("stall_back", "client", "<=", 3.0,
-     "after a 3 s stall every tile is back within 0.3 s of its lag before within 3 s"),
+    ("lag_whole_median", "client", "<=", ("mpv", "lag_whole_median", 0.0),
+     "median lag no more than the players'"),
+    ("shown_worst", "client", ">=", {4: 24.0, 9: 24.0, 16: 20.0},
+     "the worst tile shows at least 24 of the 25 new frames a second at 4 and 9 tiles, 20 at 16"),
+    ("stall_back", "client", "<=", 2.0,
+     "after a 3 s stall every tile is back within 0.3 s of its lag before within 2 s"),
     ("misreads", "any", "<=", 0, "no misread strip"),
 ]
 
 
 def goal_limit(limit, rows, stream, n):
+    """The bound for a row; None where the goal names no bound for that many tiles."""
+    if isinstance(limit, dict):
+        try:
+            return limit.get(int(n))
+        except (TypeError, ValueError):
+            return None
     if isinstance(limit, tuple):
         who, figure, offset = limit
         value = summarise([f.get(figure) for f in rows.get((stream, n, who), [])])
@@ -389,6 +397,8 @@ def check_goals(rows):
                 continue
             value = summarise([f.get(figure) for f in runs])
             bound = goal_limit(limit, rows, stream, n)
+            if isinstance(limit, dict) and bound is None:
+                continue
             where = "Live tiles, %s of %s, %s" % (n, stream, who)
             if value is None or bound is None:
                 if figure in ("stall_back",) and runs and any("stall_s" in f for f in runs):
@@ -409,6 +419,7 @@ def describe(figure):
     return {
         "growth_worst": "lag growth of the worst tile (s/s)",
         "lag_whole_median": "median lag (s)",
+        "lag_whole_worst": "worst lag (s)",
         "shown_worst": "frames shown per second by the worst tile",
         "stall_back": "time back to the live edge after the stall (s)",
         "misreads": "misread strips",
