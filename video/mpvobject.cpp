@@ -28,6 +28,9 @@
 
 namespace {
 
+// The media time of the newest packet the player has read.
+const char* const kDemuxedUpTo = "demuxer-cache-time";
+
 // Posted by the software frame source when a new frame is ready to be taken.
 const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
 
@@ -368,6 +371,8 @@ void MpvObject::setUpCore()
     observeAll(mpv, intProperties, MPV_FORMAT_INT64);
     observeAll(mpv, doubleProperties, MPV_FORMAT_DOUBLE);
     observeAll(mpv, stringProperties, MPV_FORMAT_STRING);
+    // Not one of the item's properties: what a live picture holds beyond the live edge.
+    mpv_observe_property(mpv, 0, kDemuxedUpTo, MPV_FORMAT_DOUBLE);
 
     connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
     connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
@@ -415,6 +420,12 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         m_havePosition = false;
         m_lag.reset();
         m_edgePolicy.reset();
+        m_catchUp.reset();
+        m_haveDemuxedUpTo = false;
+        if (m_live && m_catchUpSpeed != 1.0) {
+            m_catchUpSpeed = 1.0;
+            setProperty(QStringLiteral("speed"), 1.0);
+        }
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
@@ -440,6 +451,13 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         return;
     switch (property.format) {
     case MPV_FORMAT_DOUBLE: {
+        if (std::strcmp(property.name, kDemuxedUpTo) == 0) {
+            if (property.data) {
+                m_demuxedUpTo = *static_cast<const double*>(property.data);
+                m_haveDemuxedUpTo = true;
+            }
+            return;
+        }
         const Observed<double>* entry = findObserved(doubleProperties, property.name);
         if (!entry || !property.data)
             return;
@@ -485,6 +503,8 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
     }
     default:
         // MPV_FORMAT_NONE: the property became unavailable; the cached values stay.
+        if (std::strcmp(property.name, kDemuxedUpTo) == 0)
+            m_haveDemuxedUpTo = false;
         if (std::strcmp(property.name, "time-pos") == 0)
             m_havePosition = false;
         break;
@@ -504,8 +524,21 @@ bool MpvObject::notePosition(double value)
         m_lag.frameShown(now, value);
         if (m_live && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
             skipToLiveEdge();
+        else if (m_live)
+            catchUp(value);
     }
     return moved;
+}
+
+void MpvObject::catchUp(double shownPts)
+{
+    if (!m_haveDemuxedUpTo)
+        return;
+    const double speed = m_catchUp.speedFor(m_demuxedUpTo - shownPts);
+    if (speed == m_catchUpSpeed)
+        return;
+    m_catchUpSpeed = speed;
+    setProperty(QStringLiteral("speed"), speed);
 }
 
 void MpvObject::skipToLiveEdge()

@@ -14,6 +14,7 @@
 
 #include <mpv/client.h>
 
+#include "livecatchup.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "mpvhandle.h"
@@ -252,6 +253,7 @@ private:
     void requestFrame();
     double frameRate() const;
     void skipToLiveEdge();
+    void catchUp(double shownPts);
 
     static std::atomic<int> s_coreCount;
 
@@ -284,4 +286,9 @@ private:
     double m_vfFps = 0.0;
     LiveLagEstimator m_lag;
     LiveEdgePolicy m_edgePolicy;
+    LiveCatchUp m_catchUp;
+    // Media time of the newest packet the player holds; NaN when not known.
+    double m_demuxedUpTo = 0.0;
+    bool m_haveDemuxedUpTo = false;
+    double m_catchUpSpeed = 1.0;
 };

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include "framepacer.h"
+#include "livecatchup.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "videorendermode.h"
@@ -38,6 +39,8 @@ private slots:
     void driftAllowanceIsSlow();
     void nothingBeforeTheFirstFrame();
 
+    void catchUpSpeeds_data();
+    void catchUpSpeeds();
     void skipPolicy_data();
     void skipPolicy();
 
@@ -134,6 +137,34 @@ void TestLiveVideo::nothingBeforeTheFirstFrame()
     estimator.frameShown(1000, 3.0);
     estimator.reset();
     QCOMPARE(estimator.msSinceFrame(5000), qint64(-1));
+}
+
+void TestLiveVideo::catchUpSpeeds_data()
+{
+    // Media held ahead of the picture, frame after frame, and the speed for each.
+    QTest::addColumn<QVector<double>>("queued");
+    QTest::addColumn<QVector<double>>("speeds");
+
+    QTest::newRow("at the edge") << QVector<double>{0.04, 0.08, 0.12, 0.04} << QVector<double>{1, 1, 1, 1};
+    QTest::newRow("start-up backlog worked off")
+        << QVector<double>{0.46, 0.38, 0.27, 0.12, 0.08, 0.06, 0.10}
+        << QVector<double>{1.5, 1.4, 1.3, 1.1, 1.1, 1, 1};
+    QTest::newRow("a long backlog is capped") << QVector<double>{3.0} << QVector<double>{2.0};
+    QTest::newRow("not a number") << QVector<double>{0.5, qQNaN(), 0.1} << QVector<double>{1.5, 1, 1};
+}
+
+void TestLiveVideo::catchUpSpeeds()
+{
+    QFETCH(QVector<double>, queued);
+    QFETCH(QVector<double>, speeds);
+    LiveCatchUp catchUp;
+    QVector<double> got;
+    for (double held : queued)
+        got.append(catchUp.speedFor(held));
+    QCOMPARE(got.size(), speeds.size());
+    for (int i = 0; i < got.size(); ++i)
+        QVERIFY2(qAbs(got[i] - speeds[i]) < 1e-9,
+                 qPrintable(QStringLiteral("frame %1: speed %2, expected %3").arg(i).arg(got[i]).arg(speeds[i])));
 }
 
 void TestLiveVideo::skipPolicy_data()
