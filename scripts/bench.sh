@@ -466,10 +466,10 @@ tiles_report() {
             check "Live tiles, $n of $stream: no figures (a run failed; see the log of the run)."
             continue
         fi
-        if awk -v r="$per_frame" 'BEGIN { exit !(r <= 1.0) }'; then
-            check "Live tiles, $n of $stream: client CPU per frame shown $(printf '%.2f' "$per_frame")× the players' (goal: at most 1.0; whole-process ratio $(printf '%.2f' "$ratio"))."
+        if awk -v r="$ratio" 'BEGIN { exit !(r <= 0.8) }'; then
+            check "Live tiles, $n of $stream: client CPU $(printf '%.2f' "$ratio")× the players' summed CPU, met (goal: at most 0.8; per frame shown $(printf '%.2f' "$per_frame")×)."
         else
-            check "Live tiles, $n of $stream: client CPU per frame shown $(printf '%.2f' "$per_frame")× the players', above the goal of 1.0 (whole-process ratio $(printf '%.2f' "$ratio"), the client showing fewer frames)."
+            check "Live tiles, $n of $stream: client CPU $(printf '%.2f' "$ratio")× the players' summed CPU, not met (goal: at most 0.8; per frame shown $(printf '%.2f' "$per_frame")×)."
         fi
         if [ "$stream $n" = "360p 9" ]; then
             drops="$(tiles_tile_sum client "$stream" "$n" drop | stats | awk '{ print $3 }' || true)"
