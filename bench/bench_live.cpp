@@ -576,7 +576,7 @@ void emitTile(const QString& who, int index, const Counters& a, const Counters& 
     const double played = b.pos - a.pos;
     // Frames a second by the player's own counters: the client's presented frames, else the
     // position's progress.
-    const double fps = spanS <= 0                                ? 0.0
+    const double fps = spanS <= 0                               ? 0.0
                        : (a.presented >= 0 && b.presented >= 0) ? (b.presented - a.presented) / spanS
                                                                 : played * StreamFps / spanS;
     emitLine(QStringLiteral("tile who=%1 index=%2 size=%3 span_s=%4 frames=%5 est_frames=%6 realtime=%7 vffps=%8 "
@@ -650,7 +650,8 @@ QString rectOfGeometry(const QString& geometry)
         QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)\\+(-?\\d+)\\+(-?\\d+)$")).match(geometry);
     if (!match.hasMatch())
         return QString();
-    return QStringLiteral("%1,%2,%3,%4").arg(match.captured(3), match.captured(4), match.captured(1), match.captured(2));
+    return QStringLiteral("%1,%2,%3,%4")
+        .arg(match.captured(3), match.captured(4), match.captured(1), match.captured(2));
 }
 
 // The client's item rectangle X,Y,W,H moved by its window's place on the screen.
@@ -704,8 +705,11 @@ void stallTest(const QString& who, const std::vector<qint64>& pids, const Option
         kill(static_cast<pid_t>(pid), SIGCONT);
     const qint64 contNs = monotonicNs();
     sleepWithEvents(options.stallObserveSeconds * 1000);
-    emitLine(QStringLiteral("stall who=%1 stop_ns=%2 cont_ns=%3 end_ns=%4").arg(who).arg(stopNs).arg(contNs).arg(
-        monotonicNs()));
+    emitLine(QStringLiteral("stall who=%1 stop_ns=%2 cont_ns=%3 end_ns=%4")
+                 .arg(who)
+                 .arg(stopNs)
+                 .arg(contNs)
+                 .arg(monotonicNs()));
 }
 
 int runTiles(const Options& options)
@@ -1048,7 +1052,8 @@ int main(int argc, char* argv[])
         {QStringLiteral("screen"), QStringLiteral("bench_screen executable: read the tiles off the screen"),
          QStringLiteral("path")},
         {QStringLiteral("samples"), QStringLiteral("file for bench_screen's samples"), QStringLiteral("path")},
-        {QStringLiteral("rate"), QStringLiteral("screen samples a second"), QStringLiteral("hz"), QStringLiteral("100")},
+        {QStringLiteral("rate"), QStringLiteral("screen samples a second"), QStringLiteral("hz"),
+         QStringLiteral("100")},
         {QStringLiteral("stall"), QStringLiteral("after the window, stop the players for this long (0: no)"),
          QStringLiteral("s"), QStringLiteral("0")},
         {QStringLiteral("stall-observe"), QStringLiteral("read the screen this long after the stall"),

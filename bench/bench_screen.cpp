@@ -26,15 +26,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <string>
 #include <vector>
 
+#include <csignal>
+#include <ctime>
 #include <sys/ipc.h>
 #include <sys/shm.h>
 #include <xcb/shm.h>
@@ -160,7 +160,8 @@ bool prepareTile(Tile& tile, const Grabber& screen, int aw, int ah)
     for (int i = 0; i < Blocks; ++i) {
         const double cx = tile.video.x + (i + 0.5) * blockW;
         tile.left[i] = std::max(0, static_cast<int>(std::floor(cx - blockW / 4)));
-        tile.right[i] = std::min(screen.width, std::max(tile.left[i] + 1, static_cast<int>(std::ceil(cx + blockW / 4))));
+        tile.right[i] =
+            std::min(screen.width, std::max(tile.left[i] + 1, static_cast<int>(std::ceil(cx + blockW / 4))));
     }
     return tile.y0 < tile.y1 && tile.left[0] < tile.right[Blocks - 1];
 }
@@ -182,8 +183,9 @@ void createBand(Band& band, const Grabber& screen)
         return;
     }
     band.segment = xcb_generate_id(screen.connection);
-    xcb_generic_error_t* error = xcb_request_check(
-        screen.connection, xcb_shm_attach_checked(screen.connection, band.segment, static_cast<uint32_t>(band.shmid), 0));
+    xcb_generic_error_t* error =
+        xcb_request_check(screen.connection, xcb_shm_attach_checked(screen.connection, band.segment,
+                                                                    static_cast<uint32_t>(band.shmid), 0));
     // Marked for removal now: it goes when both sides have detached, even if this process dies.
     shmctl(band.shmid, IPC_RMID, nullptr);
     if (error) {
@@ -225,8 +227,7 @@ bool finishGrab(Band& band, const Grabber& screen)
     band.reply = xcb_get_image_reply(screen.connection, band.plainCookie, &error);
     std::free(error);
     // 32-bit pixels, rows padded to 32 bits: what a 24-bit TrueColor screen gives.
-    if (!band.reply ||
-        xcb_get_image_data_length(band.reply) < band.stride * band.area.h) {
+    if (!band.reply || xcb_get_image_data_length(band.reply) < band.stride * band.area.h) {
         band.pixels = nullptr;
         return false;
     }
@@ -240,8 +241,8 @@ int luminance(const Band& band, const Grabber& screen, int x0, int x1, int y0, i
     long sum = 0;
     long count = 0;
     for (int y = y0; y < y1; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(band.pixels +
-                                                                 static_cast<long>(y - band.area.y) * band.stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(band.pixels + static_cast<long>(y - band.area.y) * band.stride);
         for (int x = x0; x < x1; ++x) {
             const std::uint32_t pixel = row[x - band.area.x];
             const int r = static_cast<int>((pixel >> screen.redShift) & 0xff);

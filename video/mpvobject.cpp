@@ -253,8 +253,8 @@ QVariantMap MpvObject::statistics() const
     const quint64 drawn = m_drawnFrames->load();
     // Frames the item itself replaced before the scene took them never reached the screen either.
     const quint64 replaced = m_frames ? m_frames->replacedFrames() : 0;
-    const quint64 dropped = replaced + static_cast<quint64>(qMax(0, m_voDrops)) +
-                            static_cast<quint64>(qMax(0, m_decoderDrops));
+    const quint64 dropped =
+        replaced + static_cast<quint64>(qMax(0, m_voDrops)) + static_cast<quint64>(qMax(0, m_decoderDrops));
     return QVariantMap{
         {QStringLiteral("drawn"), static_cast<double>(drawn)},
         {QStringLiteral("dropped"), static_cast<double>(dropped)},
@@ -495,8 +495,8 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         if (!entry || !property.data)
             return;
         const int64_t raw = *static_cast<const int64_t*>(property.data);
-        const int value = static_cast<int>(qBound<int64_t>(std::numeric_limits<int>::min(), raw,
-                                                           std::numeric_limits<int>::max()));
+        const int value =
+            static_cast<int>(qBound<int64_t>(std::numeric_limits<int>::min(), raw, std::numeric_limits<int>::max()));
         noteInt(property.name, value);
         emit(this->*entry->signal)(value);
         break;

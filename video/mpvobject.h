@@ -4,12 +4,11 @@
 #include <atomic>
 #include <memory>
 
+#include <QElapsedTimer>
+#include <QImage>
 #include <QQuickFramebufferObject>
 #include <QString>
 #include <QVariant>
-
-#include <QElapsedTimer>
-#include <QImage>
 #include <QVariantMap>
 
 #include <mpv/client.h>

@@ -41,8 +41,9 @@ QImage alignedImage(const QSize& size)
         return QImage();
     // libmpv's "bgr0" is QImage's RGB32 in memory order on a little-endian machine; the unused
     // byte is not defined, which an opaque texture never reads.
-    return QImage(static_cast<uchar*>(data), size.width(), size.height(), stride, QImage::Format_RGB32,
-                  [](void* buffer) { std::free(buffer); }, data);
+    return QImage(
+        static_cast<uchar*>(data), size.width(), size.height(), stride, QImage::Format_RGB32,
+        [](void* buffer) { std::free(buffer); }, data);
 }
 
 } // namespace

@@ -147,8 +147,7 @@ void TestLiveVideo::catchUpSpeeds_data()
 
     QTest::newRow("at the edge") << QVector<double>{0.04, 0.08, 0.12, 0.04} << QVector<double>{1, 1, 1, 1};
     QTest::newRow("start-up backlog worked off")
-        << QVector<double>{0.46, 0.38, 0.27, 0.12, 0.08, 0.06, 0.10}
-        << QVector<double>{1.5, 1.4, 1.3, 1.1, 1.1, 1, 1};
+        << QVector<double>{0.46, 0.38, 0.27, 0.12, 0.08, 0.06, 0.10} << QVector<double>{1.5, 1.4, 1.3, 1.1, 1.1, 1, 1};
     QTest::newRow("a long backlog is capped") << QVector<double>{3.0} << QVector<double>{2.0};
     QTest::newRow("not a number") << QVector<double>{0.5, qQNaN(), 0.1} << QVector<double>{1.5, 1, 1};
 }
@@ -180,8 +179,8 @@ void TestLiveVideo::skipPolicy_data()
 
     QTest::newRow("behind for long enough")
         << LagSamples{{0, 1.5}, {400, 1.5}, {799, 1.6}, {800, 1.6}, {840, 1.6}} << QVector<int>{800};
-    QTest::newRow("caught up by itself")
-        << LagSamples{{0, 1.5}, {500, 1.2}, {600, 0.4}, {1000, 1.3}, {1700, 1.3}} << QVector<int>{};
+    QTest::newRow("caught up by itself") << LagSamples{{0, 1.5}, {500, 1.2}, {600, 0.4}, {1000, 1.3}, {1700, 1.3}}
+                                         << QVector<int>{};
     QTest::newRow("just at the bound") << LagSamples{{0, 1.0}, {2000, 1.0}} << QVector<int>{};
     QTest::newRow("not a number") << LagSamples{{0, qQNaN()}, {2000, qQNaN()}} << QVector<int>{};
     // A machine that cannot keep up at all: one skip, then none for ten seconds.

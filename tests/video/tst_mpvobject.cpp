@@ -498,7 +498,8 @@ void TestMpvObject::loadBeforeTheFirstFramePlays()
              qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
     item->setParentItem(m_view->contentItem());
     QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= 3 || !ended.isEmpty(), waitMs());
-    QVERIFY2(ended.isEmpty(), qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
+    QVERIFY2(ended.isEmpty(),
+             qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
     QCOMPARE(loaded.count(), 1);
     delete item;
 }
