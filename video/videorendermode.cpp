@@ -12,7 +12,7 @@ namespace VideoRenderMode {
 namespace {
 
 // Asks a throw-away context which renderer the system's OpenGL is; empty when none can be made.
-QString probeGlRenderer()
+QString askGlRenderer()
 {
     QOffscreenSurface surface;
     surface.create();
@@ -22,6 +22,13 @@ QString probeGlRenderer()
     const auto* text = reinterpret_cast<const char*>(context.functions()->glGetString(GL_RENDERER));
     const QString renderer = text ? QString::fromLatin1(text) : QString();
     context.doneCurrent();
+    return renderer;
+}
+
+// Asked once: both the scene graph's choice at start-up and the video items' need the answer.
+QString probeGlRenderer()
+{
+    static const QString renderer = askGlRenderer();
     return renderer;
 }
 
