@@ -95,7 +95,9 @@ Q_COREAPP_STARTUP_FUNCTION(registerVantorClientType)
 
 // Library callbacks run on library threads, some of which (failures of requests made before any
 // connect) outlive every connection handle. They reach the client only through this anchor, which
-// the destructor disarms, so nothing is ever posted to a client that is gone.
+// the destructor disarms, so nothing is ever posted to a client that is gone. Their log lines go
+// the same way: a failure reported on a library thread while the program exits would otherwise
+// reach a message handler that is already torn down.
 class VantorClient::Anchor
 {
 public:
@@ -450,8 +452,13 @@ void VantorClient::sendCtrlEvent(const QString& destId, const QString& cls, cons
     }
     qInfo() << "Sending CTRL event cls:" << cls << ", destId:" << destId;
     m_client.sendEvent(
-        event, [](vantor::ObjectId eventId) { qInfo() << "Event sent, id: " << eventId; },
-        [](const vantor::HandlerError& error) { qInfo() << "Event sending error: " << errorText(error); });
+        event,
+        [anchor = m_anchor](vantor::ObjectId eventId) {
+            anchor->post([eventId](VantorClient*) { qInfo() << "Event sent, id: " << eventId; });
+        },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qInfo() << "Event sending error: " << text; });
+        });
 }
 
 void VantorClient::createAttr(const QString& objId, const QString& attr, const QVariant& value)
@@ -459,8 +466,10 @@ void VantorClient::createAttr(const QString& objId, const QString& attr, const Q
     qInfo() << "Creating dyn attribute:" << attr << ", for:" << objId;
     m_client.createDynamicAttribute(
         toObjectId(objId), attr.toStdString(), vantor::StringValue(value.toString().toStdString()),
-        [] { qInfo() << "DynAttr created"; },
-        [](const vantor::HandlerError& error) { qInfo() << "DynAttr creation failed:" << errorText(error); });
+        [anchor = m_anchor] { anchor->post([](VantorClient*) { qInfo() << "DynAttr created"; }); },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qInfo() << "DynAttr creation failed:" << text; });
+        });
 }
 
 void VantorClient::getAttr(const QString& objId, const QString& attr)
@@ -470,13 +479,17 @@ void VantorClient::getAttr(const QString& objId, const QString& attr)
     getDynamicAttribute(
         toObjectId(objId), attr.toStdString(),
         [anchor, objId](const vantor::NameValueMap& attributes) {
-            qInfo() << "DynAttr getting ok";
             QVariantMap attrs;
             for (const std::string& name : attributes.names())
                 attrs.insert(QString::fromStdString(name), vantorValToVariant(attributes.value(name)));
-            anchor->post([objId, attrs](VantorClient* client) { emit client->dynamicAttributeReceived(objId, attrs); });
+            anchor->post([objId, attrs](VantorClient* client) {
+                qInfo() << "DynAttr getting ok";
+                emit client->dynamicAttributeReceived(objId, attrs);
+            });
         },
-        [](const vantor::HandlerError& error) { qInfo() << "DynAttr getting failed: " << errorText(error); });
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qInfo() << "DynAttr getting failed: " << text; });
+        });
 }
 
 void VantorClient::setAttr(const QString& objId, const QString& attr, const QVariant& value)
@@ -484,15 +497,20 @@ void VantorClient::setAttr(const QString& objId, const QString& attr, const QVar
     qInfo() << "Setting dynattr:" << attr << ", for:" << objId;
     m_client.setDynamicAttribute(
         toObjectId(objId), attr.toStdString(), vantor::StringValue(value.toString().toStdString()),
-        [] { qInfo() << "DynAttr setting ok"; },
-        [](const vantor::HandlerError& error) { qInfo() << "DynAttr setting failed:" << errorText(error); });
+        [anchor = m_anchor] { anchor->post([](VantorClient*) { qInfo() << "DynAttr setting ok"; }); },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qInfo() << "DynAttr setting failed:" << text; });
+        });
 }
 
 void VantorClient::removeAttr(const QString& objId, const QString& attr)
 {
     m_client.removeDynamicAttribute(
-        toObjectId(objId), attr.toStdString(), [] { qDebug() << "Attribute remove ok"; },
-        [](const vantor::HandlerError& error) { qDebug() << "Attribute remove failed:" << errorText(error); });
+        toObjectId(objId), attr.toStdString(),
+        [anchor = m_anchor] { anchor->post([](VantorClient*) { qDebug() << "Attribute remove ok"; }); },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "Attribute remove failed:" << text; });
+        });
 }
 
 void VantorClient::bindStream(const QString& streamId, const QString& deviceId, StreamBindingType type)
@@ -501,15 +519,21 @@ void VantorClient::bindStream(const QString& streamId, const QString& deviceId, 
     pair.objectId = toObjectId(deviceId);
     pair.bindingType = static_cast<int>(type);
     m_client.bindStream(
-        toObjectId(streamId), {pair}, [] { qDebug() << "bindStream ok"; },
-        [](const vantor::HandlerError& error) { qDebug() << "bindStream => Error: " << errorText(error); });
+        toObjectId(streamId), {pair},
+        [anchor = m_anchor] { anchor->post([](VantorClient*) { qDebug() << "bindStream ok"; }); },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "bindStream => Error: " << text; });
+        });
 }
 
 void VantorClient::unbindStream(const QString& streamId, const QString& deviceId)
 {
     m_client.unbindStream(
-        toObjectId(streamId), toObjectId(deviceId), [] { qDebug() << "unbindStream ok"; },
-        [](const vantor::HandlerError& error) { qDebug() << "unbindStream => Error: " << errorText(error); });
+        toObjectId(streamId), toObjectId(deviceId),
+        [anchor = m_anchor] { anchor->post([](VantorClient*) { qDebug() << "unbindStream ok"; }); },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "unbindStream => Error: " << text; });
+        });
 }
 
 void VantorClient::searchChunks(const QString& streamId, int searchBy, qlonglong start, qlonglong end)
@@ -520,7 +544,8 @@ void VantorClient::searchChunks(const QString& streamId, int searchBy, qlonglong
     m_client.searchChunks(
         toObjectId(streamId), searchBy, start, end,
         [anchor](const std::vector<vantor::StreamChunk>& found) {
-            qDebug() << "searchChunks finished, number of chunks:" << found.size();
+            const size_t count = found.size();
+            anchor->post([count](VantorClient*) { qDebug() << "searchChunks finished, number of chunks:" << count; });
             if (found.empty())
                 return;
             QVariantList chunks;
@@ -535,7 +560,9 @@ void VantorClient::searchChunks(const QString& streamId, int searchBy, qlonglong
             }
             anchor->post([chunks](VantorClient* client) { emit client->streamChunksReceived(chunks); });
         },
-        [](const vantor::HandlerError& error) { qDebug() << "searchChunks => Error: " << errorText(error); });
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "searchChunks => Error: " << text; });
+        });
 }
 
 void VantorClient::getStreamGatewayInfo(const QString& deviceId, const QString& streamId)
@@ -552,7 +579,9 @@ void VantorClient::getStreamGatewayInfo(const QString& deviceId, const QString& 
                 emit client->streamInfoReceived(device, stream, token, address);
             });
         },
-        [](const vantor::HandlerError& error) { qDebug() << errorText(error); });
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << text; });
+        });
 }
 
 void VantorClient::getDynamicAttribute(vantor::ObjectId objectId, const std::string& name, AttributesCallback onResult,
@@ -573,18 +602,28 @@ void VantorClient::getActrValue(const QString& id)
     m_client.getActuatorValue(
         objectId,
         [anchor, objectId](vantor::ValuePtr value) {
-            qDebug() << "Got actr value:" << (value.value().toBool() ? "true" : "false");
-            anchor->post([objectId, value](VantorClient* client) { client->actrChanged(objectId, value); });
+            anchor->post([objectId, value](VantorClient* client) {
+                qDebug() << "Got actr value:" << (value.value().toBool() ? "true" : "false");
+                client->actrChanged(objectId, value);
+            });
         },
-        [](const vantor::HandlerError& error) { qDebug() << "getActrValue error:" << errorText(error); });
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "getActrValue error:" << text; });
+        });
 }
 
 void VantorClient::setActrValue(const QString& id, bool value)
 {
     m_client.setActuatorValue(
         toObjectId(id), vantor::BoolValue(value),
-        [id, value] { qDebug() << "setActrValue ok, " << id << " => " << (value ? "true" : "false"); },
-        [](const vantor::HandlerError& error) { qDebug() << "setActrValue => Error: " << errorText(error); });
+        [anchor = m_anchor, id, value] {
+            anchor->post([id, value](VantorClient*) {
+                qDebug() << "setActrValue ok, " << id << " => " << (value ? "true" : "false");
+            });
+        },
+        [anchor = m_anchor](const vantor::HandlerError& error) {
+            anchor->post([text = errorText(error)](VantorClient*) { qDebug() << "setActrValue => Error: " << text; });
+        });
 }
 
 // ---------------------------------------------------------------------------------------------
