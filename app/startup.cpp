@@ -18,10 +18,32 @@
 #endif
 
 #include "logfile.h"
+#include "mpvcorepool.h"
 #include "settingsfile.h"
 #include "videorendermode.h"
 
 namespace {
+
+// Video tiles take players made ahead of time, so that a layout switch does not wait for nine of
+// them to be made. STATION_CORE_POOL sets how many are kept at most; 0 makes each when needed.
+constexpr int DefaultPlayerPool = 16;
+
+void setUpPlayerPool()
+{
+    int capacity = DefaultPlayerPool;
+    const QByteArray setting = qgetenv("STATION_CORE_POOL").trimmed();
+    if (!setting.isEmpty()) {
+        bool ok = false;
+        const int value = setting.toInt(&ok);
+        if (ok && value >= 0)
+            capacity = value;
+        else
+            qWarning() << "STATION_CORE_POOL must be a number of players, 0 or more, not" << setting << "; keeping"
+                       << capacity;
+    }
+    qInfo() << "Players made ahead of time: at most" << capacity;
+    MpvCorePool::instance().setCapacity(capacity);
+}
 
 // Every video tile runs a player with threads of its own, and glibc gives contending threads
 // arenas of their own, up to eight per core. Tiles come and go with each layout switch, and
@@ -70,6 +92,7 @@ int runClient(const QUrl& mainQml)
     protectSettingsFile(loginSettingsFilePath());
 
     VideoRenderMode::chooseSceneGraphBackend();
+    setUpPlayerPool();
     QQmlApplicationEngine engine;
 
     const QString debugValue =

@@ -173,30 +173,34 @@ void wakeup(void* context)
 MpvObject::MpvObject(QQuickItem* parent)
     : QQuickFramebufferObject(parent), m_drawnFrames(std::make_shared<std::atomic<quint64>>(0))
 {
-    try {
-        m_mpv = createCore();
-    } catch (const std::runtime_error& error) {
-        // The QML engine cannot catch it; a tile without video is better than a dead station.
-        qCritical() << error.what();
-        return;
-    }
-    setUpCore();
-    if (VideoRenderMode::current() == VideoRenderMode::Software) {
-        // Made now rather than when first drawn: libmpv cannot start video output without it, so
-        // a file loaded before the item is shown would fail.
-        m_frames = SoftwareFrameSource::create(m_mpv);
-        if (m_frames) {
-            m_frames->setFrameReadyHandler(
-                [this] { QCoreApplication::postEvent(this, new QEvent(kFrameReadyEvent), Qt::HighEventPriority); });
-            setFlag(ItemHasContents, true);
+    const bool software = VideoRenderMode::current() == VideoRenderMode::Software;
+    MpvCorePool& pool = MpvCorePool::instance();
+    pool.itemCreated(software);
+    PreparedCore prepared = pool.take(software);
+    if (!prepared) {
+        try {
+            prepared = prepareCore(software);
+        } catch (const std::runtime_error& error) {
+            // The QML engine cannot catch it; a tile without video is better than a dead station.
+            qCritical() << error.what();
+            return;
         }
     }
-    if (!m_frames)
+    m_mpv = std::move(prepared.core);
+    m_frames = std::move(prepared.frames);
+    connectCore();
+    if (m_frames) {
+        m_frames->setFrameReadyHandler(
+            [this] { QCoreApplication::postEvent(this, new QEvent(kFrameReadyEvent), Qt::HighEventPriority); });
+        setFlag(ItemHasContents, true);
+    } else {
         m_outputReady = false;
+    }
 }
 
 MpvObject::~MpvObject()
 {
+    MpvCorePool::instance().itemDestroyed();
     // After this returns no wakeup runs or follows: libmpv calls the callback under the lock
     // that setting it takes. Events already posted die with the object.
     if (m_mpv) {
@@ -359,13 +363,14 @@ MpvHandle MpvObject::createCore()
     return mpv;
 }
 
-void MpvObject::setUpCore()
+PreparedCore MpvObject::prepareCore(bool software)
 {
-    mpv_handle* mpv = m_mpv.get();
+    PreparedCore prepared;
+    prepared.core = createCore();
+    prepared.software = software;
+    mpv_handle* mpv = prepared.core.get();
     setStringOption(mpv, "audio-client-name", QStringLiteral("pelmar"));
     setStringOption(mpv, "hwdec", QStringLiteral("auto"));
-
-    connect(this, &MpvObject::mpvUpdated, this, &MpvObject::doUpdate, Qt::QueuedConnection);
 
     observeAll(mpv, flagProperties, MPV_FORMAT_FLAG);
     observeAll(mpv, intProperties, MPV_FORMAT_INT64);
@@ -374,10 +379,23 @@ void MpvObject::setUpCore()
     // Not one of the item's properties: what a live picture holds beyond the live edge.
     mpv_observe_property(mpv, 0, kDemuxedUpTo, MPV_FORMAT_DOUBLE);
 
+    // Made with the core rather than when first drawn: libmpv cannot start video output without
+    // it, so a file loaded before the item is shown would fail.
+    if (software)
+        prepared.frames = SoftwareFrameSource::create(prepared.core);
+    return prepared;
+}
+
+void MpvObject::connectCore()
+{
+    connect(this, &MpvObject::mpvUpdated, this, &MpvObject::doUpdate, Qt::QueuedConnection);
     connect(this, &MpvObject::idleChanged, this, &MpvObject::updateState);
     connect(this, &MpvObject::pausedChanged, this, &MpvObject::updateState);
 
-    mpv_set_wakeup_callback(mpv, &wakeup, this);
+    mpv_set_wakeup_callback(m_mpv.get(), &wakeup, this);
+    // A core made ahead of time has its first property events queued already, and libmpv does
+    // not wake a new listener for them.
+    QCoreApplication::postEvent(this, new QEvent(QEvent::User));
 }
 
 bool MpvObject::event(QEvent* event)

@@ -16,6 +16,7 @@
 #include "livecatchup.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
+#include "mpvcorepool.h"
 #include "mpvhandle.h"
 
 class MpvRenderer;
@@ -239,9 +240,13 @@ public:
     // libmpv cores made and not yet destroyed, in the whole process.
     static int coreCount();
 
+    // A core set up for a video item, with its software render context where frames are drawn in
+    // software. Any thread; throws when libmpv cannot make or start a core.
+    static PreparedCore prepareCore(bool software);
+
 private:
     static MpvHandle createCore();
-    void setUpCore();
+    void connectCore();
     void handleMpvEvent(const mpv_event& event);
     void handlePropertyChange(const mpv_event_property& property);
     // Caches the position; true when it moved on from the file's previous one.

@@ -24,7 +24,7 @@ struct mpv_render_context;
 class SoftwareFrameSource : public std::enable_shared_from_this<SoftwareFrameSource>
 {
 public:
-    // GUI thread, before any file loads (video output cannot start without a render context).
+    // Any thread, before any file loads (video output cannot start without a render context).
     // Null, with a warning, when libmpv refuses a software render context.
     static std::shared_ptr<SoftwareFrameSource> create(MpvHandle core);
     ~SoftwareFrameSource();

@@ -9,11 +9,13 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickView>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 
 #include <clocale>
 
+#include "mpvcorepool.h"
 #include "mpvobject.h"
 
 namespace {
@@ -55,6 +57,7 @@ private slots:
     void windowGoesFirst();
     void createAndDestroyManyTimes();
     void loadBeforeTheFirstFramePlays();
+    void coreMadeAheadOfTimePlays();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -502,6 +505,46 @@ void TestMpvObject::loadBeforeTheFirstFramePlays()
              qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
     QCOMPARE(loaded.count(), 1);
     delete item;
+}
+
+void TestMpvObject::coreMadeAheadOfTimePlays()
+{
+    // A core made on the pool's worker thread, properties observed and render context made there,
+    // must serve an item as one made by the item itself: its events reach the item, its frames the
+    // window.
+    MpvCorePool& pool = MpvCorePool::instance();
+    const auto restore = qScopeGuard([&pool] {
+        pool.setCapacity(0);
+        pool.setRefillDelay(MpvCorePool::DefaultRefillDelayMs);
+    });
+    QSignalSpy refilled(&pool, &MpvCorePool::refilled);
+    pool.setRefillDelay(0);
+    pool.setCapacity(2);
+
+    MpvObject* first = createItem();
+    QVERIFY(first);
+    QTRY_VERIFY_WITH_TIMEOUT(pool.readyCount() == 1, waitMs());
+    const int coresBefore = MpvObject::coreCount();
+
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QCOMPARE(MpvObject::coreCount(), coresBefore); // taken, not made
+    QVERIFY(waitForFrame());
+    QSignalSpy loaded(item, &MpvObject::fileLoaded);
+    item->loadFile(splitClip);
+    QVERIFY(loaded.wait(waitMs()));
+    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 320, waitMs());
+    auto isRed = [](QRgb c) { return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80; };
+    QImage image;
+    QTRY_VERIFY_WITH_TIMEOUT((image = m_view->grabWindow(), isRed(image.pixel(160, 60))), waitMs());
+
+    // Two items, two cores kept ready for the next two.
+    QTRY_VERIFY_WITH_TIMEOUT(pool.readyCount() == 2, waitMs());
+    delete item;
+    delete first;
+    pool.setCapacity(0);
+    QCOMPARE(pool.readyCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(MpvObject::coreCount(), 0, waitMs());
 }
 
 QTEST_MAIN(TestMpvObject)
