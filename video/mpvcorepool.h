@@ -40,7 +40,7 @@ public:
     using Factory = std::function<PreparedCore(bool software)>;
 
     // How long after the last change in the number of items the pool starts making cores.
-    static constexpr int DefaultRefillDelayMs = 3000;
+    static constexpr int DefaultRefillDelayMs = 1500;
 
     explicit MpvCorePool(Factory factory, QObject* parent = nullptr);
     ~MpvCorePool() override;
