@@ -7,6 +7,7 @@
 #   scripts/bench.sh --only pos          only the named groups (comma-separated)
 #   scripts/bench.sh --out FILE          write the results elsewhere
 #   scripts/bench.sh --tiles-seconds 600 measuring window of the live tiles (default 60)
+#   scripts/bench.sh --players-seconds 120  the standalone players' window (default: the tiles')
 #   scripts/bench.sh --tiles-stall 0     the live tiles' stall test: seconds stopped (default 3;
 #                                        0 leaves it out)
 #   scripts/bench.sh --tiles-sample-hz 50  screen samples a second of the live tiles (default 100;
@@ -29,6 +30,7 @@ OUT="$ROOT/bench/RESULTS.md"
 RUNS=5
 ONLY=""
 TILES_SECONDS=60
+PLAYERS_SECONDS=""
 TILES_STALL=3
 TILES_SAMPLE_HZ=100
 TILES_RUNS=1
@@ -41,6 +43,7 @@ while [ $# -gt 0 ]; do
         --only) ONLY="$2"; shift 2 ;;
         --out) OUT="$2"; shift 2 ;;
         --tiles-seconds) TILES_SECONDS="$2"; shift 2 ;;
+        --players-seconds) PLAYERS_SECONDS="$2"; shift 2 ;;
         --tiles-stall) TILES_STALL="$2"; shift 2 ;;
         --tiles-sample-hz) TILES_SAMPLE_HZ="$2"; shift 2 ;;
         --tiles-runs) TILES_RUNS="$2"; shift 2 ;;
@@ -53,9 +56,10 @@ if ! [[ "$TILES_STALL" =~ ^[0-9]+$ && "$TILES_SAMPLE_HZ" =~ ^[0-9]+$ ]] || [ "$T
     log "--tiles-stall and --tiles-sample-hz need a number (0: none), not '$TILES_STALL' and '$TILES_SAMPLE_HZ'"
     exit 2
 fi
-for value in "$RUNS" "$TILES_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
+[ -n "$PLAYERS_SECONDS" ] || PLAYERS_SECONDS="$TILES_SECONDS"
+for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
     if ! [[ "$value" =~ ^[1-9][0-9]*$ ]]; then
-        log "--runs, --tiles-seconds, --tiles-runs and --switches need a positive number, not '$value'"
+        log "--runs, --tiles-seconds, --players-seconds, --tiles-runs and --switches need a positive number, not '$value'"
         exit 2
     fi
 done
@@ -347,7 +351,7 @@ tiles_run() {
             log "live tiles, $n of $stream, run $run of $TILES_RUNS: $n mpv players"
             mapfile -t screen_args < <(tiles_screen_args mpv "run$run-$stream-$n")
             "$BUILD_DIR/bench/bench_live" mpv-tiles --url "$(live_urls "$stream" "$n")" \
-                --geometry "$geometry" --seconds "$TILES_SECONDS" "${screen_args[@]}" | sed "s/^/$tag /" >>"$WORK/tiles.raw" ||
+                --geometry "$geometry" --seconds "$PLAYERS_SECONDS" "${screen_args[@]}" | sed "s/^/$tag /" >>"$WORK/tiles.raw" ||
                 log "the mpv run failed"
         done
     done
@@ -405,7 +409,11 @@ tiles_report() {
     printf 'without re-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts`\n'
     printf 'per connection). The client signs in by its stored login fields, its window is placed over the\n'
     printf 'whole %s screen (`STATION_WINDOW_GEOMETRY`) and `bench_live` applies a square layout\n' "$SCREEN_SIZE"
-    printf 'over the remote interface. Once every tile reports a loaded video, the window of %s s starts:\n' "$TILES_SECONDS"
+    printf 'over the remote interface. Once every tile reports a loaded video, the window of %s s starts' "$TILES_SECONDS"
+    if [ "$PLAYERS_SECONDS" != "$TILES_SECONDS" ]; then
+        printf ' (%s s for the players, measured for less to keep the run short)' "$PLAYERS_SECONDS"
+    fi
+    printf ':\n'
     printf 'CPU is user + system time of the process from `/proc/PID/stat`, peak RSS is `VmHWM`. The\n'
     printf 'baseline, on the same display right after: one standalone `mpv` per stream with the options of a\n'
     printf 'camera tile (`--profile=low-latency --cache=no --video-sync=desync --aid=no --ao=null\n'
