@@ -78,6 +78,8 @@ App::App(QObject* parent) : QObject(parent)
 
     m_reconnectTimer.setSingleShot(true);
     connect(&m_reconnectTimer, &QTimer::timeout, this, &App::reconnect);
+    m_signInRetryTimer.setSingleShot(true);
+    connect(&m_signInRetryTimer, &QTimer::timeout, this, &App::retrySignIn);
     connect(m_vantorClient.get(), &VantorClient::connectionStateChanged, this, &App::onConnectionStateChanged);
 }
 
@@ -151,6 +153,8 @@ void App::connectSignInHandlers()
             return;
         }
         emit loginError(QStringLiteral("Failed to connect"));
+        if (hasEverySignInField())
+            scheduleSignInRetry();
     });
     connect(client, &VantorClient::loggedIn, this, &App::onSignedIn);
     connect(client, &VantorClient::loggedOut, this, [this] {
@@ -166,6 +170,8 @@ void App::connectSignInHandlers()
             scheduleReconnect();
             return;
         }
+        // Refused: trying the same name and password again would only be refused again.
+        stopSignInRetry();
         emit loginError(message);
     });
     connect(client, &VantorClient::error, this,
@@ -174,7 +180,9 @@ void App::connectSignInHandlers()
 
 void App::login(const QString& username, const QString& password, const QString& host, int port)
 {
-    // An explicit sign-in replaces any recovery in progress.
+    // An explicit sign-in replaces any recovery or retry in progress, and starts the delays anew.
+    stopSignInRetry();
+    m_signInRetryDelayMs = kFirstReconnectDelayMs;
     m_reconnectTimer.stop();
     m_recovering = false;
     m_reconnectAttempt = false;
@@ -192,6 +200,8 @@ void App::onSignedIn(qlonglong id)
     if (m_recovering)
         qInfo() << "Signed in again after the connection was lost";
     // A sign-in that came another way leaves no attempt behind that would outlast it.
+    stopSignInRetry();
+    m_signInRetryDelayMs = kFirstReconnectDelayMs;
     m_reconnectTimer.stop();
     m_recovering = false;
     m_reconnectAttempt = false;
@@ -276,6 +286,38 @@ void App::scheduleReconnect()
     m_reconnectTimer.start(delay);
     emit reconnectingChanged();
     emit connectionLost(delay);
+}
+
+bool App::hasEverySignInField() const
+{
+    return !m_vantorClient->host().isEmpty() && m_vantorClient->port() > 0 && !m_vantorClient->username().isEmpty() &&
+           !m_vantorClient->password().isEmpty();
+}
+
+void App::scheduleSignInRetry()
+{
+    const int delay = m_signInRetryDelayMs;
+    m_signInRetryDelayMs = qMin(m_signInRetryDelayMs * 2, kMaxReconnectDelayMs);
+    qInfo() << "Signing in to" << m_vantorClient->host() << m_vantorClient->port() << "again in" << delay << "ms";
+    m_signInRetryTimer.start(delay);
+    emit signInRetryingChanged();
+    emit signInRetryScheduled(delay);
+}
+
+void App::stopSignInRetry()
+{
+    if (!m_signInRetryTimer.isActive())
+        return;
+    m_signInRetryTimer.stop();
+    emit signInRetryingChanged();
+}
+
+void App::retrySignIn()
+{
+    emit signInRetryingChanged();
+    qInfo() << "Trying to sign in again";
+    // The fields of the last sign-in; the operator may start another at any time.
+    m_vantorClient->connectToVantor();
 }
 
 void App::reconnect()

@@ -31,6 +31,8 @@ class App : public QObject
     // False while the server connection is down after a sign-in; the client then reconnects by itself.
     Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
     Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged)
+    // A sign-in that found no server waits to try again (see signInRetryScheduled).
+    Q_PROPERTY(bool signInRetrying READ signInRetrying NOTIFY signInRetryingChanged)
 
 public:
     explicit App(QObject* parent = nullptr);
@@ -49,6 +51,8 @@ public:
     bool signedIn() const { return m_signedIn; }
     bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
     int nextReconnectDelayMs() const { return m_reconnectDelayMs; }
+    bool signInRetrying() const { return m_signInRetryTimer.isActive(); }
+    int nextSignInRetryDelayMs() const { return m_signInRetryDelayMs; }
 
     // Delays between reconnection attempts: the first, then doubling up to the last.
     static constexpr int kFirstReconnectDelayMs = 1000;
@@ -75,6 +79,10 @@ signals:
     void reconnectingChanged();
     // The server connection broke after a sign-in; a reconnection follows in `delayMs`.
     void connectionLost(int delayMs);
+    // A sign-in found no server; with every field given it is tried again in `delayMs`. A refused
+    // sign-in is not.
+    void signInRetryScheduled(int delayMs);
+    void signInRetryingChanged();
 
 private:
     void connectSignInHandlers();
@@ -83,6 +91,10 @@ private:
     void scheduleReconnect();
     void reconnect();
     void setSignedIn(bool signedIn);
+    bool hasEverySignInField() const;
+    void scheduleSignInRetry();
+    void stopSignInRetry();
+    void retrySignIn();
 
     std::shared_ptr<SQLiteRepository> m_repository;
     std::shared_ptr<User> m_currentUser;
@@ -99,4 +111,8 @@ private:
     bool m_reconnectAttempt = false;
     int m_reconnectDelayMs = kFirstReconnectDelayMs;
     QTimer m_reconnectTimer;
+    // The first sign-in of a client started before its server (a wall computer that boots
+    // first, a server restarting) waits as a reconnection does.
+    int m_signInRetryDelayMs = kFirstReconnectDelayMs;
+    QTimer m_signInRetryTimer;
 };

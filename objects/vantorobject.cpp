@@ -227,6 +227,7 @@ void VantorObject::setValue(bool value)
 void VantorObject::updateValue(const QVariant& value)
 {
     m_value = value.toBool();
+    m_valueKnown = true;
     emit valueChanged();
 }
 

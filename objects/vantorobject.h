@@ -34,6 +34,8 @@ class VantorObject : public QObject
     Q_PROPERTY(QString serial READ serial WRITE setSerial NOTIFY serialChanged)
     Q_PROPERTY(VantorSetting* settings READ settings NOTIFY settingsChanged)
     Q_PROPERTY(bool value READ value WRITE setValue NOTIFY valueChanged)
+    // False until the server has reported a value: `value` is then only a default.
+    Q_PROPERTY(bool valueKnown READ valueKnown NOTIFY valueChanged)
 
 public:
     // The numbers are the server's object type numbers.
@@ -73,6 +75,7 @@ public:
     // their settings, and a list model costs more than the record itself.
     VantorSetting* settings() const;
     bool value() const { return m_value; }
+    bool valueKnown() const { return m_valueKnown; }
 
     void setType(Type type);
     void setId(const QString& id);
@@ -117,6 +120,7 @@ private:
     // Settings fetched before the model exists, in server order; moved into it on first use.
     mutable QVector<QPair<QString, QString>> m_pendingSettings;
     bool m_value = false;
+    bool m_valueKnown = false;
 
     // Ids of m_childIds, built on the first addChildId after the list was set.
     QSet<QString> m_childIdIndex;

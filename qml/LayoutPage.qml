@@ -18,6 +18,17 @@ Pane {
     property int objectsGeneration: 0
     property var cellComponents: ({})
     property int doorGuardInterval: G.settings.doorGuardMs
+    // The tile the keys act on (shown with a frame); -1: none.
+    property int selectedIndex: -1
+    readonly property var selectedCell: selectedIndex >= 0 ? cells.itemAt(selectedIndex) : null
+    readonly property bool fullViewShown: {
+        for (var i = 0; i < cells.count; ++i) {
+            var view = cameraViewOf(cells.itemAt(i));
+            if (view && view.singleView)
+                return true;
+        }
+        return false;
+    }
 
     // `generation` only ties the caller's binding to rebuilds of the objects.
     function objectOf(id, generation) {
@@ -26,8 +37,124 @@ Pane {
         return App.vantorRepository.objectById(id);
     }
 
+    function cameraViewOf(cell) {
+        return cell && cell.item && cell.item.view ? cell.item.view : null;
+    }
+
+    function select(index) {
+        selectedIndex = index >= 0 && index < cells.count ? index : -1;
+        forceActiveFocus();
+    }
+
+    // The nearest tile in the direction (dx, dy) of the grid from the selected one: first the
+    // one whose edge is closest that way, then the one best in line with it.
+    function moveSelection(dx, dy) {
+        if (cells.count === 0)
+            return;
+        var from = selectedCell;
+        if (!from) {
+            select(0);
+            return;
+        }
+        var best = -1;
+        var bestGap = 0;
+        var bestOffset = 0;
+        var centreRow = from.cellRow + from.cellRowSpan / 2;
+        var centreCol = from.cellCol + from.cellColSpan / 2;
+        for (var i = 0; i < cells.count; ++i) {
+            var cell = cells.itemAt(i);
+            if (!cell || i === selectedIndex)
+                continue;
+            var gap;
+            var offset;
+            if (dx > 0)
+                gap = cell.cellCol - (from.cellCol + from.cellColSpan);
+            else if (dx < 0)
+                gap = from.cellCol - (cell.cellCol + cell.cellColSpan);
+            else if (dy > 0)
+                gap = cell.cellRow - (from.cellRow + from.cellRowSpan);
+            else
+                gap = from.cellRow - (cell.cellRow + cell.cellRowSpan);
+            if (gap < 0)
+                continue;
+            if (dx !== 0)
+                offset = Math.abs(cell.cellRow + cell.cellRowSpan / 2 - centreRow);
+            else
+                offset = Math.abs(cell.cellCol + cell.cellColSpan / 2 - centreCol);
+            if (best < 0 || gap < bestGap || (gap === bestGap && offset < bestOffset)) {
+                best = i;
+                bestGap = gap;
+                bestOffset = offset;
+            }
+        }
+        if (best >= 0)
+            selectedIndex = best;
+    }
+
+    function toggleFullView() {
+        var view = cameraViewOf(selectedCell);
+        if (view)
+            view.singleView = !view.singleView;
+    }
+
+    function leaveFullView() {
+        for (var i = 0; i < cells.count; ++i) {
+            var view = cameraViewOf(cells.itemAt(i));
+            if (view)
+                view.singleView = false;
+        }
+    }
+
     background: Rectangle {
         color: G.theme.pageBackground
+    }
+
+    // Only while the page has the focus: a text field elsewhere keeps its keys.
+    Keys.onPressed: function (event) {
+        if (event.modifiers & (Qt.ControlModifier | Qt.AltModifier | Qt.MetaModifier))
+            return;
+        switch (event.key) {
+        case Qt.Key_Left:
+            moveSelection(-1, 0);
+            break;
+        case Qt.Key_Right:
+            moveSelection(1, 0);
+            break;
+        case Qt.Key_Up:
+            moveSelection(0, -1);
+            break;
+        case Qt.Key_Down:
+            moveSelection(0, 1);
+            break;
+        case Qt.Key_Return:
+        case Qt.Key_Enter:
+            toggleFullView();
+            break;
+        case Qt.Key_Escape:
+            if (!fullViewShown)
+                return;
+            leaveFullView();
+            break;
+        case Qt.Key_0: {
+            var view = cameraViewOf(selectedCell);
+            if (!view)
+                return;
+            view.resetZoom();
+            break;
+        }
+        default:
+            return;
+        }
+        event.accepted = true;
+    }
+
+    // A new grid has other cells: the selection does not carry over.
+    Connections {
+        target: layoutPage.layoutModel
+
+        function onModelReset() {
+            layoutPage.selectedIndex = -1;
+        }
     }
 
     Component.onCompleted: {
@@ -36,6 +163,8 @@ Pane {
         components[LayoutModel.Door] = doorComponent;
         components[LayoutModel.Alarm] = alarmComponent;
         cellComponents = components;
+        // The keys move the selection from the start, until a text field takes the focus.
+        forceActiveFocus();
     }
 
     Connections {
@@ -67,6 +196,11 @@ Pane {
                 readonly property var sens: layoutPage.objectOf(model.objectId, layoutPage.objectsGeneration)
                 readonly property var actr: layoutPage.objectOf(model.actuatorId, layoutPage.objectsGeneration)
                 readonly property int cellType: model.type
+                readonly property int cellIndex: index
+                readonly property int cellRow: model.row
+                readonly property int cellCol: model.col
+                readonly property int cellRowSpan: model.rowSpan
+                readonly property int cellColSpan: model.colSpan
 
                 objectName: "cell"
                 x: model.col * layoutPage.cellWidth
@@ -75,6 +209,19 @@ Pane {
                 height: model.rowSpan * layoutPage.cellHeight
                 sourceComponent: layoutPage.cellComponents[model.type] || null
             }
+        }
+
+        Rectangle {
+            objectName: "selectionFrame"
+            visible: layoutPage.selectedCell !== null && !layoutPage.fullViewShown
+            x: layoutPage.selectedCell ? layoutPage.selectedCell.x : 0
+            y: layoutPage.selectedCell ? layoutPage.selectedCell.y : 0
+            width: layoutPage.selectedCell ? layoutPage.selectedCell.width : 0
+            height: layoutPage.selectedCell ? layoutPage.selectedCell.height : 0
+            z: 50
+            color: "transparent"
+            border.width: 2
+            border.color: G.theme.selectionFrame
         }
     }
 
@@ -99,6 +246,7 @@ Pane {
                 z: 0
                 cameraName: itemLabel
                 url: Utils.isValid(videoUrl) ? videoUrl : ""
+                onPressed: layoutPage.select(cellIndex)
 
                 Component.onCompleted: {
                     setUpLive();
@@ -185,9 +333,14 @@ Pane {
 
             property bool working: false
 
+            TapHandler {
+                onTapped: layoutPage.select(cellIndex)
+            }
+
             objectName: "doorView"
             name: itemLabel
             isClosed: sens ? sens.value : false
+            stateKnown: sens ? sens.valueKnown : false
             toOpen: actr ? actr.value : false
             // Signed out, a command could not reach the server.
             buttonOpenClose.enabled: App.signedIn && actr !== null && actr !== undefined && !working

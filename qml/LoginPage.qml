@@ -12,6 +12,9 @@ Page {
     property bool busy: false
     property bool signedIn: false
     property string errorText: ""
+    // When the next automatic sign-in starts (Date.now() scale), after one that found no server.
+    property real retryAt: 0
+    property int retrySeconds: 0
 
     signal requestNextStep()
 
@@ -58,6 +61,21 @@ Page {
             loginPage.errorText = message;
             G.dialogs.endWait();
         }
+
+        // The fields stay usable while the client waits: the operator may change them and press
+        // Login at any time.
+        function onSignInRetryScheduled(delayMs) {
+            loginPage.retryAt = Date.now() + delayMs;
+            loginPage.retrySeconds = Math.ceil(delayMs / 1000);
+        }
+    }
+
+    Timer {
+        objectName: "retryCountdown"
+        interval: 250
+        repeat: true
+        running: App.signInRetrying
+        onTriggered: loginPage.retrySeconds = Math.max(0, Math.ceil((loginPage.retryAt - Date.now()) / 1000))
     }
 
     // Restored before the page completes, so the automatic sign-in sees the stored values.
@@ -170,6 +188,14 @@ Page {
             wrapMode: Text.Wrap
             color: G.theme.errorText
             text: loginPage.errorText
+        }
+
+        ELabel {
+            objectName: "loginRetry"
+            Layout.columnSpan: 2
+            Layout.alignment: Qt.AlignRight
+            visible: App.signInRetrying
+            text: qsTr("Trying again in %1 s").arg(loginPage.retrySeconds) + I18n.localeNotify
         }
     }
 }

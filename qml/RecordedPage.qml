@@ -35,6 +35,15 @@ Page {
     property bool streamInfoPending: false
     property var posRequest: null
 
+
+    // The key 0 sets the picture back to its whole, as the toolbar's button does; only while the
+    // page itself has the focus, so that text fields keep their keys.
+    Keys.onPressed: function (event) {
+        if (event.key === Qt.Key_0 && !(event.modifiers & (Qt.ControlModifier | Qt.AltModifier))) {
+            player.resetZoom();
+            event.accepted = true;
+        }
+    }
     function objectOf(id, generation) {
         if (!Utils.isValid(id) || id === "" || !Utils.isValid(generation))
             return null;
@@ -492,6 +501,7 @@ Page {
 
                 objectName: "player"
                 anchors.fill: parent
+                onPressed: recordedPage.forceActiveFocus()
                 // The last frame of the previous chunk must not pass for the one that failed.
                 visible: recordedPage.downloadError === ""
                 fpsVisible: true

@@ -16,7 +16,18 @@ Window {
     flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
     color: G.theme.background
 
-    // The only way to change the language once the login page is gone.
+    // What the window was before F11 made it cover the screen.
+    property int visibilityBeforeFullScreen: Window.Windowed
+
+    function toggleFullScreen() {
+        if (visibility === Window.FullScreen) {
+            visibility = visibilityBeforeFullScreen;
+        } else {
+            visibilityBeforeFullScreen = visibility;
+            visibility = Window.FullScreen;
+        }
+    }
+
     // Every live tile's own figures, on and off.
     Shortcut {
         objectName: "statsShortcut"
@@ -25,6 +36,14 @@ Window {
         onActivated: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
     }
 
+    Shortcut {
+        objectName: "fullScreenShortcut"
+        sequence: "F11"
+        context: Qt.ApplicationShortcut
+        onActivated: root.toggleFullScreen()
+    }
+
+    // The only way to change the language once the login page is gone.
     Shortcut {
         objectName: "languageShortcut"
         sequence: "Ctrl+Shift+L"

@@ -216,6 +216,8 @@ QVariant VantorClient::vantorValToVariant(const vantor::Value& value)
 void VantorClient::connectToVantor()
 {
     const quint64 generation = ++m_generation;
+    // A new connection, perhaps to another server: its values come with its objects.
+    m_reportedValues.clear();
     const std::shared_ptr<Anchor> anchor = m_anchor;
     // Runs a handler on the client's thread, unless a later connect has replaced this connection.
     const auto current = [anchor, generation](auto handler) {
@@ -391,38 +393,55 @@ void VantorClient::rebuildRepository(const ObjectList& objects, vantor::ObjectId
         }
     }
 
+    // The records are new: they get the values reported so far, among them those that came
+    // before the objects did.
+    for (auto it = m_reportedValues.cbegin(); it != m_reportedValues.cend(); ++it) {
+        if (const VantorObjectPtr object = repository->findById(QString::number(it.key())))
+            object->updateValue(it.value());
+    }
+
     emit repository->dataChanged();
+}
+
+void VantorClient::rememberValue(vantor::ObjectId id, bool value)
+{
+    if (m_reportedValues.size() >= MaxReportedValues && !m_reportedValues.contains(id)) {
+        qWarning() << "Too many sensor and actuator values reported; not keeping the one of" << id;
+        return;
+    }
+    m_reportedValues.insert(id, value);
 }
 
 void VantorClient::sensorChanged(vantor::ObjectId id, const vantor::ValuePtr& value)
 {
+    const vantor::Value& v = value.value();
+    const bool usable = v.tag() == vantor::Value::BoolTag || v.tag() == vantor::Value::IntTag;
+    // The state comes from the whole 64-bit value: a non-zero reading whose low 32 bits are zero
+    // is still on. Kept even when no record has the id yet: the objects may still be on their way.
+    if (usable)
+        rememberValue(id, v.toBool());
     if (!m_repository)
         return;
     const VantorObjectPtr object = m_repository->findById(QString::number(id));
     if (!object)
         return;
 
-    const vantor::Value& v = value.value();
     QVariant shown;
-    switch (v.tag()) {
-    case vantor::Value::BoolTag:
+    if (v.tag() == vantor::Value::BoolTag)
         shown = v.toBool();
-        object->updateValue(shown);
-        break;
-    case vantor::Value::IntTag:
+    else if (v.tag() == vantor::Value::IntTag)
         shown = static_cast<int>(v.toInt());
-        // The state comes from the whole 64-bit value: a non-zero reading whose low 32 bits are
-        // zero is still on.
+    if (usable)
         object->updateValue(v.toBool());
-        break;
-    default:
-        break;
-    }
     qDebug() << "sensorChanged: id(" << id << ") p(" << shown << ")";
 }
 
 void VantorClient::actrChanged(vantor::ObjectId id, const vantor::ValuePtr& value)
 {
+    const vantor::Value& v = value.value();
+    const bool usable = v.tag() == vantor::Value::BoolTag || v.tag() == vantor::Value::IntTag;
+    if (usable)
+        rememberValue(id, v.toBool());
     if (!m_repository)
         return;
     const VantorObjectPtr object = m_repository->findById(QString::number(id));
@@ -430,8 +449,7 @@ void VantorClient::actrChanged(vantor::ObjectId id, const vantor::ValuePtr& valu
         qWarning() << "Actuator not found:" << id;
         return;
     }
-    const vantor::Value& v = value.value();
-    if (v.tag() == vantor::Value::BoolTag || v.tag() == vantor::Value::IntTag)
+    if (usable)
         object->updateValue(v.toBool());
     qDebug() << "Actr changed: id(" << QString::number(id) << ")";
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -143,6 +144,11 @@ private:
     void actrChanged(pelmar::vantor::ObjectId id, const pelmar::vantor::ValuePtr& value);
     void operationError(const pelmar::vantor::HandlerError& error, const std::string& context);
     void rebuildRepository(const ObjectList& objects, pelmar::vantor::ObjectId rootId);
+    void rememberValue(pelmar::vantor::ObjectId id, bool value);
+
+    // A site has a few hundred sensors and actuators at most; a server that reports ever new ids
+    // must not grow the client without bound.
+    static constexpr int MaxReportedValues = 100000;
 
     QString m_host;
     int m_port = 0;
@@ -158,4 +164,8 @@ private:
     std::shared_ptr<Anchor> m_anchor;
     // Counts connects; callbacks of a replaced connection carry an older number and are ignored.
     quint64 m_generation = 0;
+    // The last value the server reported for each sensor and actuator of this connection. The
+    // records of the repository are made anew with every fetch of the objects, and a report may
+    // come before its object does: both take their values from here.
+    QHash<pelmar::vantor::ObjectId, bool> m_reportedValues;
 };

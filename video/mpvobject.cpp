@@ -7,10 +7,13 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QPointer>
 #include <QQuickWindow>
 #include <QSGImageNode>
+#include <QStandardPaths>
 #include <QThreadPool>
 #include <QtQml>
 
@@ -316,6 +319,60 @@ QSGNode* MpvObject::updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data)
     return node;
 }
 
+QString MpvObject::snapshotFileName(const QString& name, const QDateTime& when)
+{
+    // Letters and digits of any script stay; separators, dots and control characters do not, so
+    // that no name can leave the folder or hide the file.
+    QString safe;
+    for (const QChar c : name.trimmed()) {
+        if (c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('_')) {
+            safe.append(c);
+        } else if (c == QLatin1Char(' ')) {
+            if (!safe.endsWith(QLatin1Char(' ')))
+                safe.append(c);
+        } else if (!safe.endsWith(QLatin1Char('_'))) {
+            safe.append(QLatin1Char('_'));
+        }
+    }
+    safe = safe.left(64).trimmed();
+    if (safe.isEmpty() || safe == QLatin1String("_"))
+        safe = QStringLiteral("camera");
+    return QStringLiteral("%1 %2.png").arg(safe, when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss-zzz")));
+}
+
+void MpvObject::saveSnapshot(const QString& name, const QString& folder)
+{
+    if (!m_mpv || dwidth() <= 0 || dheight() <= 0) {
+        qWarning() << "Snapshot not saved: no picture yet";
+        emit snapshotFailed(QString(), QStringLiteral("no picture yet"));
+        return;
+    }
+    QString directory = folder;
+    if (directory.isEmpty())
+        directory = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (directory.isEmpty())
+        directory = QDir::homePath();
+    if (!QDir().mkpath(directory)) {
+        qWarning() << "Snapshot not saved: cannot make the folder" << directory;
+        emit snapshotFailed(directory, QStringLiteral("cannot make the folder %1").arg(directory));
+        return;
+    }
+    const QString path = QDir(directory).filePath(snapshotFileName(name, QDateTime::currentDateTime()));
+    // "video": the decoded frame at its own size, without anything drawn over it. The PNG is
+    // written on the player's thread, not this one.
+    MpvNode node =
+        MpvNode::variantToNode(QVariantList{QStringLiteral("screenshot-to-file"), path, QStringLiteral("video")});
+    const quint64 id = ++m_lastReplyId;
+    const int code = mpv_command_node_async(m_mpv.get(), id, node.get());
+    if (code < 0) {
+        const QString reason = QString::fromUtf8(mpv_error_string(code));
+        qWarning() << "Snapshot not saved:" << path << reason;
+        emit snapshotFailed(path, reason);
+        return;
+    }
+    m_pendingSnapshots.insert(id, path);
+}
+
 std::atomic<int> MpvObject::s_coreCount{0};
 
 int MpvObject::coreCount()
@@ -458,6 +515,25 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         if (event.data)
             handlePropertyChange(*static_cast<const mpv_event_property*>(event.data));
         break;
+    case MPV_EVENT_COMMAND_REPLY: {
+        const auto pending = m_pendingSnapshots.find(event.reply_userdata);
+        if (pending == m_pendingSnapshots.end())
+            break;
+        const QString path = pending.value();
+        m_pendingSnapshots.erase(pending);
+        if (event.error < 0) {
+            const QString reason = QString::fromUtf8(mpv_error_string(event.error));
+            qWarning() << "Snapshot not saved:" << path << reason;
+            emit snapshotFailed(path, reason);
+        } else if (!QFileInfo(path).isFile()) {
+            qWarning() << "Snapshot not saved:" << path << "the player wrote no file";
+            emit snapshotFailed(path, QStringLiteral("no file was written"));
+        } else {
+            qInfo() << "Snapshot saved:" << path;
+            emit snapshotSaved(path);
+        }
+        break;
+    }
     default:
         break;
     }

@@ -4,7 +4,9 @@
 #include <atomic>
 #include <memory>
 
+#include <QDateTime>
 #include <QElapsedTimer>
+#include <QHash>
 #include <QImage>
 #include <QQuickFramebufferObject>
 #include <QString>
@@ -98,6 +100,14 @@ public:
     // only, else 0) and "msSinceFrame" (-1 before the first frame).
     Q_INVOKABLE QVariantMap statistics() const;
 
+    // Saves the frame shown now, at the stream's own resolution, as PNG in `folder` (the user's
+    // Pictures folder when empty), named after `name` and the time. Answers, later, with
+    // snapshotSaved or snapshotFailed.
+    Q_INVOKABLE void saveSnapshot(const QString& name, const QString& folder = QString());
+    // The file name of a snapshot of `name` taken at `when`: the name with anything a file name
+    // cannot safely hold replaced, then the time.
+    static QString snapshotFileName(const QString& name, const QDateTime& when);
+
     // Slows the drawing of every frame by this much, in every video item of the process: lets
     // tests play a machine that cannot keep up.
     static void setRenderDelayForTesting(int ms);
@@ -157,6 +167,9 @@ signals:
     void fileStarted();
     void fileEnded(const QString& reason);
     void fileLoaded();
+    void snapshotSaved(const QString& path);
+    // `reason` is the system's own (a folder that cannot be made, the player's error).
+    void snapshotFailed(const QString& path, const QString& reason);
 
 public slots:
     bool idle() const;
@@ -260,6 +273,10 @@ private:
     void catchUp(double shownPts);
 
     static std::atomic<int> s_coreCount;
+
+    // Snapshots on their way, by the reply number of their command.
+    QHash<quint64, QString> m_pendingSnapshots;
+    quint64 m_lastReplyId = 0;
 
     MpvHandle m_mpv;
     bool m_enableAudio = false;

@@ -20,6 +20,7 @@ Item {
         readonly property int spliterStartSize: 250
         readonly property int spacing: 5
         readonly property int posPixelSize: 15
+        readonly property int snapshotMessageMs: 5000
         readonly property int posVisibleLines: 20
         // A publisher that never pauses would otherwise grow the queue without end.
         readonly property int posMaxQueuedLines: 200
@@ -71,6 +72,12 @@ Item {
         readonly property color captionText: "black"
         readonly property color captionBackground: "white"
         readonly property real captionOpacity: 0.6
+        // POS lines over video: white on a dark backing as wide as the text, outlined, so that
+        // they read on a bright picture as on a dark one.
+        readonly property color posText: "white"
+        readonly property color posOutline: "black"
+        readonly property color posBacking: "#a0000000"
+        readonly property color selectionFrame: "deepskyblue"
         readonly property color dialogText: "black"
         readonly property color errorText: "darkred"
         readonly property color selectedRow: "dimgray"

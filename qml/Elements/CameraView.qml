@@ -30,6 +30,64 @@ Item {
     readonly property alias stallReloads: stallReloadTimer.count
     // Live tiles show their own figures while the operator asks for them.
     readonly property bool statsShown: player.mpvObject.live && G.settings.videoStatsVisible
+    // Digital zoom, 1 to maxZoom, and the pan of the zoomed picture: the player's own, so that the
+    // picture stays sharp. The pan is in fractions of the zoomed picture's size, as the player's.
+    property real zoom: 1.0
+    property real panX: 0.0
+    property real panY: 0.0
+    readonly property real maxZoom: 8.0
+    readonly property bool zoomed: zoom > 1.0001
+    // Where snapshots go; empty: the user's Pictures folder.
+    property string snapshotFolder: ""
+    // What the last snapshot did, shown on the tile for a while.
+    property string snapshotMessage: ""
+    property bool snapshotFailed: false
+
+    // The picture's size at zoom 1, fitted into the tile with its own aspect.
+    function fittedVideoSize() {
+        if (videoWidth <= 0 || videoHeight <= 0 || width <= 0 || height <= 0)
+            return { w: Math.max(1, width), h: Math.max(1, height) };
+        var scale = Math.min(width / videoWidth, height / videoHeight);
+        return { w: videoWidth * scale, h: videoHeight * scale };
+    }
+
+    // Keeps the zoomed picture over the whole of its fitted place: no pan beyond its edges.
+    function clampedPan(value, factor) {
+        var limit = (factor - 1) / (2 * factor);
+        return Math.max(-limit, Math.min(limit, value));
+    }
+
+    // Zooms to `factor` keeping the point of the picture under (x, y) in place.
+    function zoomAt(x, y, factor) {
+        var target = Math.max(1, Math.min(maxZoom, factor));
+        var fitted = fittedVideoSize();
+        var dx = x - width / 2;
+        var dy = y - height / 2;
+        // The point under (x, y), as a fraction of the zoomed picture from its centre.
+        var ux = dx / (fitted.w * zoom) - panX;
+        var uy = dy / (fitted.h * zoom) - panY;
+        zoom = target;
+        panX = clampedPan(dx / (fitted.w * target) - ux, target);
+        panY = clampedPan(dy / (fitted.h * target) - uy, target);
+    }
+
+    function panBy(dx, dy) {
+        if (!zoomed)
+            return;
+        var fitted = fittedVideoSize();
+        panX = clampedPan(panX + dx / (fitted.w * zoom), zoom);
+        panY = clampedPan(panY + dy / (fitted.h * zoom), zoom);
+    }
+
+    function resetZoom() {
+        zoom = 1.0;
+        panX = 0.0;
+        panY = 0.0;
+    }
+
+    function takeSnapshot() {
+        player.mpvObject.saveSnapshot(cameraName !== "" ? cameraName : qsTr("camera"), snapshotFolder);
+    }
 
     // Sets the player up for a live camera: reloaded after an end, low latency, no cache, no
     // audio, and frames it cannot show in time dropped rather than shown late.
@@ -45,6 +103,9 @@ Item {
         mpv.setOption("video-sync", "desync");
         mpv.setOption("aid", "no");
     }
+
+    // A press anywhere on the tile (a click selects it, wherever it is shown).
+    signal pressed()
 
     function appendPos(msg) {
         if (!Utils.isValid(msg))
@@ -66,6 +127,10 @@ Item {
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
     onVideoLoadedChanged: console.log("videoLoaded:", videoLoaded)
+    // log2: the player's zoom of 1 is twice the size.
+    onZoomChanged: player.mpvObject.setProperty("video-zoom", Math.log(zoom) / Math.LN2)
+    onPanXChanged: player.mpvObject.setProperty("video-pan-x", panX)
+    onPanYChanged: player.mpvObject.setProperty("video-pan-y", panY)
 
     MpvPlayer {
         id: player
@@ -174,8 +239,78 @@ Item {
         id: mouseArea
 
         anchors.fill: parent
+        dragEnabled: true
+        wheelEnabled: true
+        onPressed: cameraView.pressed()
         onClicked: toolbar.open = !toolbar.open
         onDoubleClicked: cameraView.singleView = !cameraView.singleView
+        // A notch of the wheel zooms by a quarter, around the pointer.
+        onWheelTurned: function (x, y, angleDelta) {
+            if (angleDelta !== 0)
+                cameraView.zoomAt(x, y, cameraView.zoom * Math.pow(1.25, angleDelta / 120));
+        }
+        onDragMoved: function (dx, dy) {
+            cameraView.panBy(dx, dy);
+        }
+        cursorShape: cameraView.zoomed ? (dragging ? Qt.ClosedHandCursor : Qt.OpenHandCursor) : Qt.ArrowCursor
+    }
+
+    Connections {
+        target: player.mpvObject
+
+        function onSnapshotSaved(path) {
+            cameraView.snapshotFailed = false;
+            cameraView.snapshotMessage = qsTr("Snapshot saved to %1").arg(path);
+            snapshotMessageTimer.restart();
+        }
+
+        function onSnapshotFailed(path, reason) {
+            cameraView.snapshotFailed = true;
+            cameraView.snapshotMessage = qsTr("Snapshot not saved: %1").arg(reason);
+            snapshotMessageTimer.restart();
+        }
+    }
+
+    Timer {
+        id: snapshotMessageTimer
+
+        interval: G.settings.snapshotMessageMs
+        onTriggered: cameraView.snapshotMessage = ""
+    }
+
+    // How far the picture is zoomed in, while it is.
+    ELabel {
+        objectName: "zoomMark"
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
+        anchors.margins: G.settings.spacing
+        visible: cameraView.zoomed
+        color: G.theme.posText
+        style: Text.Outline
+        styleColor: G.theme.posOutline
+        leftPadding: 3
+        rightPadding: 3
+        background: Rectangle {
+            color: G.theme.posBacking
+        }
+        text: cameraView.zoom.toFixed(1) + "×"
+    }
+
+    ELabel {
+        objectName: "snapshotMessage"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: G.settings.spacing * 4
+        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        elide: Text.ElideMiddle
+        visible: cameraView.snapshotMessage !== ""
+        color: cameraView.snapshotFailed ? G.theme.alertText : G.theme.posText
+        leftPadding: 3
+        rightPadding: 3
+        background: Rectangle {
+            color: G.theme.posBacking
+        }
+        text: cameraView.snapshotMessage
     }
 
     Item {
@@ -214,6 +349,24 @@ Item {
                 Layout.leftMargin: G.settings.spacing
                 elide: Text.ElideRight
                 text: cameraView.cameraName
+            }
+
+            EToolButton {
+                objectName: "zoomResetButton"
+                Layout.preferredWidth: G.settings.toolbarIconSize
+                Layout.preferredHeight: G.settings.toolbarIconSize
+                visible: cameraView.zoomed
+                source: "qrc:/images/zoom-reset.svg"
+                onClicked: cameraView.resetZoom()
+            }
+
+            EToolButton {
+                objectName: "snapshotButton"
+                Layout.preferredWidth: G.settings.toolbarIconSize
+                Layout.preferredHeight: G.settings.toolbarIconSize
+                visible: cameraView.videoLoaded
+                source: "qrc:/images/capture.svg"
+                onClicked: cameraView.takeSnapshot()
             }
 
             EToolButton {
@@ -260,6 +413,15 @@ Item {
                 font.pixelSize: G.settings.posPixelSize
                 visible: index < G.settings.posVisibleLines
                 text: model.label
+                color: G.theme.posText
+                style: Text.Outline
+                styleColor: G.theme.posOutline
+                leftPadding: 3
+                rightPadding: 3
+                background: Rectangle {
+                    objectName: "posBacking"
+                    color: G.theme.posBacking
+                }
             }
         }
     }

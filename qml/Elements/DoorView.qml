@@ -10,6 +10,9 @@ Item {
 
     property string name: qsTr("Door") + I18n.localeNotify
     property bool isClosed: true
+    // Until the server has reported the door's sensor, its state is not known: shown as such,
+    // never as an open (or a closed) door.
+    property bool stateKnown: true
     property bool toOpen: true
     property alias buttonOpenClose: button
 
@@ -24,7 +27,9 @@ Item {
             Layout.fillWidth: true
             Layout.fillHeight: true
             fillMode: Image.PreserveAspectFit
-            source: doorView.isClosed ? "qrc:/images/door-closed.png" : "qrc:/images/door-opened.png"
+            source: !doorView.stateKnown ? "qrc:/images/door-unknown.png"
+                                         : doorView.isClosed ? "qrc:/images/door-closed.png"
+                                                             : "qrc:/images/door-opened.png"
 
             Rectangle {
                 anchors.centerIn: caption
@@ -44,6 +49,28 @@ Item {
                 elide: Text.ElideRight
                 color: G.theme.captionText
                 text: doorView.name
+            }
+
+            Rectangle {
+                anchors.centerIn: unknownLabel
+                visible: unknownLabel.visible
+                width: unknownLabel.width + 2 * G.settings.spacing
+                height: unknownLabel.height
+                color: G.theme.captionBackground
+                opacity: G.theme.captionOpacity
+            }
+
+            ELabel {
+                id: unknownLabel
+
+                objectName: "doorStateUnknown"
+                visible: !doorView.stateKnown
+                anchors.bottom: parent.bottom
+                anchors.horizontalCenter: parent.horizontalCenter
+                width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+                elide: Text.ElideRight
+                color: G.theme.captionText
+                text: qsTr("State unknown") + I18n.localeNotify
             }
         }
 

@@ -9,6 +9,13 @@ Item {
     readonly property alias containsMouse: area.containsMouse
     readonly property alias containsPress: area.pressed
     property alias cursorShape: area.cursorShape
+    // Off by default, so that the areas of buttons and lists behave as they always did: with
+    // drags on, a press that moves further than dragThreshold is a drag and no click; with the
+    // wheel on, the area takes the wheel instead of whatever lies below.
+    property bool dragEnabled: false
+    property bool wheelEnabled: false
+    property real dragThreshold: 6
+    readonly property bool dragging: area.dragging
 
     signal entered()
     signal exited()
@@ -16,6 +23,9 @@ Item {
     signal released()
     signal clicked()
     signal doubleClicked()
+    // Where a drag has moved to, once it is one; and the wheel, where it turned.
+    signal dragMoved(real dx, real dy)
+    signal wheelTurned(real x, real y, real angleDelta)
 
     MouseArea {
         id: area
@@ -23,11 +33,37 @@ Item {
         anchors.fill: parent
         hoverEnabled: true
         preventStealing: true
+        property bool dragging: false
+        property point last
+
         onEntered: root.entered()
         onExited: root.exited()
-        onPressed: root.pressed()
+        onPressed: {
+            dragging = false;
+            last = Qt.point(mouse.x, mouse.y);
+            root.pressed();
+        }
+        onPositionChanged: {
+            if (!pressed || !root.dragEnabled)
+                return;
+            if (!dragging && Math.abs(mouse.x - last.x) + Math.abs(mouse.y - last.y) < root.dragThreshold)
+                return;
+            dragging = true;
+            root.dragMoved(mouse.x - last.x, mouse.y - last.y);
+            last = Qt.point(mouse.x, mouse.y);
+        }
         onReleased: root.released()
-        onClicked: clickTimer.restart()
+        onClicked: {
+            if (!dragging)
+                clickTimer.restart();
+        }
+        onWheel: {
+            if (!root.wheelEnabled) {
+                wheel.accepted = false;
+                return;
+            }
+            root.wheelTurned(wheel.x, wheel.y, wheel.angleDelta.y);
+        }
         onDoubleClicked: {
             clickTimer.stop();
             root.doubleClicked();

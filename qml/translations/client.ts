@@ -13,6 +13,21 @@
         <source>FPS:</source>
         <translation>FPS:</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>camera</source>
+        <translation>camera</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Snapshot saved to %1</source>
+        <translation>Snapshot saved to %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Snapshot not saved: %1</source>
+        <translation>Snapshot not saved: %1</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -30,6 +45,11 @@
         <location filename="../Elements/DoorView.qml" line="56"/>
         <source>Close</source>
         <translation>Close</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>State unknown</source>
+        <translation>State unknown</translation>
     </message>
 </context>
 <context>
@@ -78,6 +98,11 @@
         <location filename="../LoginPage.qml" line="159"/>
         <source>Login</source>
         <translation>Login</translation>
+    </message>
+    <message>
+        <location filename="../LoginPage.qml"/>
+        <source>Trying again in %1 s</source>
+        <translation>Trying again in %1 s</translation>
     </message>
 </context>
 <context>

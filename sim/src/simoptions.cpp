@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+
 #include <iterator>
 
 namespace vantorsim {
@@ -60,6 +61,8 @@ std::string usageText()
            "  --media-dir DIR        cache folder of the chunk media ($XDG_CACHE_HOME/vantor-sim)\n"
            "  --ffmpeg PATH          ffmpeg program that makes the chunk media (ffmpeg)\n"
            "  --protocol-version N   protocol version to speak, for tests of mismatches (1)\n"
+           "  --no-value-reports     send no sensor or actuator values after a client fetched the\n"
+           "                         objects, only changes (a server that reports nothing at first)\n"
            "  --verbose              log every request\n"
            "  --help                 show this text\n"
            "\n"
@@ -84,9 +87,23 @@ std::optional<int> parseArguments(int argc, char** argv, SimOptions& options)
             options.verbose = true;
             continue;
         }
-        static const char* const valued[] = {"--site", "--bind", "--port", "--control-port", "--gateway-address",
-                                             "--gateway-port", "--pos-port", "--pos-rate", "--seed", "--door-delay",
-                                             "--media-dir", "--ffmpeg", "--protocol-version"};
+        if (arg == "--no-value-reports") {
+            options.reportValues = false;
+            continue;
+        }
+        static const char* const valued[] = {"--site",
+                                             "--bind",
+                                             "--port",
+                                             "--control-port",
+                                             "--gateway-address",
+                                             "--gateway-port",
+                                             "--pos-port",
+                                             "--pos-rate",
+                                             "--seed",
+                                             "--door-delay",
+                                             "--media-dir",
+                                             "--ffmpeg",
+                                             "--protocol-version"};
         if (std::find(std::begin(valued), std::end(valued), arg) == std::end(valued))
             return bad("unknown option " + arg);
         if (i + 1 >= argc)

@@ -9,7 +9,8 @@
 
 namespace vantorsim {
 
-struct SimOptions {
+struct SimOptions
+{
     std::string sitePath;
     std::string bind = "127.0.0.1"; // server endpoint and control channel
     int port = 20101;               // server endpoint (ZeroMQ ROUTER)
@@ -19,6 +20,8 @@ struct SimOptions {
     std::string ffmpeg = "ffmpeg";
     int protocolVersion = 1;
     bool verbose = false;
+    // Every sensor's and actuator's value goes to a client once it has fetched the objects.
+    bool reportValues = true;
 };
 
 enum ExitCode : int {

@@ -528,12 +528,30 @@ Json SimServer::signIn(Session& session, const Json& args)
     throw RequestError{pelmar::vantor::ErrAccessDenied, "Unknown user or wrong password"};
 }
 
-Json SimServer::getObjects(Session&, const Json&)
+Json SimServer::getObjects(Session& session, const Json&)
 {
     Json list = Json::array();
     for (const auto& o : m_site.objects)
         list.push_back(wire::objectToJson(o.data));
+    // The library has no request that reads a sensor: a client learns the current values from
+    // these reports, which follow the objects (it needs them to place the values).
+    if (m_options.reportValues) {
+        const std::string routingId = session.routingId;
+        m_afterReply.push_back([this, routingId] { reportValuesTo(routingId); });
+    }
     return {{"objects", std::move(list)}, {"rootId", m_site.rootId}};
+}
+
+void SimServer::reportValuesTo(const std::string& routingId)
+{
+    for (const auto& o : m_site.objects) {
+        if ((o.data.type != SensorType && o.data.type != ActuatorType) || !o.value)
+            continue;
+        send(routingId, {{"type", "push"},
+                         {"kind", o.data.type == SensorType ? "sensorValue" : "actuatorValue"},
+                         {"id", o.data.id},
+                         {"value", wire::valueToJson(o.value.value())}});
+    }
 }
 
 Json SimServer::getDynamicAttribute(Session&, const Json& args)

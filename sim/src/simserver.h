@@ -75,6 +75,8 @@ private:
     Clock::time_point nextWakeUp(Clock::time_point now, Clock::time_point nextPos) const;
     void send(const std::string& routingId, const Json& message);
     void pushToSignedIn(const Json& message);
+    // The current value of every sensor and actuator, to one session.
+    void reportValuesTo(const std::string& routingId);
     void pushObjectDataChanged();
     void pushValue(const char* kind, ObjectId id, const pelmar::vantor::Value& value);
     void schedule(int delayMs, std::function<void()> task);

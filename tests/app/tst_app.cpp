@@ -110,7 +110,8 @@ private slots:
         // The repository was rebuilt before the layouts were read.
         for (const char* id : {"1", "3", "11", "21", "13", "31", "32"})
             QVERIFY2(app->vantorRepository()->objectById(QString::fromLatin1(id)), id);
-        QCOMPARE(app->vantorRepository()->findByPath(QStringLiteral("Site,Doors,Door lock"))->id(), QStringLiteral("32"));
+        QCOMPARE(app->vantorRepository()->findByPath(QStringLiteral("Site,Doors,Door lock"))->id(),
+                 QStringLiteral("32"));
 
         const QStringList lines = log.lines();
         const QStringList expected{"Connected to Vantor", "Logging in", "Logged in, id: 3", "Fetching objects ...",
@@ -118,7 +119,8 @@ private slots:
         int at = -1;
         for (const QString& line : expected) {
             const int next = lines.indexOf(line, at + 1);
-            QVERIFY2(next > at, qPrintable(QStringLiteral("missing or out of order: ") + line + "\n" + lines.join('\n')));
+            QVERIFY2(next > at,
+                     qPrintable(QStringLiteral("missing or out of order: ") + line + "\n" + lines.join('\n')));
             at = next;
         }
 
@@ -186,21 +188,28 @@ private slots:
         auto app = newApp();
         QSignalSpy loginError(app.get(), &App::loginError);
         QSignalSpy loggedIn(app.get(), &App::loggedIn);
+        QSignalSpy retries(app.get(), &App::signInRetryScheduled);
 
-        // Nothing listens there: a fixed text for the operator.
+        // Nothing listens there: a fixed text for the operator, and another try to come.
         app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"),
                    SimProcess::freePorts(1).first());
         QTRY_COMPARE_WITH_TIMEOUT(loginError.count(), 1, timeoutMs);
         QCOMPARE(loginError.takeFirst().first().toString(), QStringLiteral("Failed to connect"));
+        QCOMPARE(retries.count(), 1);
+        QVERIFY(app->signInRetrying());
 
-        // Refused credentials: the library's own message.
+        // Refused credentials: the library's own message, and no other try (none is pending;
+        // the operator's own sign-in replaced the one that was).
         LogCapture log;
         app->login(QStringLiteral("alice"), QStringLiteral("wrong"), QStringLiteral("127.0.0.1"), m_sim.serverPort());
+        QVERIFY(!app->signInRetrying());
         QTRY_COMPARE_WITH_TIMEOUT(loginError.count(), 1, timeoutMs);
         const QString refused = loginError.takeFirst().first().toString();
         QVERIFY2(refused.contains(QLatin1String("Code: ")) && refused != QLatin1String("Failed to connect"),
                  qPrintable(refused));
         QCOMPARE(log.lines(QtWarningMsg).filter(QStringLiteral("Login error: ")).size(), 1);
+        QVERIFY(!app->signInRetrying());
+        QCOMPARE(retries.count(), 1);
 
         // A later attempt behaves as the first: each handler runs once.
         log.clear();
@@ -271,6 +280,34 @@ private slots:
         QVERIFY(!app->reconnecting());
     }
 
+    void signInWaitsForAServerNotUpYet()
+    {
+        // A wall computer that boots before its server: the stored fields are tried again with
+        // growing delays until the server answers.
+        const int port = SimProcess::freePorts(1).first();
+        auto app = newApp();
+        QSignalSpy retries(app.get(), &App::signInRetryScheduled);
+        QSignalSpy loginError(app.get(), &App::loginError);
+        LogCapture log;
+        app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"), port);
+        QTRY_VERIFY_WITH_TIMEOUT(retries.count() >= 2, 4 * timeoutMs);
+        QCOMPARE(retries.at(0).first().toInt(), 1000);
+        QCOMPARE(retries.at(1).first().toInt(), 2000);
+        QVERIFY(log.count(QStringLiteral("Trying to sign in again")) >= 1);
+        QVERIFY(!app->signedIn());
+
+        SimProcess late;
+        QVERIFY2(
+            late.start(QStringLiteral(APP_SITES_DIR "/app.json"), {QStringLiteral("--port"), QString::number(port)}),
+            qPrintable(late.errorText()));
+        QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), 6 * timeoutMs);
+        QVERIFY(!app->signInRetrying());
+        QCOMPARE(app->nextSignInRetryDelayMs(), int(App::kFirstReconnectDelayMs));
+        QTRY_VERIFY_WITH_TIMEOUT(app->vantorRepository()->objectById(QStringLiteral("32")), timeoutMs);
+        for (const QList<QVariant>& message : qAsConst(loginError))
+            QCOMPARE(message.first().toString(), QStringLiteral("Failed to connect"));
+    }
+
     void restartedServerIsFoundAgainWithGrowingDelays()
     {
         auto sim = std::make_unique<SimProcess>();
@@ -292,7 +329,8 @@ private slots:
         QCOMPARE(loginError.count(), 0); // the operator is not sent back to the login page
 
         SimProcess restarted;
-        QVERIFY2(restarted.start(QStringLiteral(APP_SITES_DIR "/app.json"), {QStringLiteral("--port"), QString::number(port)}),
+        QVERIFY2(restarted.start(QStringLiteral(APP_SITES_DIR "/app.json"),
+                                 {QStringLiteral("--port"), QString::number(port)}),
                  qPrintable(restarted.errorText()));
         QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), 6 * timeoutMs);
         QTRY_VERIFY_WITH_TIMEOUT(app->vantorRepository()->objectById(QStringLiteral("32")), timeoutMs);

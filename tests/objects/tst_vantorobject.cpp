@@ -155,8 +155,11 @@ void TestVantorObject::notifications()
     QCOMPARE(name.count(), 1);
     QCOMPARE(childIds.count(), 2);
 
-    // Server reports count every time, and take the truth value.
+    // Server reports count every time, and take the truth value. Before the first, the value is
+    // only a default and is not known.
+    QVERIFY(!o.valueKnown());
     o.updateValue(true);
+    QVERIFY(o.valueKnown());
     o.updateValue(true);
     o.updateValue(7);
     QCOMPARE(o.value(), true);

@@ -16,14 +16,16 @@ using namespace pelmar::vantor;
 
 namespace {
 
-struct ValueChange {
+struct ValueChange
+{
     ObjectId id = 0;
     ValuePtr value;
     qint64 atMs = 0;
 };
 
 // What the simulator pushed to the client.
-struct PushState {
+struct PushState
+{
     int dataChanged = 0;
     std::vector<Event> events;
     std::vector<Event> updates;
@@ -86,7 +88,7 @@ private:
 };
 
 #define WAIT_PUSHES(var, predicate)                                                                                    \
-    bool var##Ok = false;                                                                                             \
+    bool var##Ok = false;                                                                                              \
     const PushState var = m_pushes.waitFor([&](const PushState& s) { return predicate; }, 5000, &var##Ok);             \
     QVERIFY2(var##Ok, "the awaited pushes did not arrive: " #predicate)
 
@@ -103,13 +105,12 @@ std::pair<int, T> await(const std::function<void(std::function<void(T)>, ErrorCa
 
 int awaitVoid(const std::function<void(std::function<void()>, ErrorCallback)>& start)
 {
-    return await<bool>([&](std::function<void(bool)> ok, ErrorCallback fail) {
-               start([ok] { ok(true); }, fail);
-           })
+    return await<bool>([&](std::function<void(bool)> ok, ErrorCallback fail) { start([ok] { ok(true); }, fail); })
         .first;
 }
 
-struct ObjectList {
+struct ObjectList
+{
     std::vector<Object> objects;
     ObjectId root = 0;
     const Object* find(ObjectId id) const
@@ -191,9 +192,8 @@ ObjectList TestVantorRequests::objects()
 void TestVantorRequests::signIn()
 {
     auto signIn = [this](const char* user, const char* password) {
-        return await<ObjectId>([&](std::function<void(ObjectId)> ok, ErrorCallback fail) {
-            m_client.signIn(user, password, ok, fail);
-        });
+        return await<ObjectId>(
+            [&](std::function<void(ObjectId)> ok, ErrorCallback fail) { m_client.signIn(user, password, ok, fail); });
     };
     // Nothing but signing in works before signing in.
     const int early = await<ObjectList>([this](std::function<void(ObjectList)> ok, ErrorCallback fail) {
@@ -240,6 +240,20 @@ void TestVantorRequests::objectList()
     const auto& gw = list.find(12)->settings();
     QCOMPARE(gw.value("address").toString(), std::string("127.0.0.1"));
     QCOMPARE(gw.value("posPort").toInt(), m_sim.gateway(12).pos);
+
+    // The current value of every sensor and actuator follows the objects, in their order: the
+    // only way a client learns a sensor's value before it changes.
+    WAIT_PUSHES(reported, s.sensors.size() == 1 && s.actuators.size() == 2);
+    QCOMPARE(reported.sensors[0].id, ObjectId(31));
+    QVERIFY(reported.sensors[0].value.value().toBool());
+    QCOMPARE(reported.actuators[0].id, ObjectId(32));
+    QVERIFY(reported.actuators[0].value.value().toBool());
+    QCOMPARE(reported.actuators[1].id, ObjectId(33));
+    QCOMPARE(reported.actuators[1].value.value().toInt64(), std::int64_t(0));
+    // Each fetch of the objects brings them again.
+    objects();
+    WAIT_PUSHES(again, s.sensors.size() == 2 && s.actuators.size() == 4);
+    QCOMPARE(again.sensors[1].id, ObjectId(31));
 }
 
 void TestVantorRequests::dynamicAttributes()
@@ -255,14 +269,12 @@ void TestVantorRequests::dynamicAttributes()
         });
     };
     auto set = [this](ObjectId id, const std::string& name, const Value& v) {
-        return awaitVoid([&](std::function<void()> ok, ErrorCallback fail) {
-            m_client.setDynamicAttribute(id, name, v, ok, fail);
-        });
+        return awaitVoid(
+            [&](std::function<void()> ok, ErrorCallback fail) { m_client.setDynamicAttribute(id, name, v, ok, fail); });
     };
     auto remove = [this](ObjectId id, const std::string& name) {
-        return awaitVoid([&](std::function<void()> ok, ErrorCallback fail) {
-            m_client.removeDynamicAttribute(id, name, ok, fail);
-        });
+        return awaitVoid(
+            [&](std::function<void()> ok, ErrorCallback fail) { m_client.removeDynamicAttribute(id, name, ok, fail); });
     };
 
     // The layouts: every attribute of object 1, a layout's JSON text each.
@@ -315,10 +327,15 @@ void TestVantorRequests::actuatorsAndDoors()
     QCOMPARE(get(999).first, int(ErrNotFound));
     QCOMPARE(set(32, StringValue("open")), int(ErrInvalidArgument));
 
+    // The reports that followed the objects are counted out.
+    const PushState before = m_pushes.now();
+    const std::size_t sensors = before.sensors.size();
+    const std::size_t actuators = before.actuators.size();
+
     const qint64 requested = m_pushes.elapsedMs();
     QCOMPARE(set(32, BoolValue(false)), 0);
     // The actuator's value at once, then the paired sensor's after the door delay (300 ms).
-    WAIT_PUSHES(first, !s.actuators.empty() && !s.sensors.empty());
+    WAIT_PUSHES(first, s.actuators.size() > actuators && s.sensors.size() > sensors);
     const ValueChange actuator = first.actuators.back();
     const ValueChange sensor = first.sensors.back();
     QCOMPARE(actuator.id, ObjectId(32));
@@ -335,17 +352,17 @@ void TestVantorRequests::actuatorsAndDoors()
     // An actuator that is no door has no sensor to follow it.
     QCOMPARE(set(33, IntValue(7)), 0);
     QCOMPARE(set(32, BoolValue(true)), 0);
-    WAIT_PUSHES(second, s.sensors.size() == 2);
-    QCOMPARE(second.actuators.size(), std::size_t(3));
-    QCOMPARE(second.actuators[1].id, ObjectId(33));
-    QCOMPARE(second.actuators[1].value.value().toInt64(), std::int64_t(7));
-    QCOMPARE(second.sensors[1].id, ObjectId(31));
-    QVERIFY(second.sensors[1].value.value().toBool());
+    WAIT_PUSHES(second, s.sensors.size() == sensors + 2);
+    QCOMPARE(second.actuators.size(), actuators + 3);
+    QCOMPARE(second.actuators[actuators + 1].id, ObjectId(33));
+    QCOMPARE(second.actuators[actuators + 1].value.value().toInt64(), std::int64_t(7));
+    QCOMPARE(second.sensors[sensors + 1].id, ObjectId(31));
+    QVERIFY(second.sensors[sensors + 1].value.value().toBool());
 
     // Values set on the simulator's control channel are pushed as well.
     QCOMPARE(m_sim.command("set-sensor 31 false"), QStringLiteral("ok"));
-    WAIT_PUSHES(third, s.sensors.size() == 3);
-    QCOMPARE(third.sensors[2].value.value().toBool(), false);
+    WAIT_PUSHES(third, s.sensors.size() == sensors + 3);
+    QCOMPARE(third.sensors[sensors + 2].value.value().toBool(), false);
 }
 
 void TestVantorRequests::streamBinding()
@@ -418,8 +435,8 @@ void TestVantorRequests::chunkSearch()
     QFETCH(qint64, end);
     QFETCH(int, code);
     QFETCH(QList<qint64>, ids);
-    const auto result = await<std::vector<StreamChunk>>(
-        [&](std::function<void(std::vector<StreamChunk>)> ok, ErrorCallback fail) {
+    const auto result =
+        await<std::vector<StreamChunk>>([&](std::function<void(std::vector<StreamChunk>)> ok, ErrorCallback fail) {
             m_client.searchChunks(stream, by, start, end, ok, fail);
         });
     QCOMPARE(result.first, code);
@@ -470,12 +487,14 @@ void TestVantorRequests::sentAndPushedEvents()
     QCOMPARE(pushed.className, std::string("alarm.MOTION"));
     QCOMPARE(pushed.sourceId, ObjectId(42));
     QCOMPARE(pushed.fields.value("fields").tag(), int(Value::StringTag));
-    const QJsonDocument inner = QJsonDocument::fromJson(QByteArray::fromStdString(pushed.fields.value("fields").toString()));
+    const QJsonDocument inner =
+        QJsonDocument::fromJson(QByteArray::fromStdString(pushed.fields.value("fields").toString()));
     QCOMPARE(inner.object().value("zone").toInt(), 2);
 
-    QCOMPARE(m_sim.command(QStringLiteral("update-event {\"eventId\": %1, \"className\": \"alarm.MOTION\", \"priority\": 3}")
-                               .arg(pushedId)),
-             QStringLiteral("ok %1").arg(pushedId));
+    QCOMPARE(
+        m_sim.command(QStringLiteral("update-event {\"eventId\": %1, \"className\": \"alarm.MOTION\", \"priority\": 3}")
+                          .arg(pushedId)),
+        QStringLiteral("ok %1").arg(pushedId));
     WAIT_PUSHES(updated, !s.updates.empty());
     QCOMPARE(updated.updates.back().eventId, pushedId);
     QCOMPARE(updated.updates.back().priority, 3);
@@ -486,10 +505,14 @@ void TestVantorRequests::objectDataChanges()
 {
     const int before = m_pushes.now().dataChanged;
     QCOMPARE(m_sim.command("set-setting 21 url \"av://lavfi:smptebars\""), QStringLiteral("ok"));
-    { WAIT_PUSHES(changed, s.dataChanged == before + 1); }
+    {
+        WAIT_PUSHES(changed, s.dataChanged == before + 1);
+    }
     QCOMPARE(m_sim.command("set-name 22 Camera B renamed"), QStringLiteral("ok"));
     QCOMPARE(m_sim.command("set-setting 22 fps 30"), QStringLiteral("ok"));
-    { WAIT_PUSHES(changed, s.dataChanged == before + 3); }
+    {
+        WAIT_PUSHES(changed, s.dataChanged == before + 3);
+    }
 
     const ObjectList list = objects();
     QCOMPARE(list.find(21)->settings().value("url").toString(), std::string("av://lavfi:smptebars"));

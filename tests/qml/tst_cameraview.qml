@@ -101,6 +101,94 @@ TestCase {
         compare(view.backend.filePath, "");
     }
 
+    function test_zoomAroundThePointerWithinLimits() {
+        var view = createTemporaryObject(cameraComponent, testCase);
+        compare(view.zoom, 1);
+        var mark = findChild(view, "zoomMark");
+        verify(!mark.visible, "no mark at the whole picture");
+
+        // At the right edge of the picture: that edge stays under the pointer.
+        view.zoomAt(view.width, view.height / 2, 2);
+        compare(view.zoom, 2);
+        compare(view.panX, -0.25);
+        compare(view.panY, 0);
+        verify(mark.visible);
+        compare(mark.text, "2.0×");
+        // The player's own zoom (log2) and pan, not a scaled item.
+        compare(view.backend.mpvObject.getProperty("video-zoom"), 1);
+        compare(view.backend.mpvObject.getProperty("video-pan-x"), -0.25);
+
+        view.zoomAt(0, 0, 100);
+        compare(view.zoom, 8, "at most 8×");
+        view.panBy(-10000, 10000);
+        compare(view.panX, -7 / 16, "no pan beyond the picture's edge");
+        compare(view.panY, 7 / 16);
+        view.zoomAt(0, 0, 0.1);
+        compare(view.zoom, 1, "at least the whole picture");
+        compare(view.panX, 0, "the whole picture has nowhere to pan");
+        view.panBy(50, 50);
+        compare(view.panX, 0);
+
+        // The wheel zooms by a quarter a notch.
+        mouseWheel(view, view.width / 2, view.height / 2, 0, 120);
+        tryCompare(view, "zoom", 1.25);
+        mouseWheel(view, view.width / 2, view.height / 2, 0, -240);
+        compare(view.zoom, 1);
+
+        // A drag pans a zoomed picture and is no click: the toolbar stays closed.
+        view.zoomAt(view.width / 2, view.height / 2, 4);
+        mousePress(view, 100, 100);
+        mouseMove(view, 140, 100);
+        mouseMove(view, 180, 100);
+        mouseRelease(view, 180, 100);
+        verify(view.panX > 0, "dragged to the right, the picture follows: " + view.panX);
+        var clickWouldHaveCome = G.settings.clickDelay * 2;
+        wait(clickWouldHaveCome);
+        verify(!view.toolbarOpen, "a drag is no click");
+
+        var reset = findChild(view, "zoomResetButton");
+        verify(reset.visible);
+        reset.clicked();
+        compare(view.zoom, 1);
+        compare(view.panX, 0);
+        compare(view.panY, 0);
+        verify(!mark.visible);
+        compare(view.backend.mpvObject.getProperty("video-zoom"), 0);
+    }
+
+    function test_linesReadOnABrightPicture() {
+        // The brightest picture there is: white over the whole player.
+        var view = createTemporaryObject(cameraComponent, testCase);
+        createTemporaryObject(whiteComponent, view.backend);
+        view.appendPos("TOTAL 3.10");
+        var line = null;
+        var overlay = findChild(view, "posOverlay");
+        for (var i = 0; i < overlay.children.length; ++i) {
+            if (overlay.children[i].objectName === "posLine")
+                line = overlay.children[i];
+        }
+        verify(line !== null);
+        waitForRendering(view);
+        var image = grabImage(view);
+        var origin = line.mapToItem(view, 0, 0);
+        // Under the line the picture is dark enough for white text; beside it, untouched.
+        var under = image.pixel(Math.round(origin.x + 1), Math.round(origin.y + line.height / 2));
+        verify(under.r < 0.5 && under.g < 0.5 && under.b < 0.5, "dark under the text: " + under);
+        var beside = image.pixel(Math.round(origin.x + line.width + 10), Math.round(origin.y + line.height / 2));
+        verify(beside.r > 0.95 && beside.g > 0.95 && beside.b > 0.95, "video beside the text left alone: " + beside);
+        compare(line.style, Text.Outline, "outlined as well, for the backing's edges");
+    }
+
+    Component {
+        id: whiteComponent
+
+        Rectangle {
+            width: 320
+            height: 240
+            color: "white"
+        }
+    }
+
     Component {
         id: cameraComponent
 

@@ -59,6 +59,11 @@ TestCase {
                                 settings: { layout: "D1" } });
         TestStation.addObject({ id: "30", name: "Lone sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
                                 settings: { layout: "" } });
+        // A door whose values no test reports.
+        TestStation.addObject({ id: "40", name: "Back door sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
+                                settings: { layout: "D4" } });
+        TestStation.addObject({ id: "41", name: "Back door actuator", type: VantorObject.Actuator,
+                                cls: "actuator.DOOR", settings: { layout: "D4" } });
         TestStation.announceObjects();
     }
 
@@ -68,6 +73,84 @@ TestCase {
         if (!App.signedIn)
             TestStation.reportSignedIn();
         verify(App.signedIn, "the application is signed in");
+    }
+
+    function test_keysMoveTheSelectionAndTheFullView() {
+        createPage(layoutJson(2, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "A" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "alarm" },
+            { row: 1, col: 0, rowSpan: 1, colSpan: 2, type: "video", label: "B" }
+        ]));
+        var frame = findChild(page, "selectionFrame");
+        compare(page.selectedIndex, -1);
+        verify(!frame.visible, "nothing selected, no frame");
+        tryVerify(function () { return page.activeFocus; }, 5000, "the page takes the keys when shown");
+
+        keyClick(Qt.Key_Right);
+        compare(page.selectedIndex, 0, "the first key selects the first tile");
+        verify(frame.visible);
+        compare(frame.width, cellLoaders()[0].width);
+        keyClick(Qt.Key_Right);
+        compare(page.selectedIndex, 1);
+        keyClick(Qt.Key_Right);
+        compare(page.selectedIndex, 1, "nothing further right: the selection stays");
+        keyClick(Qt.Key_Down);
+        compare(page.selectedIndex, 2, "the wide tile below");
+        keyClick(Qt.Key_Up);
+        compare(page.selectedIndex, 0, "up, the nearest tile in line");
+        keyClick(Qt.Key_Left);
+        compare(page.selectedIndex, 0);
+
+        var a = cameraOf(cellLoaders()[0]);
+        keyClick(Qt.Key_Return);
+        verify(a.singleView, "Enter shows the selected tile alone");
+        verify(!frame.visible, "no frame over the full view");
+        keyClick(Qt.Key_Escape);
+        verify(!a.singleView, "Escape goes back to the grid");
+        keyClick(Qt.Key_Enter);
+        verify(a.singleView);
+        keyClick(Qt.Key_Return);
+        verify(!a.singleView, "Enter again leaves it");
+
+        a.zoomAt(10, 10, 4);
+        verify(a.zoomed);
+        keyClick(Qt.Key_0);
+        verify(!a.zoomed, "the key 0 resets the selected tile's zoom");
+
+        var b = cameraOf(cellLoaders()[2]);
+        mouseClick(b);
+        compare(page.selectedIndex, 2, "a click selects a tile too");
+        verify(page.activeFocus);
+
+        // Another grid, another selection.
+        App.layoutModel.fromJson(layoutJson(1, 1, [{ row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" }]));
+        compare(page.selectedIndex, -1);
+    }
+
+    function test_aTextFieldKeepsItsKeys() {
+        createPage(layoutJson(1, 2, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "A" },
+            { row: 0, col: 1, rowSpan: 1, colSpan: 1, type: "alarm" }
+        ]));
+        var field = createTemporaryObject(fieldComponent, testCase);
+        field.forceActiveFocus();
+        field.cursorPosition = 0;
+        keyClick(Qt.Key_Right);
+        keyClick(Qt.Key_Down);
+        keyClick(Qt.Key_Return);
+        compare(field.cursorPosition, 1, "the field moved its cursor");
+        compare(page.selectedIndex, -1, "the page saw none of it");
+        verify(!cameraOf(cellLoaders()[0]).singleView);
+    }
+
+    Component {
+        id: fieldComponent
+
+        TextInput {
+            width: 100
+            height: 20
+            text: "abc"
+        }
     }
 
     function test_spanningCellCoversLowerHalf() {
@@ -211,7 +294,7 @@ TestCase {
 
     function test_door_data() {
         return [
-            { tag: "door with actuator and sensor", objectId: "20", actuator: true },
+            { tag: "door with actuator and sensor", objectId: "40", actuator: true },
             { tag: "door without actuator", objectId: "30", actuator: false },
             { tag: "door without objects", objectId: "99", actuator: false }
         ];
@@ -227,8 +310,12 @@ TestCase {
         var button = door.buttonOpenClose;
         compare(button.enabled, data.actuator, "the button is usable only with an actuator");
         var picture = findChild(door, "doorPicture");
-        compare(String(picture.source), "qrc:/images/door-opened.png", "a door with a false or missing sensor shows opened");
+        // Nothing reported yet (or no sensor at all): never shown as an open or a closed door.
+        compare(String(picture.source), "qrc:/images/door-unknown.png");
         tryCompare(picture, "status", Image.Ready);
+        var unknown = findChild(door, "doorStateUnknown");
+        verify(unknown.visible, "the state is said to be unknown");
+        compare(unknown.text, "State unknown");
     }
 
     function test_doorCommandAndReports() {
@@ -240,9 +327,12 @@ TestCase {
         var picture = findChild(door, "doorPicture");
         var sensor = App.vantorRepository.objectById("20");
         var actuator = App.vantorRepository.objectById("21");
+        var unknown = findChild(door, "doorStateUnknown");
         TestStation.report(actuator, false);
         TestStation.report(sensor, false);
         compare(button.text, "Close", "the caption follows the actuator's value");
+        compare(String(picture.source), "qrc:/images/door-opened.png", "a reported false sensor is an open door");
+        verify(!unknown.visible, "a reported state is no longer unknown");
 
         mouseClick(button);
         compare(TestStation.writes.length, 1, "one actuator write");

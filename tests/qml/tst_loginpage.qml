@@ -49,6 +49,12 @@ TestCase {
         compare(error.text, "Failed to connect");
         compare(error.textFormat, Text.PlainText);
         verify(findChild(page, "txtPassword").enabled);
+
+        // No server there: with every field given, the page says when the next try comes.
+        var retry = findChild(page, "loginRetry");
+        verify(App.signInRetrying, "another try is scheduled");
+        verify(retry.visible);
+        verify(/^Trying again in [0-9]+ s$/.test(retry.text), retry.text);
     }
 
     function test_c_loggedInMovesOnOnce() {

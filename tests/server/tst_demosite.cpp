@@ -89,6 +89,12 @@ void TestDemoSite::doorFollowsItsLock()
     // Front door: lock 32 and sensor 31, paired by their "layout" setting.
     const VantorObjectPtr lock = m_repo.findById("32");
     const VantorObjectPtr sensor = m_repo.findById("31");
+    // Both doors are closed at start, and the client knows it before anyone uses them.
+    for (const char* id : {"31", "33"}) {
+        const VantorObjectPtr door = m_repo.findById(id);
+        QTRY_VERIFY2_WITH_TIMEOUT(door->valueKnown(), id, 5000);
+        QVERIFY2(door->value(), id);
+    }
     QThread* appliedOn = nullptr;
     connect(
         sensor.get(), &VantorObject::valueChanged, this, [&] { appliedOn = QThread::currentThread(); },

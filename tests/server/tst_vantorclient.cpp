@@ -44,9 +44,12 @@ private slots:
     void controlEvents_data();
     void controlEvents();
     void droppedConnection();
+    void doorStateFromTheStart();
+    void valueReportedBeforeARebuildIsKept();
 
 private:
-    bool connectAndSignIn(const QString& user = "operator", const QString& password = "s3cret");
+    // To the test's simulator unless another port is given.
+    bool connectAndSignIn(const QString& user = "operator", const QString& password = "s3cret", int port = 0);
     bool fetch();
     QJsonArray commandList(const QString& line)
     {
@@ -58,13 +61,13 @@ private:
     std::unique_ptr<VantorClient> m_client;
 };
 
-bool TestVantorClient::connectAndSignIn(const QString& user, const QString& password)
+bool TestVantorClient::connectAndSignIn(const QString& user, const QString& password, int port)
 {
     QSignalSpy connected(m_client.get(), &VantorClient::connected);
     QSignalSpy loggedIn(m_client.get(), &VantorClient::loggedIn);
     QSignalSpy loginError(m_client.get(), &VantorClient::loginError);
     m_client->setHost("127.0.0.1");
-    m_client->setPort(m_sim.serverPort());
+    m_client->setPort(port ? port : m_sim.serverPort());
     m_client->setUsername(user);
     m_client->setPassword(password);
     m_client->connectToVantor();
@@ -79,7 +82,14 @@ bool TestVantorClient::fetch()
 {
     QSignalSpy dataChanged(m_repo.get(), &VantorObjectsRepository::dataChanged);
     m_client->fetchObjects();
-    return dataChanged.wait(Timeout);
+    if (!dataChanged.wait(Timeout))
+        return false;
+    // The server reports the current values right after the objects, and answers requests in
+    // order: once the answer to a later request is in, so are the reports. The tests count
+    // changes from there on.
+    QSignalSpy answered(m_client.get(), &VantorClient::dynamicAttributeReceived);
+    m_client->getAttr("5", "");
+    return answered.wait(Timeout);
 }
 
 void TestVantorClient::initTestCase()
@@ -234,6 +244,9 @@ void TestVantorClient::valuePushes()
     QFETCH(bool, expected);
     QFETCH(QString, line);
 
+    // Every row starts from the same values (a row leaves the server's value as it set it).
+    QCOMPARE(m_sim.command("set-sensor 6 false"), QString("ok"));
+    QCOMPARE(m_sim.command("set-actuator 7 false"), QString("ok"));
     QVERIFY(connectAndSignIn());
     QVERIFY(fetch());
     const VantorObjectPtr record = m_repo->findById(command.section(' ', 1, 1));
@@ -432,6 +445,62 @@ void TestVantorClient::droppedConnection()
         log.lines(QtDebugMsg).filter(QRegularExpression("^Connection error  4 :  \".*Code: 4\"$")).size(), 1, Timeout);
     QVERIFY(connectAndSignIn());
     QVERIFY(fetch());
+}
+
+void TestVantorClient::doorStateFromTheStart()
+{
+    // Nothing changes after the sign-in, yet the door's sensor and lock have their values: the
+    // server reports them with the objects.
+    QCOMPARE(m_sim.command("set-sensor 6 true"), QString("ok"));
+    QVERIFY(connectAndSignIn());
+    QVERIFY(fetch());
+    const VantorObjectPtr sensor = m_repo->findById("6");
+    QVERIFY(sensor && sensor->valueKnown());
+    QCOMPARE(sensor->value(), true);
+    QVERIFY(m_repo->findById("7")->valueKnown());
+
+    // Opened, and closed again.
+    QCOMPARE(m_sim.command("set-sensor 6 false"), QString("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(sensor->value(), false, Timeout);
+    QCOMPARE(m_sim.command("set-sensor 6 true"), QString("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(sensor->value(), true, Timeout);
+
+    // Opened while the client was away: after the reconnection the objects carry the new value.
+    QSignalSpy states(m_client.get(), &VantorClient::connectionStateChanged);
+    QVERIFY(m_sim.command("drop").startsWith("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(!states.isEmpty() && states.last().first().toInt() == VantorClient::Closed, Timeout);
+    QCOMPARE(m_sim.command("set-sensor 6 false"), QString("ok"));
+    QVERIFY(connectAndSignIn());
+    QVERIFY(fetch());
+    const VantorObjectPtr again = m_repo->findById("6");
+    QVERIFY(again && again->valueKnown());
+    QCOMPARE(again->value(), false);
+}
+
+void TestVantorClient::valueReportedBeforeARebuildIsKept()
+{
+    // A server that reports changes only.
+    SimProcess quiet;
+    QVERIFY2(quiet.start(SERVER_SITES_DIR "/station.json", {"--no-value-reports"}), qPrintable(quiet.errorText()));
+    QVERIFY(connectAndSignIn("operator", "s3cret", quiet.serverPort()));
+    QSignalSpy dataChanged(m_repo.get(), &VantorObjectsRepository::dataChanged);
+    m_client->fetchObjects();
+    QVERIFY(dataChanged.wait(Timeout));
+    const VantorObjectPtr sensor = m_repo->findById("6");
+    QVERIFY(sensor);
+    QVERIFY2(!sensor->valueKnown(), "nothing reported: the state is not known, whatever the default");
+
+    QCOMPARE(quiet.command("set-sensor 6 true"), QString("ok"));
+    QTRY_VERIFY_WITH_TIMEOUT(sensor->valueKnown(), Timeout);
+
+    // The objects change and are fetched anew: the new records keep what was reported.
+    QCOMPARE(quiet.command("set-name 4 Cam Two"), QString("ok"));
+    QTRY_COMPARE_WITH_TIMEOUT(dataChanged.count(), 2, Timeout);
+    const VantorObjectPtr rebuilt = m_repo->findById("6");
+    QVERIFY(rebuilt && rebuilt != sensor);
+    QVERIFY(rebuilt->valueKnown());
+    QCOMPARE(rebuilt->value(), true);
+    QVERIFY2(!m_repo->findById("7")->valueKnown(), "the lock was never reported");
 }
 
 QTEST_GUILESS_MAIN(TestVantorClient)

@@ -9,6 +9,7 @@
 #include "livecatchup.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
+#include "mpvobject.h"
 #include "videorendermode.h"
 
 using LagSamples = QVector<QPair<int, double>>;
@@ -55,6 +56,9 @@ private slots:
     void softwareRasterizers();
     void modeNames_data();
     void modeNames();
+
+    void snapshotFileNames_data();
+    void snapshotFileNames();
 };
 
 void TestLiveVideo::lagFromDelays_data()
@@ -333,6 +337,38 @@ void TestLiveVideo::modeNames()
     QCOMPARE(parsedAutomatic, automatic);
     if (mode >= 0)
         QCOMPARE(int(parsed), mode);
+}
+
+void TestLiveVideo::snapshotFileNames_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("file");
+    const QString at = QStringLiteral(" 2026-12-08 16-05-09-042.png");
+    QTest::newRow("plain") << "Entrance"
+                           << "Entrance" + at;
+    QTest::newRow("any script") << QStringLiteral("Câmera Überweg 3") << QStringLiteral("Câmera Überweg 3") + at;
+    QTest::newRow("separators") << "Cam/1: Till"
+                                << "Cam_1_ Till" + at;
+    QTest::newRow("no way out of the folder") << "../../etc/passwd"
+                                              << "_etc_passwd" + at;
+    QTest::newRow("no hidden file") << ".profile"
+                                    << "_profile" + at;
+    QTest::newRow("spaces run together") << "  a    b  "
+                                         << "a b" + at;
+    QTest::newRow("control characters") << QStringLiteral("a\nb\tc") << "a_b_c" + at;
+    QTest::newRow("empty") << ""
+                           << "camera" + at;
+    QTest::newRow("nothing usable") << "///"
+                                    << "camera" + at;
+    QTest::newRow("long") << QString(100, QLatin1Char('x')) << QString(64, QLatin1Char('x')) + at;
+}
+
+void TestLiveVideo::snapshotFileNames()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, file);
+    const QDateTime when(QDate(2026, 12, 8), QTime(16, 5, 9, 42));
+    QCOMPARE(MpvObject::snapshotFileName(name, when), file);
 }
 
 QTEST_MAIN(TestLiveVideo)

@@ -5,12 +5,14 @@
 
 #include <QColor>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QImage>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <clocale>
@@ -58,6 +60,7 @@ private slots:
     void createAndDestroyManyTimes();
     void loadBeforeTheFirstFramePlays();
     void coreMadeAheadOfTimePlays();
+    void snapshotAtTheStreamsOwnSize();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -545,6 +548,45 @@ void TestMpvObject::coreMadeAheadOfTimePlays()
     pool.setCapacity(0);
     QCOMPARE(pool.readyCount(), 0);
     QTRY_COMPARE_WITH_TIMEOUT(MpvObject::coreCount(), 0, waitMs());
+}
+
+void TestMpvObject::snapshotAtTheStreamsOwnSize()
+{
+    QTemporaryDir folder;
+    QVERIFY(folder.isValid());
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    item->setSize(QSizeF(160, 120)); // half the stream's size
+    QSignalSpy saved(item, &MpvObject::snapshotSaved);
+    QSignalSpy failed(item, &MpvObject::snapshotFailed);
+
+    // Nothing shown yet: nothing to save, and it says so.
+    item->saveSnapshot(QStringLiteral("Cam 1"), folder.path());
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.takeFirst().at(1).toString(), QStringLiteral("no picture yet"));
+
+    QVERIFY(waitForFrame());
+    item->loadFile(endlessClip);
+    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 320, waitMs());
+    item->saveSnapshot(QStringLiteral("Cam 1"), folder.filePath(QStringLiteral("new/folder")));
+    QTRY_COMPARE_WITH_TIMEOUT(saved.count(), 1, waitMs());
+    const QString path = saved.first().first().toString();
+    QVERIFY2(path.startsWith(folder.filePath(QStringLiteral("new/folder/Cam 1 "))) && path.endsWith(".png"),
+             qPrintable(path));
+    const QImage image(path);
+    QCOMPARE(image.size(), QSize(320, 240));
+
+    // A folder that cannot be made: the reason, and no file anywhere.
+    const QString blocker = folder.filePath(QStringLiteral("a file"));
+    QFile file(blocker);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    item->saveSnapshot(QStringLiteral("Cam 1"), blocker + QStringLiteral("/below"));
+    QCOMPARE(failed.count(), 1);
+    QVERIFY2(failed.first().at(1).toString().contains(QLatin1String("cannot make the folder")),
+             qPrintable(failed.first().at(1).toString()));
+    QCOMPARE(saved.count(), 1);
+    delete item;
 }
 
 QTEST_MAIN(TestMpvObject)
