@@ -177,8 +177,10 @@ private slots:
         const QString signedIn = QStringLiteral("void QuickRpc::handleLoggedIn(bool)\n  isLoggedIn: true\n");
         QTRY_VERIFY2_WITH_TIMEOUT(tavrelLog().count(layouts) >= 1, qPrintable(tavrelLog()), 30000);
         QVERIFY2(tavrelLog().count(signedIn) >= 1, qPrintable(tavrelLog()));
-        // The client may announce its state more than once (on request and on its own sign-in).
-        QTest::qWait(500);
+        // The client may announce its state more than once (on request and on its own sign-in):
+        // the counts below are taken once the second announcement would have come.
+        const int laterAnnouncementsCome = 500;
+        QTest::qWait(laterAnnouncementsCome);
         const int layoutsBefore = tavrelLog().count(layouts);
         const int signedInBefore = tavrelLog().count(signedIn);
 

@@ -61,13 +61,14 @@ public:
         m_run = std::make_unique<ProgramRun>();
         if (!m_run->start(QStringLiteral(SIM_BINARY), arguments, workDir))
             return false;
-        QDeadlineTimer deadline(20000);
-        while (!output().contains(QLatin1String("vantor-sim: ready"))) {
-            if (m_run->process().state() == QProcess::NotRunning || deadline.hasExpired())
-                return false;
-            QTest::qWait(50);
-        }
-        return true;
+        static_cast<void>(QTest::qWaitFor(
+            [this] {
+                return output().contains(QLatin1String("vantor-sim: ready")) ||
+                       m_run->process().state() == QProcess::NotRunning;
+            },
+            20000));
+        return output().contains(QLatin1String("vantor-sim: ready")) &&
+               m_run->process().state() != QProcess::NotRunning;
     }
 
     // SIGKILL, as a crash or a power cut of the server would do.

@@ -70,8 +70,10 @@ public:
         m_up = true;
         if (!launch())
             return false;
-        // ffmpeg binds before it opens its input; a tile that comes too early tries again anyway.
-        QTest::qWait(700);
+        // ffmpeg binds before it opens its input, and serves the first connection only, so no probe
+        // can tell when it is ready; a tile that comes too early tries again anyway.
+        const int ffmpegOpensItsInput = 700;
+        QTest::qWait(ffmpegOpensItsInput);
         return running();
     }
 

@@ -133,9 +133,7 @@ private:
         QSignalSpy finished(downloader, &Downloader::finished);
         QSignalSpy failed(downloader, &Downloader::failed);
         m_client.click(row);
-        QDeadlineTimer deadline(30000);
-        while (finished.isEmpty() && failed.isEmpty() && !deadline.hasExpired())
-            QTest::qWait(50);
+        static_cast<void>(QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, 30000));
         if (!failed.isEmpty())
             return failed.first().first().toString();
         return finished.isEmpty() ? QStringLiteral("the download neither finished nor failed") : QString();
@@ -238,7 +236,8 @@ private slots:
             return;
         // Longer than the client's allowance of silence (3 heartbeats of 1 s): a connection that
         // heartbeats had dropped meanwhile would show below.
-        QTest::qWait(3500);
+        const int longerThanTheSilenceAllowed = 3500;
+        QTest::qWait(longerThanTheSilenceAllowed);
         QVERIFY2(stateChanges.isEmpty(), qPrintable(QStringLiteral("the connection changed state %1 times; server: %2")
                                                         .arg(stateChanges.count())
                                                         .arg(m_sim.output().right(1500))));
@@ -260,8 +259,10 @@ private slots:
 
         m_sim.kill();
         QTRY_VERIFY_WITH_TIMEOUT(!app->signedIn(), 15000);
-        // The operator keeps the layout; the window does not fall back to the login page.
-        QTest::qWait(1500);
+        // The operator keeps the layout; the window does not fall back to the login page, not even
+        // a while after the loss.
+        const int whileTheServerIsGone = 1500;
+        QTest::qWait(whileTheServerIsGone);
         QVERIFY(m_client.firstNamed(QStringLiteral("mainPage")));
         QVERIFY(!m_client.firstNamed(QStringLiteral("loginPage")));
         QCOMPARE(m_client.cells().size(), 2);
@@ -291,7 +292,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(showsNoVideo(camera), 20000);
         QVERIFY(overlay->isVisible());
         // A while without the server: the tile keeps trying and nothing gives way.
-        QTest::qWait(5000);
+        const int whileTheStreamIsGone = 5000;
+        QTest::qWait(whileTheStreamIsGone);
         QVERIFY(showsNoVideo(camera));
 
         QVERIFY(m_stream->start(m_dir.path()));

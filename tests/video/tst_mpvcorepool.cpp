@@ -144,10 +144,12 @@ void TestMpvCorePool::waitsForTheRefillDelay()
     pool.setRefillDelay(delayMs);
     pool.setCapacity(16);
     QElapsedTimer sinceLastChange;
+    // Items keep coming, each well within the delay of the one before: nothing is made.
+    const int betweenItems = delayMs / 20;
     for (int i = 0; i < 5; ++i) {
         pool.itemCreated(false);
         sinceLastChange.start();
-        QTest::qWait(delayMs / 20);
+        QTest::qWait(betweenItems);
         QCOMPARE(cores.made(), 0);
     }
     QTRY_VERIFY_WITH_TIMEOUT(!refilled.isEmpty(), Timeout);

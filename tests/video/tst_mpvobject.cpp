@@ -131,9 +131,7 @@ bool TestMpvObject::waitForFrame()
         const int target = m_frames + 1;
         const bool black = m_ticker->property("color").value<QColor>() == Qt::black;
         m_ticker->setProperty("color", QColor(black ? Qt::white : Qt::black));
-        while (m_frames < target && timer.elapsed() < waitMs())
-            QTest::qWait(10);
-        if (m_frames < target)
+        if (!QTest::qWaitFor([&] { return m_frames >= target; }, qMax(0, waitMs() - int(timer.elapsed()))))
             return false;
     }
     return true;
@@ -208,9 +206,23 @@ void TestMpvObject::presentedFramesFollowPlayback()
     // A paused stream presents nothing new: the count stands still.
     item->pause();
     QTRY_VERIFY_WITH_TIMEOUT(item->paused(), waitMs());
-    QTest::qWait(300);
-    const int whilePaused = item->presentedFrames();
-    QTest::qWait(500);
+    // Frames decoded before the pause may still land: wait until the count has stood still for
+    // a while, then prove that it stays so.
+    const int stillFor = 300;
+    int whilePaused = item->presentedFrames();
+    QElapsedTimer still;
+    still.start();
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            if (item->presentedFrames() != whilePaused) {
+                whilePaused = item->presentedFrames();
+                still.restart();
+            }
+            return still.elapsed() >= stillFor;
+        },
+        waitMs()));
+    const int pausedShowsNothingNewFor = 500;
+    QTest::qWait(pausedShowsNothingNewFor);
     QCOMPARE(item->presentedFrames(), whilePaused);
 
     item->play();
