@@ -83,11 +83,11 @@ private:
     // Publishes until the tile shows the line: the subscription filter may still be on its way.
     bool tileShows(const QString& line)
     {
+        const int republishEveryMs = 200;
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
             m_publisher.publish({QByteArrayLiteral("14"), line.toUtf8()});
-            QTest::qWait(200);
-            if (tillLines().contains(line))
+            if (QTest::qWaitFor([&] { return tillLines().contains(line); }, republishEveryMs))
                 return true;
         }
         return false;

@@ -85,15 +85,21 @@ private:
     // threads, each taking a while, so right after quick switches some are still on their way out.
     qint64 settledResidentKiB()
     {
-        for (int i = 0; i < 20; ++i) {
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            QTest::qWait(100);
-        }
+        // Memory freed by the players' threads comes back to the allocator a little after the
+        // items go; this much of event processing lets that happen before anything is counted.
+        const int settleMs = 2000;
+        QElapsedTimer settling;
+        settling.start();
+        static_cast<void>(QTest::qWaitFor(
+            [&] {
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+                return settling.elapsed() >= settleMs;
+            },
+            settleMs * 2));
         const int live = m_client.cameras().size();
         QElapsedTimer waited;
         waited.start();
-        while (MpvObject::coreCount() > live + m_otherPlayers && waited.elapsed() < 60000)
-            QTest::qWait(100);
+        static_cast<void>(QTest::qWaitFor([&] { return MpvObject::coreCount() <= live + m_otherPlayers; }, 60000));
         std::printf("players: %d live, %d not yet ended after %lld ms\n", live, MpvObject::coreCount() - live,
                     waited.elapsed());
         std::fflush(stdout);
@@ -163,7 +169,9 @@ private slots:
                                          model->index(0, 0).data(LayoutModel::LabelRole).toString() == firstLabel,
                                      10000);
             QTRY_COMPARE_WITH_TIMEOUT(m_client.cameras().size(), 9, 10000);
-            QTest::qWait(20);
+            // Quick switches, one after another, as an impatient operator makes them.
+            const int betweenSwitchesMs = 20;
+            QTest::qWait(betweenSwitchesMs);
             // Every so often the tiles must get as far as playing.
             if (i % 50 == 0)
                 QTRY_VERIFY2_WITH_TIMEOUT(allPlaying(), qPrintable(QStringLiteral("switch %1").arg(i)), 60000);
@@ -224,7 +232,8 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(floodOutput().contains(QLatin1String("sent ")), qPrintable(floodOutput()),
                                   (floodSeconds + 30) * 1000);
         // The backlog, if any, drains under the probe too.
-        QTest::qWait(2000);
+        const int drainWindowMs = 2000;
+        QTest::qWait(drainWindowMs);
         probe.stop();
         const qint64 after = settledResidentKiB();
         std::printf(

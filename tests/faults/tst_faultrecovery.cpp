@@ -311,8 +311,11 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("streamRow")).size(), 1, 10000);
         QQuickItem* streamRow = visibleRows(QStringLiteral("streamRow")).first();
         // The page may still be sliding in when the row first shows: click until it is chosen.
+        const int clickAgainAfterMs = 300;
         for (int attempt = 0; attempt < 10 && recordedPage()->property("strmId").toString().isEmpty(); ++attempt) {
-            QTest::qWait(300);
+            if (QTest::qWaitFor([&] { return !recordedPage()->property("strmId").toString().isEmpty(); },
+                                clickAgainAfterMs))
+                break;
             m_client.click(streamRow);
         }
         QCOMPARE(recordedPage()->property("strmId").toString(), QStringLiteral("11"));
