@@ -196,7 +196,10 @@ private slots:
         // The actuator's value arrives from the server after the layout was applied.
         QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 10000);
         QCOMPARE(button->property("text").toString(), QStringLiteral("Close"));
+        // The sensor's value came with the objects: the door's true state, not an unknown one.
         QCOMPARE(picture->property("source").toUrl(), QUrl(QStringLiteral("qrc:/images/door-opened.png")));
+        auto* unknown = itemsNamed(doorView, QStringLiteral("doorStateUnknown")).value(0);
+        QVERIFY(unknown && !unknown->isVisible());
 
         const QPointF centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2));
         QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
