@@ -1,0 +1,617 @@
+#!/usr/bin/env python3
+"""bench/RESULTS.md from the raw figures of scripts/bench.sh.
+
+    report.py --work DIR --out FILE
+
+DIR is the script's work folder: `params` (key=value lines: what was run, and on what machine),
+the raw figures of each group that ran (`tiles.raw`, `streams.log`, `switch.raw`, `pos.raw`,
+`repository.raw`, `repository.counts`, `signin.raw`) and the screen samples of group 1. The
+statistics, the tables, the goal checks and the findings' figures are all here; the shell only
+builds, starts and collects. Every goal is a row of GOALS. Standard library only.
+
+Figures are the median of the runs with the minimum and maximum in brackets when they differ;
+ratios are taken within a run and then summarised the same way.
+"""
+import argparse
+import io
+import math
+import os
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import lag  # noqa: E402  (the screen tables of group 1)
+
+GROUPS = ["tiles", "switch", "pos", "repository", "signin"]
+TITLES = {
+    "tiles": "1. Live tiles",
+    "switch": "2. Layout switch",
+    "pos": "3. POS delivery",
+    "repository": "4. Large sites",
+    "signin": "5. Sign-in",
+}
+
+# The goals: (name, test, limit, the text of the check when met, when not met). A text has the
+# figure as {value} and the limit as {limit}. The goals of the screen figures of group 1 are in
+# lag.GOALS.
+GOALS = {
+    "tiles_cpu_ratio": ("<=", 0.8),
+    "switch_ratio_less_delay": ("<=", 1.5),
+    "pos_lost": ("==", 0),
+    "pos_p99_ratio": ("<=", 2.0),
+    "rebuild_exponent": ("<=", 1.1),
+    "rebuild_100k_ms": ("<", 500.0),
+    "rebuild_100k_ms_at_most": ("<", 1000.0),
+    "rebuild_instruction_exponent": ("<=", 1.05),
+    "nine_tiles_played": (">=", 0.98),
+}
+
+
+def met(goal, value):
+    test, limit = GOALS[goal]
+    return {"<=": value <= limit, "<": value < limit, ">=": value >= limit, "==": value == limit}[test]
+
+
+# ---------------------------------------------------------------------------------------------
+# Numbers as the report has always printed them
+
+def g6(value):
+    """A number as printf's %.6g gives it, back as a number: every intermediate figure of the
+    report went through that form, so the rounding of the last digit stays as it was."""
+    return float("%.6g" % value)
+
+
+def stats(values):
+    """(median, min, max) of the values, or None for none."""
+    values = sorted(g6(v) for v in values)
+    if not values:
+        return None
+    n = len(values)
+    mid = values[(n - 1) // 2] if n % 2 else (values[n // 2 - 1] + values[n // 2]) / 2
+    return g6(mid), values[0], values[-1]
+
+
+def fmt(digits, summary):
+    """median (min–max), or the median alone when the runs agree; n/a for no figures."""
+    if summary is None:
+        return "n/a"
+    med, low, high = ("%.*f" % (digits, v) for v in summary)
+    return med if low == high else "%s (%s–%s)" % (med, low, high)
+
+
+def fixed(digits, value):
+    return "%.*f" % (digits, value)
+
+
+# ---------------------------------------------------------------------------------------------
+# Raw figures
+
+def fields(line):
+    out = {}
+    for position, word in enumerate(line.split()):
+        key, sep, value = word.partition("=")
+        out[key if sep else position] = value if sep else word
+    return out
+
+
+def read_lines(work, name):
+    path = os.path.join(work, name)
+    if not os.path.exists(path):
+        return []
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return [fields(line) for line in f if line.strip()]
+
+
+def number(text):
+    try:
+        return float(text)
+    except (TypeError, ValueError):
+        return None
+
+
+def numbers(lines, key):
+    return [v for v in (number(line.get(key)) for line in lines) if v is not None]
+
+
+def read_params(work):
+    params = {}
+    path = os.path.join(work, "params")
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for line in f:
+                key, sep, value = line.rstrip("\n").partition("=")
+                if sep:
+                    params[key] = value
+    return params
+
+
+class Report:
+    def __init__(self, work, params):
+        self.work = work
+        self.p = params
+        self.checks = []
+
+    def check(self, text):
+        self.checks.append("- %s" % text)
+
+    def param(self, key, default=""):
+        return self.p.get(key, default)
+
+    def int_param(self, key, default=0):
+        try:
+            return int(self.p.get(key, default))
+        except ValueError:
+            return default
+
+    # -----------------------------------------------------------------------------------------
+    # Group 1: live tiles (the screen tables come from lag.py)
+
+    def tiles_configs(self):
+        return [tuple(c.split()) for c in self.param("TILES_CONFIGS").split(",") if c.strip()]
+
+    def tiles(self, out):
+        raw = read_lines(self.work, "tiles.raw")
+
+        def rows(who, stream, n):
+            return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == who]
+
+        def tiles_of(who, stream, n):
+            return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == "tile"
+                    and l.get("who") == who]
+
+        def per_run(lines, key):
+            return {l.get("run"): number(l.get(key)) for l in lines if number(l.get(key)) is not None}
+
+        def ratio(stream, n, key):
+            client = per_run(rows("client", stream, n), key)
+            players = per_run(rows("mpv", stream, n), key)
+            return [g6(client[r] / players[r]) for r in client if r in players and players[r] > 0]
+
+        def ms_per_frame(who, stream, n):
+            cpu = per_run(rows(who, stream, n), "cpu_s")
+            frames = {}
+            for tile in tiles_of(who, stream, n):
+                frames[tile.get("run")] = frames.get(tile.get("run"), 0) + (number(tile.get("frames")) or 0)
+            return {r: g6(cpu[r] * 1000 / frames[r]) for r in cpu if frames.get(r, 0) > 0}
+
+        def frame_ratio(stream, n):
+            client = ms_per_frame("client", stream, n)
+            players = ms_per_frame("mpv", stream, n)
+            return [g6(client[r] / players[r]) for r in client if r in players and players[r] > 0]
+
+        def tile_sum(who, stream, n, key):
+            sums = {}
+            for tile in tiles_of(who, stream, n):
+                sums[tile.get("run")] = sums.get(tile.get("run"), 0) + (number(tile.get(key)) or 0)
+            return list(sums.values())
+
+        seconds = self.param("TILES_SECONDS")
+        players_seconds = self.param("PLAYERS_SECONDS", seconds)
+        out.write("The real `client` against `vantor-sim` with a benchmark site whose stream objects point at H.264\n")
+        out.write("streams (640×360 at 1 Mbit/s and 1280×720 at 2.5 Mbit/s, 25 fps, a key frame every second, no\n")
+        out.write("B-frames, %s frames long; ffmpeg `testsrc2` under a strip of black and white blocks that shows\n"
+                  % self.param("LIVE_MEDIA_FRAMES"))
+        out.write("each frame's number, `bench/framecode.py`), served on loopback over HTTP at their real-time rate\n")
+        out.write("without re-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts`\n")
+        out.write("per connection). The client signs in by its stored login fields, its window is placed over the\n")
+        out.write("whole %s screen (`STATION_WINDOW_GEOMETRY`) and `bench_live` applies a square layout\n"
+                  % self.param("SCREEN_SIZE"))
+        out.write("over the remote interface. Once every tile reports a loaded video, the window of %s s starts"
+                  % seconds)
+        if players_seconds != seconds:
+            out.write(" (%s s for the players, measured for less to keep the run short)" % players_seconds)
+        out.write(":\n")
+        out.write("CPU is user + system time of the process from `/proc/PID/stat`, peak RSS is `VmHWM`. The\n")
+        out.write("baseline, on the same display right after: one standalone `mpv` per stream with the options of a\n")
+        out.write("camera tile (`--profile=low-latency --cache=no --video-sync=desync --aid=no --ao=null\n")
+        out.write("--hwdec=auto`, OpenGL output, the size and place of the client's tile of that stream), with the\n")
+        out.write("player's own extras off (configuration files, on-screen controller, scripts), as they are in\n")
+        out.write("libmpv; its CPU and peak RSS are summed over the players. POS is off in the site. During the\n")
+        out.write("window `bench_screen` reads the screen for both (last table). %s run(s) per row.\n\n"
+                  % self.param("TILES_RUNS"))
+        out.write("A CPU ratio below 1 means little while the tiles do not keep up (next table): the client then\n")
+        out.write("shows fewer frames than the players. *Per frame* divides the CPU time by the frames played.\n\n")
+        out.write("| Streams | Tiles | Tile (px) | Client CPU (% of a core) | mpv CPU, summed | CPU ratio | Client CPU per "
+                  "frame (ms) | mpv CPU per frame (ms) | Per-frame ratio | Client peak RSS (MB) | mpv peak RSS, summed "
+                  "(MB) | RSS ratio |\n")
+        out.write("|---|---|---|---|---|---|---|---|---|---|---|---|\n")
+        for stream, n in self.tiles_configs():
+            sizes = [t.get("size") for t in tiles_of("client", stream, n) if t.get("size")]
+            out.write("| %s |\n" % " | ".join([
+                stream, n, sizes[0] if sizes else "",
+                fmt(0, stats(numbers(rows("client", stream, n), "cpu_pct"))),
+                fmt(0, stats(numbers(rows("mpv", stream, n), "cpu_pct"))),
+                fmt(2, stats(ratio(stream, n, "cpu_pct"))),
+                fmt(2, stats(ms_per_frame("client", stream, n).values())),
+                fmt(2, stats(ms_per_frame("mpv", stream, n).values())),
+                fmt(2, stats(frame_ratio(stream, n))),
+                fmt(0, stats(g6(v / 1024) for v in numbers(rows("client", stream, n), "hwm_kb"))),
+                fmt(0, stats(g6(v / 1024) for v in numbers(rows("mpv", stream, n), "hwm_kb"))),
+                fmt(2, stats(ratio(stream, n, "hwm_kb")))]))
+        out.write("\nPer tile over the window: *played* is the video time a tile advanced per second of wall time\n")
+        out.write("(1.00 keeps up with the live stream; below it, the picture falls ever further behind), and\n")
+        out.write("*frames* that time × 25. mpv's `estimated-frame-number` stays 0 for these streams (the\n")
+        out.write("low-latency profile's short probe finds no container frame rate), so frames are counted from\n")
+        out.write("the position. Dropped (`frame-drop-count`), decoder-dropped (`decoder-frame-drop-count`) and\n")
+        out.write("delayed (`vo-delayed-frame-count`) are summed over the tiles. Figures: median (min–max) over\n")
+        out.write("all tiles of all runs; the sums over the runs.\n\n")
+        out.write("| Streams | Tiles | Player | Played (s/s) | Frames per tile | Dropped | Decoder-dropped | Delayed | "
+                  "Time to all loaded (ms) |\n")
+        out.write("|---|---|---|---|---|---|---|---|---|\n")
+        for stream, n in self.tiles_configs():
+            for who in ("client", "mpv"):
+                out.write("| %s |\n" % " | ".join([
+                    stream, n, who,
+                    fmt(2, stats(numbers(tiles_of(who, stream, n), "realtime"))),
+                    fmt(0, stats(numbers(tiles_of(who, stream, n), "frames"))),
+                    fmt(0, stats(tile_sum(who, stream, n, "drop"))),
+                    fmt(0, stats(tile_sum(who, stream, n, "decdrop"))),
+                    fmt(0, stats(tile_sum(who, stream, n, "delayed"))),
+                    fmt(0, stats(numbers(rows(who, stream, n), "load_ms")))]))
+        out.write("\nThe client's load time runs from `setLayout` to the first tile-statistics tick (every 500 ms)\n")
+        out.write("with every tile loaded, and includes the tiles' 500 ms load delay; the players' from their\n")
+        out.write("IPC connection to all of them loaded.\n")
+        self.tiles_screen(out)
+
+        for stream, n in self.tiles_configs():
+            cpu = stats(ratio(stream, n, "cpu_pct"))
+            per_frame = stats(frame_ratio(stream, n))
+            if cpu is None or per_frame is None:
+                self.check("Live tiles, %s of %s: no figures (a run failed; see the log of the run)." % (n, stream))
+                continue
+            self.check("Live tiles, %s of %s: client CPU %s× the players' summed CPU, %s (goal: at most 0.8; per frame "
+                       "shown %s×)." % (n, stream, fixed(2, cpu[0]), "met" if met("tiles_cpu_ratio", cpu[0])
+                                        else "not met", fixed(2, per_frame[0])))
+            if (stream, n) == ("360p", "9"):
+                drops = stats(tile_sum("client", stream, n, "drop"))
+                played = stats(numbers(tiles_of("client", stream, n), "realtime"))
+                if drops is not None and drops[2] == 0 and played is not None and met("nine_tiles_played", played[1]):
+                    self.check("Live tiles, 9 of 360p: no dropped frames, and every tile kept up with its stream "
+                               "(goal: no drops).")
+                else:
+                    self.check("Live tiles, 9 of 360p: up to %s dropped frames in a run, the slowest tile played %s s "
+                               "of video per second (goal: no drops, keeping up)."
+                               % ("?" if drops is None else "%.6g" % drops[2],
+                                  fixed(2, played[1] if played else 0)))
+
+    def tiles_screen(self, out):
+        if self.int_param("TILES_SAMPLE_HZ") == 0:
+            out.write("\nThe screen was not read (`--tiles-sample-hz 0`): no lag, no frames shown, no stall test.\n")
+            return
+        out.write("\nRead off the screen, from outside the players: `bench_screen` grabs the middle rows of each\n")
+        out.write("tile's strip (shared memory, one X request per row of tiles, never the whole screen) %s times a\n"
+                  % self.param("TILES_SAMPLE_HZ"))
+        out.write("second, stamps each grab with CLOCK_MONOTONIC and reads the frame number of every tile; the\n")
+        out.write("strip's two marker blocks and its check reject what does not read (*misread*; *no strip* is a\n")
+        out.write("tile with no picture). Where a tile is: the client logs each video item's rectangle in its\n")
+        out.write("window (at 0,0), a player's window is where its geometry puts it, and the 16:9 video is fitted\n")
+        out.write("inside. The stream server logs when each connection started sending (t0); `ffmpeg -re` sends\n")
+        out.write("frame k at t0 + (k − 1)/25 (measured with `bench/lag.py pacing`), so a tile's *lag* is the\n")
+        out.write("frame its server is sending at the sample less the frame it shows, over 25 (`bench/lag.py`;\n")
+        out.write("the latest connection of its port counts). Lag: median / worst over the samples of all tiles;\n")
+        out.write("*growth*: the slope of a tile's lag over the window, median / worst tile (0 keeps up; 0.5\n")
+        out.write("plays at half speed); *frames shown*: changes of the number read, per second, median / worst\n")
+        out.write("tile; *by its counters*: the client's presented frames (`presentedFrames`), the players'\n")
+        out.write("position × 25. The last minute is shown for windows of two minutes or more.\n\n")
+        if self.int_param("TILES_STALL") > 0:
+            out.write("The stall test (second table): after the window the client, or every player, is\n")
+            out.write("stopped with SIGSTOP for %s s and continued; the screen is read for %s s more. *Lag before*:\n"
+                      % (self.param("TILES_STALL"), self.param("TILES_STALL_OBSERVE")))
+            out.write("the median over the tiles of each tile's median lag in the 5 s before the stop, its live edge;\n")
+            out.write("a tile is back when its lag stays within 0.3 s of that; *lag added*: the median over the tiles\n")
+            out.write("of its lag at the end less its lag before. The last table is the cost of the reading itself:\n")
+            out.write("its own CPU, and the round trip of its X requests, which bounds the X server's share.\n\n")
+        path = os.path.join(self.work, "tiles.raw")
+        try:
+            raw = lag.read_raw(path)
+            connections = lag.Connections.read(os.path.join(self.work, "streams.log"))
+            rows = lag.row_figures(raw, connections, self.int_param("LIVE_MEDIA_FRAMES", 18000), self.work)
+        except (OSError, ValueError, KeyError) as error:
+            out.write("No figures: the screen samples could not be read (%s).\n" % error)
+            return
+        if not rows:
+            out.write("No screen samples (a run failed; see the log of the run).\n")
+            return
+        lag.report_markdown(rows, out)
+        self.checks.extend("- %s" % line for line in lag.check_goals(rows))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 2: layout switch
+
+    def switch(self, out):
+        raw = read_lines(self.work, "switch.raw")
+        switches = [l for l in raw if l.get(1) == "switch"]
+        firsts = [l for l in raw if l.get(1) == "firstframe"]
+        delay = self.int_param("SWITCH_DEBOUNCE_MS", 500)
+
+        def values(key):
+            return numbers(switches, key)
+
+        out.write("The client of group 1 (same site, same streams, same window) shows `Switch A` once, then switches\n")
+        out.write("%s times between `Switch A` and `Switch B`, two 3×3 layouts of nine different 640×360 streams,\n"
+                  % self.param("SWITCHES"))
+        out.write("by `setLayout` over the remote interface, 1 s apart. A switch lasts from the call to the ninth\n")
+        out.write("\"videoLoaded: true\" line in the client's log (log lines carry the monotonic clock). The\n")
+        out.write("baseline is one standalone `mpv` (the options of group 1), %s starts: from starting the process to\n"
+                  % self.param("FIRSTFRAME_RUNS"))
+        out.write("its first video size (`dwidth` > 0, what a tile's \"videoLoaded\" waits for) of the first stream.\n")
+        out.write("A tile loads its URL %d ms after it gets it (its load delay); the second row takes that off.\n" % delay)
+        out.write("The rows after it split a switch by the log lines of the client (`loadFile` is logged when a tile\n")
+        out.write("hands its URL to its player).\n\n")
+        out.write("| Figure | Median (min–max) (ms) |\n|---|---|\n")
+        out.write("| switch, `setLayout` to all 9 tiles loaded | %s |\n" % fmt(0, stats(values("total_ms"))))
+        out.write("| the same less the %d ms load delay | %s |\n" % (delay, fmt(0, stats(v - delay for v in values("total_ms")))))
+        out.write("| `setLayout` to \"Applying layout:\" in the client | %s |\n" % fmt(0, stats(values("applied_ms"))))
+        out.write("| `setLayout` to the first tile's `loadFile` | %s |\n" % fmt(0, stats(values("first_load_ms"))))
+        out.write("| `setLayout` to the last tile's `loadFile` | %s |\n" % fmt(0, stats(values("last_load_ms"))))
+        out.write("| `setLayout` to the first tile loaded | %s |\n" % fmt(0, stats(values("first_loaded_ms"))))
+        own = [number(l.get("total_ms")) - number(l.get("first_load_ms")) for l in switches
+               if number(l.get("total_ms")) is not None and (number(l.get("first_load_ms")) or -1) >= 0]
+        out.write("| first `loadFile` to all 9 tiles loaded (the players' own part) | %s |\n" % fmt(0, stats(own)))
+        out.write("| baseline: `mpv` start to its first frame | %s |\n" % fmt(0, stats(numbers(firsts, "ms"))))
+        total = stats(values("total_ms"))
+        player = stats(numbers(firsts, "ms"))
+        if total is None or player is None:
+            self.check("Layout switch: no figures (a run failed; see the log of the run).")
+            return
+        raw_ratio = total[0] / player[0]
+        less = (total[0] - delay) / player[0]
+        out.write("\n| Ratio of medians to the baseline | Raw | Less the load delay |\n|---|---|---|\n")
+        out.write("| switch / mpv first frame | %s | %s |\n" % (fixed(2, raw_ratio), fixed(2, less)))
+        # The goal allows the load delay on top of 1.5 times a player's start.
+        self.check("Layout switch: %s ms; less the %d ms load delay, %s× mpv's first frame, %s (goal: at most 1.5×; "
+                   "%s× with the delay)." % (fixed(0, total[0]), delay, fixed(2, less),
+                                             "met" if met("switch_ratio_less_delay", less) else "not met",
+                                             fixed(2, raw_ratio)))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 3: POS delivery
+
+    def pos(self, out):
+        raw = read_lines(self.work, "pos.raw")
+        rates = [r for r in self.param("POS_RATES").split(",") if r]
+
+        def of(receiver, rate):
+            return [l for l in raw if l.get("receiver") == receiver and l.get("rate") == rate]
+
+        def ratio(rate, key):
+            plain = {l.get("run"): number(l.get(key)) for l in of("plain", rate)}
+            out_ = []
+            for line in of("posreceiver", rate):
+                p = plain.get(line.get("run"))
+                q = number(line.get(key))
+                if p and p > 0 and q is not None:
+                    out_.append(g6(q / p))
+            return out_
+
+        out.write("A publisher thread in the same process sends two-frame messages (channel, then a receipt text\n")
+        out.write("whose first line holds a sequence number and the steady-clock send time) over loopback TCP,\n")
+        out.write("paced to the rate, %s s per rate. `PosReceiver` subscribes the channel on a Qt event loop and the\n"
+                  % self.param("POS_SECONDS"))
+        out.write("latency is taken in a handler of `posReceived`; the baseline is a plain cppzmq SUB socket read\n")
+        out.write("with `zmq::poll` and non-blocking receives. Both keep the default receive high-water mark; the\n")
+        out.write("publisher queues without limit, so any loss is the receiving side's. Each gets a fresh publisher\n")
+        out.write("and socket, synchronised by probe messages before counting. *Late* is the 99th percentile of how\n")
+        out.write("far behind its schedule the publisher sent. `PosReceiver`'s guard against a runaway publisher\n")
+        out.write("(it passes on at most 500 messages a second to the window and drops the rest, with a count\n")
+        out.write("in the log) is switched off here, so that the delivery itself is measured. %s runs.\n\n"
+                  % self.param("RUNS"))
+        out.write("| Rate (msg/s) | Receiver | Sent | Delivered | Lost | p50 (µs) | p99 (µs) | max (µs) | Receiver CPU "
+                  "(µs/msg) | Late p99 (µs) |\n")
+        out.write("|---|---|---|---|---|---|---|---|---|---|\n")
+        for rate in rates:
+            for receiver, name in (("plain", "plain SUB loop"), ("posreceiver", "PosReceiver")):
+                lines = of(receiver, rate)
+                out.write("| %s |\n" % " | ".join([rate, name] + [
+                    fmt(d, stats(numbers(lines, key))) for key, d in (
+                        ("sent", 0), ("delivered", 0), ("lost", 0), ("p50_us", 0), ("p99_us", 0), ("max_us", 0),
+                        ("cpu_us_per_msg", 2), ("pace_p99_us", 0))]))
+        out.write("\nRatios of PosReceiver to the plain loop, per run:\n\n")
+        out.write("| Rate (msg/s) | p50 ratio | p99 ratio | CPU per message ratio |\n|---|---|---|---|\n")
+        for rate in rates:
+            out.write("| %s | %s | %s | %s |\n" % (rate, fmt(2, stats(ratio(rate, "p50_us"))),
+                                                   fmt(2, stats(ratio(rate, "p99_us"))),
+                                                   fmt(2, stats(ratio(rate, "cpu_us_per_msg")))))
+        for rate in rates:
+            lost = stats(numbers(of("posreceiver", rate), "lost"))
+            if lost is not None and met("pos_lost", lost[2]):
+                self.check("POS at %s msg/s: no loss through PosReceiver in any run." % rate)
+            else:
+                self.check("POS at %s msg/s: PosReceiver lost up to %s messages in a run (goal: none)."
+                           % (rate, "?" if lost is None else "%.6g" % lost[2]))
+            p99 = stats(ratio(rate, "p99_us"))
+            if p99 is not None and met("pos_p99_ratio", p99[0]):
+                self.check("POS at %s msg/s: p99 latency %s× the plain loop's (goal: at most 2×)." % (rate, fixed(2, p99[0])))
+            else:
+                self.check("POS at %s msg/s: p99 latency %s× the plain loop's, above the goal of 2×."
+                           % (rate, fixed(2, p99[0] if p99 else 0)))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 4: large sites
+
+    def repository(self, out):
+        raw = read_lines(self.work, "repository.raw")
+        counts = read_lines(self.work, "repository.counts")
+        sizes = (1000, 10000, 100000)
+
+        def values(name, arg, key):
+            return numbers([l for l in raw if l.get(0) == "bm" and l.get("name") == name and l.get("arg") == str(arg)],
+                           key)
+
+        def scaled(name, arg, key, divisor):
+            return [g6(v / divisor) for v in values(name, arg, key)]
+
+        def exponent(name, key):
+            small, large = values(name, 10000, key), values(name, 100000, key)
+            return [g6(math.log(b / a) / math.log(10)) for a, b in zip(small, large) if a > 0 and b > 0]
+
+        def count(n, key):
+            found = numbers([l for l in counts if l.get("n") == str(n)], key)
+            return found[0] if found else None
+
+        errors = sum(1 for l in raw if l.get("error") == "1")
+        out.write("Google Benchmark, %s repetitions, in one process. A synthetic site: root location, locations\n"
+                  % self.param("RUNS"))
+        out.write("(one per 2,000 objects, at least 2), one stream gateway holding min(5,000, n/2) streams, then\n")
+        out.write("cameras (device, stream, motion sensor) and door controllers (device, door sensor, door actuator).\n")
+        out.write("Times are the thread's CPU time; wall time beside it. *Rebuild* is `VantorClient::updateRepository`\n")
+        out.write("on a full repository (the re-fetch after a change of object data: clear, then build); *load* is the\n")
+        out.write("first fetch into an empty repository; *clear* only releases the records. Heap per record is the\n")
+        out.write("growth of malloc's bytes in use (all arenas) over the first load; the library's object list that\n")
+        out.write("is the input takes the figure in the last column.\n\n")
+        out.write("| Figure | Objects | CPU time (ms) | Wall time (ms) | CPU per object (µs) | Heap per record (B) | Input "
+                  "list per object (B) |\n")
+        out.write("|---|---|---|---|---|---|---|\n")
+        for n in sizes:
+            out.write("| rebuild | %d | %s | %s | %s | %s | %s |\n" % (
+                n, fmt(2, stats(scaled("BM_Rebuild", n, "cpu_ns", 1e6))),
+                fmt(2, stats(scaled("BM_Rebuild", n, "real_ns", 1e6))),
+                fmt(2, stats(scaled("BM_Rebuild", n, "cpu_ns", n * 1000))),
+                fmt(0, stats(values("BM_Rebuild", n, "heap_B_per_object"))),
+                fmt(0, stats(values("BM_Rebuild", n, "list_B_per_object")))))
+        for label, bm in (("load", "BM_Load"), ("clear", "BM_Clear")):
+            for n in sizes:
+                out.write("| %s | %d | %s | %s | %s | | |\n" % (
+                    label, n, fmt(2, stats(scaled(bm, n, "cpu_ns", 1e6))), fmt(2, stats(scaled(bm, n, "real_ns", 1e6))),
+                    fmt(2, stats(scaled(bm, n, "cpu_ns", n * 1000)))))
+        out.write("\n| Scaling exponent, 10k to 100k objects: log(t100k / t10k) / log(10), per repetition | CPU time | "
+                  "Wall time |\n|---|---|---|\n")
+        for label, bm in (("rebuild", "BM_Rebuild"), ("load", "BM_Load"), ("clear", "BM_Clear")):
+            out.write("| %s | %s | %s |\n" % (label, fmt(2, stats(exponent(bm, "cpu_ns"))),
+                                             fmt(2, stats(exponent(bm, "real_ns")))))
+        if counts:
+            out.write("\nInstructions executed (valgrind callgrind, one run, only the update itself):\n\n")
+            out.write("| Objects | Load: instructions per object | Rebuild: instructions per object |\n|---|---|---|\n")
+            for n in sizes:
+                load, rebuild = count(n, "load"), count(n, "rebuild")
+                out.write("| %d | %s | %s |\n" % (n, "" if load is None else fixed(0, load / n),
+                                                  "" if rebuild is None else fixed(0, rebuild / n)))
+
+            def count_exponent(key, digits):
+                a, b = count(10000, key), count(100000, key)
+                return fixed(digits, math.log(b / a) / math.log(10)) if a and b else ""
+            out.write("| exponent, 10k to 100k | %s | %s |\n" % (count_exponent("load", 3), count_exponent("rebuild", 3)))
+        out.write("\n| Layouts and URLs | CPU time (µs) | Wall time (µs) |\n|---|---|---|\n")
+        for label, name, arg, digits in (
+                ("`fromJson`, 1,000 video elements (109 kB of JSON)", "BM_FromJson", 0, 0),
+                ("`fromJson`, 900 video and 100 door elements, doors paired among the actuators of a 10k site",
+                 "BM_FromJson", 1, 0),
+                ("`url` role of all 1,000 cells (lookup and expansion each)", "BM_LayoutUrls", "-", 0),
+                ("`expandTemplate` of a typical stream URL (94 bytes, 4 references, 1 section)", "BM_ExpandTemplate",
+                 "-", 2)):
+            out.write("| %s | %s | %s |\n" % (label, fmt(digits, stats(scaled(name, arg, "cpu_ns", 1e3))),
+                                             fmt(digits, stats(scaled(name, arg, "real_ns", 1e3)))))
+
+        if errors:
+            self.check("Large sites: %d benchmark repetitions reported an error; see the log of the run." % errors)
+        rebuild_exponent = stats(exponent("BM_Rebuild", "cpu_ns"))
+        if rebuild_exponent is not None and met("rebuild_exponent", rebuild_exponent[0]):
+            self.check("Rebuild scaling exponent %s (goal: at most 1.1)." % fixed(2, rebuild_exponent[0]))
+        else:
+            self.check("Rebuild scaling exponent %s, above the goal of 1.1."
+                       % fixed(2, rebuild_exponent[0] if rebuild_exponent else 0))
+        t100k = stats(scaled("BM_Rebuild", 100000, "cpu_ns", 1e6))
+        if t100k is not None and met("rebuild_100k_ms", t100k[0]):
+            self.check("Rebuild of 100k objects: %s ms (goal: well under a second)." % fixed(0, t100k[0]))
+        elif t100k is not None and met("rebuild_100k_ms_at_most", t100k[0]):
+            self.check("Rebuild of 100k objects: %s ms: under a second, but not well under it." % fixed(0, t100k[0]))
+        else:
+            self.check("Rebuild of 100k objects: %s ms, above the goal of well under a second."
+                       % fixed(0, t100k[0] if t100k else 0))
+        a, b = count(10000, "rebuild"), count(100000, "rebuild")
+        if a and b:
+            instructions = float(fixed(2, math.log(b / a) / math.log(10)))
+            if met("rebuild_instruction_exponent", instructions):
+                self.check("Rebuild instruction count exponent %s: the work per object stays constant, so what the "
+                           "time exponent adds comes from memory stalls." % fixed(2, instructions))
+            else:
+                self.check("Rebuild instruction count exponent %s: the work per object itself grows with the site."
+                           % fixed(2, instructions))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 5: sign-in
+
+    def signin(self, out):
+        lines = [l for l in read_lines(self.work, "signin.raw") if l.get(1) == "signin"]
+
+        def values(key):
+            return [v for v in numbers(lines, key) if v >= 0]
+
+        out.write("The client starts with the demo site's login fields stored (`sim/sites/demo.json` in\n")
+        out.write("`vantor-sim`, 23 objects, 3 layouts) and signs in by itself; no layout is shown. `bench_live`\n")
+        out.write("starts the process and reads the client's log, whose lines carry the monotonic clock:\n")
+        out.write("*logged in* is the line \"Logged in, id:\" (the moment `loggedIn` goes to the remote interface),\n")
+        out.write("*layouts published* the first row of the layout list, filled right after the list went to\n")
+        out.write("the remote interface (a line of the statistics hook). A replica of the remote interface,\n")
+        out.write("connecting from before the start, gives the companion's view: when it got connected, and\n")
+        out.write("when it held the layouts (pushed, or the answer to its request when it connected later).\n")
+        out.write("All from the start of the process; %s runs, a new process each.\n\n" % self.param("RUNS"))
+        out.write("| Figure | Median (min–max) (ms) |\n|---|---|\n")
+        for label, key in (("start to the first log line", "first_log_ms"), ("start to \"Logged in\"", "loggedin_ms"),
+                           ("start to the layouts published", "listed_ms"),
+                           ("start to the replica connected", "replica_connected_ms"),
+                           ("start to the layouts at the replica", "replica_layouts_ms")):
+            out.write("| %s | %s |\n" % (label, fmt(0, stats(values(key)))))
+        signed, listed = stats(values("loggedin_ms")), stats(values("listed_ms"))
+        if signed is not None and listed is not None:
+            self.check("Sign-in against the demo site: logged in %s ms and layouts published %s ms after the start "
+                       "(no goal set)." % (fixed(0, signed[0]), fixed(0, listed[0])))
+        else:
+            self.check("Sign-in: no figures (a run failed; see the log of the run).")
+
+    # -----------------------------------------------------------------------------------------
+
+    def write(self, groups, findings, out):
+        sections = []
+        for group in groups:
+            text = io.StringIO()
+            getattr(self, group)(text)
+            sections.append((TITLES[group], text.getvalue()))
+        only = self.param("ONLY")
+        out.write("# Benchmark results\n\n")
+        out.write("Written by `scripts/bench.sh`%s. Every figure is the median of %s runs, with the minimum and\n"
+                  % (" --only %s" % only if only else "", self.param("RUNS")))
+        out.write("maximum in brackets when they differ; every ratio is taken within one run and then summarised.\n\n")
+        out.write("## Machine\n\n| | |\n|---|---|\n")
+        out.write("| Date | %s |\n" % self.param("DATE"))
+        out.write("| CPU | %s |\n" % self.param("CPU"))
+        out.write("| Cores | %s |\n" % self.param("CORES"))
+        out.write("| Memory | %s GiB |\n" % self.param("MEMORY_GIB"))
+        out.write("| System | %s |\n" % self.param("SYSTEM"))
+        out.write("| Build | Release (`build-bench/`), %s, commit %s |\n" % (self.param("COMPILER"), self.param("COMMIT")))
+        out.write("| Run | %s s; load average %s at the start, %s at the end |\n"
+                  % (self.param("ELAPSED"), self.param("LOAD_START"), self.param("LOAD_END")))
+        out.write("| Other work | %s%% of the machine's CPU went to other processes during the runs (these benchmarks: "
+                  "%s%%) |\n\n" % (self.param("OTHER_SHARE"), self.param("OWN_SHARE")))
+        if self.int_param("OTHER_SHARE") >= 5:
+            out.write("The figures were taken with other work on the machine: expect wider ranges and higher\n")
+            out.write("tails than on an idle one.\n\n")
+        for title, text in sections:
+            out.write("## %s\n\n%s\n" % (title, text))
+        out.write("## Findings\n\nAgainst the goals, from this run:\n\n")
+        out.write("".join(line + "\n" for line in self.checks))
+        if findings:
+            out.write("\n" + findings)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--work", required=True, help="the work folder of scripts/bench.sh")
+    parser.add_argument("--out", required=True, help="where the markdown goes")
+    parser.add_argument("--findings", help="text appended under the findings (bench/findings.md)")
+    options = parser.parse_args()
+    params = read_params(options.work)
+    groups = [g for g in params.get("GROUPS", "").split(",") if g in GROUPS]
+    findings = ""
+    if options.findings and os.path.exists(options.findings):
+        with open(options.findings, encoding="utf-8") as f:
+            findings = f.read()
+    report = Report(options.work, params)
+    text = io.StringIO()
+    report.write(groups, findings, text)
+    with open(options.out, "w", encoding="utf-8") as out:
+        out.write(text.getvalue())
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

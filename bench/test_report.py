@@ -1,0 +1,138 @@
+"""Tests of bench/report.py: the statistics, the tables and the goal checks from raw figures.
+
+    python3 -m unittest discover -s bench -p 'test_*.py'
+"""
+import io
+import os
+import tempfile
+import unittest
+
+import report
+
+
+def work_folder(files, params):
+    folder = tempfile.TemporaryDirectory()
+    for name, text in files.items():
+        with open(os.path.join(folder.name, name), "w", encoding="utf-8") as f:
+            f.write(text)
+    with open(os.path.join(folder.name, "params"), "w", encoding="utf-8") as f:
+        for key, value in params.items():
+            f.write("%s=%s\n" % (key, value))
+    return folder
+
+
+def run_group(group, files, params):
+    with work_folder(files, params) as path:
+        r = report.Report(path, report.read_params(path))
+        out = io.StringIO()
+        getattr(r, group)(out)
+        return out.getvalue(), r.checks
+
+
+class Statistics(unittest.TestCase):
+    def test_median_of_an_even_count_is_the_mean_of_the_middle_two(self):
+        self.assertEqual(report.stats([4, 1, 3, 2]), (2.5, 1, 4))
+
+    def test_runs_that_agree_show_one_figure(self):
+        self.assertEqual(report.fmt(1, (2.0, 2.04, 1.96)), "2.0")
+        self.assertEqual(report.fmt(0, (7, 5, 9)), "7 (5–9)")
+
+    def test_no_figures(self):
+        self.assertIsNone(report.stats([]))
+        self.assertEqual(report.fmt(2, None), "n/a")
+
+    def test_figures_keep_six_significant_digits_as_printf_did(self):
+        self.assertEqual(report.g6(1234567.89), 1234570.0)
+        self.assertEqual(report.stats([1 / 3])[0], 0.333333)
+
+
+class Groups(unittest.TestCase):
+    def test_switch_goal_allows_the_load_delay(self):
+        switches = "".join("run=1 switch round=%d total_ms=%d applied_ms=1 first_load_ms=520 last_load_ms=530 "
+                           "first_loaded_ms=900\n" % (i, 1200 + i) for i in range(1, 4))
+        starts = "".join("run=%d firstframe ms=500\n" % i for i in range(1, 4))
+        text, checks = run_group("switch", {"switch.raw": switches + starts},
+                                 {"SWITCHES": 3, "FIRSTFRAME_RUNS": 3, "SWITCH_DEBOUNCE_MS": 500})
+        self.assertIn("| switch, `setLayout` to all 9 tiles loaded | 1202 (1201–1203) |", text)
+        self.assertIn("| the same less the 500 ms load delay | 702 (701–703) |", text)
+        self.assertIn("| first `loadFile` to all 9 tiles loaded (the players' own part) | 682 (681–683) |", text)
+        # (1202 - 500) / 500 = 1.40: within 1.5 once the delay is taken off, 2.40 with it.
+        self.assertEqual(checks, ["- Layout switch: 1202 ms; less the 500 ms load delay, 1.40× mpv's first frame, met "
+                                  "(goal: at most 1.5×; 2.40× with the delay)."])
+
+    def test_a_failed_run_gives_no_figures_and_says_so(self):
+        text, checks = run_group("switch", {}, {"SWITCHES": 3})
+        self.assertIn("| switch, `setLayout` to all 9 tiles loaded | n/a |", text)
+        self.assertEqual(checks, ["- Layout switch: no figures (a run failed; see the log of the run)."])
+
+    def test_pos_loss_and_latency_ratio_per_run(self):
+        lines = []
+        for run, (plain_p99, ours_p99, lost) in enumerate([(100, 150, 0), (100, 300, 2), (200, 300, 0)], 1):
+            for receiver, p99, loss in (("plain", plain_p99, 0), ("posreceiver", ours_p99, lost)):
+                lines.append("run=%d pos receiver=%s rate=1000 sent=3000 delivered=%d lost=%d p50_us=10 p99_us=%d "
+                             "max_us=900 cpu_us_per_msg=1.5 pace_p99_us=20\n" % (run, receiver, 3000 - loss, loss, p99))
+        text, checks = run_group("pos", {"pos.raw": "".join(lines)}, {"RUNS": 3, "POS_SECONDS": 3, "POS_RATES": "1000"})
+        # Ratios 1.5, 3.0 and 1.5: the median is 1.5, within 2.
+        self.assertIn("| 1000 | 1.00 | 1.50 (1.50–3.00) | 1.00 |", text)
+        self.assertEqual(checks, ["- POS at 1000 msg/s: PosReceiver lost up to 2 messages in a run (goal: none).",
+                                  "- POS at 1000 msg/s: p99 latency 1.50× the plain loop's (goal: at most 2×)."])
+
+    def test_rebuild_exponent_from_ten_times_the_objects(self):
+        lines = []
+        for rep in range(3):
+            for n, ms in ((1000, 1), (10000, 10), (100000, 200)):
+                lines.append("bm name=BM_Rebuild arg=%d rep=%d real_ns=%d cpu_ns=%d error=0 heap_B_per_object=300 "
+                             "list_B_per_object=400\n" % (n, rep, ms * 1e6, ms * 1e6))
+        lines.append("bm name=BM_Load arg=1000 rep=0 real_ns=1 cpu_ns=1 error=1\n")
+        counts = "count n=10000 load=1000000 rebuild=2000000\ncount n=100000 load=10000000 rebuild=20000000\n"
+        text, checks = run_group("repository", {"repository.raw": "".join(lines), "repository.counts": counts},
+                                 {"RUNS": 3})
+        # log10(200 / 10) = 1.30
+        self.assertIn("| rebuild | 1.30 | 1.30 |", text)
+        self.assertIn("| exponent, 10k to 100k | 1.000 | 1.000 |", text)
+        self.assertEqual(checks, [
+            "- Large sites: 1 benchmark repetitions reported an error; see the log of the run.",
+            "- Rebuild scaling exponent 1.30, above the goal of 1.1.",
+            "- Rebuild of 100k objects: 200 ms (goal: well under a second).",
+            "- Rebuild instruction count exponent 1.00: the work per object stays constant, so what the time "
+            "exponent adds comes from memory stalls."])
+
+    def test_signin_leaves_out_what_did_not_happen(self):
+        raw = ("run=1 signin loggedin_ms=400 listed_ms=450 replica_loggedin_ms=1 replica_layouts_ms=-1 "
+               "replica_connected_ms=100 first_log_ms=50\n"
+               "run=2 signin loggedin_ms=600 listed_ms=650 replica_loggedin_ms=1 replica_layouts_ms=700 "
+               "replica_connected_ms=100 first_log_ms=50\n")
+        text, checks = run_group("signin", {"signin.raw": raw}, {"RUNS": 2})
+        self.assertIn("| start to the layouts at the replica | 700 |", text)
+        self.assertEqual(checks, ["- Sign-in against the demo site: logged in 500 ms and layouts published 550 ms after "
+                                  "the start (no goal set)."])
+
+    def test_tiles_cpu_ratio_is_taken_per_run(self):
+        raw = ("run=1 stream=360p n=4 client tiles=4 load_ms=900 wall_s=60 cpu_s=30 cpu_pct=50 hwm_kb=307200\n"
+               "run=1 stream=360p n=4 mpv tiles=4 load_ms=800 wall_s=60 cpu_s=60 cpu_pct=100 hwm_kb=614400\n")
+        for who in ("client", "mpv"):
+            for index in range(4):
+                raw += ("run=1 stream=360p n=4 tile who=%s index=%d size=948x528 realtime=1.00 frames=1500 drop=%d "
+                        "decdrop=0 delayed=0\n" % (who, index, 1 if who == "client" else 0))
+        text, checks = run_group("tiles", {"tiles.raw": raw},
+                                 {"TILES_CONFIGS": "360p 4", "TILES_SECONDS": 60, "TILES_RUNS": 1,
+                                  "TILES_SAMPLE_HZ": 0})
+        self.assertIn("| 360p | 4 | 948x528 | 50 | 100 | 0.50 | 5.00 | 10.00 | 0.50 | 300 | 600 | 0.50 |", text)
+        self.assertIn("| 360p | 4 | client | 1.00 | 1500 | 4 | 0 | 0 | 900 |", text)
+        self.assertIn("The screen was not read", text)
+        self.assertEqual(checks, ["- Live tiles, 4 of 360p: client CPU 0.50× the players' summed CPU, met (goal: at "
+                                  "most 0.8; per frame shown 0.50×)."])
+
+    def test_the_report_says_when_other_work_shared_the_machine(self):
+        with work_folder({}, {"GROUPS": "signin", "RUNS": 1, "OTHER_SHARE": 12, "OWN_SHARE": 80}) as path:
+            out = io.StringIO()
+            report.Report(path, report.read_params(path)).write(["signin"], "### Notes\n", out)
+        text = out.getvalue()
+        self.assertIn("| Other work | 12% of the machine's CPU went to other processes", text)
+        self.assertIn("expect wider ranges and higher", text)
+        self.assertIn("## 5. Sign-in", text)
+        self.assertTrue(text.endswith("### Notes\n"))
+
+
+if __name__ == "__main__":
+    unittest.main()
