@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Windows GUI entry: splits the wide command line, converts it to the ANSI code page and calls main.
-#include <windows.h>
+#include <vector>
 
 #include <shellapi.h>
-
-#include <vector>
+#include <windows.h>
 
 int main(int argc, char* argv[]);
 

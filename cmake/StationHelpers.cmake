@@ -47,3 +47,10 @@ function(station_add_test)
         set_tests_properties(${T_NAME} PROPERTIES LABELS "${T_LABELS}")
     endif()
 endfunction()
+
+# station_client_service(OUT_VAR SOURCE|REPLICA): one side of the remote interface between the
+# client and the companion, generated from its one definition into the calling folder's build folder.
+function(station_client_service out_var kind)
+    qt5_generate_repc(generated ${CMAKE_SOURCE_DIR}/common/client_service.rep ${kind})
+    set(${out_var} ${generated} PARENT_SCOPE)
+endfunction()

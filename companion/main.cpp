@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: MIT
+#include <QCommandLineParser>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QQmlApplicationEngine>
@@ -6,11 +7,23 @@
 #include <QTranslator>
 
 #include "logfile.h"
+#include "quickrpc.h"
 
 int main(int argc, char* argv[])
 {
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling, true);
     QGuiApplication app(argc, argv);
+
+    QCommandLineParser options;
+    options.setApplicationDescription(
+        QStringLiteral("The station's companion: the client's sign-in, layouts and pages."));
+    options.addHelpOption();
+    const QCommandLineOption startLayout(QStringLiteral("layout"),
+                                         QStringLiteral("Show this layout of the client's once it offers it."),
+                                         QStringLiteral("name"));
+    options.addOption(startLayout);
+    options.process(app);
+    QuickRpc::setStartLayout(options.value(startLayout));
 
     // Relative on purpose: the log goes to the folder the companion was started in.
     LogFile::global().setPath(QByteArrayLiteral("tavrel.log"));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "quickrpc.h"
 
+#include <utility>
+
 #include <QCoreApplication>
 #include <QStringList>
 #include <QtDebug>
@@ -23,6 +25,19 @@ void registerQuickRpcSingleton()
 
 Q_COREAPP_STARTUP_FUNCTION(registerQuickRpcSingleton)
 
+namespace {
+QString& startLayoutOfNewInstances()
+{
+    static QString name;
+    return name;
+}
+} // namespace
+
+void QuickRpc::setStartLayout(const QString& name)
+{
+    startLayoutOfNewInstances() = name;
+}
+
 QuickRpc::QuickRpc(QObject* parent) : QuickRpc(std::make_unique<RpcReplica>(), sharedLayoutList(), parent) {}
 
 QuickRpc::QuickRpc(const QUrl& hostUrl, LayoutList* layouts, QObject* parent)
@@ -31,7 +46,7 @@ QuickRpc::QuickRpc(const QUrl& hostUrl, LayoutList* layouts, QObject* parent)
 }
 
 QuickRpc::QuickRpc(std::unique_ptr<RpcReplica> rpc, LayoutList* layouts, QObject* parent)
-    : QObject(parent), m_rpc(std::move(rpc)), m_layouts(layouts)
+    : QObject(parent), m_rpc(std::move(rpc)), m_layouts(layouts), m_startLayout(startLayoutOfNewInstances())
 {
     connect(m_rpc.get(), &RpcReplica::connectedToHost, this, &QuickRpc::handleConnected);
     connect(m_rpc.get(), &RpcReplica::disconnectedFromHost, this, &QuickRpc::handleDisconnected);
@@ -136,4 +151,15 @@ void QuickRpc::handleLayoutListChanged(const QList<client_Layout>& layouts)
         names.append(layout.name());
     }
     qDebug() << "Layouts:" << names;
+    if (m_startLayout.isEmpty() || layouts.isEmpty())
+        return;
+    for (const client_Layout& layout : layouts) {
+        if (layout.name() == m_startLayout) {
+            qInfo() << "Showing the start layout:" << m_startLayout;
+            const QString name = std::exchange(m_startLayout, QString());
+            setLayout(name, layout.json());
+            return;
+        }
+    }
+    qWarning() << "The client has no layout" << m_startLayout << "to start on; it has" << names;
 }

@@ -32,6 +32,11 @@ public:
 
     bool loggedIn() const;
 
+    // A layout to show once the client offers it, the first time it does: a station can start
+    // on a layout of its own. Taken by the instances made after it is set (the window's is made by
+    // the QML engine).
+    static void setStartLayout(const QString& name);
+
 signals:
     void loggedInChanged();
 
@@ -56,4 +61,6 @@ private:
     QPointer<LayoutList> m_layouts;
     // A page asked for before the client could be reached; sent once it can.
     std::optional<client_ServiceReplica::ClientPage> m_pendingPage;
+    // Empty once applied, or when none was asked for.
+    QString m_startLayout;
 };

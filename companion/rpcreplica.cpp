@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QtDebug>
 
+#include "ipcdefaults.h"
 #include "rep_client_service_replica.h"
 
 namespace {
@@ -33,7 +34,7 @@ QString RpcReplica::configFilePath()
 QUrl RpcReplica::configuredHostUrl()
 {
     const QSettings config(configFilePath(), QSettings::IniFormat);
-    const QString url = config.value(QStringLiteral("IPC/url"), QStringLiteral("tcp://127.0.0.1:12230")).toString();
+    const QString url = config.value(QStringLiteral("IPC/url"), QString::fromLatin1(StationIpc::DefaultUrl)).toString();
     qDebug() << "IPC url:" << url;
     return QUrl(url);
 }

@@ -7,10 +7,11 @@
 #include <QtDebug>
 
 #include "client_service.h"
+#include "ipcdefaults.h"
 
 namespace {
 
-const char* const defaultUrl = "tcp://127.0.0.1:12230";
+const char* const defaultUrl = StationIpc::DefaultUrl;
 
 // Only a TCP address can be reached from other machines; local sockets stay on this one.
 bool reachableFromOtherHosts(const QUrl& url)

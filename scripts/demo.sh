@@ -35,6 +35,8 @@ SITE="${SITE:-$ROOT/sim/sites/demo.json}"
 SIM_PORT="${SIM_PORT:-20101}"
 DEMO_USER="${DEMO_USER:-operator}"
 DEMO_PASS="${DEMO_PASS:-operator}"
+# The layout the companion shows first, over the remote interface, once the client offers it.
+DEMO_LAYOUT="${DEMO_LAYOUT:-Overview 2x2}"
 IPC_URL="${IPC_URL:-tcp://127.0.0.1:12230}"
 CLIENT_LOG="${XDG_DATA_HOME:-$HOME/.local/share}/PELMAR/clientLogs.txt"
 LOGIN_STORE="${XDG_CONFIG_HOME:-$HOME/.config}/pelmar.example/PELMAR.conf"
@@ -68,7 +70,7 @@ pids+=($!)
 wait_for_text "vantor-sim: ready" 20 "$OUT_DIR/vantor-sim.log" || { log "vantor-sim did not start, see $OUT_DIR/vantor-sim.log"; exit 1; }
 
 log_start=$(wc -l < "$CLIENT_LOG" 2>/dev/null || echo 0)
-(cd "$RUN_DIR" && exec ./tavrel) &
+(cd "$RUN_DIR" && exec ./tavrel --layout "$DEMO_LAYOUT") &
 pids+=($!)
 (cd "$RUN_DIR" && exec ./client) &
 pids+=($!)
@@ -85,6 +87,11 @@ client_log_has() {
 
 if client_log_has "Fetching layouts" 30; then
     log "client signed in"
+    if client_log_has "Applying layout:" 20; then
+        log "the companion chose the layout \"$DEMO_LAYOUT\""
+    else
+        log "no layout was applied; see $RUN_DIR/tavrel.log, or pick one in the companion's window"
+    fi
 else
     log "the client did not sign in; see $CLIENT_LOG"
 fi
@@ -95,15 +102,7 @@ if command -v xdotool >/dev/null; then
     client_window=$(xdotool search --name '^Client$' 2>/dev/null | head -n 1 || true)
     companion_window=$(xdotool search --name '^List$' 2>/dev/null | head -n 1 || true)
     [ -n "$client_window" ] && xdotool windowmove "$client_window" 0 0
-    if [ -n "$companion_window" ]; then
-        xdotool windowmove "$companion_window" 650 0
-        # The companion's first layout row, below its page box and headings.
-        if wait_for_text "Layouts:" 20 "$RUN_DIR/tavrel.log"; then
-            xdotool mousemove --window "$companion_window" 100 110 click 1
-            client_log_has "Applying layout:" 10 && log "the companion picked a layout" \
-                || log "the companion's click did not reach the client; pick a layout in its window"
-        fi
-    fi
+    [ -n "$companion_window" ] && xdotool windowmove "$companion_window" 650 0
 fi
 
 if $headless; then

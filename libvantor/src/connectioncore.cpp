@@ -30,7 +30,10 @@ ConnectionOptions sanitized(ConnectionOptions o)
     return o;
 }
 
-std::chrono::milliseconds ms(int value) { return std::chrono::milliseconds(value); }
+std::chrono::milliseconds ms(int value)
+{
+    return std::chrono::milliseconds(value);
+}
 
 std::string dump(const wire::Json& json)
 {
@@ -193,8 +196,8 @@ void ConnectionCore::checkTimers(Clock::time_point now)
 {
     const int state = m_state.load();
     if (state == Connection::Opening && now >= m_openDeadline) {
-        failOpen(ConnectionError("No answer from " + m_peer + " within " + std::to_string(m_options.handshakeTimeoutMs) +
-                                     " ms",
+        failOpen(ConnectionError("No answer from " + m_peer + " within " +
+                                     std::to_string(m_options.handshakeTimeoutMs) + " ms",
                                  ErrTimeout));
         return;
     }
@@ -222,10 +225,10 @@ void ConnectionCore::checkTimers(Clock::time_point now)
         m_pending.erase(it);
         pending.state->finished.store(true);
         log(LogLevel::Warning, "Request " + pending.op + " timed out");
-        invoke("request error", pending.onError,
-               HandlerError("No answer to " + pending.op + " within " + std::to_string(m_options.requestTimeoutMs) +
-                                " ms",
-                            ErrTimeout));
+        invoke(
+            "request error", pending.onError,
+            HandlerError("No answer to " + pending.op + " within " + std::to_string(m_options.requestTimeoutMs) + " ms",
+                         ErrTimeout));
     }
 }
 
@@ -468,7 +471,8 @@ void ConnectionCore::startResolve(const std::string& host, int port)
                 if (core.m_attempt != attempt || core.m_state.load() != Connection::Opening || core.m_socket)
                     return;
                 if (result.endpoint.empty())
-                    core.failOpen(ConnectionError("Cannot resolve host " + host + ": " + result.error, ErrHostNotFound));
+                    core.failOpen(
+                        ConnectionError("Cannot resolve host " + host + ": " + result.error, ErrHostNotFound));
                 else
                     core.connectTo(result);
             });
@@ -527,7 +531,8 @@ void ConnectionCore::lose(const std::string& reason)
     log(LogLevel::Warning, "Connection lost: " + reason);
     setState(Connection::Closing);
     closeSocket(false);
-    invoke("connection error", m_callbacks.connectionError, ConnectionError("Connection lost: " + reason, ErrConnectionLost));
+    invoke("connection error", m_callbacks.connectionError,
+           ConnectionError("Connection lost: " + reason, ErrConnectionLost));
     finishPending(ErrConnectionLost, "Connection lost: " + reason);
     setState(Connection::Closed);
 }
@@ -567,7 +572,8 @@ void ConnectionCore::request(const std::string& op, wire::Json args, std::shared
     const std::uint64_t id = state->id;
     if (!sendJson({{"type", "request"}, {"id", id}, {"op", op}, {"args", std::move(args)}})) {
         state->finished.store(true);
-        invoke("request error", onError, HandlerError("Cannot send " + op + ": the send queue is full", ErrNotConnected));
+        invoke("request error", onError,
+               HandlerError("Cannot send " + op + ": the send queue is full", ErrNotConnected));
         return;
     }
     m_pending.emplace(id, Pending{std::move(state), op, std::move(onReply), std::move(onError),

@@ -25,7 +25,8 @@
 
 namespace pelmar::vantor {
 
-struct PendingRequest::State {
+struct PendingRequest::State
+{
     explicit State(std::uint64_t id) : id(id) {}
     const std::uint64_t id;
     std::atomic<bool> finished{false};
@@ -36,7 +37,8 @@ namespace detail {
 using Clock = std::chrono::steady_clock;
 
 // The push callbacks of one Client; the core holds it weakly, so a released client gets no more pushes.
-struct ClientSink {
+struct ClientSink
+{
     ClientCallbacks callbacks;
 };
 
@@ -74,7 +76,8 @@ public:
                  ReplyHandler onReply, ErrorCallback onError);
 
 private:
-    struct Pending {
+    struct Pending
+    {
         std::shared_ptr<PendingRequest::State> state;
         std::string op;
         ReplyHandler onReply;
@@ -82,7 +85,8 @@ private:
         Clock::time_point deadline;
     };
 
-    struct Resolved {
+    struct Resolved
+    {
         std::string endpoint; // tcp://address:port, empty when resolution failed
         bool ipv6 = false;
         std::string error;
@@ -138,7 +142,8 @@ private:
 
 } // namespace detail
 
-struct Connection::Impl {
+struct Connection::Impl
+{
     Impl(ConnectionCallbacks callbacks, std::shared_ptr<Context::Impl> context, ConnectionOptions options);
     ~Impl();
 

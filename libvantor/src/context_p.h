@@ -8,7 +8,8 @@
 
 namespace pelmar::vantor {
 
-struct Context::Impl {
+struct Context::Impl
+{
     explicit Impl(const Logger& logger) : logger(logger) {}
 
     Logger logger;

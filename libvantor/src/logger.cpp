@@ -3,7 +3,8 @@
 
 namespace pelmar::vantor {
 
-struct Logger::Impl {
+struct Logger::Impl
+{
     Sink sink;
     int level = static_cast<int>(LogLevel::Info);
 };
@@ -27,6 +28,9 @@ void Logger::log(LogLevel level, const std::string& message) const
     }
 }
 
-int Logger::level() const { return d->level; }
+int Logger::level() const
+{
+    return d->level;
+}
 
 } // namespace pelmar::vantor

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
-#include "vantor/vantor.h"
-
 #include <cerrno>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+
+#include "vantor/vantor.h"
 
 namespace pelmar::vantor {
 
@@ -101,41 +101,101 @@ bool fromString(const std::string& text, bool& ok)
 // ---------------------------------------------------------------------------------------------
 // Value defaults: kinds without a typed payload read as false / 0.
 
-bool Value::toBool() const { return false; }
-std::int32_t Value::toInt() const { return 0; }
-std::int64_t Value::toInt64() const { return 0; }
-double Value::toDouble() const { return 0.0; }
+bool Value::toBool() const
+{
+    return false;
+}
+std::int32_t Value::toInt() const
+{
+    return 0;
+}
+std::int64_t Value::toInt64() const
+{
+    return 0;
+}
+double Value::toDouble() const
+{
+    return 0.0;
+}
 
-std::string NoneValue::toString() const { return std::string(); }
-std::unique_ptr<Value> NoneValue::clone() const { return std::make_unique<NoneValue>(*this); }
+std::string NoneValue::toString() const
+{
+    return std::string();
+}
+std::unique_ptr<Value> NoneValue::clone() const
+{
+    return std::make_unique<NoneValue>(*this);
+}
 
-bool BoolValue::toBool() const { return m_value; }
-std::int32_t BoolValue::toInt() const { return m_value ? 1 : 0; }
-std::int64_t BoolValue::toInt64() const { return m_value ? 1 : 0; }
-double BoolValue::toDouble() const { return m_value ? 1.0 : 0.0; }
-std::string BoolValue::toString() const { return m_value ? "true" : "false"; }
-std::unique_ptr<Value> BoolValue::clone() const { return std::make_unique<BoolValue>(*this); }
+bool BoolValue::toBool() const
+{
+    return m_value;
+}
+std::int32_t BoolValue::toInt() const
+{
+    return m_value ? 1 : 0;
+}
+std::int64_t BoolValue::toInt64() const
+{
+    return m_value ? 1 : 0;
+}
+double BoolValue::toDouble() const
+{
+    return m_value ? 1.0 : 0.0;
+}
+std::string BoolValue::toString() const
+{
+    return m_value ? "true" : "false";
+}
+std::unique_ptr<Value> BoolValue::clone() const
+{
+    return std::make_unique<BoolValue>(*this);
+}
 
-bool IntValue::toBool() const { return m_value != 0; }
+bool IntValue::toBool() const
+{
+    return m_value != 0;
+}
 std::int32_t IntValue::toInt() const
 {
     // Low 32 bits, as a two's complement reinterpretation.
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(m_value)));
 }
-std::int64_t IntValue::toInt64() const { return m_value; }
-double IntValue::toDouble() const { return static_cast<double>(m_value); }
+std::int64_t IntValue::toInt64() const
+{
+    return m_value;
+}
+double IntValue::toDouble() const
+{
+    return static_cast<double>(m_value);
+}
 std::string IntValue::toString() const
 {
     char buf[32];
     std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(m_value));
     return buf;
 }
-std::unique_ptr<Value> IntValue::clone() const { return std::make_unique<IntValue>(*this); }
+std::unique_ptr<Value> IntValue::clone() const
+{
+    return std::make_unique<IntValue>(*this);
+}
 
-bool FloatValue::toBool() const { return m_value != 0.0; } // NaN != 0.0 holds
-std::int32_t FloatValue::toInt() const { return saturateToInt32(m_value); }
-std::int64_t FloatValue::toInt64() const { return saturateToInt64(m_value); }
-double FloatValue::toDouble() const { return m_value; }
+bool FloatValue::toBool() const
+{
+    return m_value != 0.0;
+} // NaN != 0.0 holds
+std::int32_t FloatValue::toInt() const
+{
+    return saturateToInt32(m_value);
+}
+std::int64_t FloatValue::toInt64() const
+{
+    return saturateToInt64(m_value);
+}
+double FloatValue::toDouble() const
+{
+    return m_value;
+}
 std::string FloatValue::toString() const
 {
     char buf[64];
@@ -149,7 +209,10 @@ std::string FloatValue::toString() const
     }
     return buf;
 }
-std::unique_ptr<Value> FloatValue::clone() const { return std::make_unique<FloatValue>(*this); }
+std::unique_ptr<Value> FloatValue::clone() const
+{
+    return std::make_unique<FloatValue>(*this);
+}
 
 bool StringValue::toBool() const
 {
@@ -181,11 +244,23 @@ double StringValue::toDouble() const
     double d = 0;
     return parseDouble(m_value, d) ? d : 0.0;
 }
-std::string StringValue::toString() const { return m_value; }
-std::unique_ptr<Value> StringValue::clone() const { return std::make_unique<StringValue>(*this); }
+std::string StringValue::toString() const
+{
+    return m_value;
+}
+std::unique_ptr<Value> StringValue::clone() const
+{
+    return std::make_unique<StringValue>(*this);
+}
 
-std::string IdValue::toString() const { return idToString(m_value); }
-std::unique_ptr<Value> IdValue::clone() const { return std::make_unique<IdValue>(*this); }
+std::string IdValue::toString() const
+{
+    return idToString(m_value);
+}
+std::unique_ptr<Value> IdValue::clone() const
+{
+    return std::make_unique<IdValue>(*this);
+}
 
 std::string DataValue::toString() const
 {
@@ -198,16 +273,43 @@ std::string DataValue::toString() const
     }
     return text;
 }
-std::unique_ptr<Value> DataValue::clone() const { return std::make_unique<DataValue>(*this); }
+std::unique_ptr<Value> DataValue::clone() const
+{
+    return std::make_unique<DataValue>(*this);
+}
 
-std::string DateValue::toString() const { return m_value; }
-std::unique_ptr<Value> DateValue::clone() const { return std::make_unique<DateValue>(*this); }
-std::string TimeValue::toString() const { return m_value; }
-std::unique_ptr<Value> TimeValue::clone() const { return std::make_unique<TimeValue>(*this); }
-std::string DateTimeValue::toString() const { return m_value; }
-std::unique_ptr<Value> DateTimeValue::clone() const { return std::make_unique<DateTimeValue>(*this); }
-std::string TimestampValue::toString() const { return std::to_string(m_value); }
-std::unique_ptr<Value> TimestampValue::clone() const { return std::make_unique<TimestampValue>(*this); }
+std::string DateValue::toString() const
+{
+    return m_value;
+}
+std::unique_ptr<Value> DateValue::clone() const
+{
+    return std::make_unique<DateValue>(*this);
+}
+std::string TimeValue::toString() const
+{
+    return m_value;
+}
+std::unique_ptr<Value> TimeValue::clone() const
+{
+    return std::make_unique<TimeValue>(*this);
+}
+std::string DateTimeValue::toString() const
+{
+    return m_value;
+}
+std::unique_ptr<Value> DateTimeValue::clone() const
+{
+    return std::make_unique<DateTimeValue>(*this);
+}
+std::string TimestampValue::toString() const
+{
+    return std::to_string(m_value);
+}
+std::unique_ptr<Value> TimestampValue::clone() const
+{
+    return std::make_unique<TimestampValue>(*this);
+}
 
 // ---------------------------------------------------------------------------------------------
 // ValuePtr and NameValueMap
@@ -309,17 +411,53 @@ std::string ObjectView::serialNumber() const
 Object::Object() : d(invalidObjectData()) {}
 Object::Object(ObjectData data) : d(std::make_shared<const ObjectData>(std::move(data))) {}
 
-ObjectId Object::id() const { return d->id; }
-const std::string& Object::name() const { return d->name; }
-int Object::type() const { return d->type; }
-const std::string& Object::className() const { return d->className; }
-ObjectId Object::parent() const { return d->parent; }
-const std::vector<ObjectId>& Object::children() const { return d->children; }
-const NameValueMap& Object::settings() const { return d->settings; }
-bool Object::isValid() const { return d->valid; }
-Device Object::toDevice() const { return Device(d); }
-Sensor Object::toSensor() const { return Sensor(d); }
-Actuator Object::toActuator() const { return Actuator(d); }
-Stream Object::toStream() const { return Stream(d); }
+ObjectId Object::id() const
+{
+    return d->id;
+}
+const std::string& Object::name() const
+{
+    return d->name;
+}
+int Object::type() const
+{
+    return d->type;
+}
+const std::string& Object::className() const
+{
+    return d->className;
+}
+ObjectId Object::parent() const
+{
+    return d->parent;
+}
+const std::vector<ObjectId>& Object::children() const
+{
+    return d->children;
+}
+const NameValueMap& Object::settings() const
+{
+    return d->settings;
+}
+bool Object::isValid() const
+{
+    return d->valid;
+}
+Device Object::toDevice() const
+{
+    return Device(d);
+}
+Sensor Object::toSensor() const
+{
+    return Sensor(d);
+}
+Actuator Object::toActuator() const
+{
+    return Actuator(d);
+}
+Stream Object::toStream() const
+{
+    return Stream(d);
+}
 
 } // namespace pelmar::vantor

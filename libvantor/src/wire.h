@@ -5,11 +5,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <stdexcept>
 
 #include "vantor/vantor.h"
 
@@ -20,7 +20,8 @@ using Json = nlohmann::json;
 constexpr int ProtocolVersion = 1;
 
 // Thrown by the decoders when a message does not have the documented form.
-class WireError : public std::runtime_error {
+class WireError : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };

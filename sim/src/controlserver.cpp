@@ -25,7 +25,10 @@ void setNonBlocking(int fd)
 
 } // namespace
 
-ControlServer::~ControlServer() { close(); }
+ControlServer::~ControlServer()
+{
+    close();
+}
 
 bool ControlServer::bind(const std::string& address, int port, std::string& error)
 {

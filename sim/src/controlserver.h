@@ -30,7 +30,8 @@ public:
     void close();
 
 private:
-    struct Peer {
+    struct Peer
+    {
         int fd;
         std::string buffer;
     };

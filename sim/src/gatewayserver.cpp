@@ -51,7 +51,10 @@ GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCach
     setUpRoutes();
 }
 
-GatewayServer::~GatewayServer() { stop(); }
+GatewayServer::~GatewayServer()
+{
+    stop();
+}
 
 bool GatewayServer::bind(std::string& error)
 {
@@ -116,8 +119,9 @@ void GatewayServer::setUpRoutes()
                            std::any_of(rec->second.chunks.begin(), rec->second.chunks.end(),
                                        [&](const auto& c) { return c.start == start && c.end == end; });
         if (!known)
-            return plain(res, 404, "no chunk " + std::to_string(start) + "-" + std::to_string(end) + " of stream " +
-                                       std::to_string(stream));
+            return plain(res, 404,
+                         "no chunk " + std::to_string(start) + "-" + std::to_string(end) + " of stream " +
+                             std::to_string(stream));
         std::string error;
         auto bytes = m_media.media(std::chrono::seconds(60), error);
         if (!bytes)

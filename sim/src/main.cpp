@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // vantor-sim: plays a Vantor site from a site file. See --help, sim/SITE-FORMAT.md and
 // libvantor/PROTOCOL.md.
-#include <csignal>
 #include <cstdio>
 #include <map>
 #include <string>
+
+#include <csignal>
 
 #include "simoptions.h"
 #include "simserver.h"

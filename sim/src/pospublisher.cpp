@@ -17,8 +17,8 @@ bool PosPublisher::bind(std::string& error)
         try {
             socket->bind(endpoint);
         } catch (const zmq::error_t& e) {
-            error = g.address + ":" + std::to_string(g.posPort) + " (POS publisher of gateway " +
-                    std::to_string(g.id) + "): " + e.what();
+            error = g.address + ":" + std::to_string(g.posPort) + " (POS publisher of gateway " + std::to_string(g.id) +
+                    "): " + e.what();
             return false;
         }
         for (auto stream : g.streams)

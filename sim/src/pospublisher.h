@@ -32,7 +32,8 @@ public:
     void close();
 
 private:
-    struct Channel {
+    struct Channel
+    {
         std::int64_t streamId;
         std::size_t socket;
         std::uint64_t next = 0; // number of the next message

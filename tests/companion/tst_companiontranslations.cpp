@@ -31,10 +31,14 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("hint");
 
-        QTest::newRow("Spanish") << "es_ES" << true << "Lista" << "Inicie sesión para continuar";
-        QTest::newRow("Portuguese") << "pt_BR" << true << "Lista" << "Faça login para continuar";
-        QTest::newRow("English is the source") << "en_GB" << false << "List" << "Login to continue";
-        QTest::newRow("no such translation") << "fr_FR" << false << "List" << "Login to continue";
+        QTest::newRow("Spanish") << "es_ES" << true << "Lista"
+                                 << "Inicie sesión para continuar";
+        QTest::newRow("Portuguese") << "pt_BR" << true << "Lista"
+                                    << "Faça login para continuar";
+        QTest::newRow("English is the source") << "en_GB" << false << "List"
+                                               << "Login to continue";
+        QTest::newRow("no such translation") << "fr_FR" << false << "List"
+                                             << "Login to continue";
     }
 
     void windowTexts()

@@ -72,6 +72,37 @@ private slots:
         QVERIFY(!tavrel.process().readAllStandardError().contains("Connecting to:"));
     }
 
+    void startsOnTheLayoutItIsGiven_data()
+    {
+        QTest::addColumn<QString>("layout");
+        QTest::addColumn<QString>("call");
+        QTest::newRow("offered") << "Yard"
+                                 << "setLayout Yard {\"b\":2}";
+        QTest::newRow("not offered") << "Garden" << QString();
+    }
+
+    void startsOnTheLayoutItIsGiven()
+    {
+        QFETCH(QString, layout);
+        QFETCH(QString, call);
+        ProgramRun tavrel;
+        QVERIFY(tavrel.start(m_dir->filePath(QStringLiteral("tavrel")), {QStringLiteral("--layout"), layout},
+                             m_dir->path()));
+        m_source->setLoggedIn(true);
+        m_source->setLayouts({{"Lobby", "{\"a\":1}"}, {"Yard", "{\"b\":2}"}});
+        QVERIFY(m_source->start());
+        QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QLatin1String("Layouts: (\"Lobby\", \"Yard\")")), qPrintable(log()),
+                                  15000);
+        if (call.isEmpty()) {
+            QTRY_VERIFY2_WITH_TIMEOUT(log().contains(QStringLiteral("The client has no layout \"%1\"").arg(layout)),
+                                      qPrintable(log()), 15000);
+            QVERIFY2(m_source->calls().filter(QStringLiteral("setLayout")).isEmpty(),
+                     qPrintable(m_source->calls().join('|')));
+        } else {
+            QTRY_COMPARE_WITH_TIMEOUT(m_source->count(call), 1, 15000);
+        }
+    }
+
     void secondStartAppendsToTheLog()
     {
         for (int run = 1; run <= 2; ++run) {

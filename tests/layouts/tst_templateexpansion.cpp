@@ -16,29 +16,49 @@ private slots:
         QTest::addColumn<QString>("expected");
         QTest::addColumn<QStringList>("warnedNames");
 
-        QTest::newRow("variable") << "a{EQU}b" << "a=b" << QStringList();
-        QTest::newRow("adjacent variables") << "{EQU}{SMC}" << "=;" << QStringList();
+        QTest::newRow("variable") << "a{EQU}b"
+                                  << "a=b" << QStringList();
+        QTest::newRow("adjacent variables") << "{EQU}{SMC}"
+                                            << "=;" << QStringList();
         QTest::newRow("url") << "av://lavfi:testsrc2{EQU}size{EQU}640x360:rate{EQU}25"
                              << "av://lavfi:testsrc2=size=640x360:rate=25" << QStringList();
-        QTest::newRow("layout example") << "a{EQU}1{SMC}b{EQU}2" << "a=1;b=2" << QStringList();
-        QTest::newRow("unknown alone") << "{FOO}" << "" << QStringList{"FOO"};
-        QTest::newRow("unknown twice") << "x{FOO}y{FOO}" << "xy" << QStringList{"FOO", "FOO"};
-        QTest::newRow("names are case-sensitive") << "{equ}" << "" << QStringList{"equ"};
-        QTest::newRow("section kept") << "x[[{EQU}y]]" << "x=y" << QStringList();
-        QTest::newRow("section with unknown") << "x[[;user={USER}]]" << "x" << QStringList{"USER"};
-        QTest::newRow("section without reference") << "[[abc]]" << "" << QStringList();
-        QTest::newRow("sections matched separately") << "[[a]][[{SMC}]]" << ";" << QStringList();
-        QTest::newRow("section with known and unknown") << "[[{EQU}{NOPE}]]" << "=" << QStringList{"NOPE"};
-        QTest::newRow("unclosed brace") << "{EQU" << "{EQU" << QStringList();
-        QTest::newRow("character outside names") << "{a-b}" << "{a-b}" << QStringList();
-        QTest::newRow("empty braces") << "{}" << "{}" << QStringList();
-        QTest::newRow("empty section") << "[[]]" << "[[]]" << QStringList();
-        QTest::newRow("section across a line break") << "[[a\n{EQU}]]" << "[[a\n=]]" << QStringList();
-        QTest::newRow("plain text") << "rtsp://cam/stream?x=1" << "rtsp://cam/stream?x=1" << QStringList();
-        QTest::newRow("nested braces") << "{{EQU}}" << "{=}" << QStringList();
+        QTest::newRow("layout example") << "a{EQU}1{SMC}b{EQU}2"
+                                        << "a=1;b=2" << QStringList();
+        QTest::newRow("unknown alone") << "{FOO}"
+                                       << "" << QStringList{"FOO"};
+        QTest::newRow("unknown twice") << "x{FOO}y{FOO}"
+                                       << "xy" << QStringList{"FOO", "FOO"};
+        QTest::newRow("names are case-sensitive") << "{equ}"
+                                                  << "" << QStringList{"equ"};
+        QTest::newRow("section kept") << "x[[{EQU}y]]"
+                                      << "x=y" << QStringList();
+        QTest::newRow("section with unknown") << "x[[;user={USER}]]"
+                                              << "x" << QStringList{"USER"};
+        QTest::newRow("section without reference") << "[[abc]]"
+                                                   << "" << QStringList();
+        QTest::newRow("sections matched separately") << "[[a]][[{SMC}]]"
+                                                     << ";" << QStringList();
+        QTest::newRow("section with known and unknown") << "[[{EQU}{NOPE}]]"
+                                                        << "=" << QStringList{"NOPE"};
+        QTest::newRow("unclosed brace") << "{EQU"
+                                        << "{EQU" << QStringList();
+        QTest::newRow("character outside names") << "{a-b}"
+                                                 << "{a-b}" << QStringList();
+        QTest::newRow("empty braces") << "{}"
+                                      << "{}" << QStringList();
+        QTest::newRow("empty section") << "[[]]"
+                                       << "[[]]" << QStringList();
+        QTest::newRow("section across a line break") << "[[a\n{EQU}]]"
+                                                     << "[[a\n=]]" << QStringList();
+        QTest::newRow("plain text") << "rtsp://cam/stream?x=1"
+                                    << "rtsp://cam/stream?x=1" << QStringList();
+        QTest::newRow("nested braces") << "{{EQU}}"
+                                       << "{=}" << QStringList();
         // The scan restarts from the start: the first replacement forms a new reference.
-        QTest::newRow("reference formed by replacement") << "{{FOO}EQU}" << "=" << QStringList{"FOO"};
-        QTest::newRow("utf-8 kept") << "café{EQU}ü" << "café=ü" << QStringList();
+        QTest::newRow("reference formed by replacement") << "{{FOO}EQU}"
+                                                         << "=" << QStringList{"FOO"};
+        QTest::newRow("utf-8 kept") << "café{EQU}ü"
+                                    << "café=ü" << QStringList();
     }
 
     void expands()

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "simprocess.h"
 
+#include <memory>
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTcpServer>
 #include <QtTest>
-
-#include <memory>
 
 #include <nlohmann/json.hpp>
 
@@ -24,9 +24,15 @@ SimProcess::~SimProcess()
     }
 }
 
-QString SimProcess::program() { return QStringLiteral(VANTOR_SIM_PATH); }
+QString SimProcess::program()
+{
+    return QStringLiteral(VANTOR_SIM_PATH);
+}
 
-QString SimProcess::mediaDir() { return QStringLiteral(SIM_MEDIA_DIR); }
+QString SimProcess::mediaDir()
+{
+    return QStringLiteral(SIM_MEDIA_DIR);
+}
 
 QList<int> SimProcess::freePorts(int count)
 {
@@ -78,8 +84,10 @@ bool SimProcess::start(const QString& sitePath, const QStringList& extraArgs)
     file.write(QByteArray::fromStdString(site.dump(2)));
     file.close();
 
-    QStringList args = {"--site", m_sitePath, "--port", QString::number(m_serverPort), "--control-port",
-                        QString::number(m_controlPort), "--media-dir", mediaDir()};
+    QStringList args = {"--site",         m_sitePath,
+                        "--port",         QString::number(m_serverPort),
+                        "--control-port", QString::number(m_controlPort),
+                        "--media-dir",    mediaDir()};
     args << extraArgs;
     m_process.setArguments(args);
     m_process.start();

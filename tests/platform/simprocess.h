@@ -14,7 +14,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 
-struct GatewayPorts {
+struct GatewayPorts
+{
     int http = 0;
     int pos = 0;
 };
@@ -36,7 +37,7 @@ public:
     // One control command; gives the answer line ("ok ..." or "error ..."), or an empty string.
     QString command(const QString& line);
 
-    void kill();      // SIGKILL, as a crash would
+    void kill(); // SIGKILL, as a crash would
     bool waitForExit(int timeoutMs = 10000);
 
     int serverPort() const { return m_serverPort; }

@@ -18,7 +18,8 @@ namespace {
 using StatePair = std::pair<int, int>;
 
 // Everything a test wants to know about what one connection called back.
-struct Trace {
+struct Trace
+{
     std::mutex mutex;
     std::vector<StatePair> states;
     std::vector<std::thread::id> threads;
@@ -48,7 +49,8 @@ struct Trace {
     }
 };
 
-struct Handles {
+struct Handles
+{
     Context context;
     Connection connection;
     Client client;
@@ -184,8 +186,7 @@ void TestVantorConnection::openFailures()
     QElapsedTimer clock;
     clock.start();
     h.connection.open(
-        host.toStdString(), port, [opened] { *opened = true; },
-        [error](const ConnectionError& e) { error->set(e); });
+        host.toStdString(), port, [opened] { *opened = true; }, [error](const ConnectionError& e) { error->set(e); });
     QVERIFY2(error->wait(3000), "on-error did not come within the handshake timeout");
     QVERIFY(!*opened);
     QCOMPARE(error->get().code(), code);
@@ -202,8 +203,7 @@ void TestVantorConnection::openFailures()
 void TestVantorConnection::versionMismatchIsRefused()
 {
     SimProcess other;
-    QVERIFY2(other.start(PLATFORM_SITES_DIR "/small.json", {"--protocol-version", "2"}),
-             qPrintable(other.errorText()));
+    QVERIFY2(other.start(PLATFORM_SITES_DIR "/small.json", {"--protocol-version", "2"}), qPrintable(other.errorText()));
     Handles h = makeHandles(nullptr);
     QCOMPARE(openAndWait(h.connection, other.serverPort()), int(ErrVersionMismatch));
     QCOMPARE(h.connection.state(), Connection::Closed);
@@ -220,7 +220,8 @@ void TestVantorConnection::secondOpenIsRefused()
 
 void TestVantorConnection::requestsWithoutConnectionFailOnALibraryThread()
 {
-    struct Outcome {
+    struct Outcome
+    {
         int code;
         std::thread::id thread;
     };

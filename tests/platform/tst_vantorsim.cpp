@@ -25,7 +25,8 @@ using namespace pelmar::vantor;
 
 namespace {
 
-struct HttpAnswer {
+struct HttpAnswer
+{
     int status = 0;
     QByteArray body;
     QString contentType;
@@ -48,7 +49,8 @@ HttpAnswer httpGet(const QString& url)
     return answer;
 }
 
-struct RunResult {
+struct RunResult
+{
     int exitCode = -1;
     QString errorText;
     QString outputText;
@@ -80,7 +82,8 @@ QString writeFile(QTemporaryDir& dir, const QString& name, const QByteArray& con
 }
 
 // Signs in to a simulator and fetches the objects and the layouts.
-struct SiteView {
+struct SiteView
+{
     std::vector<Object> objects;
     ObjectId root = 0;
     NameValueMap layouts;
@@ -243,14 +246,13 @@ void TestVantorSim::mediaWithoutFfmpegGives503()
     QVERIFY2(sim.start(PLATFORM_SITES_DIR "/small.json",
                        {"--ffmpeg", "/nonexistent/ffmpeg", "--media-dir", emptyCache.path()}),
              qPrintable(sim.errorText()));
-    const HttpAnswer a =
-        httpGet(QStringLiteral("http://127.0.0.1:%1/21-1000-2000").arg(sim.gateway(11).http));
+    const HttpAnswer a = httpGet(QStringLiteral("http://127.0.0.1:%1/21-1000-2000").arg(sim.gateway(11).http));
     QCOMPARE(a.status, 503);
     QVERIFY2(a.body.contains("/nonexistent/ffmpeg"), a.body.constData());
     // Everything else still works.
-    QCOMPARE(httpGet(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=0&to=1").arg(sim.gateway(11).http))
-                 .status,
-             200);
+    QCOMPARE(
+        httpGet(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=0&to=1").arg(sim.gateway(11).http)).status,
+        200);
     sim.kill();
     sim.waitForExit();
     QVERIFY2(sim.errorText().contains("media requests get 503"), qPrintable(sim.errorText()));
@@ -259,7 +261,8 @@ void TestVantorSim::mediaWithoutFfmpegGives503()
 void TestVantorSim::posPublishersSendPredictedMessages()
 {
     zmq::context_t context;
-    struct Sub {
+    struct Sub
+    {
         zmq::socket_t socket;
         std::map<std::string, std::uint64_t> lastK;
         int messages = 0;
@@ -312,8 +315,10 @@ void TestVantorSim::helpListsTheOptions()
     const RunResult r = runSim({"--help"});
     QCOMPARE(r.exitCode, 0);
     for (const char* option : {"--site", "--bind", "--port", "--control-port", "--gateway-port", "--pos-port",
-                               "--gateway-address", "--pos-rate", "--seed", "--door-delay", "--media-dir"})
+                               "--gateway-address", "--pos-rate", "--seed", "--door-delay", "--media-dir", "--ffmpeg",
+                               "--protocol-version", "--no-value-reports", "--verbose", "--help"})
         QVERIFY2(r.outputText.contains(option), option);
+    QVERIFY(r.outputText.contains("vantor-sim: ready"));
 }
 
 void TestVantorSim::badCommandLines_data()
@@ -321,8 +326,9 @@ void TestVantorSim::badCommandLines_data()
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
     QTest::newRow("no site") << QStringList{} << "no site file";
-    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "unknown option --frobnicate";
-    QTest::newRow("missing value") << QStringList{"--site"} << "needs a value";
+    QTest::newRow("unknown option") << QStringList{"--frobnicate"} << "frobnicate";
+    QTest::newRow("missing value") << QStringList{"--site"} << "missing an argument";
+    QTest::newRow("stray argument") << QStringList{"--site", "x", "extra"} << "unexpected argument \"extra\"";
     QTest::newRow("bad port") << QStringList{"--site", "x", "--port", "99999"} << "--port needs a port number";
     QTest::newRow("bad rate") << QStringList{"--site", "x", "--pos-rate", "fast"} << "--pos-rate";
 }
@@ -344,7 +350,9 @@ void TestVantorSim::badSiteFiles_data()
     QTest::newRow("not json") << QByteArray("{\"objects\": [") << "not valid JSON";
     QTest::newRow("bad object") << QByteArray("{\"objects\": [{\"id\": 1, \"type\": 7}]}") << "objects[0] (id 1)";
     QTest::newRow("colliding gateways")
-        << QByteArray("{\"objects\": [{\"id\": 1, \"name\": \"g\", \"type\": 2, \"gateway\": {\"httpPort\": 41001}},\n                                      {\"id\": 2, \"name\": \"h\", \"type\": 2, \"gateway\": {\"httpPort\": 41001}}]}")
+        << QByteArray("{\"objects\": [{\"id\": 1, \"name\": \"g\", \"type\": 2, \"gateway\": {\"httpPort\": 41001}},\n "
+                      "                                     {\"id\": 2, \"name\": \"h\", \"type\": 2, \"gateway\": "
+                      "{\"httpPort\": 41001}}]}")
         << "both use 127.0.0.1:41001";
 }
 
@@ -356,7 +364,10 @@ void TestVantorSim::badSiteFiles()
     const QString path = content.isEmpty() ? dir.filePath("absent.json") : writeFile(dir, "site.json", content);
     QStringList args = {"--site", path, "--port", QString::number(SimProcess::freePorts(1).value(0))};
     if (QTest::currentDataTag() == QByteArray("colliding gateways"))
-        args << "--gateway-address" << "127.0.0.1" << "--pos-port" << "41000"; // 41000+1 meets HTTP 41001
+        args << "--gateway-address"
+             << "127.0.0.1"
+             << "--pos-port"
+             << "41000"; // 41000+1 meets HTTP 41001
     const RunResult r = runSim(args);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.errorText.contains("bad site file: " + path), qPrintable(r.errorText));
@@ -382,7 +393,8 @@ void TestVantorSim::portsInUse()
     const QList<int> ports = SimProcess::freePorts(4);
     QTemporaryDir dir;
     // One gateway, so that no port is counted up from the ones given.
-    const QString site = writeFile(dir, "site.json", "{\"objects\": [{\"id\": 1, \"name\": \"g\", \"type\": 2, \"gateway\": {}}]}");
+    const QString site =
+        writeFile(dir, "site.json", "{\"objects\": [{\"id\": 1, \"name\": \"g\", \"type\": 2, \"gateway\": {}}]}");
     QStringList args = {"--site", site, "--gateway-address", "127.0.0.1"};
     const QStringList options = {"--port", "--control-port", "--gateway-port", "--pos-port"};
     for (int i = 0; i < options.size(); ++i)
@@ -488,9 +500,9 @@ void TestVantorSim::demoSiteServesAWholeSite()
     QVERIFY(plain2x2 && spanning3x3 && withDoors);
 
     // Recordings with POS text, fetched as the recorded page does.
-    const HttpAnswer pos = httpGet(
-        QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=1714550400000&to=1714550410000")
-            .arg(demo.gateway(11).http));
+    const HttpAnswer pos =
+        httpGet(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=1714550400000&to=1714550410000")
+                    .arg(demo.gateway(11).http));
     QCOMPARE(pos.status, 200);
     QVERIFY(QJsonDocument::fromJson(pos.body).object().value("arr").toArray().size() >= 3);
     QCOMPARE(demo.command("quit"), QStringLiteral("ok"));

@@ -12,7 +12,8 @@
 
 namespace {
 
-struct Message {
+struct Message
+{
     QString context;
     QString source;
     QString translation;
@@ -108,8 +109,8 @@ void tst_TranslationFiles::everyTextIsTranslated()
     QVERIFY(dir.isValid());
     const QString extracted = dir.filePath(QStringLiteral("extracted.ts"));
     QProcess run;
-    run.start(lupdate, {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"), sources, QStringLiteral("-ts"),
-                        extracted});
+    run.start(lupdate,
+              {QStringLiteral("-silent"), QStringLiteral("-no-obsolete"), sources, QStringLiteral("-ts"), extracted});
     QVERIFY2(run.waitForFinished(60000), "lupdate finishes");
     QVERIFY2(run.exitCode() == 0, run.readAllStandardError().constData());
 
@@ -124,13 +125,15 @@ void tst_TranslationFiles::everyTextIsTranslated()
         const QSet<QString> present = keys(messages);
         QSet<QString> missing = expected;
         missing.subtract(present);
-        QVERIFY2(missing.isEmpty(), qPrintable(path + QStringLiteral(" lacks: ") + QStringList(missing.values()).join(", ")));
+        QVERIFY2(missing.isEmpty(),
+                 qPrintable(path + QStringLiteral(" lacks: ") + QStringList(missing.values()).join(", ")));
         QSet<QString> stale = present;
         stale.subtract(expected);
-        QVERIFY2(stale.isEmpty(), qPrintable(path + QStringLiteral(" still has: ") + QStringList(stale.values()).join(", ")));
+        QVERIFY2(stale.isEmpty(),
+                 qPrintable(path + QStringLiteral(" still has: ") + QStringList(stale.values()).join(", ")));
         for (const Message& message : messages) {
-            const QString where = path + QStringLiteral(": ") + message.context + QStringLiteral(" \"") + message.source
-                                  + QLatin1Char('"');
+            const QString where = path + QStringLiteral(": ") + message.context + QStringLiteral(" \"") +
+                                  message.source + QLatin1Char('"');
             QVERIFY2(message.type.isEmpty(), qPrintable(where + QStringLiteral(" is ") + message.type));
             QVERIFY2(!message.translation.isEmpty(), qPrintable(where + QStringLiteral(" has no translation")));
             QVERIFY2(placeholders(message.translation) == placeholders(message.source),

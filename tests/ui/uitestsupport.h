@@ -8,8 +8,8 @@
 #include <QQmlContext>
 #include <QQmlExpression>
 #include <QQuickItem>
-#include <QStringList>
 #include <QString>
+#include <QStringList>
 #include <QTcpServer>
 
 namespace uitest {

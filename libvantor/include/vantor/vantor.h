@@ -11,8 +11,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
+
+#include <type_traits>
 
 namespace pelmar::vantor {
 
@@ -23,7 +24,8 @@ using ObjectId = std::int64_t;
 
 enum class LogLevel { Trace = 0, Debug = 1, Info = 2, Warning = 3, Error = 4 };
 
-class Logger {
+class Logger
+{
 public:
     using Sink = std::function<void(const std::string& message, LogLevel level)>;
 
@@ -42,7 +44,8 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-class Error {
+class Error
+{
 public:
     Error() = default;
     Error(std::string message, int code);
@@ -74,12 +77,14 @@ enum ErrorCode : int {
     ErrServer = 20,          // the server failed in another way
 };
 
-class ConnectionError : public Error {
+class ConnectionError : public Error
+{
 public:
     using Error::Error;
 };
 
-class HandlerError : public Error {
+class HandlerError : public Error
+{
 public:
     using Error::Error;
 };
@@ -87,7 +92,8 @@ public:
 // ---------------------------------------------------------------------------------------------
 // Values
 
-class Value {
+class Value
+{
 public:
     enum Tag : int {
         NoneTag = 0,
@@ -123,14 +129,16 @@ private:
     int m_tag;
 };
 
-class NoneValue : public Value {
+class NoneValue : public Value
+{
 public:
     NoneValue() : Value(NoneTag) {}
     std::string toString() const override;
     std::unique_ptr<Value> clone() const override;
 };
 
-class BoolValue : public Value {
+class BoolValue : public Value
+{
 public:
     explicit BoolValue(bool v) : Value(BoolTag), m_value(v) {}
     bool value() const { return m_value; }
@@ -145,7 +153,8 @@ private:
     bool m_value;
 };
 
-class IntValue : public Value {
+class IntValue : public Value
+{
 public:
     explicit IntValue(std::int64_t v) : Value(IntTag), m_value(v) {}
     std::int64_t value() const { return m_value; }
@@ -160,11 +169,12 @@ private:
     std::int64_t m_value;
 };
 
-class FloatValue : public Value {
+class FloatValue : public Value
+{
 public:
     explicit FloatValue(double v) : Value(FloatTag), m_value(v) {}
     double value() const { return m_value; }
-    bool toBool() const override; // NaN counts as true
+    bool toBool() const override;        // NaN counts as true
     std::int32_t toInt() const override; // truncated toward zero, saturated
     std::int64_t toInt64() const override;
     double toDouble() const override;
@@ -175,7 +185,8 @@ private:
     double m_value;
 };
 
-class StringValue : public Value {
+class StringValue : public Value
+{
 public:
     explicit StringValue(std::string v) : Value(StringTag), m_value(std::move(v)) {}
     const std::string& value() const { return m_value; }
@@ -191,7 +202,8 @@ private:
 };
 
 // The remaining kinds only offer their text form.
-class IdValue : public Value {
+class IdValue : public Value
+{
 public:
     explicit IdValue(ObjectId v) : Value(IdTag), m_value(v) {}
     ObjectId value() const { return m_value; }
@@ -202,7 +214,8 @@ private:
     ObjectId m_value;
 };
 
-class DataValue : public Value {
+class DataValue : public Value
+{
 public:
     explicit DataValue(std::vector<std::uint8_t> v) : Value(DataTag), m_value(std::move(v)) {}
     const std::vector<std::uint8_t>& value() const { return m_value; }
@@ -215,7 +228,8 @@ private:
 
 // Date "YYYY-MM-DD", time "hh:mm:ss.zzz", date-time "YYYY-MM-DDThh:mm:ss.zzzZ" (UTC), all held
 // as their ISO text; a timestamp is milliseconds since the epoch.
-class DateValue : public Value {
+class DateValue : public Value
+{
 public:
     explicit DateValue(std::string iso) : Value(DateTag), m_value(std::move(iso)) {}
     std::string toString() const override;
@@ -225,7 +239,8 @@ private:
     std::string m_value;
 };
 
-class TimeValue : public Value {
+class TimeValue : public Value
+{
 public:
     explicit TimeValue(std::string iso) : Value(TimeTag), m_value(std::move(iso)) {}
     std::string toString() const override;
@@ -235,7 +250,8 @@ private:
     std::string m_value;
 };
 
-class DateTimeValue : public Value {
+class DateTimeValue : public Value
+{
 public:
     explicit DateTimeValue(std::string iso) : Value(DateTimeTag), m_value(std::move(iso)) {}
     std::string toString() const override;
@@ -245,7 +261,8 @@ private:
     std::string m_value;
 };
 
-class TimestampValue : public Value {
+class TimestampValue : public Value
+{
 public:
     explicit TimestampValue(std::int64_t ms) : Value(TimestampTag), m_value(ms) {}
     std::int64_t value() const { return m_value; }
@@ -257,7 +274,8 @@ private:
 };
 
 // Shared handle to an immutable value. An empty handle's value() is a NoneValue.
-class ValuePtr {
+class ValuePtr
+{
 public:
     ValuePtr() = default;
     explicit ValuePtr(std::shared_ptr<const Value> v) : m_value(std::move(v)) {}
@@ -276,7 +294,8 @@ private:
 };
 
 // Ordered name/value map; names keep their first insertion order.
-class NameValueMap {
+class NameValueMap
+{
 public:
     NameValueMap() = default;
 
@@ -300,7 +319,8 @@ private:
 
 // Object type numbers: 1 User, 2 Device, 3 Service, 4 Group, 5 Script, 6 Policy, 7 Location,
 // 8 Sensor, 9 Actuator, 10 Stream. Other numbers may arrive from newer servers.
-struct ObjectData {
+struct ObjectData
+{
     ObjectId id = 0;
     std::string name;
     int type = 0;
@@ -315,7 +335,8 @@ struct ObjectData {
 class Object;
 
 // Typed views on an object; each carries the serial number of its kind.
-class ObjectView {
+class ObjectView
+{
 public:
     explicit ObjectView(std::shared_ptr<const ObjectData> d) : d(std::move(d)) {}
     bool isValid() const;
@@ -327,24 +348,29 @@ protected:
     ObjectView(std::shared_ptr<const ObjectData> d, int type) : d(std::move(d)), m_expectedType(type) {}
 };
 
-class Device : public ObjectView {
+class Device : public ObjectView
+{
 public:
     explicit Device(std::shared_ptr<const ObjectData> d) : ObjectView(std::move(d), 2) {}
 };
-class Sensor : public ObjectView {
+class Sensor : public ObjectView
+{
 public:
     explicit Sensor(std::shared_ptr<const ObjectData> d) : ObjectView(std::move(d), 8) {}
 };
-class Actuator : public ObjectView {
+class Actuator : public ObjectView
+{
 public:
     explicit Actuator(std::shared_ptr<const ObjectData> d) : ObjectView(std::move(d), 9) {}
 };
-class Stream : public ObjectView {
+class Stream : public ObjectView
+{
 public:
     explicit Stream(std::shared_ptr<const ObjectData> d) : ObjectView(std::move(d), 10) {}
 };
 
-class Object {
+class Object
+{
 public:
     Object(); // an invalid object
     explicit Object(ObjectData data);
@@ -370,27 +396,31 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Records of the requests
 
-struct BindingPair {
+struct BindingPair
+{
     ObjectId objectId = 0;
     int bindingType = 0; // 1 proxy, 2 storage, 3 proxy and storage
 };
 
-struct StreamChunk {
+struct StreamChunk
+{
     std::int64_t chunkId = 0;
     std::int64_t streamId = 0;
     std::int64_t start = 0; // milliseconds since the epoch
     std::int64_t end = 0;
-    std::int64_t size = 0;  // bytes
+    std::int64_t size = 0; // bytes
 };
 
-struct StreamInfo {
+struct StreamInfo
+{
     ObjectId deviceId = 0;
     ObjectId streamId = 0;
     std::string token;
     std::string address;
 };
 
-struct Event {
+struct Event
+{
     NameValueMap fields;
     std::string className;
     ObjectId eventId = 0;
@@ -410,7 +440,8 @@ bool fromString(const std::string& text, bool& ok);
 // ---------------------------------------------------------------------------------------------
 // Context, connection and client
 
-class Context {
+class Context
+{
 public:
     Context(); // a null context; a Connection needs a real one
     explicit Context(const Logger& logger);
@@ -427,25 +458,27 @@ private:
 
 class Connection;
 
-struct ConnectionCallbacks {
+struct ConnectionCallbacks
+{
     std::function<void(int newState, int previousState)> stateChanged;
     std::function<void(const ConnectionError& error)> connectionError;
 };
 
-struct ConnectionOptions {
+struct ConnectionOptions
+{
     int handshakeTimeoutMs = 3000;
     int requestTimeoutMs = 10000;
     int heartbeatIntervalMs = 1000;
     int heartbeatMissesAllowed = 3; // connection lost after this many missed intervals
 };
 
-class Connection {
+class Connection
+{
 public:
     enum State : int { Closed = 0, Opening = 1, Open = 2, Closing = 3 };
 
     Connection(); // a null connection
-    Connection(ConnectionCallbacks callbacks, const Context& context,
-               ConnectionOptions options = ConnectionOptions());
+    Connection(ConnectionCallbacks callbacks, const Context& context, ConnectionOptions options = ConnectionOptions());
 
     bool isNull() const { return !d; }
     State state() const;
@@ -464,7 +497,8 @@ private:
     friend class Client;
 };
 
-struct ClientCallbacks {
+struct ClientCallbacks
+{
     std::function<void()> objectDataChanged;
     std::function<void(const Event& event)> eventReceived;
     std::function<void(const Event& event)> eventUpdated;
@@ -473,7 +507,8 @@ struct ClientCallbacks {
 };
 
 // A handle to a request in flight. Dropping it does not cancel the request.
-class PendingRequest {
+class PendingRequest
+{
 public:
     PendingRequest() = default;
     std::uint64_t id() const;
@@ -488,7 +523,8 @@ private:
 
 using ErrorCallback = std::function<void(const HandlerError& error)>;
 
-class Client {
+class Client
+{
 public:
     Client(); // a null client; every request fails with ErrNotConnected
     Client(ClientCallbacks callbacks, const Connection& connection);
@@ -507,8 +543,8 @@ public:
                                           std::function<void()> onSuccess, ErrorCallback onError);
     PendingRequest setDynamicAttribute(ObjectId objectId, const std::string& name, const Value& value,
                                        std::function<void()> onSuccess, ErrorCallback onError);
-    PendingRequest removeDynamicAttribute(ObjectId objectId, const std::string& name,
-                                          std::function<void()> onSuccess, ErrorCallback onError);
+    PendingRequest removeDynamicAttribute(ObjectId objectId, const std::string& name, std::function<void()> onSuccess,
+                                          ErrorCallback onError);
     PendingRequest getActuatorValue(ObjectId actuatorId, std::function<void(ValuePtr value)> onSuccess,
                                     ErrorCallback onError);
     PendingRequest setActuatorValue(ObjectId actuatorId, const Value& value, std::function<void()> onSuccess,
