@@ -10,6 +10,7 @@
 
 #include "app.h"
 #include "client_service.h"
+#include "freeports.h"
 #include "layoutlist.h"
 #include "layoutmodel.h"
 #include "logcapture.h"
@@ -48,7 +49,7 @@ private slots:
         QVERIFY(m_workDir.isValid());
         m_previousDir = QDir::currentPath();
         QDir::setCurrent(m_workDir.path());
-        m_url = QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(SimProcess::freePorts(1).first()));
+        m_url = QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(testsupport::freePorts(1).first()));
         QFile config(configPath());
         QVERIFY(config.open(QIODevice::WriteOnly));
         config.write("[IPC]\nurl=" + m_url.toString().toUtf8() + "\n");
@@ -192,7 +193,7 @@ private slots:
 
         // Nothing listens there: a fixed text for the operator, and another try to come.
         app->login(QStringLiteral("alice"), QStringLiteral("secret"), QStringLiteral("127.0.0.1"),
-                   SimProcess::freePorts(1).first());
+                   testsupport::freePorts(1).first());
         QTRY_COMPARE_WITH_TIMEOUT(loginError.count(), 1, timeoutMs);
         QCOMPARE(loginError.takeFirst().first().toString(), QStringLiteral("Failed to connect"));
         QCOMPARE(retries.count(), 1);
@@ -284,7 +285,7 @@ private slots:
     {
         // A wall computer that boots before its server: the stored fields are tried again with
         // growing delays until the server answers.
-        const int port = SimProcess::freePorts(1).first();
+        const int port = testsupport::freePorts(1).first();
         auto app = newApp();
         QSignalSpy retries(app.get(), &App::signInRetryScheduled);
         QSignalSpy loginError(app.get(), &App::loginError);

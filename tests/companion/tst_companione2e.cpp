@@ -4,28 +4,18 @@
 #include <QDir>
 #include <QFile>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
 
+#include "freeports.h"
 #include "programrun.h"
 #include "scopedconfig.h"
+#include "simprocess.h"
+#include "testfiles.h"
 
 namespace {
-
-QString readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
-int freePort()
-{
-    QTcpServer probe;
-    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
-}
 
 const char siteFile[] = R"({
     "name": "companion",
@@ -47,8 +37,11 @@ class TestCompanionEndToEnd : public QObject
     Q_OBJECT
 
 private:
-    QString tavrelLog() const { return readAll(m_dir->filePath(QStringLiteral("tavrel.log"))); }
-    QString clientLog() const { return readAll(m_dir->filePath(QStringLiteral("data/PELMAR/clientLogs.txt"))); }
+    QString tavrelLog() const { return testsupport::readFile(m_dir->filePath(QStringLiteral("tavrel.log"))); }
+    QString clientLog() const
+    {
+        return testsupport::readFile(m_dir->filePath(QStringLiteral("data/PELMAR/clientLogs.txt")));
+    }
 
     QProcessEnvironment environment() const
     {
@@ -69,23 +62,25 @@ private slots:
         QVERIFY(ProgramRun::placeInto(QStringLiteral(CLIENT_BINARY), m_dir->path()));
         QVERIFY(ProgramRun::placeInto(QStringLiteral(TAVREL_BINARY), m_dir->path()));
 
-        const int ipcPort = freePort();
-        m_serverPort = freePort();
-        QVERIFY(ipcPort > 0 && m_serverPort > 0);
+        const int ipcPort = testsupport::freePort();
+        QVERIFY(ipcPort > 0);
         m_config = std::make_unique<ScopedConfig>(
             m_dir->path(), ScopedConfig::forUrl(QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(ipcPort))));
         QVERIFY(m_config->written());
 
-        QFile site(m_dir->filePath(QStringLiteral("site.json")));
-        QVERIFY(site.open(QIODevice::WriteOnly));
-        site.write(siteFile);
-        site.close();
+        const QString sitePath = m_dir->filePath(QStringLiteral("site.json"));
+        QVERIFY(testsupport::writeFile(sitePath, siteFile));
+        m_sim = std::make_unique<SimProcess>();
+        m_sim->setWorkingDirectory(m_dir->path());
+        m_sim->setEnvironment(environment());
+        QVERIFY2(m_sim->start(sitePath, {QStringLiteral("--pos-rate"), QStringLiteral("0")}),
+                 qPrintable(m_sim->output()));
 
         // What the client's login page stored on an earlier run: with all four fields it signs in
         // at once. Qt's settings use the organisation domain as the folder when no name is set.
         QSettings login(m_dir->filePath(QStringLiteral("config/pelmar.example/PELMAR.conf")), QSettings::IniFormat);
         login.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        login.setValue(QStringLiteral("port"), QString::number(m_serverPort));
+        login.setValue(QStringLiteral("port"), QString::number(m_sim->serverPort()));
         login.setValue(QStringLiteral("user"), QStringLiteral("operator"));
         login.setValue(QStringLiteral("pass"), QStringLiteral("secret"));
         login.sync();
@@ -94,6 +89,7 @@ private slots:
 
     void cleanup()
     {
+        m_sim.reset();
         m_config.reset();
         m_dir.reset();
     }
@@ -108,15 +104,6 @@ private slots:
     void companionFollowsTheSignedInClient()
     {
         QFETCH(bool, companionFirst);
-        ProgramRun sim;
-        QVERIFY(
-            sim.start(QStringLiteral(SIM_BINARY),
-                      {QStringLiteral("--site"), m_dir->filePath(QStringLiteral("site.json")), QStringLiteral("--port"),
-                       QString::number(m_serverPort), QStringLiteral("--pos-rate"), QStringLiteral("0")},
-                      m_dir->path(), environment()));
-        QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
-                                  sim.process().readAllStandardError().constData(), 15000);
-
         ProgramRun client;
         ProgramRun tavrel;
         const QString clientPath = m_dir->filePath(QStringLiteral("client"));
@@ -139,9 +126,9 @@ private slots:
 
         tavrel.stop();
         client.stop();
-        sim.stop();
-        QCOMPARE(sim.process().exitStatus(), QProcess::NormalExit);
-        QCOMPARE(sim.process().exitCode(), 0);
+        m_sim->stop();
+        QCOMPARE(m_sim->process().exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_sim->process().exitCode(), 0);
     }
 
     void companionReturnsToTheClient_data()
@@ -158,15 +145,6 @@ private slots:
     void companionReturnsToTheClient()
     {
         QFETCH(bool, frozen);
-        ProgramRun sim;
-        QVERIFY(
-            sim.start(QStringLiteral(SIM_BINARY),
-                      {QStringLiteral("--site"), m_dir->filePath(QStringLiteral("site.json")), QStringLiteral("--port"),
-                       QString::number(m_serverPort), QStringLiteral("--pos-rate"), QStringLiteral("0")},
-                      m_dir->path(), environment()));
-        QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
-                                  sim.process().readAllStandardError().constData(), 15000);
-
         const QString clientPath = m_dir->filePath(QStringLiteral("client"));
         ProgramRun tavrel;
         QVERIFY(tavrel.start(m_dir->filePath(QStringLiteral("tavrel")), {}, m_dir->path(), environment()));
@@ -208,13 +186,13 @@ private slots:
 
         tavrel.stop();
         client->stop();
-        sim.stop();
+        m_sim->stop();
     }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<ScopedConfig> m_config;
-    int m_serverPort = 0;
+    std::unique_ptr<SimProcess> m_sim;
 };
 
 QTEST_GUILESS_MAIN(TestCompanionEndToEnd)

@@ -3,12 +3,17 @@
 // that are huge or nested beyond reason, and POS publishers that send a megabyte in one message,
 // frames that are not UTF-8 and messages of the wrong shape.
 #include "app.h"
-#include "faultclient.h"
+#include "clienttestmain.h"
+#include "freeports.h"
+#include "inprocessclient.h"
 #include "layoutmodel.h"
 #include "logcapture.h"
+#include "processstats.h"
+#include "simprocess.h"
+#include "testfiles.h"
 #include "testpublisher.h"
 
-using namespace faults;
+using namespace testsupport;
 
 namespace {
 
@@ -65,7 +70,7 @@ class TestFaultInput : public QObject
     Q_OBJECT
 
 private:
-    QStringList tillLines() const { return uitest::posLinesOf(m_client.cameraFor(QStringLiteral("14"))); }
+    QStringList tillLines() const { return posLinesOf(m_client.cameraFor(QStringLiteral("14"))); }
 
     // Applies a layout and waits until the page shows it: its cells, the camera in the given row.
     void applyAndWait(const QString& name, int cells, int cameraRow)
@@ -97,13 +102,12 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        QList<int> more;
-        m_ports = freeSimPorts(more, 1);
-        QVERIFY(m_ports.server > 0 && more.size() == 1);
+        const QList<int> more = freePorts(1);
+        QCOMPARE(more.size(), 1);
         const QString sitePath = m_dir.filePath(QStringLiteral("site.json"));
-        QVERIFY(uitest::writeFile(sitePath, inputSite(m_publisher.port())));
-        QVERIFY2(m_sim.start(sitePath, m_ports, m_dir.path()), qPrintable(m_sim.output()));
-        QVERIFY(m_client.load(m_ports.server, more[0]));
+        QVERIFY(writeFile(sitePath, inputSite(m_publisher.port())));
+        QVERIFY2(m_sim.start(sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
+        QVERIFY(m_client.load(m_sim.serverPort(), more[0]));
         QTRY_VERIFY2_WITH_TIMEOUT(m_client.firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
         QVERIFY(m_client.connectReplica());
         m_client.replica()->requestLayoutList();
@@ -189,15 +193,14 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    SimPorts m_ports;
-    SimRun m_sim;
+    SimProcess m_sim;
     TestPublisher m_publisher;
-    ClientUnderTest m_client;
+    InProcessClient m_client;
 };
 
 int main(int argc, char* argv[])
 {
-    return faults::runClientTest<TestFaultInput>(argc, argv);
+    return runClientTest<TestFaultInput>(argc, argv);
 }
 
 #include "tst_faultinput.moc"

@@ -10,11 +10,17 @@
 #include <malloc.h>
 
 #include "app.h"
-#include "faultclient.h"
+#include "clienttestmain.h"
+#include "freeports.h"
+#include "inprocessclient.h"
 #include "layoutmodel.h"
 #include "mpvobject.h"
+#include "processstats.h"
+#include "programrun.h"
+#include "simprocess.h"
+#include "testfiles.h"
 
-using namespace faults;
+using namespace testsupport;
 
 namespace {
 
@@ -132,13 +138,12 @@ private slots:
         const int floodPort = floodOutput().section(QLatin1String("port "), 1).section(QLatin1Char('\n'), 0, 0).toInt();
         QVERIFY(floodPort > 0);
 
-        QList<int> more;
-        m_ports = freeSimPorts(more, 1);
-        QVERIFY(m_ports.server > 0 && more.size() == 1);
+        const QList<int> more = freePorts(1);
+        QCOMPARE(more.size(), 1);
         const QString sitePath = m_dir.filePath(QStringLiteral("site.json"));
-        QVERIFY(uitest::writeFile(sitePath, loadSite(floodPort)));
-        QVERIFY2(m_sim.start(sitePath, m_ports, m_dir.path()), qPrintable(m_sim.output()));
-        QVERIFY(m_client.load(m_ports.server, more[0]));
+        QVERIFY(writeFile(sitePath, loadSite(floodPort)));
+        QVERIFY2(m_sim.start(sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
+        QVERIFY(m_client.load(m_sim.serverPort(), more[0]));
         QTRY_VERIFY2_WITH_TIMEOUT(m_client.firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
         QVERIFY(m_client.connectReplica());
         m_client.replica()->requestLayoutList();
@@ -220,7 +225,7 @@ private slots:
             if (++ticks % 20 == 0) {
                 peakKiB = qMax(peakKiB, residentKiB());
                 for (QQuickItem* camera : m_client.cameras()) {
-                    if (!uitest::posLinesOf(camera).isEmpty())
+                    if (!posLinesOf(camera).isEmpty())
                         tilesWithLines.insert(camera->property("cameraName").toString());
                 }
             }
@@ -250,11 +255,10 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    SimPorts m_ports;
-    SimRun m_sim;
+    SimProcess m_sim;
     ProgramRun m_flood;
     QString m_floodOutput;
-    ClientUnderTest m_client;
+    InProcessClient m_client;
     int m_otherPlayers = 0;
 };
 
@@ -264,7 +268,7 @@ int main(int argc, char* argv[])
     // TIMEOUT still bounds the whole run.
     if (!qEnvironmentVariableIsSet("QTEST_FUNCTION_TIMEOUT"))
         qputenv("QTEST_FUNCTION_TIMEOUT", "2100000");
-    return faults::runClientTest<TestFaultLoad>(argc, argv);
+    return runClientTest<TestFaultLoad>(argc, argv);
 }
 
 #include "tst_faultload.moc"

@@ -9,12 +9,18 @@
 #include <QTcpSocket>
 
 #include "app.h"
+#include "clienttestmain.h"
 #include "downloader.h"
-#include "faultclient.h"
 #include "faultsite.h"
+#include "freeports.h"
+#include "inprocessclient.h"
+#include "processstats.h"
+#include "simprocess.h"
+#include "testfiles.h"
 #include "vantorclient.h"
 
 using namespace faults;
+using namespace testsupport;
 
 namespace {
 
@@ -112,7 +118,7 @@ private:
     QList<QQuickItem*> visibleRows(const QString& name) const
     {
         QList<QQuickItem*> rows;
-        for (QQuickItem* row : uitest::itemsNamed(recordedPage(), name)) {
+        for (QQuickItem* row : itemsNamed(recordedPage(), name)) {
             if (row->isVisible())
                 rows << row;
         }
@@ -191,15 +197,14 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY2(QFileInfo(QStringLiteral(FFMPEG_BINARY)).isExecutable(), "ffmpeg serves the live stream");
-        QList<int> more;
-        m_ports = freeSimPorts(more, 2);
-        QVERIFY(m_ports.server > 0 && more.size() == 2);
+        const QList<int> more = freePorts(2);
+        QCOMPARE(more.size(), 2);
         m_stream = std::make_unique<StreamServer>(more[0]);
         m_sitePath = m_dir.filePath(QStringLiteral("site.json"));
-        QVERIFY(uitest::writeFile(m_sitePath, recoverySite(m_stream->url())));
+        QVERIFY(writeFile(m_sitePath, recoverySite(m_stream->url())));
         QVERIFY(m_stream->start(m_dir.path()));
-        QVERIFY2(m_sim.start(m_sitePath, m_ports, m_dir.path()), qPrintable(m_sim.output()));
-        QVERIFY(m_client.load(m_ports.server, more[1]));
+        QVERIFY2(m_sim.start(m_sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
+        QVERIFY(m_client.load(m_sim.serverPort(), more[1]));
         QTRY_VERIFY2_WITH_TIMEOUT(m_client.firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
         QVERIFY(m_client.connectReplica());
         m_client.replica()->requestLayoutList();
@@ -267,7 +272,7 @@ private slots:
         QVERIFY(!m_client.firstNamed(QStringLiteral("loginPage")));
         QCOMPARE(m_client.cells().size(), 2);
 
-        QVERIFY2(m_sim.start(m_sitePath, m_ports, m_dir.path()), qPrintable(m_sim.output()));
+        QVERIFY2(m_sim.restart(), qPrintable(m_sim.output()));
         // Attempts come 1, 2, 4 ... s apart; the second or third finds the new server.
         QTRY_VERIFY_WITH_TIMEOUT(app->signedIn(), 40000);
         QTRY_VERIFY2_WITH_TIMEOUT(m_sim.output().contains(QLatin1String("session 1: getDynamicAttribute -> ok")),
@@ -283,7 +288,7 @@ private slots:
         QQuickItem* camera = m_client.cameraFor(QStringLiteral("11"));
         QVERIFY(camera);
         QVERIFY2(camera->property("noSignal").isValid(), "a camera view tells whether its stream has stopped");
-        QQuickItem* overlay = uitest::itemsNamed(camera, QStringLiteral("noSignalOverlay")).value(0);
+        QQuickItem* overlay = itemsNamed(camera, QStringLiteral("noSignalOverlay")).value(0);
         QVERIFY(overlay);
         QTRY_VERIFY_WITH_TIMEOUT(showsVideo(camera), 30000);
 
@@ -357,7 +362,7 @@ private slots:
         QTRY_VERIFY(playError->isVisible());
 
         // The simulator's own gateway has the real media: the page plays again.
-        QVERIFY(recordedPage()->setProperty("gatewayPort", m_ports.gatewayHttp));
+        QVERIFY(recordedPage()->setProperty("gatewayPort", m_sim.gateway(10).http));
         failure = fetchChunk(2);
         QVERIFY2(failure.isEmpty(), qPrintable(failure + m_sim.output().right(1500)));
         QTRY_VERIFY_WITH_TIMEOUT(mpv->property("dwidth").toInt() > 0, 20000);
@@ -368,10 +373,9 @@ private slots:
 private:
     QTemporaryDir m_dir;
     QString m_sitePath;
-    SimPorts m_ports;
-    SimRun m_sim;
+    SimProcess m_sim;
     std::unique_ptr<StreamServer> m_stream;
-    ClientUnderTest m_client;
+    InProcessClient m_client;
 };
 
 int main(int argc, char* argv[])

@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include "client_service.h"
+#include "freeports.h"
 #include "logcapture.h"
 #include "replicaside.h"
 #include "rpcsource.h"
@@ -39,14 +40,6 @@ void writeConfig(const QByteArray& contents)
 void writeConfigUrl(const QString& url)
 {
     writeConfig("[IPC]\nurl=" + url.toUtf8() + "\n");
-}
-
-quint16 freePort()
-{
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
 }
 
 QByteArray sourceClassInfo(const char* name)
@@ -100,7 +93,7 @@ private:
 void tst_RpcSource::initTestCase()
 {
     QFile::remove(configPath());
-    const quint16 port = freePort();
+    const int port = testsupport::freePort();
     QVERIFY(port != 0);
     m_url = QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(port));
     writeConfigUrl(m_url.toString());
@@ -299,7 +292,7 @@ void tst_RpcSource::nonLoopbackWarns()
     if (host.isEmpty())
         writeConfigUrl(QStringLiteral("local:") + socketDir.filePath(QStringLiteral("station-rpc")));
     else
-        writeConfigUrl(QStringLiteral("tcp://%1:%2").arg(host).arg(freePort()));
+        writeConfigUrl(QStringLiteral("tcp://%1:%2").arg(host).arg(testsupport::freePort()));
 
     LogCapture log;
     RpcSource rpc;

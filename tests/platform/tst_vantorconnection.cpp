@@ -8,6 +8,9 @@
 #include <QElapsedTimer>
 #include <QtTest>
 
+#include "box.h"
+#include "freeports.h"
+#include "processstats.h"
 #include "simprocess.h"
 #include "vantor/vantor.h"
 
@@ -164,7 +167,7 @@ void TestVantorConnection::openFailures_data()
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
     QTest::addColumn<int>("code");
-    const int unused = SimProcess::freePorts(1).value(0);
+    const int unused = testsupport::freePorts(1).value(0);
     QTest::newRow("nothing listening") << "127.0.0.1" << unused << int(ErrTimeout);
     QTest::newRow("bad host name") << "no-such-host.invalid" << unused << int(ErrHostNotFound);
     QTest::newRow("empty host") << "" << unused << int(ErrHostNotFound);
@@ -391,7 +394,7 @@ void TestVantorConnection::releaseInsideCallbacks_data()
 void TestVantorConnection::releaseInsideCallbacks()
 {
     QFETCH(QString, where);
-    const int before = threadCount();
+    const int before = testsupport::threadCount();
     auto holder = std::make_shared<std::optional<Handles>>();
     auto released = std::make_shared<Box<bool>>();
     // Drops the only handles from inside the callback, on the I/O thread itself.
@@ -415,7 +418,7 @@ void TestVantorConnection::releaseInsideCallbacks()
     (*holder)->client = Client(ClientCallbacks(), (*holder)->connection);
     context = Context();
 
-    const int port = where == "open error" ? SimProcess::freePorts(1).value(0) : m_sim.serverPort();
+    const int port = where == "open error" ? testsupport::freePorts(1).value(0) : m_sim.serverPort();
     Client client = (*holder)->client;
     auto opened = std::make_shared<Box<bool>>();
     (*holder)->connection.open(
@@ -438,7 +441,7 @@ void TestVantorConnection::releaseInsideCallbacks()
     }
     QVERIFY2(released->wait(5000), "the releasing callback did not run");
     // The detached I/O thread finishes on its own.
-    QTRY_COMPARE(threadCount(), before);
+    QTRY_COMPARE(testsupport::threadCount(), before);
 }
 
 void TestVantorConnection::connectReleaseCyclesLeaveNoThreads()
@@ -448,10 +451,10 @@ void TestVantorConnection::connectReleaseCyclesLeaveNoThreads()
         return openAndWait(h.connection, m_sim.serverPort()) == 0 && signInAndWait(h.client) == 0;
     };
     QVERIFY(cycle()); // first use of anything lazily started
-    const int before = threadCount();
+    const int before = testsupport::threadCount();
     for (int i = 0; i < 200; ++i)
         QVERIFY2(cycle(), qPrintable(QStringLiteral("cycle %1 failed").arg(i)));
-    QTRY_COMPARE(threadCount(), before);
+    QTRY_COMPARE(testsupport::threadCount(), before);
 }
 
 QTEST_GUILESS_MAIN(TestVantorConnection)

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QtTest>
 
+#include "box.h"
 #include "simprocess.h"
 #include "vantor/vantor.h"
 

@@ -17,6 +17,8 @@
 #include <zmq.hpp>
 #include <zmq_addon.hpp>
 
+#include "box.h"
+#include "freeports.h"
 #include "posgen.h"
 #include "simprocess.h"
 #include "vantor/vantor.h"
@@ -362,7 +364,7 @@ void TestVantorSim::badSiteFiles()
     QFETCH(QString, message);
     QTemporaryDir dir;
     const QString path = content.isEmpty() ? dir.filePath("absent.json") : writeFile(dir, "site.json", content);
-    QStringList args = {"--site", path, "--port", QString::number(SimProcess::freePorts(1).value(0))};
+    QStringList args = {"--site", path, "--port", QString::number(testsupport::freePorts(1).value(0))};
     if (QTest::currentDataTag() == QByteArray("colliding gateways"))
         args << "--gateway-address"
              << "127.0.0.1"
@@ -390,7 +392,7 @@ void TestVantorSim::portsInUse()
     QTcpServer squatter;
     QVERIFY(squatter.listen(QHostAddress::LocalHost, 0));
     const QString taken = QString::number(squatter.serverPort());
-    const QList<int> ports = SimProcess::freePorts(4);
+    const QList<int> ports = testsupport::freePorts(4);
     QTemporaryDir dir;
     // One gateway, so that no port is counted up from the ones given.
     const QString site =

@@ -5,28 +5,15 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QSettings>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtQml>
 #include <QtQuickTest>
 
 #include <clocale>
 
+#include "freeports.h"
 #include "stallingstream.h"
 #include "teststation.h"
-
-namespace {
-
-// A port nobody listens on now, for the remote-control host that App starts.
-int freePort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
-}
-
-} // namespace
 
 class Setup : public QObject
 {
@@ -43,7 +30,7 @@ public slots:
         QCoreApplication::setOrganizationDomain(QStringLiteral("pelmar.example"));
 
         QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"), QSettings::IniFormat);
-        ini.setValue(QStringLiteral("IPC/url"), QStringLiteral("tcp://127.0.0.1:%1").arg(freePort()));
+        ini.setValue(QStringLiteral("IPC/url"), QStringLiteral("tcp://127.0.0.1:%1").arg(testsupport::freePort()));
         ini.sync();
     }
 

@@ -2,34 +2,24 @@
 // The recorded page in this process, against a simulated site: the companion's page switch, the
 // chunks of a stream, a chunk fetched from the gateway and played with its POS lines at their
 // times, and a chunk whose media the gateway does not have.
-#include <memory>
-
 #include <QAbstractItemModel>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHash>
-#include <QQmlApplicationEngine>
-#include <QQmlContext>
 #include <QQmlExpression>
-#include <QQuickItem>
-#include <QQuickWindow>
 #include <QScopeGuard>
-#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <clocale>
-
 #include "clienttestmain.h"
 #include "downloader.h"
-#include "programrun.h"
-#include "replicaside.h"
-#include "startup.h"
-#include "uitestsupport.h"
+#include "freeports.h"
+#include "inprocessclient.h"
+#include "simprocess.h"
+#include "testfiles.h"
 
-using namespace uitest;
+using namespace testsupport;
 
 namespace {
 
@@ -83,17 +73,7 @@ class TestUiRecorded : public QObject
     Q_OBJECT
 
 private:
-    QQuickWindow* window() const
-    {
-        const auto roots = m_engine ? m_engine->rootObjects() : QList<QObject*>();
-        return roots.isEmpty() ? nullptr : qobject_cast<QQuickWindow*>(roots.first());
-    }
-
-    QQuickItem* firstNamed(const QString& name) const
-    {
-        const auto items = itemsNamed(window() ? window()->contentItem() : nullptr, name);
-        return items.isEmpty() ? nullptr : items.first();
-    }
+    QQuickItem* firstNamed(const QString& name) const { return m_client.firstNamed(name); }
 
     QQuickItem* page() const { return firstNamed(QStringLiteral("recordedPage")); }
 
@@ -119,11 +99,7 @@ private:
         return nullptr;
     }
 
-    void click(QQuickItem* item)
-    {
-        const QPointF centre = item->mapToScene(QPointF(item->width() / 2, item->height() / 2));
-        QTest::mouseClick(window(), Qt::LeftButton, Qt::NoModifier, centre.toPoint());
-    }
+    void click(QQuickItem* item) { clickCentre(item); }
 
     int chunkCount() const
     {
@@ -133,84 +109,37 @@ private:
 
     QStringList posLines() const { return posLinesOf(pageObject("player")); }
 
-    QString simOutput()
-    {
-        m_simOutput += QString::fromUtf8(m_sim.process().readAllStandardOutput());
-        m_simOutput += QString::fromUtf8(m_sim.process().readAllStandardError());
-        return m_simOutput;
-    }
-
 private slots:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        const QList<int> ports = freePorts(4);
-        QCOMPARE(ports.size(), 4);
-        m_serverPort = ports[0];
-        m_ipcUrl = QStringLiteral("tcp://127.0.0.1:%1").arg(ports[1]);
-        m_gatewayPort = ports[2];
-
-        QVERIFY(writeFile(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"),
-                          "[IPC]\nurl=" + m_ipcUrl.toUtf8() + "\n"));
         const QString sitePath = m_dir.filePath(QStringLiteral("site.json"));
         QVERIFY(writeFile(sitePath, recordedSite()));
-        QVERIFY(
-            m_sim.start(QStringLiteral(SIM_BINARY),
-                        {QStringLiteral("--site"), sitePath, QStringLiteral("--port"), QString::number(m_serverPort),
-                         QStringLiteral("--gateway-port"), QString::number(m_gatewayPort), QStringLiteral("--pos-port"),
-                         QString::number(ports[3]), QStringLiteral("--media-dir"),
-                         m_dir.filePath(QStringLiteral("media")), QStringLiteral("--verbose")},
-                        m_dir.path()));
-        QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(QLatin1String("vantor-sim: ready")), qPrintable(simOutput()),
-                                  15000);
-
-        QSettings login;
-        login.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        login.setValue(QStringLiteral("port"), QString::number(m_serverPort));
-        login.setValue(QStringLiteral("user"), QStringLiteral("operator"));
-        login.setValue(QStringLiteral("pass"), QStringLiteral("secret"));
-        login.sync();
-        QCOMPARE(login.status(), QSettings::NoError);
-
-        m_engine = std::make_unique<QQmlApplicationEngine>();
-        m_engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
-        m_engine->addImportPath(QStringLiteral("qrc:/qml"));
-        m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
-        QVERIFY2(window(), "main.qml gives a window");
-        QVERIFY(QTest::qWaitForWindowExposed(window()));
+        QVERIFY2(m_sim.start(sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
+        QVERIFY(m_client.load(m_sim.serverPort(), freePort()));
     }
 
     void cleanupTestCase()
     {
-        m_replica.reset();
-        m_engine.reset();
+        m_client.unload();
         m_sim.stop();
     }
 
     void companionSwitchesToTheRecordedPage()
     {
-        QTRY_VERIFY2_WITH_TIMEOUT(firstNamed(QStringLiteral("mainPage")), qPrintable(simOutput()), 20000);
-        m_replica = std::make_unique<ReplicaSide>(QUrl(m_ipcUrl));
-        QVERIFY2(m_replica->waitForSource(10000), "the client hosts its remote interface");
-
-        QStringList names;
-        QStringList jsons;
-        connect(m_replica.get(), &ReplicaSide::layoutListChanged, this,
-                [&names, &jsons](const QStringList& newNames, const QStringList& newJsons) {
-                    names = newNames;
-                    jsons = newJsons;
-                });
-        m_replica->requestLayoutList();
-        QTRY_VERIFY_WITH_TIMEOUT(!names.isEmpty(), 15000);
-        m_replica->setLayout(names.first(), jsons.first());
+        QTRY_VERIFY2_WITH_TIMEOUT(firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
+        QVERIFY2(m_client.connectReplica(), "the client hosts its remote interface");
+        m_client.replica()->requestLayoutList();
+        QTRY_VERIFY_WITH_TIMEOUT(m_client.layoutCount() > 0, 15000);
+        QVERIFY(m_client.applyLayout(QStringLiteral("Recorded")));
         QTRY_COMPARE_WITH_TIMEOUT(itemsNamed(firstNamed(QStringLiteral("layoutPage")), QStringLiteral("cell")).size(),
                                   3, 10000);
 
-        m_replica->jumpPage(recorderPage);
+        m_client.replica()->jumpPage(recorderPage);
         QTRY_VERIFY_WITH_TIMEOUT(page(), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(!firstNamed(QStringLiteral("layoutPage")), 5000);
         // The simulator's gateway cannot take the fixed port on a shared machine.
-        QVERIFY(page()->setProperty("gatewayPort", m_gatewayPort));
+        QVERIFY(page()->setProperty("gatewayPort", m_sim.gateway(10).http));
 
         QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("streamRow")).size(), 2, 5000);
         QVERIFY2(streamRow(QStringLiteral("Entrance")) && streamRow(QStringLiteral("Archive")),
@@ -259,14 +188,14 @@ private slots:
         QCOMPARE(page()->property("startTime").toString(), QLatin1String(chunkStart));
         // The gateway makes the media on the first request.
         QVERIFY2(finished.count() == 1 || finished.wait(60000),
-                 qPrintable(failed.isEmpty() ? simOutput().right(2000) : failed.first().first().toString()));
+                 qPrintable(failed.isEmpty() ? m_sim.output().right(2000) : failed.first().first().toString()));
         QVERIFY(failed.isEmpty());
         const QString media =
             QStringLiteral("GET /11-%1-%2 -> 200").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd));
-        QTRY_VERIFY2_WITH_TIMEOUT(simOutput().contains(media), qPrintable(simOutput().right(2000)), 5000);
-        QVERIFY2(simOutput().contains(QStringLiteral("GET /pos-data?strmId=11&from=%1&to=%2 -> 200")
-                                          .arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
-                 qPrintable(simOutput().right(2000)));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_sim.output().contains(media), qPrintable(m_sim.output().right(2000)), 5000);
+        QVERIFY2(m_sim.output().contains(QStringLiteral("GET /pos-data?strmId=11&from=%1&to=%2 -> 200")
+                                             .arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
+                 qPrintable(m_sim.output().right(2000)));
 
         const QString file = downloader->property("filePath").toString();
         QVERIFY2(QFileInfo(file).size() > 0, qPrintable(file));
@@ -302,15 +231,15 @@ private slots:
         QSignalSpy finished(downloader, &Downloader::finished);
         QSignalSpy failed(downloader, &Downloader::failed);
         click(visibleRows(QStringLiteral("chunkRow")).first());
-        QVERIFY2(failed.wait(20000), qPrintable(simOutput().right(2000)));
+        QVERIFY2(failed.wait(20000), qPrintable(m_sim.output().right(2000)));
         QVERIFY2(failed.first().first().toString().contains(QLatin1String("404")),
                  qPrintable(failed.first().first().toString()));
         QVERIFY(finished.isEmpty());
         // The simulator logs a request once it has answered it.
         QTRY_VERIFY2_WITH_TIMEOUT(
-            simOutput().contains(
+            m_sim.output().contains(
                 QStringLiteral("GET /12-%1-%2 -> 404").arg(QLatin1String(chunkStart), QLatin1String(chunkEnd))),
-            qPrintable(simOutput().right(2000)), 5000);
+            qPrintable(m_sim.output().right(2000)), 5000);
 
         QQuickItem* error = firstNamed(QStringLiteral("downloadError"));
         QVERIFY(error);
@@ -327,18 +256,13 @@ private slots:
 
 private:
     QTemporaryDir m_dir;
-    ProgramRun m_sim;
-    QString m_simOutput;
-    int m_serverPort = 0;
-    int m_gatewayPort = 0;
-    QString m_ipcUrl;
-    std::unique_ptr<QQmlApplicationEngine> m_engine;
-    std::unique_ptr<ReplicaSide> m_replica;
+    SimProcess m_sim;
+    InProcessClient m_client;
 };
 
 int main(int argc, char* argv[])
 {
-    return uitest::runClientTest<TestUiRecorded>(argc, argv);
+    return runClientTest<TestUiRecorded>(argc, argv);
 }
 
 #include "tst_uirecorded.moc"

@@ -12,11 +12,14 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "freeports.h"
 #include "programrun.h"
 #include "rep_client_service_replica.h"
+#include "simprocess.h"
+#include "testfiles.h"
 #include "uisite.h"
-#include "uitestsupport.h"
 
+using namespace testsupport;
 using namespace uitest;
 
 namespace {
@@ -113,20 +116,18 @@ private slots:
         QVERIFY(m_dir.isValid());
         QVERIFY(ProgramRun::placeInto(QStringLiteral(CLIENT_BINARY), m_dir.path()));
         QVERIFY(ProgramRun::placeInto(QStringLiteral(TAVREL_BINARY), m_dir.path()));
-        const QList<int> ports = freePorts(4);
-        QCOMPARE(ports.size(), 4);
-        m_serverPort = ports[0];
-        m_ipcUrl = QStringLiteral("tcp://127.0.0.1:%1").arg(ports[1]);
-        m_gatewayPort = ports[2];
-        m_posPort = ports[3];
+        m_ipcUrl = QStringLiteral("tcp://127.0.0.1:%1").arg(freePort());
+        m_sim.setWorkingDirectory(m_dir.path());
+        m_sim.setEnvironment(environment());
 
         // One config.ini for both programs, as they share their folder.
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("config.ini")), "[IPC]\nurl=" + m_ipcUrl.toUtf8() + "\n"));
         QVERIFY(writeFile(m_dir.filePath(QStringLiteral("site.json")), siteFile()));
+        QVERIFY2(m_sim.start(m_dir.filePath(QStringLiteral("site.json"))), qPrintable(m_sim.output()));
         QVERIFY(QDir().mkpath(m_dir.filePath(QStringLiteral("config/pelmar.example"))));
         QSettings login(m_dir.filePath(QStringLiteral("config/pelmar.example/PELMAR.conf")), QSettings::IniFormat);
         login.setValue(QStringLiteral("host"), QStringLiteral("127.0.0.1"));
-        login.setValue(QStringLiteral("port"), QString::number(m_serverPort));
+        login.setValue(QStringLiteral("port"), QString::number(m_sim.serverPort()));
         login.setValue(QStringLiteral("user"), QString::fromLatin1(user));
         login.setValue(QStringLiteral("pass"), QString::fromLatin1(password));
         login.sync();
@@ -135,15 +136,6 @@ private slots:
 
     void liveTilesShowVideo()
     {
-        ProgramRun sim;
-        QVERIFY(sim.start(QStringLiteral(SIM_BINARY),
-                          {QStringLiteral("--site"), m_dir.filePath(QStringLiteral("site.json")),
-                           QStringLiteral("--port"), QString::number(m_serverPort), QStringLiteral("--gateway-port"),
-                           QString::number(m_gatewayPort), QStringLiteral("--pos-port"), QString::number(m_posPort)},
-                          m_dir.path(), environment()));
-        QTRY_VERIFY2_WITH_TIMEOUT(sim.process().peek(4096).contains("vantor-sim: ready"),
-                                  sim.process().readAllStandardError().constData(), 15000);
-
         // The companion first, so that the client's window lies on top of it.
         ProgramRun tavrel;
         ProgramRun client;
@@ -181,16 +173,14 @@ private slots:
 
         client.stop();
         tavrel.stop();
-        sim.stop();
-        QCOMPARE(sim.process().exitCode(), 0);
+        m_sim.stop();
+        QCOMPARE(m_sim.process().exitCode(), 0);
     }
 
 private:
     QTemporaryDir m_dir;
     QString m_ipcUrl;
-    int m_serverPort = 0;
-    int m_gatewayPort = 0;
-    int m_posPort = 0;
+    SimProcess m_sim;
 };
 
 QTEST_MAIN(TestUiSmoke)

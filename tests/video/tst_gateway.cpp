@@ -15,6 +15,7 @@
 #include <QtTest>
 
 #include "downloader.h"
+#include "freeports.h"
 #include "posreceiver.h"
 #include "simprocess.h"
 
@@ -187,7 +188,7 @@ void TestGateway::refusedChunkFails()
     QVERIFY(!QFileInfo::exists(downloader.filePath()));
 
     // Nothing listening at all.
-    const int port = SimProcess::freePorts(1).value(0);
+    const int port = testsupport::freePorts(1).value(0);
     downloader.setUrl(QStringLiteral("http://127.0.0.1:%1/21-1000-2000").arg(port));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("failed:")));
     downloader.download();

@@ -10,7 +10,7 @@
 
 #include "startup.h"
 
-namespace uitest {
+namespace testsupport {
 // Runs a QtTest object as the client would run: its own settings, log and cache folders inside a
 // private folder, the client's application set-up, and the numeric locale libmpv needs.
 template <typename Test>
@@ -30,4 +30,4 @@ int runClientTest(int argc, char* argv[])
     return QTest::qExec(&test, argc, argv);
 }
 
-} // namespace uitest
+} // namespace testsupport

@@ -5,6 +5,7 @@
 #include <QRemoteObjectHost>
 #include <QTcpServer>
 
+#include "freeports.h"
 #include "rep_client_service_source.h"
 
 class RecordingSource : public client_ServiceSource
@@ -52,10 +53,8 @@ TestSource::~TestSource()
 
 QUrl TestSource::freeUrl()
 {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return QUrl();
-    return QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(probe.serverPort()));
+    const int port = testsupport::freePort();
+    return port ? QUrl(QStringLiteral("tcp://127.0.0.1:%1").arg(port)) : QUrl();
 }
 
 bool TestSource::start()
