@@ -13,15 +13,11 @@
 
 #include <sys/stat.h>
 
+#include "programrun.h"
 #include "startup.h"
+#include "testfiles.h"
 
-namespace {
-QString readAll(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-} // namespace
+using testsupport::readFile;
 
 class TestStartup : public QObject
 {
@@ -41,23 +37,16 @@ private:
             env.insert(QStringLiteral("DEBUG"), *debugValue);
 
         const QString logPath = home.filePath(QStringLiteral("data/PELMAR/clientLogs.txt"));
-        const int runsBefore = readAll(logPath).count(QLatin1String("Debug mode:"));
-        QProcess client;
-        client.setProcessEnvironment(env);
-        client.setWorkingDirectory(home.path());
-        client.start(QStringLiteral(CLIENT_BINARY), QStringList());
-        if (!client.waitForStarted(10000))
-            return QStringLiteral("client did not start: ") + client.errorString();
+        const int runsBefore = readFile(logPath).count(QLatin1String("Debug mode:"));
+        ProgramRun client;
+        if (!client.start(QStringLiteral(CLIENT_BINARY), {}, home.path(), env))
+            return QStringLiteral("client did not start: ") + client.process().errorString();
 
         // The caller finds out from the log whether the line came.
-        static_cast<void>(
-            QTest::qWaitFor([&] { return readAll(logPath).count(QLatin1String("Debug mode:")) != runsBefore; }, 15000));
-        client.terminate();
-        if (!client.waitForFinished(10000)) {
-            client.kill();
-            client.waitForFinished(5000);
-        }
-        return readAll(logPath);
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return readFile(logPath).count(QLatin1String("Debug mode:")) != runsBefore; }, 15000));
+        client.stop();
+        return readFile(logPath);
     }
 
 private slots:
@@ -162,7 +151,7 @@ private slots:
         qInstallMessageHandler(nullptr);
         QVERIFY(QGuiApplication::topLevelWindows().isEmpty());
         // The load error went to the log file, which the start-up created with its folder.
-        const QString log = readAll(clientLogFilePath());
+        const QString log = readFile(clientLogFilePath());
         QVERIFY(clientLogFilePath().startsWith(dir.path()));
         QVERIFY2(log.contains(QLatin1String("broken.qml")), qPrintable(log));
     }
