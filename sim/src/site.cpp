@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include <ctime>
+
 #include "posgen.h"
 #include "wire.h"
 
@@ -195,6 +197,25 @@ void parseObject(Site& site, const OrderedJson& j, const Where& w)
     site.objects.push_back(std::move(o));
 }
 
+// A run's "start": milliseconds since the epoch, or "today" for the local midnight of the day the
+// site is loaded, so that a demo always has recordings of the current day.
+std::int64_t runStart(const OrderedJson& j, const Where& w)
+{
+    if (j.contains("start") && j.at("start").is_string()) {
+        if (j.at("start").get<std::string>() != "today")
+            w.fail("\"start\" must be a time in milliseconds or \"today\"");
+        const std::time_t now = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&now, &local);
+        local.tm_hour = 0;
+        local.tm_min = 0;
+        local.tm_sec = 0;
+        local.tm_isdst = -1;
+        return static_cast<std::int64_t>(std::mktime(&local)) * 1000;
+    }
+    return requireInt(j, "start", w);
+}
+
 std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, std::int64_t& nextChunkId,
                                          const Where& w)
 {
@@ -226,26 +247,50 @@ std::vector<vt::StreamChunk> parseChunks(const OrderedJson& j, ObjectId stream, 
             add(id, start, end, size, at);
         }
     } else if (j.is_object()) {
-        // A run of equal chunks: {"start", "count", "durationMs", "gapMs", "size"}.
-        const auto start = requireInt(j, "start", w);
-        const auto count = requireInt(j, "count", w);
+        // A run of equal chunks: {"start", "count" or "spanMs", "durationMs", "gapMs", "pauseEvery",
+        // "pauseMs", "size"}.
+        const auto start = runStart(j, w);
         const auto duration = requireInt(j, "durationMs", w);
         const auto gap = optionalInt(j, "gapMs", 0, w);
-        if (count < 0 || count > std::int64_t(maxChunksPerStream))
-            w.fail("\"count\" must lie between 0 and " + std::to_string(maxChunksPerStream));
+        const auto pauseEvery = optionalInt(j, "pauseEvery", 0, w);
+        const auto pause = optionalInt(j, "pauseMs", 0, w);
         if (duration <= 0 || gap < 0)
             w.fail("\"durationMs\" must be positive and \"gapMs\" not negative");
+        if (pauseEvery < 0 || pause < 0)
+            w.fail("\"pauseEvery\" and \"pauseMs\" must not be negative");
+        if (j.contains("count") == j.contains("spanMs"))
+            w.fail("a chunk run has either \"count\" or \"spanMs\"");
         const auto size =
             j.contains("size") ? requireInt(j, "size", w) : checkedMul(duration, 60, w, "the chunks' default size");
-        // The end of the last chunk bounds every time of the run.
         const auto period = checkedAdd(duration, gap, w, "the run's period");
+        // The start of the k-th chunk: k periods, and a pause after every pauseEvery chunks.
+        auto startOf = [&](std::int64_t k) {
+            const auto pauses = pauseEvery > 0 ? k / pauseEvery : 0;
+            return checkedAdd(checkedAdd(start, checkedMul(k, period, w, "the run's length"), w, "the run's end"),
+                              checkedMul(pauses, pause, w, "the run's pauses"), w, "the run's end");
+        };
+        std::int64_t count = 0;
+        if (j.contains("count")) {
+            count = requireInt(j, "count", w);
+            if (count < 0 || count > std::int64_t(maxChunksPerStream))
+                w.fail("\"count\" must lie between 0 and " + std::to_string(maxChunksPerStream));
+        } else {
+            const auto span = requireInt(j, "spanMs", w);
+            if (span < 0)
+                w.fail("\"spanMs\" must not be negative");
+            const auto until = checkedAdd(start, span, w, "the run's end");
+            while (startOf(count) < until) {
+                if (++count > std::int64_t(maxChunksPerStream))
+                    w.fail("\"spanMs\" gives more than " + std::to_string(maxChunksPerStream) + " chunks");
+            }
+        }
+        // The end of the last chunk bounds every time of the run.
         if (count > 0)
-            checkedAdd(checkedAdd(start, checkedMul(count - 1, period, w, "the run's length"), w, "the run's end"),
-                       duration, w, "the run's end");
+            checkedAdd(startOf(count - 1), duration, w, "the run's end");
         if (count > 0 && nextChunkId > INT64_MAX - count)
             w.fail("the chunk ids are out of range");
         for (std::int64_t i = 0; i < count; ++i) {
-            const auto s = start + i * (duration + gap);
+            const auto s = startOf(i);
             add(nextChunkId, s, s + duration, size, w);
         }
     } else {

@@ -501,12 +501,23 @@ void TestVantorSim::demoSiteServesAWholeSite()
     }
     QVERIFY(plain2x2 && spanning3x3 && withDoors);
 
-    // Recordings with POS text, fetched as the recorded page does.
-    const HttpAnswer pos =
-        httpGet(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=1714550400000&to=1714550410000")
-                    .arg(demo.gateway(11).http));
+    // A day of recordings with POS text through it, fetched as the recorded page does. The day is
+    // the one the simulator started on; the range also takes the day before and after, for a test
+    // that runs across midnight.
+    const QDate today = QDate::currentDate();
+    const qint64 from = QDateTime(today.addDays(-1), QTime(0, 0)).toMSecsSinceEpoch();
+    const qint64 to = QDateTime(today.addDays(2), QTime(0, 0)).toMSecsSinceEpoch();
+    const HttpAnswer pos = httpGet(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=21&from=%2&to=%3")
+                                       .arg(demo.gateway(11).http)
+                                       .arg(from)
+                                       .arg(to));
     QCOMPARE(pos.status, 200);
-    QVERIFY(QJsonDocument::fromJson(pos.body).object().value("arr").toArray().size() >= 3);
+    const QJsonArray receipts = QJsonDocument::fromJson(pos.body).object().value("arr").toArray();
+    // One every 20 s of recording: thousands in a day, and through all of it.
+    QVERIFY2(receipts.size() > 2000, qPrintable(QString::number(receipts.size())));
+    const qint64 first = receipts.first().toObject().value("time").toVariant().toLongLong();
+    const qint64 last = receipts.last().toObject().value("time").toVariant().toLongLong();
+    QVERIFY2(last - first > 20 * 3600 * 1000, qPrintable(QStringLiteral("%1 .. %2").arg(first).arg(last)));
     QCOMPARE(demo.command("quit"), QStringLiteral("ok"));
     QVERIFY(demo.waitForExit());
     QCOMPARE(demo.process().exitCode(), 0);

@@ -35,6 +35,7 @@ private slots:
     void siteErrorsNameThePlace_data();
     void siteErrorsNameThePlace();
     void siteTimesAtTheLimits();
+    void chunkRunsCoverADay();
     void overridesMoveGateways();
     void mistypedArgumentsGetAnAnswer_data();
     void mistypedArgumentsGetAnAnswer();
@@ -319,6 +320,17 @@ void TestVantorWire::siteErrorsNameThePlace_data()
                {"stream": 5, "chunks": {"start": 0, "count": 100000, "durationMs": 1}},
                {"stream": 5, "chunks": [{"start": 0, "end": 1}]}]})"
                                      << "recordings[1]: stream 5 has more than 100000 chunks";
+    QTest::newRow("run with count and span")
+        << stream.arg(R"("chunks": {"start": 0, "count": 2, "spanMs": 5000, "durationMs": 1000})")
+        << "either \"count\" or \"spanMs\"";
+    QTest::newRow("run start word") << stream.arg(R"("chunks": {"start": "yesterday", "count": 1, "durationMs": 1})")
+                                    << "\"start\" must be a time in milliseconds or \"today\"";
+    QTest::newRow("run span beyond the chunk limit")
+        << stream.arg(R"("chunks": {"start": 0, "spanMs": 86400000, "durationMs": 1})")
+        << "\"spanMs\" gives more than 100000 chunks";
+    QTest::newRow("run pause negative")
+        << stream.arg(R"("chunks": {"start": 0, "count": 2, "durationMs": 1, "pauseEvery": 1, "pauseMs": -5})")
+        << "must not be negative";
     QTest::newRow("type beyond int") << R"({"objects": [{"id": 1, "name": "a", "type": 4294967297}]})"
                                      << "\"type\" is out of range";
     QTest::newRow("port in the low bits")
@@ -350,6 +362,32 @@ void TestVantorWire::siteErrorsNameThePlace()
         QVERIFY2(what.startsWith(path), qPrintable(what));
         QVERIFY2(what.contains(message), qPrintable(what));
     }
+}
+
+void TestVantorWire::chunkRunsCoverADay()
+{
+    // A day from local midnight, chunks of a minute with a pause of an hour after every two hours.
+    const vantorsim::Site site = vantorsim::parseSiteText(
+        R"({"objects": [{"id": 5, "name": "s", "type": 10}], "recordings": [{"stream": 5, "posEveryMs": 30000,
+            "chunks": {"start": "today", "spanMs": 86400000, "durationMs": 60000, "pauseEvery": 120,
+                       "pauseMs": 3600000}}]})",
+        "day");
+    const auto& chunks = site.recordings.at(5).chunks;
+    const qint64 midnight = QDateTime(QDate::currentDate(), QTime(0, 0)).toMSecsSinceEpoch();
+    // Started on the day the site was read; a test running across midnight reads the day before.
+    QVERIFY2(chunks.front().start == midnight ||
+                 chunks.front().start == QDateTime(QDate::currentDate().addDays(-1), QTime(0, 0)).toMSecsSinceEpoch(),
+             qPrintable(QString::number(chunks.front().start)));
+    const qint64 dayStart = chunks.front().start;
+    // Eight periods of three hours: 120 chunks each, the last chunk starting before the day ends.
+    QCOMPARE(chunks.size(), std::size_t(8 * 120));
+    QCOMPARE(chunks[119].end, dayStart + 120 * 60000);
+    QCOMPARE(chunks[120].start, dayStart + 3 * 3600000);
+    QVERIFY(chunks.back().start < dayStart + 86400000);
+    for (std::size_t i = 1; i < chunks.size(); ++i)
+        QVERIFY(chunks[i].start >= chunks[i - 1].end && chunks[i].chunkId == chunks[i - 1].chunkId + 1);
+    // Two receipts a minute, in the recorded minutes only.
+    QCOMPARE(site.recordings.at(5).pos.size(), std::size_t(2 * chunks.size()));
 }
 
 void TestVantorWire::siteTimesAtTheLimits()
