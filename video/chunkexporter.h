@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QFile;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QTemporaryDir;
+
+// Exports recorded chunks as one MP4 file joined without re-encoding (see MediaJoiner), named
+// after the camera and the time span: each chunk URL is fetched in turn into a private temporary
+// folder on this thread, then the parts are joined on a worker thread.
+//
+// Every start() that returns true ends in exactly one finished() or failed(); cancel() ends in
+// failed("Export cancelled"). A failure leaves nothing behind and alters no other file.
+class ChunkExporter : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    // Download and joining together, 0..1; rises only during one export, back to 0 at the next.
+    Q_PROPERTY(qreal progress READ progress NOTIFY progressChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY lastErrorChanged)
+    // The file written by the last export that succeeded; empty while a new one runs.
+    Q_PROPERTY(QString lastPath READ lastPath NOTIFY lastPathChanged)
+
+public:
+    explicit ChunkExporter(QObject* parent = nullptr);
+    // Cancels an export in progress and waits for the joining thread to stop.
+    ~ChunkExporter() override;
+
+    bool busy() const;
+    qreal progress() const;
+    QString lastError() const;
+    QString lastPath() const;
+
+    // Starts exporting the chunks (http:// or file:// URLs, or local paths) into folder (a path or
+    // a file:// URL; empty for defaultFolder()), created if missing. Returns false, with lastError
+    // set and no signal, when an export is running, there is no URL or the folder is not writable.
+    Q_INVOKABLE bool start(const QStringList& chunkUrls, const QString& folder, const QString& cameraName,
+                           qlonglong startMs, qlonglong endMs);
+    // Stops the export in progress, if any.
+    Q_INVOKABLE void cancel();
+
+    // The user's video folder, or the home folder where there is none.
+    Q_INVOKABLE static QString defaultFolder();
+    // "Cam A 2024-05-01 09.00.00-09.10.00.mp4" in local time, with the end's date too when it is
+    // another day, and only the start when endMs is not after startMs. Characters that cannot be
+    // in a file name on common file systems are replaced by '_'.
+    Q_INVOKABLE static QString fileNameFor(const QString& cameraName, qlonglong startMs, qlonglong endMs);
+
+signals:
+    void finished(const QString& path);
+    void failed(const QString& message);
+    void progressChanged();
+    void busyChanged();
+    void lastErrorChanged();
+    void lastPathChanged();
+
+private:
+    enum class Phase { Idle, Downloading, Joining };
+
+    void fetchNext();
+    void handleReadyRead();
+    void handleReplyFinished();
+    void startJoin();
+    void handleJoinProgress(double value);
+    void handleJoinFinished(bool ok, const QString& target, const QString& error, bool cancelled);
+
+    void setProgress(qreal value);
+    void setLastError(const QString& value);
+    void setLastPath(const QString& value);
+    // Ends the export in progress: cleans up, then emits the signals.
+    void succeed(const QString& path);
+    void fail(const QString& message);
+    void cleanUp();
+    void dropReply();
+
+    Phase m_phase = Phase::Idle;
+    qreal m_progress = 0.0;
+    QString m_lastError;
+    QString m_lastPath;
+
+    QStringList m_urls;
+    QStringList m_parts; // local file of each URL fetched so far
+    QString m_folder;
+    QString m_cameraName;
+    qlonglong m_startMs = 0;
+    qlonglong m_endMs = 0;
+
+    QNetworkAccessManager* m_manager = nullptr;
+    QNetworkReply* m_reply = nullptr;
+    std::unique_ptr<QFile> m_partFile;
+    std::unique_ptr<QTemporaryDir> m_tempDir;
+
+    std::thread m_worker;
+    std::atomic_bool m_cancel{false};
+};

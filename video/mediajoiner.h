@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <atomic>
+#include <functional>
+
+#include <QString>
+#include <QStringList>
+
+// Joins media files recorded alike (the same video codec and picture size) into one MP4 without
+// re-encoding: the packets are copied as they are and only their timestamps change, so that each
+// part follows the one before. The first input's video stream, and its first audio stream if it
+// has one, are kept; later inputs must have matching ones.
+//
+// The output is written beside the target under a name of its own and renamed into place only
+// once complete, so the target either holds the whole join or does not exist. An existing file
+// is never replaced: the caller chooses a free name.
+class MediaJoiner
+{
+public:
+    // Called on the joining thread with the share of the inputs done so far (0..1, never falling).
+    using ProgressCallback = std::function<void(double)>;
+
+    void setProgressCallback(ProgressCallback callback);
+    // Looked at between packets: once true, join() stops, removes its partial output and fails.
+    void setCancelFlag(const std::atomic_bool* flag);
+
+    // Writes the inputs, in order, into target, which must not exist. True on success; otherwise
+    // errorString() says why, naming the input concerned, and nothing was left behind.
+    bool join(const QStringList& inputs, const QString& target);
+
+    QString errorString() const;
+    // True when the last join() failed because the cancel flag was set.
+    bool wasCancelled() const;
+
+private:
+    bool cancelRequested() const;
+    void reportProgress(double value);
+
+    ProgressCallback m_progress;
+    const std::atomic_bool* m_cancel = nullptr;
+    QString m_error;
+    bool m_cancelled = false;
+    double m_lastProgress = -1.0;
+};
