@@ -6,8 +6,10 @@ import Config 1.0
 import Elements 1.0
 import Scripts 1.0
 
-// Recorded video: a stream of the current layout, one of its chunks fetched from the stream's
-// gateway, played with the chunk's POS lines at their times.
+// Recorded video: a stream of the current layout, a day of its chunks on a time bar and in a list,
+// the chunk that holds a chosen moment fetched from the stream's gateway and played with its POS
+// lines in step with the picture, the next chunk fetched ahead and played on, POS search over the
+// day, export and snapshots.
 Page {
     id: recordedPage
 
@@ -16,9 +18,16 @@ Page {
     property string startTime: ""
     property string endTime: ""
     readonly property alias lstChunks: chunkModel
+    readonly property alias spans: spans
     readonly property alias downloader: downloader
+    readonly property alias prefetcher: prefetcher
     readonly property alias player: player
-    readonly property alias tmrPOS: tmrPOS
+    readonly property alias chunkPos: chunkPos
+    readonly property alias dayPos: dayPos
+    readonly property alias exporter: exporter
+    readonly property alias timeline: timeline
+    // The player's own object, for its position, speed and pause.
+    readonly property MpvObject mpvObject: player.backend.mpvObject
     // The gateways' HTTP port; tests point it at a simulator.
     property int gatewayPort: G.settings.gatewayHttpPort
     // Why the last chunk could not be fetched; empty otherwise.
@@ -35,15 +44,86 @@ Page {
     property bool streamInfoPending: false
     property var posRequest: null
 
-
-    // The key 0 sets the picture back to its whole, as the toolbar's button does; only while the
-    // page itself has the focus, so that text fields keep their keys.
-    Keys.onPressed: function (event) {
-        if (event.key === Qt.Key_0 && !(event.modifiers & (Qt.ControlModifier | Qt.AltModifier))) {
-            player.resetZoom();
-            event.accepted = true;
-        }
+    // The chosen day, from its local midnight to the next one (a day of 23 or 25 hours when the
+    // clocks change).
+    property real dayStart: startOfDay(new Date())
+    readonly property real dayEnd: startOfDay(new Date(dayStart + 36 * 3600 * 1000))
+    // The gateway of the chosen stream, once the server named it; the day's POS text and the chunks
+    // played on come from it.
+    property string streamHost: ""
+    property bool dayInfoPending: false
+    property var dayPosRequest: null
+    // Where to go in the chunk being fetched once it plays (ms since the epoch); -1: its start.
+    property real pendingSeekMs: -1
+    // The moment the picture shows, ms since the epoch; -1 while nothing plays.
+    readonly property real positionMs: startTime !== "" && playingFile !== "" && mpvObject.path === playingFile
+                                       && mpvObject.duration > 0
+                                       ? Number(startTime) + Math.round(mpvObject.position * 1000) : -1
+    // The next chunk, fetched while this one plays: its times, its POS text and whether it is there.
+    property string nextStart: ""
+    property string nextEnd: ""
+    property string nextPosText: ""
+    property bool nextReady: false
+    // The chunk ended before the next one was there: it plays as soon as it is.
+    property bool advanceWhenReady: false
+    // The file the player has; the next download goes to the other one.
+    property string playingFile: ""
+    // Export marks on the time bar, ms since the epoch; -1: not set.
+    property real markA: -1
+    property real markB: -1
+    // The POS search's results, {time, line, receipt}, and the line being looked at.
+    property var searchResults: []
+    property string markedLine: ""
+    // What the last export or snapshot did, for the status line.
+    property string statusText: ""
+    property bool statusFailed: false
+    readonly property string cameraName: {
+        var stream = objectOf(strmId, objectsGeneration);
+        return stream ? stream.name : "";
     }
+
+    // The player's keys, while the page itself has the focus (text fields keep theirs): space
+    // plays and pauses, Left and Right step 5 s, comma and period a frame, minus and plus the
+    // speed, 0 sets the picture back to its whole.
+    Keys.onPressed: function (event) {
+        if (event.modifiers & (Qt.ControlModifier | Qt.AltModifier))
+            return;
+        switch (event.key) {
+        case Qt.Key_0:
+            player.resetZoom();
+            break;
+        case Qt.Key_Space:
+            togglePause();
+            break;
+        case Qt.Key_Left:
+            step(-G.settings.recordedStepMs);
+            break;
+        case Qt.Key_Right:
+            step(G.settings.recordedStepMs);
+            break;
+        case Qt.Key_Comma:
+            frameStep(false);
+            break;
+        case Qt.Key_Period:
+            frameStep(true);
+            break;
+        case Qt.Key_Minus:
+            changeSpeed(-1);
+            break;
+        case Qt.Key_Plus:
+        case Qt.Key_Equal:
+            changeSpeed(1);
+            break;
+        default:
+            return;
+        }
+        event.accepted = true;
+    }
+
+    function startOfDay(date) {
+        return new Date(date.getFullYear(), date.getMonth(), date.getDate()).getTime();
+    }
+
     function objectOf(id, generation) {
         if (!Utils.isValid(id) || id === "" || !Utils.isValid(generation))
             return null;
@@ -55,11 +135,40 @@ Page {
         devId = Utils.isValid(deviceId) ? String(deviceId) : "";
         strmId = Utils.isValid(objectId) ? String(objectId) : "";
         lstChunks.clear();
+        abortDayPosRequest();
+        dayPos.clear();
+        streamHost = "";
+        searchResults = [];
+        markA = -1;
+        markB = -1;
         if (strmId === "") {
             console.warn("No stream behind this cell");
             return;
         }
-        App.vantorClient.searchChunks(strmId, VantorClient.START, 1, Date.now());
+        searchDay();
+        // The day's POS text comes from the stream's gateway, which the server names.
+        dayInfoPending = true;
+        App.vantorClient.getStreamGatewayInfo(devId, strmId);
+    }
+
+    // The chosen stream's chunks of the chosen day: not from the beginning of time, which for a
+    // stream of months of short chunks would be hundreds of thousands.
+    function searchDay() {
+        if (strmId === "")
+            return;
+        App.vantorClient.searchChunks(strmId, VantorClient.START, dayStart - G.settings.chunkSearchMarginMs,
+                                      dayEnd - 1);
+    }
+
+    function showDay(start) {
+        dayStart = startOfDay(new Date(start));
+        timeline.showWholeDay();
+        if (strmId === "")
+            return;
+        lstChunks.clear();
+        searchDay();
+        if (streamHost !== "")
+            queryDayPos(streamHost);
     }
 
     function showChunks(chunks) {
@@ -72,29 +181,30 @@ Page {
                 return;
             }
         }
-        lstChunks.clear();
-        for (var j = 0; j < chunks.length; ++j) {
-            if (Utils.isValid(chunks[j]))
-                lstChunks.append(chunks[j]);
-        }
+        chunkModel.streamId = strmId;
+        spans.setChunks(chunks);
+        followPlayingChunk();
     }
 
-    function chooseChunk(start, end) {
+    // Plays the chunk; `seekMs` is a moment inside it to start from (-1 or absent: its start).
+    function chooseChunk(start, end, seekMs) {
         if (strmId === "")
             return;
         startTime = String(start);
         endTime = String(end);
+        pendingSeekMs = Utils.isValid(seekMs) ? Number(seekMs) : -1;
         downloadError = "";
         playFailed = false;
         // The previous chunk's lines and transfer belong to the previous chunk.
         ++chunkRequest;
         abortPosRequest();
-        tmrPOS.stop();
-        tmrPOS.posData = [];
-        player.posLines.clear();
+        chunkPos.clear();
+        player.showPosLines([]);
         downloader.cancel();
+        forgetNext();
         streamInfoPending = true;
         App.vantorClient.getStreamGatewayInfo(devId, strmId);
+        followPlayingChunk();
     }
 
     // The gateway's own address setting first, then the server's answer, then this machine.
@@ -183,64 +293,259 @@ Page {
         console.log("Fetching:", url);
         downloader.cancel();
         downloader.url = url;
+        downloader.fileName = freeFileName();
         downloadReceived = 0;
         downloadTotal = -1;
         downloading = true;
         downloader.download();
     }
 
+    // The chunk's receipts; their lines follow the picture's own clock. Whatever is not a complete
+    // answer leaves no lines: the previous chunk's must not play over this one.
     function parsePOS(jsonText) {
-        var doc = {};
-        try {
-            doc = JSON.parse(jsonText);
-        } catch (error) {
-            console.log("Exception:", error);
-        }
-        if (doc === null || typeof doc !== "object")
-            doc = {};
-        // Whatever stops here leaves no lines: the previous chunk's must not play over this one.
-        var fields = ["from", "to", "arr"];
-        for (var f = 0; f < fields.length; ++f) {
-            if (!(fields[f] in doc)) {
-                console.log("no field `" + fields[f] + "`");
-                tmrPOS.posData = [];
-                return false;
-            }
-        }
-        var from = Number(doc.from);
-        if (!isFinite(from) || !Array.isArray(doc.arr)) {
-            console.log("invalid field `from` or `arr`");
-            tmrPOS.posData = [];
-            return false;
-        }
+        var ok = chunkPos.load(Utils.isValid(jsonText) ? String(jsonText) : "");
+        console.log("POS size:", chunkPos.count);
+        updatePosLines();
+        return ok;
+    }
 
-        var list = [];
-        for (var i = 0; i < doc.arr.length; ++i) {
-            var sub = doc.arr[i];
-            if (sub === null || typeof sub !== "object" || !("time" in sub)) {
-                console.log("sub don't have `time` field");
-                continue;
-            }
-            if (!("text" in sub)) {
-                console.log("sub don't have `text` field");
-                continue;
-            }
-            var time = Number(sub.time);
-            if (!isFinite(time)) {
-                console.log("sub has an invalid `time` field:", sub.time);
-                continue;
-            }
-            list.push({ time: time - G.settings.posLeadMs, text: String(sub.text), order: list.length });
-        }
-        // Shown by time even when the gateway lists them otherwise; equal times keep their order.
-        list.sort(function (a, b) { return a.time - b.time || a.order - b.order; });
-        var entries = list.map(function (entry) { return { time: entry.time, text: entry.text }; });
+    function updatePosLines() {
+        player.showPosLines(positionMs >= 0 ? chunkPos.linesAt(positionMs) : []);
+    }
 
-        console.log("POS size:", entries.length);
-        tmrPOS.posData = entries;
-        if (entries.length > 0)
-            tmrPOS.interval = Math.max(1, entries[0].time - from);
-        return true;
+    // Two files in turn: the next chunk is fetched into the one the player does not have.
+    function freeFileName() {
+        return playingFile.slice(-2) === "-a" ? "recorder-b" : "recorder-a";
+    }
+
+    function play(file) {
+        // Cleared first, so that the same path loads again.
+        player.url = "";
+        player.url = file;
+        playingFile = file;
+    }
+
+    // The chunk list and the time bar show the playing chunk.
+    function followPlayingChunk() {
+        if (startTime === "")
+            return;
+        var index = spans.indexAt(Number(startTime));
+        if (index >= 0)
+            chunkList.positionViewAtIndex(index, ListView.Contain);
+        var moment = positionMs >= 0 ? positionMs : Number(startTime);
+        if (moment < timeline.viewStart || moment >= timeline.viewEnd) {
+            var width = timeline.viewEnd - timeline.viewStart;
+            timeline.viewStart = moment - width / 2;
+            timeline.viewEnd = moment + width / 2;
+        }
+    }
+
+    // Plays from a moment of the day: in the playing chunk a seek, else the chunk that holds it,
+    // else the next recorded one from its start.
+    function seekTo(ms) {
+        var index = spans.indexAt(ms);
+        var chunk = index >= 0 ? spans.chunk(index) : spans.chunk(spans.nextIndex(ms));
+        if (chunk.start === undefined) {
+            console.log("Nothing recorded at or after", new Date(ms));
+            return;
+        }
+        var target = index >= 0 ? ms : chunk.start;
+        if (String(chunk.start) === startTime && String(chunk.end) === endTime && playingFile !== ""
+                && !downloading && mpvObject.duration > 0) {
+            mpvObject.command(["seek", String((target - chunk.start) / 1000), "absolute", "exact"]);
+            return;
+        }
+        chooseChunk(chunk.start, chunk.end, target);
+    }
+
+    function togglePause() {
+        mpvObject.paused = !mpvObject.paused;
+    }
+
+    function step(deltaMs) {
+        if (positionMs < 0)
+            return;
+        var target = positionMs + deltaMs;
+        // Within the chunk the player seeks itself; past its ends the neighbouring chunk plays.
+        if (target >= Number(startTime) && target < Number(endTime))
+            mpvObject.command(["seek", String(deltaMs / 1000), "relative", "exact"]);
+        else
+            seekTo(Math.max(dayStart, target));
+    }
+
+    function frameStep(forward) {
+        mpvObject.command([forward ? "frame-step" : "frame-back-step"]);
+    }
+
+    function speedIndex() {
+        var speeds = G.settings.recordedSpeeds;
+        var best = 0;
+        for (var i = 0; i < speeds.length; ++i) {
+            if (Math.abs(speeds[i] - mpvObject.speed) < Math.abs(speeds[best] - mpvObject.speed))
+                best = i;
+        }
+        return best;
+    }
+
+    function changeSpeed(direction) {
+        var speeds = G.settings.recordedSpeeds;
+        var index = Math.max(0, Math.min(speeds.length - 1, speedIndex() + direction));
+        mpvObject.speed = speeds[index];
+    }
+
+    // The chunk after the playing one, fetched ahead with its POS text so that it follows at once.
+    function prefetchNext() {
+        forgetNext();
+        if (startTime === "" || streamHost === "")
+            return;
+        var index = spans.nextIndex(Number(endTime));
+        if (index < 0)
+            return;
+        var chunk = spans.chunk(index);
+        nextStart = String(chunk.start);
+        nextEnd = String(chunk.end);
+        var ticket = chunkRequest;
+        var host = streamHost;
+        var url = gatewayBase(host) + "/pos-data?strmId=" + encodeURIComponent(strmId) + "&from="
+                + encodeURIComponent(nextStart) + "&to=" + encodeURIComponent(nextEnd);
+        var request = new XMLHttpRequest();
+        request.onreadystatechange = function () {
+            if (request.readyState !== XMLHttpRequest.DONE || ticket !== recordedPage.chunkRequest
+                    || recordedPage.nextStart !== String(chunk.start))
+                return;
+            if (request.status !== 200)
+                console.warn("POS query for the next chunk failed: HTTP", request.status,
+                             "- it plays without POS lines");
+            recordedPage.nextPosText = request.status === 200 ? request.responseText : "";
+            prefetcher.cancel();
+            prefetcher.url = gatewayBase(host) + "/" + encodeURIComponent(strmId) + "-"
+                    + encodeURIComponent(recordedPage.nextStart) + "-" + encodeURIComponent(recordedPage.nextEnd);
+            prefetcher.fileName = recordedPage.freeFileName();
+            prefetcher.download();
+        };
+        request.open("GET", url);
+        request.send();
+    }
+
+    function forgetNext() {
+        prefetcher.cancel();
+        nextStart = "";
+        nextEnd = "";
+        nextPosText = "";
+        nextReady = false;
+        advanceWhenReady = false;
+    }
+
+    // The next chunk takes over where the playing one ended.
+    function advance() {
+        if (!nextReady) {
+            advanceWhenReady = nextStart !== "";
+            return;
+        }
+        var file = prefetcher.filePath;
+        var posText = nextPosText;
+        startTime = nextStart;
+        endTime = nextEnd;
+        pendingSeekMs = -1;
+        nextStart = "";
+        nextReady = false;
+        advanceWhenReady = false;
+        ++chunkRequest;
+        chunkPos.load(posText);
+        play(file);
+        followPlayingChunk();
+    }
+
+    function queryDayPos(host) {
+        abortDayPosRequest();
+        var url = gatewayBase(host) + "/pos-data?strmId=" + encodeURIComponent(strmId) + "&from="
+                + encodeURIComponent(String(dayStart)) + "&to=" + encodeURIComponent(String(dayEnd - 1));
+        console.log("Querying the day's POS text:", url);
+        var stream = strmId;
+        var day = dayStart;
+        var request = new XMLHttpRequest();
+        request.onreadystatechange = function () {
+            if (request.readyState !== XMLHttpRequest.DONE || request !== recordedPage.dayPosRequest)
+                return;
+            recordedPage.dayPosRequest = null;
+            if (stream !== recordedPage.strmId || day !== recordedPage.dayStart)
+                return;
+            if (request.status !== 200) {
+                console.warn("The day's POS query failed:", request.status === 0 ? "no answer from " + host
+                                                                                 : "HTTP " + request.status);
+                recordedPage.dayPos.clear();
+            } else {
+                recordedPage.dayPos.load(request.responseText);
+            }
+            recordedPage.search(searchField.text);
+        };
+        dayPosRequest = request;
+        request.open("GET", url);
+        request.send();
+    }
+
+    function abortDayPosRequest() {
+        var request = dayPosRequest;
+        dayPosRequest = null;
+        if (request !== null)
+            request.abort();
+    }
+
+    function search(text) {
+        searchResults = dayPos.search(text, G.settings.posSearchLimit);
+    }
+
+    // A search result plays from a little before its moment, with its line picked out.
+    function showResult(result) {
+        markedLine = result.line;
+        seekTo(Math.max(dayStart, result.time - G.settings.posSearchLeadMs));
+    }
+
+    function setMark() {
+        if (positionMs < 0)
+            return;
+        if (markA < 0 || markB >= 0) {
+            markA = positionMs;
+            markB = -1;
+        } else {
+            markB = positionMs;
+        }
+    }
+
+    // The playing chunk, or every chunk between the two marks, as one file.
+    function exportVideo() {
+        if (streamHost === "" && startTime === "")
+            return;
+        var host = streamHost !== "" ? streamHost : "127.0.0.1";
+        var urls = [];
+        var from = Number(startTime);
+        var to = Number(endTime);
+        if (markA >= 0 && markB >= 0) {
+            from = Math.min(markA, markB);
+            to = Math.max(markA, markB);
+            var index = spans.indexAt(from);
+            if (index < 0)
+                index = spans.nextIndex(from);
+            for (; index >= 0 && index < spans.count(); ++index) {
+                var chunk = spans.chunk(index);
+                if (chunk.start >= to)
+                    break;
+                urls.push(gatewayBase(host) + "/" + encodeURIComponent(strmId) + "-" + chunk.start + "-" + chunk.end);
+            }
+        } else if (startTime !== "") {
+            urls.push(mediaUrl(host));
+        }
+        if (urls.length === 0) {
+            statusFailed = true;
+            statusText = qsTr("Nothing recorded between the marks.") + I18n.localeNotify;
+            return;
+        }
+        if (!exporter.start(urls, exportFolder.text, cameraName, from, to)) {
+            statusFailed = true;
+            statusText = qsTr("Export not started: %1").arg(exporter.lastError) + I18n.localeNotify;
+        } else {
+            statusText = "";
+        }
     }
 
     function walkChunks() {
@@ -251,12 +556,20 @@ Page {
     }
 
     objectName: "recordedPage"
+    onPositionMsChanged: {
+        updatePosLines();
+        if (positionMs >= 0 && (positionMs < timeline.viewStart || positionMs >= timeline.viewEnd))
+            followPlayingChunk();
+    }
 
     background: Rectangle {
         color: G.theme.pageBackground
     }
 
-    Component.onDestruction: abortPosRequest()
+    Component.onDestruction: {
+        abortPosRequest();
+        abortDayPosRequest();
+    }
 
     Connections {
         target: App.vantorRepository
@@ -274,14 +587,45 @@ Page {
         }
 
         function onStreamInfoReceived(deviceId, streamId, token, addr) {
+            var host = recordedPage.gatewayHost(deviceId, addr);
+            if (recordedPage.dayInfoPending) {
+                recordedPage.dayInfoPending = false;
+                recordedPage.streamHost = host;
+                recordedPage.queryDayPos(host);
+            }
             // One answer per chunk choice; a repeated or unasked one starts nothing.
             if (!recordedPage.streamInfoPending)
                 return;
             recordedPage.streamInfoPending = false;
-            var host = recordedPage.gatewayHost(deviceId, addr);
+            recordedPage.streamHost = host;
             console.log("Gateway addr:", host);
             recordedPage.queryPos(host);
         }
+    }
+
+    ChunkSpans {
+        id: spans
+    }
+
+    ChunkListModel {
+        id: chunkModel
+
+        spans: spans
+    }
+
+    // The playing chunk's receipts, for the lines over the picture.
+    PosTrack {
+        id: chunkPos
+
+        leadMs: G.settings.posLeadMs
+        maxLines: G.settings.posMaxQueuedLines
+        holdMs: G.settings.posHoldMs
+        trimMs: G.settings.posTrimMs
+    }
+
+    // The whole day's receipts, for the marks on the time bar and the search.
+    PosTrack {
+        id: dayPos
     }
 
     Downloader {
@@ -290,20 +634,16 @@ Page {
         onFinished: {
             recordedPage.downloading = false;
             console.log("Playing:", filePath);
-            // Cleared first, so that the same path loads again.
-            player.url = "";
-            player.url = filePath;
-            if (tmrPOS.posData.length > 0)
-                tmrPOS.restart();
+            recordedPage.play(filePath);
         }
         onFailed: function (message) {
             recordedPage.downloading = false;
             recordedPage.downloadError = message;
             console.warn("Could not fetch the chunk:", message);
-            tmrPOS.stop();
             player.url = "";
+            recordedPage.playingFile = "";
             // The previous chunk must not go on playing as if it were this one.
-            player.backend.mpvObject.command(["stop"]);
+            mpvObject.command(["stop"]);
         }
         onCancelled: recordedPage.downloading = false
         onProgress: function (received, total) {
@@ -312,30 +652,31 @@ Page {
         }
     }
 
-    // Feeds the chunk's POS lines to the player, on wall-clock time from the end of the download.
-    Timer {
-        id: tmrPOS
+    Downloader {
+        id: prefetcher
 
-        property var posData: []
+        onFinished: {
+            recordedPage.nextReady = true;
+            if (recordedPage.advanceWhenReady)
+                recordedPage.advance();
+        }
+        onFailed: function (message) {
+            console.warn("Could not fetch the next chunk:", message);
+            recordedPage.nextStart = "";
+            recordedPage.advanceWhenReady = false;
+        }
+    }
 
-        interval: G.settings.posFirstDelayMs
-        repeat: false
-        onTriggered: {
-            if (posData.length === 0) {
-                stop();
-                return;
-            }
-            var entry = posData[0];
-            var rest = posData.slice(1);
-            posData = rest;
-            player.appendPos(entry.text);
-            if (rest.length === 0) {
-                stop();
-                return;
-            }
-            interval = Math.max(1, rest[0].time - entry.time);
-            console.log("Scheduled show next pos in", interval, "ms");
-            start();
+    ChunkExporter {
+        id: exporter
+
+        onFinished: function (path) {
+            recordedPage.statusFailed = false;
+            recordedPage.statusText = qsTr("Exported to %1").arg(path) + I18n.localeNotify;
+        }
+        onFailed: function (message) {
+            recordedPage.statusFailed = true;
+            recordedPage.statusText = qsTr("Export failed: %1").arg(message) + I18n.localeNotify;
         }
     }
 
@@ -353,10 +694,6 @@ Page {
             recordedPage.abortPosRequest();
             recordedPage.fetchChunk(host, "");
         }
-    }
-
-    ListModel {
-        id: chunkModel
     }
 
     HSpliter {
@@ -387,7 +724,7 @@ Page {
 
                     objectName: "streamList"
                     Layout.fillWidth: true
-                    Layout.preferredHeight: Math.min(contentHeight, column.height / 2)
+                    Layout.preferredHeight: Math.min(contentHeight, column.height / 4)
                     contentWidth: width
                     contentHeight: streamColumn.height
                     clip: true
@@ -421,9 +758,100 @@ Page {
 
                                 contentItem: ELabel {
                                     elide: Text.ElideRight
+                                    textFormat: Text.PlainText
                                     text: streamRow.cellObject ? streamRow.cellObject.name : model.label
                                 }
                             }
+                        }
+                    }
+                }
+
+                // The day on the time bar and in the list.
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: G.settings.spacing
+
+                    EButton {
+                        objectName: "previousDayButton"
+                        text: "\u25C0"
+                        onClicked: recordedPage.showDay(recordedPage.dayStart - 12 * 3600 * 1000)
+                    }
+
+                    ETextField {
+                        id: dayField
+
+                        objectName: "dayField"
+                        Layout.fillWidth: true
+                        horizontalAlignment: Text.AlignHCenter
+                        inputMask: "9999-99-99"
+                        text: Qt.formatDate(new Date(recordedPage.dayStart), G.settings.dayFormat)
+                        onEditingFinished: {
+                            var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
+                            if (isNaN(day.getTime()))
+                                text = Qt.formatDate(new Date(recordedPage.dayStart), G.settings.dayFormat);
+                            else
+                                recordedPage.showDay(day.getTime());
+                        }
+                    }
+
+                    EButton {
+                        objectName: "nextDayButton"
+                        text: "\u25B6"
+                        onClicked: recordedPage.showDay(recordedPage.dayEnd + 12 * 3600 * 1000)
+                    }
+
+                    EButton {
+                        objectName: "todayButton"
+                        text: qsTr("Today") + I18n.localeNotify
+                        onClicked: recordedPage.showDay(Date.now())
+                    }
+                }
+
+                ETextField {
+                    id: searchField
+
+                    objectName: "posSearchField"
+                    Layout.fillWidth: true
+                    placeholderText: qsTr("Search the day's POS text") + I18n.localeNotify
+                    onTextChanged: recordedPage.search(text)
+                }
+
+                ListView {
+                    id: resultList
+
+                    objectName: "posResults"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: Math.min(contentHeight, column.height / 4)
+                    visible: searchField.text.trim() !== ""
+                    clip: true
+                    model: recordedPage.searchResults
+
+                    ScrollBar.vertical: ScrollBar {}
+
+                    header: ELabel {
+                        objectName: "posResultCount"
+                        color: G.theme.foreColor
+                        text: (resultList.count >= G.settings.posSearchLimit
+                               ? qsTr("More than %1 lines found").arg(G.settings.posSearchLimit)
+                               : qsTr("Lines found: %1").arg(resultList.count)) + I18n.localeNotify
+                    }
+
+                    delegate: ItemDelegate {
+                        id: resultRow
+
+                        objectName: "posResultRow"
+                        width: resultList.width
+                        highlighted: modelData.line === recordedPage.markedLine
+                        onClicked: recordedPage.showResult(modelData)
+
+                        background: Rectangle {
+                            color: resultRow.highlighted ? G.theme.selectedRow : "transparent"
+                        }
+
+                        contentItem: ELabel {
+                            elide: Text.ElideRight
+                            textFormat: Text.PlainText
+                            text: Qt.formatTime(new Date(modelData.time), "hh:mm:ss") + "  " + modelData.line
                         }
                     }
                 }
@@ -442,6 +870,8 @@ Page {
                     Layout.fillHeight: true
                     clip: true
                     model: chunkModel
+                    // Rows of one height: a day of short chunks scrolls without measuring each.
+                    reuseItems: true
 
                     ScrollBar.vertical: ScrollBar {}
 
@@ -496,74 +926,278 @@ Page {
             anchors.fill: parent
             color: G.theme.pageBackground
 
-            CameraView {
-                id: player
-
-                objectName: "player"
+            ColumnLayout {
                 anchors.fill: parent
-                onPressed: recordedPage.forceActiveFocus()
-                // The last frame of the previous chunk must not pass for the one that failed.
-                visible: recordedPage.downloadError === ""
-                fpsVisible: true
-                // A recording is watched frame by frame: a frame late on screen is still shown.
-                Component.onCompleted: backend.mpvObject.setOption("framedrop", "no")
-            }
-
-            Connections {
-                target: player.backend.mpvObject
-
-                function onFileEnded(reason) {
-                    if (reason === "error" && player.url !== "") {
-                        console.warn("The chunk could not be played:", player.url);
-                        recordedPage.playFailed = true;
-                    }
-                }
-
-                function onFileLoaded() {
-                    recordedPage.playFailed = false;
-                }
-            }
-
-            Column {
-                anchors.left: parent.left
-                anchors.right: parent.right
-                anchors.bottom: parent.bottom
-                anchors.margins: G.settings.spacing
                 spacing: G.settings.spacing
 
-                ProgressBar {
-                    objectName: "downloadProgress"
-                    width: parent.width
-                    visible: recordedPage.downloading
-                    indeterminate: recordedPage.downloadTotal <= 0
-                    value: recordedPage.downloadTotal > 0 ? recordedPage.downloadReceived / recordedPage.downloadTotal : 0
-                }
+                Item {
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
 
-                ELabel {
-                    objectName: "downloadError"
-                    width: parent.width
-                    visible: recordedPage.downloadError !== ""
-                    wrapMode: Text.Wrap
-                    color: G.theme.alertText
-                    text: qsTr("The chunk could not be fetched: %1").arg(recordedPage.downloadError) + I18n.localeNotify
+                    CameraView {
+                        id: player
 
-                    background: Rectangle {
-                        color: G.theme.pageBackground
-                        opacity: G.theme.toolbarOpacity
+                        objectName: "player"
+                        anchors.fill: parent
+                        cameraName: recordedPage.cameraName
+                        snapshotMomentMs: recordedPage.positionMs
+                        markedPosLine: recordedPage.markedLine
+                        onPressed: recordedPage.forceActiveFocus()
+                        // The last frame of the previous chunk must not pass for the one that failed.
+                        visible: recordedPage.downloadError === ""
+                        fpsVisible: true
+                        // A recording is watched frame by frame: a frame late on screen is still shown.
+                        Component.onCompleted: backend.mpvObject.setOption("framedrop", "no")
+                    }
+
+                    Connections {
+                        id: mpvEvents
+
+                        target: player.backend.mpvObject
+
+                        function onFileEnded(reason) {
+                            if (reason === "error" && player.url !== "") {
+                                console.warn("The chunk could not be played:", player.url);
+                                recordedPage.playFailed = true;
+                            } else if (reason === "eof") {
+                                recordedPage.advance();
+                            }
+                        }
+
+                        // The keys change the speed too; a choice in the box ends its own binding.
+                        function onSpeedChanged() {
+                            speedBox.currentIndex = recordedPage.speedIndex();
+                        }
+
+                        function onFileLoaded() {
+                            recordedPage.playFailed = false;
+                            var seek = recordedPage.pendingSeekMs;
+                            recordedPage.pendingSeekMs = -1;
+                            if (seek > Number(recordedPage.startTime))
+                                mpvObject.command(["seek", String((seek - Number(recordedPage.startTime)) / 1000),
+                                                   "absolute", "exact"]);
+                            recordedPage.updatePosLines();
+                            recordedPage.prefetchNext();
+                        }
+                    }
+
+                    Column {
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.bottom: parent.bottom
+                        anchors.margins: G.settings.spacing
+                        spacing: G.settings.spacing
+
+                        ProgressBar {
+                            objectName: "downloadProgress"
+                            width: parent.width
+                            visible: recordedPage.downloading
+                            indeterminate: recordedPage.downloadTotal <= 0
+                            value: recordedPage.downloadTotal > 0 ? recordedPage.downloadReceived / recordedPage.downloadTotal : 0
+                        }
+
+                        ELabel {
+                            objectName: "downloadError"
+                            width: parent.width
+                            visible: recordedPage.downloadError !== ""
+                            wrapMode: Text.Wrap
+                            color: G.theme.alertText
+                            text: qsTr("The chunk could not be fetched: %1").arg(recordedPage.downloadError) + I18n.localeNotify
+
+                            background: Rectangle {
+                                color: G.theme.pageBackground
+                                opacity: G.theme.toolbarOpacity
+                            }
+                        }
+
+                        ELabel {
+                            objectName: "playError"
+                            width: parent.width
+                            visible: recordedPage.playFailed && recordedPage.downloadError === ""
+                            wrapMode: Text.Wrap
+                            color: G.theme.alertText
+                            text: qsTr("The chunk could not be played: the file is damaged or not a video.") + I18n.localeNotify
+
+                            background: Rectangle {
+                                color: G.theme.pageBackground
+                                opacity: G.theme.toolbarOpacity
+                            }
+                        }
                     }
                 }
 
-                ELabel {
-                    objectName: "playError"
-                    width: parent.width
-                    visible: recordedPage.playFailed && recordedPage.downloadError === ""
-                    wrapMode: Text.Wrap
-                    color: G.theme.alertText
-                    text: qsTr("The chunk could not be played: the file is damaged or not a video.") + I18n.localeNotify
+                // The player's controls.
+                RowLayout {
+                    objectName: "playerControls"
+                    Layout.fillWidth: true
+                    Layout.leftMargin: G.settings.spacing
+                    Layout.rightMargin: G.settings.spacing
+                    spacing: G.settings.spacing
+                    enabled: recordedPage.positionMs >= 0
 
-                    background: Rectangle {
-                        color: G.theme.pageBackground
-                        opacity: G.theme.toolbarOpacity
+                    EButton {
+                        objectName: "playPauseButton"
+                        text: (mpvObject.paused ? qsTr("Play") : qsTr("Pause")) + I18n.localeNotify
+                        onClicked: recordedPage.togglePause()
+                    }
+
+                    EButton {
+                        objectName: "backButton"
+                        text: qsTr("-5 s") + I18n.localeNotify
+                        onClicked: recordedPage.step(-G.settings.recordedStepMs)
+                    }
+
+                    EButton {
+                        objectName: "frameBackButton"
+                        text: qsTr("Frame back") + I18n.localeNotify
+                        onClicked: recordedPage.frameStep(false)
+                    }
+
+                    EButton {
+                        objectName: "frameForwardButton"
+                        text: qsTr("Frame forward") + I18n.localeNotify
+                        onClicked: recordedPage.frameStep(true)
+                    }
+
+                    EButton {
+                        objectName: "forwardButton"
+                        text: qsTr("+5 s") + I18n.localeNotify
+                        onClicked: recordedPage.step(G.settings.recordedStepMs)
+                    }
+
+                    ComboBox {
+                        id: speedBox
+
+                        objectName: "speedBox"
+                        model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
+                        currentIndex: recordedPage.speedIndex()
+                        onActivated: function (index) {
+                            mpvObject.speed = G.settings.recordedSpeeds[index];
+                        }
+                    }
+
+                    Slider {
+                        id: positionSlider
+
+                        objectName: "positionSlider"
+                        Layout.fillWidth: true
+                        from: 0
+                        to: Math.max(0.001, mpvObject.duration)
+                        value: pressed ? value : mpvObject.position
+                        onMoved: mpvObject.command(["seek", String(value), "absolute", "exact"])
+                    }
+
+                    ELabel {
+                        objectName: "positionLabel"
+                        color: G.theme.foreColor
+                        text: recordedPage.positionMs >= 0
+                              ? Qt.formatDateTime(new Date(recordedPage.positionMs), G.settings.recordedTimeFormat)
+                              : ""
+                    }
+
+                    EButton {
+                        objectName: "recordedSnapshotButton"
+                        text: qsTr("Snapshot") + I18n.localeNotify
+                        onClicked: player.takeSnapshot()
+                    }
+                }
+
+                TimelineBar {
+                    id: timeline
+
+                    objectName: "timeline"
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: G.settings.timelineHeight
+                    spans: spans
+                    posTimes: dayPos.count >= 0 ? dayPos.times() : []
+                    dayStart: recordedPage.dayStart
+                    dayEnd: recordedPage.dayEnd
+                    position: recordedPage.positionMs
+                    markA: recordedPage.markA
+                    markB: recordedPage.markB
+                    spanColor: G.theme.timelineSpan
+                    gapColor: G.theme.timelineGap
+                    posColor: G.theme.timelinePos
+                    positionColor: G.theme.timelinePosition
+                    markColor: G.theme.timelineMark
+                    textColor: G.theme.timelineText
+                    onSeekRequested: function (ms) {
+                        recordedPage.forceActiveFocus();
+                        recordedPage.seekTo(ms);
+                    }
+                }
+
+                // Export: the playing chunk, or what lies between two marks, into one file.
+                RowLayout {
+                    objectName: "exportControls"
+                    Layout.fillWidth: true
+                    Layout.leftMargin: G.settings.spacing
+                    Layout.rightMargin: G.settings.spacing
+                    Layout.bottomMargin: G.settings.spacing
+                    spacing: G.settings.spacing
+
+                    EButton {
+                        objectName: "markButton"
+                        enabled: recordedPage.positionMs >= 0
+                        text: (recordedPage.markA >= 0 && recordedPage.markB < 0 ? qsTr("Set end mark")
+                                                                                 : qsTr("Set start mark"))
+                              + I18n.localeNotify
+                        onClicked: recordedPage.setMark()
+                    }
+
+                    EButton {
+                        objectName: "clearMarksButton"
+                        enabled: recordedPage.markA >= 0
+                        text: qsTr("Clear marks") + I18n.localeNotify
+                        onClicked: {
+                            recordedPage.markA = -1;
+                            recordedPage.markB = -1;
+                        }
+                    }
+
+                    ELabel {
+                        color: G.theme.foreColor
+                        text: qsTr("Save to:") + I18n.localeNotify
+                    }
+
+                    ETextField {
+                        id: exportFolder
+
+                        objectName: "exportFolder"
+                        Layout.fillWidth: true
+                        text: exporter.defaultFolder()
+                    }
+
+                    EButton {
+                        objectName: "exportButton"
+                        enabled: !exporter.busy && recordedPage.startTime !== ""
+                        text: (recordedPage.markA >= 0 && recordedPage.markB >= 0 ? qsTr("Export marked")
+                                                                                  : qsTr("Export chunk"))
+                              + I18n.localeNotify
+                        onClicked: recordedPage.exportVideo()
+                    }
+
+                    EButton {
+                        objectName: "cancelExportButton"
+                        visible: exporter.busy
+                        text: qsTr("Cancel") + I18n.localeNotify
+                        onClicked: exporter.cancel()
+                    }
+
+                    ProgressBar {
+                        objectName: "exportProgress"
+                        visible: exporter.busy
+                        value: exporter.progress
+                    }
+
+                    ELabel {
+                        objectName: "statusText"
+                        Layout.maximumWidth: parent.width / 3
+                        elide: Text.ElideMiddle
+                        textFormat: Text.PlainText
+                        visible: recordedPage.statusText !== ""
+                        color: recordedPage.statusFailed ? G.theme.alertText : G.theme.foreColor
+                        text: recordedPage.statusText
                     }
                 }
             }

@@ -57,14 +57,27 @@ void Downloader::setUrl(const QString& value)
     emit urlChanged();
 }
 
-QString Downloader::targetPath()
+void Downloader::setFileName(const QString& value)
+{
+    // A plain name only: the file stays in the private folder.
+    QString name = value;
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        name = QStringLiteral("recorder");
+    if (name == m_fileName)
+        return;
+    m_fileName = name;
+    emit fileNameChanged();
+}
+
+QString Downloader::targetPath() const
 {
     // Private to this process (mode 0700) and removed at exit: a fixed name in the shared
     // temporary folder could be planted or read by anyone.
     static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/pelmar-XXXXXX"));
     if (!folder.isValid())
         return QString();
-    return folder.filePath(QStringLiteral("recorder"));
+    return folder.filePath(m_fileName);
 }
 
 void Downloader::download()

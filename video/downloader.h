@@ -16,6 +16,9 @@ class Downloader : public QObject
     Q_OBJECT
     Q_PROPERTY(QString filePath READ filePath WRITE setFilePath NOTIFY filePathChanged)
     Q_PROPERTY(QString url READ url WRITE setUrl NOTIFY urlChanged)
+    // The file's name in the private folder: two downloaders with different names can fetch one
+    // chunk while another plays.
+    Q_PROPERTY(QString fileName READ fileName WRITE setFileName NOTIFY fileNameChanged)
 
 public:
     explicit Downloader(QObject* parent = nullptr);
@@ -25,10 +28,13 @@ public:
     void setFilePath(const QString& value);
     QString url() const;
     void setUrl(const QString& value);
+    QString fileName() const { return m_fileName; }
+    void setFileName(const QString& value);
 
 signals:
     void filePathChanged();
     void urlChanged();
+    void fileNameChanged();
     void finished();
     void cancelled();
     void failed(const QString& message);
@@ -45,11 +51,12 @@ private slots:
     void handleFinished(QNetworkReply* reply);
 
 private:
-    static QString targetPath();
+    QString targetPath() const;
     void fail(const QString& message);
 
     QString m_filePath;
     QString m_url;
+    QString m_fileName = QStringLiteral("recorder");
     QNetworkReply* m_reply = nullptr;
     std::unique_ptr<QNetworkAccessManager> m_manager;
 };

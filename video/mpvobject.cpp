@@ -340,7 +340,7 @@ QString MpvObject::snapshotFileName(const QString& name, const QDateTime& when)
     return QStringLiteral("%1 %2.png").arg(safe, when.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss-zzz")));
 }
 
-void MpvObject::saveSnapshot(const QString& name, const QString& folder)
+void MpvObject::saveSnapshot(const QString& name, const QString& folder, qlonglong momentMs)
 {
     if (!m_mpv || dwidth() <= 0 || dheight() <= 0) {
         qWarning() << "Snapshot not saved: no picture yet";
@@ -357,7 +357,13 @@ void MpvObject::saveSnapshot(const QString& name, const QString& folder)
         emit snapshotFailed(directory, QStringLiteral("cannot make the folder %1").arg(directory));
         return;
     }
-    const QString path = QDir(directory).filePath(snapshotFileName(name, QDateTime::currentDateTime()));
+    const QDateTime moment =
+        momentMs >= 0 ? QDateTime::fromMSecsSinceEpoch(momentMs) : QDateTime::currentDateTime();
+    QString path = QDir(directory).filePath(snapshotFileName(name, moment));
+    // Two snapshots of one recorded moment must not overwrite each other.
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = QDir(directory).filePath(snapshotFileName(name, moment).replace(QLatin1String(".png"),
+                                                                                 QStringLiteral(" (%1).png").arg(n)));
     // "video": the decoded frame at its own size, without anything drawn over it. The PNG is
     // written on the player's thread, not this one.
     MpvNode node =

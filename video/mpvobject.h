@@ -103,7 +103,8 @@ public:
     // Saves the frame shown now, at the stream's own resolution, as PNG in `folder` (the user's
     // Pictures folder when empty), named after `name` and the time. Answers, later, with
     // snapshotSaved or snapshotFailed.
-    Q_INVOKABLE void saveSnapshot(const QString& name, const QString& folder = QString());
+    // momentMs: the moment the picture shows (ms since the epoch), for recorded video; -1 is now.
+    Q_INVOKABLE void saveSnapshot(const QString& name, const QString& folder = QString(), qlonglong momentMs = -1);
     // The file name of a snapshot of `name` taken at `when`: the name with anything a file name
     // cannot safely hold replaced, then the time.
     static QString snapshotFileName(const QString& name, const QDateTime& when);

@@ -49,6 +49,17 @@ Item {
         readonly property int posLeadMs: 500
         readonly property int posFirstDelayMs: 10000
         readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
+        // Recorded video: the player's speeds, the step of the seek keys, how far before a POS
+        // search result playing starts, and how long before the chosen day a chunk that reaches
+        // into it may begin.
+        readonly property var recordedSpeeds: [0.25, 0.5, 1, 2, 4, 8, 16]
+        readonly property int recordedStepMs: 5000
+        readonly property int posSearchLeadMs: 5000
+        readonly property int posSearchLimit: 1000
+        readonly property int chunkSearchMarginMs: 600000
+        readonly property string recordedTimeFormat: "yyyy-MM-dd hh:mm:ss"
+        readonly property string dayFormat: "yyyy-MM-dd"
+        readonly property int timelineHeight: 56
     }
 
     readonly property QtObject theme: QtObject {
@@ -77,6 +88,14 @@ Item {
         readonly property color posText: "white"
         readonly property color posOutline: "black"
         readonly property color posBacking: "#a0000000"
+        // The POS line a search result points at.
+        readonly property color posMarkedBacking: "#c0a05a00"
+        readonly property color timelineSpan: "steelblue"
+        readonly property color timelineGap: "#202020"
+        readonly property color timelinePos: "gold"
+        readonly property color timelinePosition: "red"
+        readonly property color timelineMark: "limegreen"
+        readonly property color timelineText: "white"
         readonly property color selectionFrame: "deepskyblue"
         readonly property color dialogText: "black"
         readonly property color errorText: "darkred"

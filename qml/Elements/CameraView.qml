@@ -42,6 +42,12 @@ Item {
     // What the last snapshot did, shown on the tile for a while.
     property string snapshotMessage: ""
     property bool snapshotFailed: false
+    // The moment the picture shows (ms since the epoch) for recorded video; -1: live, now.
+    property real snapshotMomentMs: -1
+    // A POS line to pick out among the others (a search result being looked at).
+    property string markedPosLine: ""
+    // What showPosLines last showed.
+    property var shownPosLines: []
 
     // The picture's size at zoom 1, fitted into the tile with its own aspect.
     function fittedVideoSize() {
@@ -86,7 +92,38 @@ Item {
     }
 
     function takeSnapshot() {
-        player.mpvObject.saveSnapshot(cameraName !== "" ? cameraName : qsTr("camera"), snapshotFolder);
+        player.mpvObject.saveSnapshot(cameraName !== "" ? cameraName : qsTr("camera"), snapshotFolder,
+                                      snapshotMomentMs);
+    }
+
+    // Shows exactly these lines, oldest first, for recorded video whose lines follow its own clock.
+    // Lines that stay are kept (the new lines are mostly the old ones less some at the front and
+    // plus some at the end), so that only what changed is drawn again.
+    function showPosLines(lines) {
+        trimTimer.stop();
+        var old = shownPosLines;
+        if (old.length !== posModel.count) {
+            posModel.clear();
+            old = [];
+        }
+        var dropped = 0;
+        for (; dropped < old.length; ++dropped) {
+            var rest = old.length - dropped;
+            if (rest > lines.length)
+                continue;
+            var fits = true;
+            for (var i = 0; i < rest && fits; ++i)
+                fits = old[dropped + i] === lines[i];
+            if (fits)
+                break;
+        }
+        if (dropped === old.length && old.length === lines.length && dropped === 0)
+            return;
+        if (dropped > 0)
+            posModel.remove(0, dropped);
+        for (var j = old.length - dropped; j < lines.length; ++j)
+            posModel.append({ label: lines[j] });
+        shownPosLines = lines.slice();
     }
 
     // Sets the player up for a live camera: reloaded after an end, low latency, no cache, no
@@ -110,6 +147,7 @@ Item {
     function appendPos(msg) {
         if (!Utils.isValid(msg))
             return;
+        shownPosLines = [];
         var pieces = String(msg).split("\n");
         for (var i = 0; i < pieces.length; ++i)
             posModel.append({ label: pieces[i] });
@@ -420,7 +458,8 @@ Item {
                 rightPadding: 3
                 background: Rectangle {
                     objectName: "posBacking"
-                    color: G.theme.posBacking
+                    color: cameraView.markedPosLine !== "" && model.label === cameraView.markedPosLine
+                           ? G.theme.posMarkedBacking : G.theme.posBacking
                 }
             }
         }

@@ -137,6 +137,116 @@
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>The chunk could not be played: the file is damaged or not a video.</translation>
     </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Today</source>
+        <translation>Today</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Search the day's POS text</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>More than %1 lines found</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Lines found: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Play</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame back</source>
+        <translation>Frame back</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame forward</source>
+        <translation>Frame forward</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Snapshot</source>
+        <translation>Snapshot</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set end mark</source>
+        <translation>Set end mark</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set start mark</source>
+        <translation>Set start mark</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Clear marks</source>
+        <translation>Clear marks</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Save to:</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export marked</source>
+        <translation>Export marked</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export chunk</source>
+        <translation>Export chunk</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Nothing recorded between the marks.</source>
+        <translation>Nothing recorded between the marks.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export not started: %1</source>
+        <translation>Export not started: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1</source>
+        <translation>Exported to %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export failed: %1</source>
+        <translation>Export failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>Sidebar</name>

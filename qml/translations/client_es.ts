@@ -137,6 +137,116 @@
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>No se pudo reproducir el fragmento: el archivo está dañado o no es un vídeo.</translation>
     </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Today</source>
+        <translation>Hoy</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Buscar en el texto POS del día</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>Más de %1 líneas encontradas</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Líneas encontradas: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Play</source>
+        <translation>Reproducir</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame back</source>
+        <translation>Fotograma atrás</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame forward</source>
+        <translation>Fotograma adelante</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Snapshot</source>
+        <translation>Captura</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set end mark</source>
+        <translation>Marcar fin</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set start mark</source>
+        <translation>Marcar inicio</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Clear marks</source>
+        <translation>Borrar marcas</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Save to:</source>
+        <translation>Guardar en:</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export marked</source>
+        <translation>Exportar lo marcado</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export chunk</source>
+        <translation>Exportar fragmento</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Nothing recorded between the marks.</source>
+        <translation>No hay nada grabado entre las marcas.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export not started: %1</source>
+        <translation>La exportación no empezó: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1</source>
+        <translation>Exportado a %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export failed: %1</source>
+        <translation>La exportación falló: %1</translation>
+    </message>
 </context>
 <context>
     <name>Sidebar</name>

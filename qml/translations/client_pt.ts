@@ -137,6 +137,116 @@
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>Não foi possível reproduzir o fragmento: o arquivo está danificado ou não é um vídeo.</translation>
     </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Today</source>
+        <translation>Hoje</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Pesquisar o texto POS do dia</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>Mais de %1 linhas encontradas</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Linhas encontradas: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Play</source>
+        <translation>Reproduzir</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame back</source>
+        <translation>Quadro anterior</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Frame forward</source>
+        <translation>Próximo quadro</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Snapshot</source>
+        <translation>Captura</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set end mark</source>
+        <translation>Marcar fim</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Set start mark</source>
+        <translation>Marcar início</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Clear marks</source>
+        <translation>Limpar marcas</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Save to:</source>
+        <translation>Salvar em:</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export marked</source>
+        <translation>Exportar o marcado</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export chunk</source>
+        <translation>Exportar trecho</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Nothing recorded between the marks.</source>
+        <translation>Nada gravado entre as marcas.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export not started: %1</source>
+        <translation>A exportação não começou: %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1</source>
+        <translation>Exportado para %1</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Export failed: %1</source>
+        <translation>A exportação falhou: %1</translation>
+    </message>
 </context>
 <context>
     <name>Sidebar</name>
