@@ -76,6 +76,8 @@ Page {
     property string markedLine: ""
     // What the last export or snapshot did, for the status line.
     property string statusText: ""
+    // The speed asked for; the player takes it over asynchronously and keeps it from chunk to chunk.
+    property real speed: 1
     property bool statusFailed: false
     readonly property string cameraName: {
         var stream = objectOf(strmId, objectsGeneration);
@@ -381,7 +383,7 @@ Page {
         var speeds = G.settings.recordedSpeeds;
         var best = 0;
         for (var i = 0; i < speeds.length; ++i) {
-            if (Math.abs(speeds[i] - mpvObject.speed) < Math.abs(speeds[best] - mpvObject.speed))
+            if (Math.abs(speeds[i] - speed) < Math.abs(speeds[best] - speed))
                 best = i;
         }
         return best;
@@ -389,8 +391,7 @@ Page {
 
     function changeSpeed(direction) {
         var speeds = G.settings.recordedSpeeds;
-        var index = Math.max(0, Math.min(speeds.length - 1, speedIndex() + direction));
-        mpvObject.speed = speeds[index];
+        speed = speeds[Math.max(0, Math.min(speeds.length - 1, speedIndex() + direction))];
     }
 
     // The chunk after the playing one, fetched ahead with its POS text so that it follows at once.
@@ -556,6 +557,11 @@ Page {
     }
 
     objectName: "recordedPage"
+    // The keys change the speed too, and a choice in the box ends the box's own binding.
+    onSpeedChanged: {
+        mpvObject.speed = speed;
+        speedBox.currentIndex = speedIndex();
+    }
     onPositionMsChanged: {
         updatePosLines();
         if (positionMs >= 0 && (positionMs < timeline.viewStart || positionMs >= timeline.viewEnd))
@@ -964,11 +970,6 @@ Page {
                             }
                         }
 
-                        // The keys change the speed too; a choice in the box ends its own binding.
-                        function onSpeedChanged() {
-                            speedBox.currentIndex = recordedPage.speedIndex();
-                        }
-
                         function onFileLoaded() {
                             recordedPage.playFailed = false;
                             var seek = recordedPage.pendingSeekMs;
@@ -1072,7 +1073,7 @@ Page {
                         model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
                         currentIndex: recordedPage.speedIndex()
                         onActivated: function (index) {
-                            mpvObject.speed = G.settings.recordedSpeeds[index];
+                            recordedPage.speed = G.settings.recordedSpeeds[index];
                         }
                     }
 

@@ -357,13 +357,12 @@ void MpvObject::saveSnapshot(const QString& name, const QString& folder, qlonglo
         emit snapshotFailed(directory, QStringLiteral("cannot make the folder %1").arg(directory));
         return;
     }
-    const QDateTime moment =
-        momentMs >= 0 ? QDateTime::fromMSecsSinceEpoch(momentMs) : QDateTime::currentDateTime();
+    const QDateTime moment = momentMs >= 0 ? QDateTime::fromMSecsSinceEpoch(momentMs) : QDateTime::currentDateTime();
     QString path = QDir(directory).filePath(snapshotFileName(name, moment));
     // Two snapshots of one recorded moment must not overwrite each other.
     for (int n = 2; QFileInfo::exists(path); ++n)
-        path = QDir(directory).filePath(snapshotFileName(name, moment).replace(QLatin1String(".png"),
-                                                                                 QStringLiteral(" (%1).png").arg(n)));
+        path = QDir(directory).filePath(
+            snapshotFileName(name, moment).replace(QLatin1String(".png"), QStringLiteral(" (%1).png").arg(n)));
     // "video": the decoded frame at its own size, without anything drawn over it. The PNG is
     // written on the player's thread, not this one.
     MpvNode node =

@@ -313,6 +313,9 @@ private slots:
         m_client.replica()->jumpPage(0); // the recorded page
         QTRY_VERIFY_WITH_TIMEOUT(recordedPage(), 10000);
         QVERIFY(recordedPage()->setProperty("gatewayPort", gateway.port()));
+        // The recorded chunks' day.
+        QVERIFY(QMetaObject::invokeMethod(recordedPage(), "showDay",
+                                          Q_ARG(QVariant, QVariant(QString::fromLatin1(chunkStarts[0]).toDouble()))));
         QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("streamRow")).size(), 1, 10000);
         QQuickItem* streamRow = visibleRows(QStringLiteral("streamRow")).first();
         // The page may still be sliding in when the row first shows: click until it is chosen.

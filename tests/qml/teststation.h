@@ -3,6 +3,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QTemporaryDir>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -43,6 +44,9 @@ public:
     // Slows the drawing of every video frame by this much (0: full speed), as a machine that
     // cannot keep up would.
     Q_INVOKABLE void setRenderDelay(int ms);
+    // A folder of this test run, removed at its end: for files the pages write (exports,
+    // snapshots).
+    Q_INVOKABLE QString temporaryFolder() const { return m_folder.path(); }
 
     void setActrValue(const QString& id, bool value) override;
 
@@ -50,5 +54,6 @@ signals:
     void writesChanged();
 
 private:
+    QTemporaryDir m_folder;
     QVariantList m_writes;
 };

@@ -125,33 +125,16 @@ TestCase {
         compare(page.gatewayHost(data.device, data.addr), data.host);
     }
 
-    function test_parsePOSSchedulesFromTheEndOfTheDownload() {
+    function test_parsePOSFollowsThePicture() {
         createPage();
         var doc = { from: 1000, to: 5000, arr: [{ time: 3000, text: "first" }, { time: 4500, text: "second\nline" }] };
         verify(page.parsePOS(JSON.stringify(doc)), "a complete document is taken");
-        compare(page.tmrPOS.posData.length, 2);
-        compare(page.tmrPOS.posData[0].time, 2500, "each line is due 500 ms before its time");
-        compare(page.tmrPOS.interval, 1500, "the first line 1500 ms after the download");
-        verify(!page.tmrPOS.running, "nothing runs before the chunk is there");
-
-        // When each line enters the player's list, from the end of the download on.
-        var lines = page.player.posLines;
-        var started = Date.now();
-        var shownAt = [];
-        var record = function () { shownAt.push(Date.now() - started); };
-        lines.countChanged.connect(record);
-        page.downloader.finished();
-        verify(page.tmrPOS.running, "the end of the download starts the schedule");
-        tryCompare(lines, "count", 1, 5000, "the first line shows");
-        compare(lines.get(0).label, "first");
-        compare(page.tmrPOS.interval, 1500, "the second line 1500 ms after the first");
-        tryCompare(lines, "count", 3, 5000, "the second entry shows as its two lines");
-        lines.countChanged.disconnect(record);
-        compare(lines.get(2).label, "line");
-        verify(shownAt[0] >= 1300, "the first line not before its time: " + shownAt[0] + " ms");
-        verify(shownAt[1] - shownAt[0] >= 1300, "the second not before its time: " + (shownAt[1] - shownAt[0]) + " ms");
-        compare(page.tmrPOS.posData.length, 0);
-        verify(!page.tmrPOS.running, "the schedule ends with the last line");
+        compare(page.chunkPos.count, 2);
+        // The lines are those of a moment of the video, each 500 ms before its time.
+        compare(page.chunkPos.linesAt(2499), [], "nothing before the first line is due");
+        compare(page.chunkPos.linesAt(2500), ["first"]);
+        compare(page.chunkPos.linesAt(4000), ["first", "second", "line"]);
+        compare(page.player.posLines.count, 0, "nothing shows while nothing plays");
     }
 
     function test_parsePOSEntries() {
@@ -166,9 +149,10 @@ TestCase {
             { time: 4000, text: "same time" }
         ] };
         verify(page.parsePOS(JSON.stringify(doc)));
-        compare(texts(page.tmrPOS.posData), ["early", "late", "same time"],
+        compare(page.chunkPos.times(), [1200, 4000, 4000],
                 "incomplete entries are skipped, the others are kept in time order");
-        compare(page.tmrPOS.interval, 1, "a line due before the chunk starts shows at once");
+        compare([page.chunkPos.textOf(0), page.chunkPos.textOf(1), page.chunkPos.textOf(2)],
+                ["early", "late", "same time"]);
     }
 
     function test_incompleteDocumentClearsTheLines_data() {
@@ -186,9 +170,121 @@ TestCase {
     function test_incompleteDocumentClearsTheLines(data) {
         createPage();
         verify(page.parsePOS(JSON.stringify({ from: 0, to: 9, arr: [{ time: 5000, text: "previous chunk" }] })));
-        compare(page.tmrPOS.posData.length, 1);
+        compare(page.chunkPos.count, 1);
         compare(page.parsePOS(data.text), false);
-        compare(page.tmrPOS.posData.length, 0, "the previous chunk's lines are gone");
+        compare(page.chunkPos.count, 0, "the previous chunk's lines are gone");
+    }
+
+    function test_dayRange() {
+        createPage();
+        var now = new Date();
+        compare(page.dayStart, new Date(now.getFullYear(), now.getMonth(), now.getDate()).getTime(),
+                "the page starts on today");
+        var moment = new Date(2024, 4, 1, 10, 30).getTime();
+        page.showDay(moment);
+        compare(page.dayStart, new Date(2024, 4, 1).getTime(), "a day runs from its local midnight");
+        compare(page.dayEnd, new Date(2024, 4, 2).getTime(), "to the next one");
+        compare(page.timeline.dayStart, page.dayStart, "the time bar shows the chosen day");
+        compare(page.timeline.viewStart, page.dayStart, "all of it");
+        compare(page.timeline.viewEnd, page.dayEnd);
+        compare(findChild(page, "dayField").text, "2024-05-01");
+        mouseClick(findChild(page, "nextDayButton"));
+        compare(page.dayStart, new Date(2024, 4, 2).getTime());
+        mouseClick(findChild(page, "previousDayButton"));
+        mouseClick(findChild(page, "previousDayButton"));
+        compare(page.dayStart, new Date(2024, 3, 30).getTime(), "back over the month's end");
+    }
+
+    // Chunks of 10 s from 10:00 with a gap of a minute after the second.
+    function chooseDayOfChunks() {
+        var base = new Date(2024, 4, 1, 10, 0).getTime();
+        page.showDay(base);
+        mouseClick(visibleStreamRows()[0]);
+        App.vantorClient.streamChunksReceived([chunk(11, base, base + 10000), chunk(11, base + 10000, base + 20000),
+                                               chunk(11, base + 80000, base + 90000)]);
+        compare(page.lstChunks.count, 3);
+        compare(page.spans.count(), 3, "the time bar has the same chunks");
+        return base;
+    }
+
+    function test_seekToFindsTheChunk() {
+        createPage();
+        var base = chooseDayOfChunks();
+        page.seekTo(base + 12500);
+        compare(page.startTime, String(base + 10000), "the chunk that holds the moment");
+        compare(page.pendingSeekMs, base + 12500, "played from the moment, not from its start");
+        page.seekTo(base + 40000);
+        compare(page.startTime, String(base + 80000), "in a gap, the next recorded chunk");
+        compare(page.pendingSeekMs, base + 80000, "from its start");
+        var chunks = rows("chunkList", "chunkRow");
+        tryVerify(function () { return rows("chunkList", "chunkRow").filter(function (row) {
+            return row.highlighted; }).length === 1; }, 3000, "the list marks the chunk being played");
+        page.seekTo(base + 100000);
+        compare(page.startTime, String(base + 80000), "after the last chunk nothing else is chosen");
+    }
+
+    function test_searchFindsAndPlaysAReceipt() {
+        createPage();
+        var base = chooseDayOfChunks();
+        verify(page.dayPos.load(JSON.stringify({ from: base, to: base + 90000, arr: [
+            { time: base + 3000, text: "POS 1\n2 x Coffee 2.40" },
+            { time: base + 86000, text: "POS 2\nVOID coffee" },
+            { time: base + 87000, text: "POS 3\nTea" }] })));
+        compare(page.timeline.posTimes.length, 3, "the receipts are marks on the time bar");
+        var field = findChild(page, "posSearchField");
+        field.text = "COFFEE";
+        compare(page.searchResults.length, 2, "case does not matter");
+        tryVerify(function () { return rows("posResults", "posResultRow").length === 2; }, 3000, "one row per line found");
+        mouseClick(rows("posResults", "posResultRow")[1]);
+        compare(page.markedLine, "VOID coffee", "the line found is picked out over the picture");
+        compare(page.player.markedPosLine, "VOID coffee");
+        compare(page.startTime, String(base + 80000), "played from 5 s before the receipt");
+        compare(page.pendingSeekMs, base + 81000);
+        field.text = "";
+        verify(!findChild(page, "posResults").visible, "no list without a search");
+    }
+
+    function test_exportOfTheMarkedChunks() {
+        createPage();
+        var base = chooseDayOfChunks();
+        // Nobody serves HTTP on port 1 of this machine: the export must say so and write nothing.
+        page.gatewayPort = 1;
+        page.streamHost = "127.0.0.1";
+        page.markA = base + 15000;
+        page.markB = base + 85000;
+        var folder = findChild(page, "exportFolder");
+        compare(folder.text, page.exporter.defaultFolder(), "the Videos folder unless the operator chooses");
+        folder.text = TestStation.temporaryFolder();
+        page.startTime = String(base + 10000);
+        page.endTime = String(base + 20000);
+        compare(findChild(page, "exportButton").text, "Export marked", "the button says what it exports");
+        page.exportVideo();
+        var status = findChild(page, "statusText");
+        tryVerify(function () { return status.visible && !page.exporter.busy; }, 10000, "the export ends");
+        verify(status.text.indexOf("Export failed: ") === 0, status.text);
+        verify(status.text.indexOf("http://127.0.0.1:1/11-" + (base + 10000) + "-" + (base + 20000)) > 0,
+               "the first marked chunk is the one named: " + status.text);
+    }
+
+    function test_keysChangeTheSpeed() {
+        createPage();
+        page.forceActiveFocus();
+        compare(page.speed, 1);
+        keyClick(Qt.Key_Plus);
+        compare(page.speed, 2);
+        tryCompare(page.mpvObject, "speed", 2, 3000, "the player takes the speed");
+        keyClick(Qt.Key_Minus);
+        keyClick(Qt.Key_Minus);
+        compare(page.speed, 0.5, "keys pressed quickly each take a step");
+        tryCompare(page.mpvObject, "speed", 0.5, 3000);
+        compare(findChild(page, "speedBox").currentIndex, 1, "the box shows the speed the keys chose");
+        for (var i = 0; i < 5; ++i)
+            keyClick(Qt.Key_Minus);
+        compare(page.speed, 0.25, "not below a quarter");
+        for (var j = 0; j < 9; ++j)
+            keyClick(Qt.Key_Plus);
+        compare(page.speed, 16, "nor above sixteen times");
+        tryCompare(page.mpvObject, "speed", 16, 3000);
     }
 
     function test_failedDownloadPlaysNothing() {
@@ -213,7 +309,7 @@ TestCase {
         var prefix = "The chunk could not be fetched: ";
         verify(error.text.indexOf(prefix) === 0 && error.text.length > prefix.length, "with its reason: " + error.text);
         verify(!progress.visible);
-        verify(!page.tmrPOS.running, "no POS lines for a chunk that is not there");
+        compare(page.player.posLines.count, 0, "no POS lines for a chunk that is not there");
         compare(page.player.url, "", "nothing is given to the player");
     }
 }

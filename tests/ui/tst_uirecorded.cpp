@@ -140,6 +140,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!firstNamed(QStringLiteral("layoutPage")), 5000);
         // The simulator's gateway cannot take the fixed port on a shared machine.
         QVERIFY(page()->setProperty("gatewayPort", m_sim.gateway(10).http));
+        // The day of the site's recordings; the page starts on today.
+        QVERIFY(QMetaObject::invokeMethod(page(), "showDay", Q_ARG(QVariant, QVariant(double(1714550400000)))));
 
         QTRY_COMPARE_WITH_TIMEOUT(visibleRows(QStringLiteral("streamRow")).size(), 2, 5000);
         QVERIFY2(streamRow(QStringLiteral("Entrance")) && streamRow(QStringLiteral("Archive")),
