@@ -1012,6 +1012,21 @@ Page {
                         }
 
                         ELabel {
+                            objectName: "statusText"
+                            width: parent.width
+                            visible: recordedPage.statusText !== ""
+                            wrapMode: Text.Wrap
+                            textFormat: Text.PlainText
+                            color: recordedPage.statusFailed ? G.theme.alertText : G.theme.foreColor
+                            text: recordedPage.statusText
+
+                            background: Rectangle {
+                                color: G.theme.pageBackground
+                                opacity: G.theme.toolbarOpacity
+                            }
+                        }
+
+                        ELabel {
                             objectName: "playError"
                             width: parent.width
                             visible: recordedPage.playFailed && recordedPage.downloadError === ""
@@ -1191,15 +1206,6 @@ Page {
                         value: exporter.progress
                     }
 
-                    ELabel {
-                        objectName: "statusText"
-                        Layout.maximumWidth: parent.width / 3
-                        elide: Text.ElideMiddle
-                        textFormat: Text.PlainText
-                        visible: recordedPage.statusText !== ""
-                        color: recordedPage.statusFailed ? G.theme.alertText : G.theme.foreColor
-                        text: recordedPage.statusText
-                    }
                 }
             }
         }

@@ -3,9 +3,11 @@
 // chunks of a stream, a chunk fetched from the gateway and played with its POS lines at their
 // times, and a chunk whose media the gateway does not have.
 #include <QAbstractItemModel>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
+#include <QImage>
 #include <QQmlExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -109,6 +111,18 @@ private:
 
     QStringList posLines() const { return posLinesOf(pageObject("player")); }
 
+    QObject* playerMpv() const
+    {
+        QObject* player = pageObject("player");
+        QObject* backend = player ? player->property("backend").value<QObject*>() : nullptr;
+        return backend ? backend->property("mpvObject").value<QObject*>() : nullptr;
+    }
+
+    bool invoke(const char* function, double ms)
+    {
+        return QMetaObject::invokeMethod(page(), function, Q_ARG(QVariant, QVariant(ms)));
+    }
+
 private slots:
     void initTestCase()
     {
@@ -117,6 +131,8 @@ private slots:
         QVERIFY(writeFile(sitePath, recordedSite()));
         QVERIFY2(m_sim.start(sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
         QVERIFY(m_client.load(m_sim.serverPort(), freePort()));
+        // An operator's window: the player's controls in a row beside the lists.
+        m_client.window()->resize(1280, 800);
     }
 
     void cleanupTestCase()
@@ -215,6 +231,104 @@ private slots:
         auto* backend = player->property("backend").value<QObject*>();
         QVERIFY(backend);
         QTRY_COMPARE_WITH_TIMEOUT(backend->property("filePath").toString(), file, 15000);
+    }
+
+    // Paused, the lines stay as they are however long the operator looks; a seek shows the lines
+    // of the new moment, in the chunk that holds it.
+    void posLinesFollowThePicture()
+    {
+        QObject* mpv = playerMpv();
+        QVERIFY(mpv);
+        QTRY_VERIFY_WITH_TIMEOUT(posLines().contains(QStringLiteral("POS 11 second")), 10000);
+        mpv->setProperty("paused", true);
+        QTRY_VERIFY(mpv->property("paused").toBool());
+        const QStringList held = posLines();
+        // Longer than the lines are held after the last receipt on a live tile.
+        const int longerThanTheHold = 4000;
+        QTest::qWait(longerThanTheHold);
+        QCOMPARE(posLines(), held);
+
+        QVERIFY(invoke("seekTo", 1714550412500.0));
+        QTRY_COMPARE_WITH_TIMEOUT(page()->property("startTime").toString(), QStringLiteral("1714550410000"), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(posLines() == QStringList{QStringLiteral("POS 11 of the next chunk")},
+                                  qPrintable(posLines().join('|')), 30000);
+        QVERIFY2(mpv->property("paused").toBool(), "the player stays paused across the chunk change");
+        const double position = page()->property("positionMs").toDouble();
+        QVERIFY2(position >= 1714550412000.0 && position <= 1714550413000.0,
+                 qPrintable(QString::number(position, 'f', 0)));
+        mpv->setProperty("paused", false);
+    }
+
+    // At a chunk's end the next one plays on by itself; the list and the time bar follow.
+    void nextChunkPlaysOn()
+    {
+        QVERIFY(invoke("seekTo", 1714550408000.0));
+        QTRY_COMPARE_WITH_TIMEOUT(page()->property("startTime").toString(), QLatin1String(chunkStart), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(page()->property("positionMs").toDouble() >= 1714550408000.0, 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(page()->property("startTime").toString(), QStringLiteral("1714550410000"), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(page()->property("positionMs").toDouble() > 1714550410000.0, 15000);
+        QObject* timeline = pageObject("timeline");
+        QVERIFY(timeline);
+        QTRY_VERIFY(timeline->property("position").toDouble() > 1714550410000.0);
+        QVERIFY2(m_sim.output().contains(QStringLiteral("GET /11-1714550410000-1714550420000 -> 200")),
+                 "the next chunk came from the gateway");
+    }
+
+    // A POS search over the day plays from 5 s before the receipt with its line picked out.
+    void searchPlaysTheReceipt()
+    {
+        QQuickItem* field = firstNamed(QStringLiteral("posSearchField"));
+        QVERIFY(field);
+        // The day's receipts come with the stream's choice.
+        QTRY_COMPARE_WITH_TIMEOUT(pageObject("dayPos")->property("count").toInt(), 3, 10000);
+        field->setProperty("text", QStringLiteral("NEXT chunk"));
+        QTRY_COMPARE(visibleRows(QStringLiteral("posResultRow")).size(), 1);
+        // The list shows as the search finds something: click once its row has its place.
+        const int clickAgainAfterMs = 300;
+        for (int attempt = 0; attempt < 10 && page()->property("markedLine").toString().isEmpty(); ++attempt) {
+            click(visibleRows(QStringLiteral("posResultRow")).first());
+            static_cast<void>(QTest::qWaitFor([&] { return !page()->property("markedLine").toString().isEmpty(); },
+                                              clickAgainAfterMs));
+        }
+        QCOMPARE(page()->property("markedLine").toString(), QStringLiteral("POS 11 of the next chunk"));
+        QTRY_COMPARE_WITH_TIMEOUT(page()->property("startTime").toString(), QLatin1String(chunkStart), 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(page()->property("positionMs").toDouble() >= 1714550407000.0, 15000);
+        QVERIFY2(page()->property("positionMs").toDouble() < 1714550410000.0, "from 5 s before, not from the start");
+        field->setProperty("text", QString());
+    }
+
+    // The two chunks between two marks as one file, and the picture of a moment as PNG, both
+    // named after the camera and the time.
+    void exportAndSnapshot()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(page()->setProperty("markA", 1714550405000.0));
+        QVERIFY(page()->setProperty("markB", 1714550415000.0));
+        QVERIFY(firstNamed(QStringLiteral("exportFolder"))->setProperty("text", folder.path()));
+        QObject* exporter = pageObject("exporter");
+        QVERIFY(exporter);
+        QSignalSpy finished(exporter, SIGNAL(finished(QString)));
+        QSignalSpy failed(exporter, SIGNAL(failed(QString)));
+        QVERIFY(QMetaObject::invokeMethod(page(), "exportVideo"));
+        QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() || !failed.isEmpty(), 60000);
+        QVERIFY2(failed.isEmpty(), qPrintable(failed.value(0).value(0).toString()));
+        const QString exported = finished.first().first().toString();
+        QVERIFY2(QFileInfo(exported).fileName().startsWith(QLatin1String("Entrance 2024-05-01")), qPrintable(exported));
+        QVERIFY(QFileInfo(exported).size() > 0);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);
+        QTRY_VERIFY(firstNamed(QStringLiteral("statusText"))->property("text").toString().contains(exported));
+        QVERIFY(m_sim.output().contains(QStringLiteral("GET /11-1714550400000-1714550410000 -> 200")));
+
+        QObject* player = pageObject("player");
+        QVERIFY(player->setProperty("snapshotFolder", folder.path()));
+        QTRY_VERIFY(page()->property("positionMs").toDouble() > 0);
+        click(firstNamed(QStringLiteral("recordedSnapshotButton")));
+        QTRY_COMPARE_WITH_TIMEOUT(QDir(folder.path()).entryList({QStringLiteral("*.png")}).size(), 1, 10000);
+        const QString shot = QDir(folder.path()).entryList({QStringLiteral("*.png")}).first();
+        QVERIFY2(shot.startsWith(QLatin1String("Entrance 2024-05-01")), qPrintable(shot));
+        // The frame at its own size, not the tile's.
+        QTRY_COMPARE_WITH_TIMEOUT(QImage(folder.filePath(shot)).size(), QSize(640, 360), 5000);
     }
 
     void missingMediaShowsTheFailure()
