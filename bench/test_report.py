@@ -107,6 +107,20 @@ class Groups(unittest.TestCase):
         self.assertEqual(checks, ["- Sign-in against the demo site: logged in 500 ms and layouts published 550 ms after "
                                   "the start (no goal set)."])
 
+    def test_recorded_day_goal_counts_fetch_and_show(self):
+        raw = ("chunks run=1 mode=day count=8700 fetch_ms=60.00 show_ms=5.000 heap_kib=900 rss_kib=1000\n"
+               "chunks run=1 mode=all count=100000 fetch_ms=900.00 show_ms=60.000 heap_kib=40000 rss_kib=50000\n"
+               "pos run=1 receipts=4320 bytes=300000 fetch_ms=20.00 load_ms=4.00 search_ms=0.500 found=900 "
+               "lines_us=2.0 lines=5\n"
+               "chunks run=2 mode=day count=8700 fetch_ms=100.00 show_ms=7.000 heap_kib=900 rss_kib=1000\n")
+        text, checks = run_group("recorded", {"recorded.raw": raw}, {"RUNS": 2})
+        self.assertIn("| one day | 8700 | 80.0 (60.0–100.0) | 6.00 (5.00–7.00) | 900 | 1000 |", text)
+        self.assertIn("| whole stream | 100000 | 900.0 | 60.00 | 40000 | 50000 |", text)
+        # The medians add up: 80 + 6 is under the goal of 100 ms.
+        self.assertEqual(checks[0], "- Recorded day of a 100,000-chunk stream: 86 ms from the search to the time bar "
+                                    "drawn (goal: under 100 ms): met.")
+        self.assertEqual(checks[1], "- POS search of a day's receipts: 0.5 ms once fetched (goal: under 100 ms): met.")
+
     def test_tiles_cpu_ratio_is_taken_per_run(self):
         raw = ("run=1 stream=360p n=4 client tiles=4 load_ms=900 wall_s=60 cpu_s=30 cpu_pct=50 hwm_kb=307200\n"
                "run=1 stream=360p n=4 mpv tiles=4 load_ms=800 wall_s=60 cpu_s=60 cpu_pct=100 hwm_kb=614400\n")

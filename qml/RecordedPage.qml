@@ -948,6 +948,7 @@ Page {
                         cameraName: recordedPage.cameraName
                         snapshotMomentMs: recordedPage.positionMs
                         markedPosLine: recordedPage.markedLine
+                        loadDelayMs: 0
                         onPressed: recordedPage.forceActiveFocus()
                         // The last frame of the previous chunk must not pass for the one that failed.
                         visible: recordedPage.downloadError === ""

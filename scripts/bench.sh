@@ -64,7 +64,7 @@ for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHE
     fi
 done
 
-BENCH_GROUPS=(tiles switch pos repository signin)
+BENCH_GROUPS=(tiles switch pos repository signin recorded)
 # Groups that run the client and mpv windows.
 LIVE_GROUPS=(tiles switch signin)
 # Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen).
@@ -416,6 +416,17 @@ signin_run() {
     wait "$sim_pid" 2>/dev/null || true
     # Back to the benchmark site's login, should a later group need it.
     live_store_login "$LIVE_SIM_PORT"
+}
+
+# ---------------------------------------------------------------------------------------------
+# Group 6: Recorded video (a day of a stream of 100,000 chunks, and the day's POS search)
+
+recorded_targets() { printf 'vantor-sim\nbench_recorded\n'; }
+
+recorded_run() {
+    log "recorded video, $RUNS runs"
+    QT_QPA_PLATFORM=offscreen "$BUILD_DIR/bench/bench_recorded" --sim "$BUILD_DIR/sim/vantor-sim" --runs "$RUNS" \
+        --raw "$WORK/recorded.raw" >&2 || log "the recorded-video run failed"
 }
 
 # ---------------------------------------------------------------------------------------------

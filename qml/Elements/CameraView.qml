@@ -46,6 +46,9 @@ Item {
     property real snapshotMomentMs: -1
     // A POS line to pick out among the others (a search result being looked at).
     property string markedPosLine: ""
+    // How long a new URL waits before it loads: live tiles let a layout settle first; recorded
+    // video loads at once, so that the next chunk follows without a gap.
+    property int loadDelayMs: G.settings.videoLoadDelayMs
     // What showPosLines last showed.
     property var shownPosLines: []
 
@@ -482,7 +485,7 @@ Item {
     Timer {
         id: loadTimer
 
-        interval: G.settings.videoLoadDelayMs
+        interval: cameraView.loadDelayMs
         repeat: false
         onTriggered: {
             if (cameraView.url === "")
