@@ -1054,30 +1054,36 @@ Page {
 
                     EButton {
                         objectName: "playPauseButton"
+                        // The player's keys stay with the page.
+                        focusPolicy: Qt.NoFocus
                         text: (mpvObject.paused ? qsTr("Play") : qsTr("Pause")) + I18n.localeNotify
                         onClicked: recordedPage.togglePause()
                     }
 
                     EButton {
                         objectName: "backButton"
+                        focusPolicy: Qt.NoFocus
                         text: qsTr("-5 s") + I18n.localeNotify
                         onClicked: recordedPage.step(-G.settings.recordedStepMs)
                     }
 
                     EButton {
                         objectName: "frameBackButton"
+                        focusPolicy: Qt.NoFocus
                         text: qsTr("Frame back") + I18n.localeNotify
                         onClicked: recordedPage.frameStep(false)
                     }
 
                     EButton {
                         objectName: "frameForwardButton"
+                        focusPolicy: Qt.NoFocus
                         text: qsTr("Frame forward") + I18n.localeNotify
                         onClicked: recordedPage.frameStep(true)
                     }
 
                     EButton {
                         objectName: "forwardButton"
+                        focusPolicy: Qt.NoFocus
                         text: qsTr("+5 s") + I18n.localeNotify
                         onClicked: recordedPage.step(G.settings.recordedStepMs)
                     }
@@ -1086,6 +1092,7 @@ Page {
                         id: speedBox
 
                         objectName: "speedBox"
+                        focusPolicy: Qt.NoFocus
                         model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
                         currentIndex: recordedPage.speedIndex()
                         onActivated: function (index) {
@@ -1097,6 +1104,7 @@ Page {
                         id: positionSlider
 
                         objectName: "positionSlider"
+                        focusPolicy: Qt.NoFocus
                         Layout.fillWidth: true
                         from: 0
                         to: Math.max(0.001, mpvObject.duration)
@@ -1114,6 +1122,7 @@ Page {
 
                     EButton {
                         objectName: "recordedSnapshotButton"
+                        focusPolicy: Qt.NoFocus
                         text: qsTr("Snapshot") + I18n.localeNotify
                         onClicked: player.takeSnapshot()
                     }
@@ -1155,6 +1164,7 @@ Page {
 
                     EButton {
                         objectName: "markButton"
+                        focusPolicy: Qt.NoFocus
                         enabled: recordedPage.positionMs >= 0
                         text: (recordedPage.markA >= 0 && recordedPage.markB < 0 ? qsTr("Set end mark")
                                                                                  : qsTr("Set start mark"))
@@ -1164,6 +1174,7 @@ Page {
 
                     EButton {
                         objectName: "clearMarksButton"
+                        focusPolicy: Qt.NoFocus
                         enabled: recordedPage.markA >= 0
                         text: qsTr("Clear marks") + I18n.localeNotify
                         onClicked: {
