@@ -161,11 +161,11 @@ int main(int argc, char* argv[])
         for (const bool wholeStream : {false, true}) {
             QVariantList answer;
             bool received = false;
-            const auto connection = QObject::connect(&client, &VantorClient::streamChunksReceived,
-                                                     [&](const QVariantList& chunks) {
-                                                         answer = chunks;
-                                                         received = true;
-                                                     });
+            const auto connection =
+                QObject::connect(&client, &VantorClient::streamChunksReceived, [&](const QVariantList& chunks) {
+                    answer = chunks;
+                    received = true;
+                });
             const std::size_t heapBefore = heapInUse();
             const std::size_t rssBefore = residentBytes();
             QElapsedTimer clock;
@@ -207,12 +207,12 @@ int main(int argc, char* argv[])
         // The day's POS text, as the page asks for it when a stream is chosen.
         QElapsedTimer clock;
         clock.start();
-        QNetworkReply* reply = network.get(QNetworkRequest(QUrl(
-            QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=%2&from=%3&to=%4")
-                .arg(gatewayPort)
-                .arg(streamId)
-                .arg(dayStart)
-                .arg(dayEnd - 1))));
+        QNetworkReply* reply =
+            network.get(QNetworkRequest(QUrl(QStringLiteral("http://127.0.0.1:%1/pos-data?strmId=%2&from=%3&to=%4")
+                                                 .arg(gatewayPort)
+                                                 .arg(streamId)
+                                                 .arg(dayStart)
+                                                 .arg(dayEnd - 1))));
         if (!waitFor([&] { return reply->isFinished(); }, 60000) || reply->error() != QNetworkReply::NoError) {
             std::fprintf(stderr, "bench_recorded: the day's POS text did not come: %s\n",
                          qPrintable(reply->errorString()));
