@@ -11,6 +11,7 @@
 #include "layoutmodel.h"
 #include "rpcsource.h"
 #include "sqliterepository.h"
+#include "tilerules.h"
 #include "user.h"
 #include "vantorclient.h"
 #include "vantorobject.h"
@@ -47,6 +48,9 @@ App::App(QObject* parent) : QObject(parent)
     m_rpcSource = std::make_shared<RpcSource>();
     m_rpcSource->start();
     m_layoutsList = std::make_shared<LayoutList>();
+    m_tileRules = std::make_shared<TileRules>(
+        TileRules::maxTilesFromConfig(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini")));
+    qInfo() << "Camera tiles that play at most:" << m_tileRules->maxTiles();
 
     // Door buttons write actuator values through the server client.
     VantorObject::setActuatorWriter(m_vantorClient.get());

@@ -9,6 +9,7 @@
 
 class LayoutList;
 class LayoutModel;
+class TileRules;
 class Repository;
 class RpcSource;
 class SQLiteRepository;
@@ -28,6 +29,8 @@ class App : public QObject
     Q_PROPERTY(Repository* repository READ repository NOTIFY repositoryChanged)
     Q_PROPERTY(LayoutModel* layoutModel READ layoutModel NOTIFY layoutModelChanged)
     Q_PROPERTY(LayoutList* layoutsList READ layoutsList NOTIFY layoutsListChanged)
+    // What camera cells may play: the cap from config.ini ("Video/maxTiles") and the smallest tile.
+    Q_PROPERTY(TileRules* tileRules READ tileRules CONSTANT)
     // False while the server connection is down after a sign-in; the client then reconnects by itself.
     Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
     Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged)
@@ -47,6 +50,7 @@ public:
     Repository* repository() const;
     LayoutModel* layoutModel() const;
     LayoutList* layoutsList() const;
+    TileRules* tileRules() const { return m_tileRules.get(); }
     RpcSource* rpcSource() const;
     bool signedIn() const { return m_signedIn; }
     bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
@@ -104,6 +108,7 @@ private:
     std::shared_ptr<RpcSource> m_rpcSource;
     // The fetched layouts as a list model, for the sidebar element.
     std::shared_ptr<LayoutList> m_layoutsList;
+    std::shared_ptr<TileRules> m_tileRules;
 
     bool m_signedIn = false;
     // Set from a lost connection until the next sign-in or explicit login.

@@ -284,3 +284,13 @@ QString LayoutModel::streamUrl(const LayoutCell& cell) const
     qDebug() << "URL:" << url;
     return url;
 }
+
+int LayoutModel::cameraOrder(int row) const
+{
+    if (row < 0 || row >= m_cells.size() || m_cells[row].type != Video)
+        return -1;
+    int order = 0;
+    for (int i = 0; i < row; ++i)
+        order += m_cells[i].type == Video;
+    return order;
+}

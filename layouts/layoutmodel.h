@@ -72,6 +72,8 @@ public:
     const QVector<LayoutCell>& cells() const { return m_cells; }
 
     Q_INVOKABLE void fromJson(const QString& json);
+    // The cell's place among the camera cells, from 0, in the layout's order; -1 for another cell.
+    Q_INVOKABLE int cameraOrder(int row) const;
 
 signals:
     void numColsChanged();

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
 import Native 1.0
 import Config 1.0
@@ -240,12 +241,26 @@ Pane {
                 property string posIP: ""
                 property string posChannel: ""
 
+                // The cell's place among the layout's cameras, and whether it plays at its size.
+                readonly property int cameraOrder: layoutPage.layoutModel ? layoutPage.layoutModel.cameraOrder(cellIndex)
+                                                                          : -1
+                readonly property int verdict: App.tileRules
+                                               ? App.tileRules.verdict(url !== "", cameraOrder,
+                                                                       width * Screen.devicePixelRatio,
+                                                                       height * Screen.devicePixelRatio)
+                                               : TileRules.Plays
+
                 objectName: "cameraView"
                 width: cameraCell.width
                 height: cameraCell.height
                 z: 0
                 cameraName: itemLabel
                 url: Utils.isValid(videoUrl) ? videoUrl : ""
+                playAllowed: verdict === TileRules.Plays
+                notPlayedReason: verdict === TileRules.OverCap
+                                 ? qsTr("Not played: this layout has more than %1 cameras").arg(App.tileRules.maxTiles)
+                                   + I18n.localeNotify
+                                 : verdict === TileRules.TooSmall ? qsTr("Too small to play") + I18n.localeNotify : ""
                 onPressed: layoutPage.select(cellIndex)
 
                 Component.onCompleted: {

@@ -27,7 +27,7 @@ Page {
     readonly property alias exporter: exporter
     readonly property alias timeline: timeline
     // The player's own object, for its position, speed and pause.
-    readonly property MpvObject mpvObject: player.backend.mpvObject
+    readonly property MpvObject mpvObject: player.playerObject
     // The gateways' HTTP port; tests point it at a simulator.
     property int gatewayPort: G.settings.gatewayHttpPort
     // Why the last chunk could not be fetched; empty otherwise.
@@ -949,18 +949,19 @@ Page {
                         snapshotMomentMs: recordedPage.positionMs
                         markedPosLine: recordedPage.markedLine
                         loadDelayMs: 0
+                        keepsPlayer: true
                         onPressed: recordedPage.forceActiveFocus()
                         // The last frame of the previous chunk must not pass for the one that failed.
                         visible: recordedPage.downloadError === ""
                         fpsVisible: true
                         // A recording is watched frame by frame: a frame late on screen is still shown.
-                        Component.onCompleted: backend.mpvObject.setOption("framedrop", "no")
+                        Component.onCompleted: playerObject.setOption("framedrop", "no")
                     }
 
                     Connections {
                         id: mpvEvents
 
-                        target: player.backend.mpvObject
+                        target: player.playerObject
 
                         function onFileEnded(reason) {
                             if (reason === "error" && player.url !== "") {

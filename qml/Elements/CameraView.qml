@@ -12,16 +12,30 @@ Item {
     property string cameraName: ""
     property string url: ""
     property bool singleView: false
-    readonly property alias backend: player
+    // The player exists only while it has something to play: a tile without a stream, beyond
+    // the layout's cap or too small to be seen makes no player core and no threads. The recorded
+    // page keeps one for the chunks it is given later.
+    property bool playAllowed: true
+    property bool keepsPlayer: false
+    // Why a tile with a stream plays nothing, shown over it with its name; empty: nothing to say.
+    property string notPlayedReason: ""
+    // What the tile says on hover when it plays nothing.
+    readonly property string notPlayedHint: notPlayedReason !== "" ? cameraName + ": " + notPlayedReason : ""
+    readonly property var backend: playerLoader.item
+    readonly property bool hasPlayer: backend !== null
+    readonly property var playerObject: backend ? backend.mpvObject : null
+    // Set up for a live camera (setUpLive): every player this view makes gets the same set-up.
+    property bool liveMode: false
     property bool fpsVisible: false
     // Lines in arrival order, oldest first; each entry has one field, `label`.
     readonly property alias posLines: posModel
-    readonly property int videoWidth: player.mpvObject.dwidth
-    readonly property int videoHeight: player.mpvObject.dheight
-    readonly property bool videoLoaded: player.mpvObject.playlistCount >= 1 && videoWidth > 0 && videoHeight > 0
+    readonly property int videoWidth: playerObject ? playerObject.dwidth : 0
+    readonly property int videoHeight: playerObject ? playerObject.dheight : 0
+    readonly property bool videoLoaded: playerObject !== null && playerObject.playlistCount >= 1 && videoWidth > 0
+                                        && videoHeight > 0
     readonly property bool toolbarOpen: toolbar.open
     // Live tiles (the player reloads them after an end) are watched for streams that stall.
-    readonly property bool watchesSignal: player.shouldAutoplay && url !== ""
+    readonly property bool watchesSignal: liveMode && hasPlayer && url !== ""
     // True while a watched stream has shown no new frame for G.settings.videoNoSignalMs.
     readonly property bool noSignal: watchesSignal && signalWatch.lost
     // The wait before the next reload of a stalled stream.
@@ -29,7 +43,7 @@ Item {
     // Reloads of stalled streams so far.
     readonly property alias stallReloads: stallReloadTimer.count
     // Live tiles show their own figures while the operator asks for them.
-    readonly property bool statsShown: player.mpvObject.live && G.settings.videoStatsVisible
+    readonly property bool statsShown: playerObject !== null && playerObject.live && G.settings.videoStatsVisible
     // Digital zoom, 1 to maxZoom, and the pan of the zoomed picture: the player's own, so that the
     // picture stays sharp. The pan is in fractions of the zoomed picture's size, as the player's.
     property real zoom: 1.0
@@ -95,7 +109,13 @@ Item {
     }
 
     function takeSnapshot() {
-        player.mpvObject.saveSnapshot(cameraName !== "" ? cameraName : qsTr("camera"), snapshotFolder,
+        if (!playerObject) {
+            snapshotFailed = true;
+            snapshotMessage = qsTr("Snapshot not saved: %1").arg(qsTr("no picture yet"));
+            snapshotMessageTimer.restart();
+            return;
+        }
+        playerObject.saveSnapshot(cameraName !== "" ? cameraName : qsTr("camera"), snapshotFolder,
                                       snapshotMomentMs);
     }
 
@@ -132,8 +152,15 @@ Item {
     // Sets the player up for a live camera: reloaded after an end, low latency, no cache, no
     // audio, and frames it cannot show in time dropped rather than shown late.
     function setUpLive() {
-        player.shouldAutoplay = true;
-        var mpv = player.mpvObject;
+        liveMode = true;
+        applyLive();
+    }
+
+    function applyLive() {
+        if (!backend)
+            return;
+        backend.shouldAutoplay = true;
+        var mpv = backend.mpvObject;
         mpv.live = true;
         mpv.command(["apply-profile", "low-latency"]);
         // The profile's latency hacks keep the player from dropping frames it cannot show in
@@ -142,6 +169,10 @@ Item {
         mpv.setOption("cache", "no");
         mpv.setOption("video-sync", "desync");
         mpv.setOption("aid", "no");
+        // A live stream needs seconds of buffer, not the minutes meant for files: memory per tile
+        // then has a known ceiling.
+        mpv.setOption("demuxer-max-bytes", G.settings.videoDemuxerMaxBytes);
+        mpv.setOption("demuxer-max-back-bytes", G.settings.videoDemuxerMaxBackBytes);
     }
 
     // A press anywhere on the tile (a click selects it, wherever it is shown).
@@ -162,21 +193,55 @@ Item {
     }
 
     onUrlChanged: {
-        if (url !== "")
+        if (url !== "" && hasPlayer)
             loadTimer.restart();
     }
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
     onVideoLoadedChanged: console.log("videoLoaded:", videoLoaded)
     // log2: the player's zoom of 1 is twice the size.
-    onZoomChanged: player.mpvObject.setProperty("video-zoom", Math.log(zoom) / Math.LN2)
-    onPanXChanged: player.mpvObject.setProperty("video-pan-x", panX)
-    onPanYChanged: player.mpvObject.setProperty("video-pan-y", panY)
+    onZoomChanged: applyZoom()
+    onPanXChanged: applyZoom()
+    onPanYChanged: applyZoom()
 
-    MpvPlayer {
-        id: player
+    function applyZoom() {
+        if (!playerObject)
+            return;
+        playerObject.setProperty("video-zoom", Math.log(zoom) / Math.LN2);
+        playerObject.setProperty("video-pan-x", panX);
+        playerObject.setProperty("video-pan-y", panY);
+    }
+
+    Loader {
+        id: playerLoader
 
         anchors.fill: parent
+        active: cameraView.keepsPlayer || (cameraView.url !== "" && cameraView.playAllowed)
+        onLoaded: {
+            if (cameraView.liveMode)
+                cameraView.applyLive();
+            if (cameraView.zoomed)
+                cameraView.applyZoom();
+            if (cameraView.url !== "")
+                loadTimer.restart();
+        }
+
+        sourceComponent: MpvPlayer {}
+    }
+
+    // A camera that plays nothing says so, with its name.
+    ELabel {
+        objectName: "notPlayedText"
+        anchors.centerIn: parent
+        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        visible: cameraView.url !== "" && !cameraView.hasPlayer && cameraView.notPlayedReason !== ""
+        horizontalAlignment: Text.AlignHCenter
+        wrapMode: Text.Wrap
+        elide: Text.ElideRight
+        maximumLineCount: Math.max(1, Math.floor(cameraView.height / Math.max(1, font.pixelSize * 1.4)))
+        color: G.theme.posText
+        textFormat: Text.PlainText
+        text: cameraView.cameraName + "\n" + cameraView.notPlayedReason
     }
 
     Rectangle {
@@ -196,6 +261,19 @@ Item {
         font.bold: true
         color: G.theme.alertText
         text: qsTr("No signal") + I18n.localeNotify
+    }
+
+    // A tile too small to read says why on hover.
+    MouseArea {
+        id: hoverArea
+
+        objectName: "notPlayedHover"
+        anchors.fill: parent
+        enabled: cameraView.url !== "" && !cameraView.hasPlayer && cameraView.notPlayedReason !== ""
+        hoverEnabled: true
+        acceptedButtons: Qt.NoButton
+        ToolTip.visible: enabled && containsMouse
+        ToolTip.text: cameraView.notPlayedHint
     }
 
     // Restarted by every new frame; when it fires, the stream has stalled.
@@ -219,7 +297,7 @@ Item {
         interval: G.settings.videoNoSignalMs
         repeat: false
         onTriggered: {
-            if (!cameraView.watchesSignal || player.mpvObject.paused)
+            if (!cameraView.watchesSignal || !cameraView.playerObject || cameraView.playerObject.paused)
                 return;
             console.warn("No signal for", interval, "ms:", cameraView.url);
             lost = true;
@@ -229,7 +307,7 @@ Item {
     }
 
     Connections {
-        target: player.mpvObject
+        target: cameraView.playerObject
 
         function onPresentedFramesChanged() {
             signalWatch.frameArrived();
@@ -266,10 +344,10 @@ Item {
                 return;
             // A stream that ended is reloaded by the player itself; loading it here as well would
             // only cut that attempt short.
-            if (!player.reloadPending) {
+            if (cameraView.backend && !cameraView.backend.reloadPending) {
                 console.log("Reloading stalled stream:", cameraView.url);
                 count++;
-                player.mpvObject.loadFile(cameraView.url);
+                cameraView.playerObject.loadFile(cameraView.url);
             }
             interval = Math.min(interval * 2, G.settings.videoStallReloadMaxMs);
             restart();
@@ -297,7 +375,7 @@ Item {
     }
 
     Connections {
-        target: player.mpvObject
+        target: cameraView.playerObject
 
         function onSnapshotSaved(path) {
             cameraView.snapshotFailed = false;
@@ -414,7 +492,7 @@ Item {
                 objectName: "statsButton"
                 Layout.preferredWidth: G.settings.toolbarIconSize
                 Layout.preferredHeight: G.settings.toolbarIconSize
-                visible: player.mpvObject.live
+                visible: cameraView.playerObject !== null && cameraView.playerObject.live
                 source: "qrc:/images/info.svg"
                 onClicked: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
             }
@@ -432,9 +510,9 @@ Item {
                 flat: true
                 model: [15, 20, 25]
                 onCurrentTextChanged: {
-                    if (visible) {
-                        player.mpvObject.setOption("correct-pts", "no");
-                        player.mpvObject.setOption("fps", currentText);
+                    if (visible && cameraView.playerObject) {
+                        cameraView.playerObject.setOption("correct-pts", "no");
+                        cameraView.playerObject.setOption("fps", currentText);
                     }
                 }
             }
@@ -478,7 +556,7 @@ Item {
         anchors.bottom: parent.bottom
         anchors.margins: G.settings.spacing
         width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
-        mpvObject: player.mpvObject
+        mpvObject: cameraView.playerObject
         active: cameraView.statsShown
     }
 
@@ -488,9 +566,9 @@ Item {
         interval: cameraView.loadDelayMs
         repeat: false
         onTriggered: {
-            if (cameraView.url === "")
+            if (cameraView.url === "" || !cameraView.playerObject)
                 return;
-            player.mpvObject.loadFile(cameraView.url);
+            cameraView.playerObject.loadFile(cameraView.url);
             // A new stream gets its full time to show a first frame.
             if (cameraView.watchesSignal)
                 signalWatch.restart();

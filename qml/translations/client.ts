@@ -28,6 +28,11 @@
         <source>Snapshot not saved: %1</source>
         <translation>Snapshot not saved: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>no picture yet</source>
+        <translation>no picture yet</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -305,6 +310,19 @@
         <location filename="../main.qml" line="78"/>
         <source>Connection to the server lost. Reconnecting…</source>
         <translation>Connection to the server lost. Reconnecting…</translation>
+    </message>
+</context>
+<context>
+    <name>LayoutPage</name>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Not played: this layout has more than %1 cameras</source>
+        <translation>Not played: this layout has more than %1 cameras</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Too small to play</source>
+        <translation>Too small to play</translation>
     </message>
 </context>
 </TS>

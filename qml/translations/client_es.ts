@@ -28,6 +28,11 @@
         <source>Snapshot not saved: %1</source>
         <translation>Captura no guardada: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>no picture yet</source>
+        <translation>aún no hay imagen</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -305,6 +310,19 @@
         <location filename="../main.qml" line="78"/>
         <source>Connection to the server lost. Reconnecting…</source>
         <translation>Se perdió la conexión con el servidor. Reconectando…</translation>
+    </message>
+</context>
+<context>
+    <name>LayoutPage</name>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Not played: this layout has more than %1 cameras</source>
+        <translation>No se reproduce: esta disposición tiene más de %1 cámaras</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Too small to play</source>
+        <translation>Demasiado pequeña para reproducirse</translation>
     </message>
 </context>
 </TS>

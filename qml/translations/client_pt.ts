@@ -28,6 +28,11 @@
         <source>Snapshot not saved: %1</source>
         <translation>Captura não salva: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>no picture yet</source>
+        <translation>ainda não há imagem</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -305,6 +310,19 @@
         <location filename="../main.qml" line="78"/>
         <source>Connection to the server lost. Reconnecting…</source>
         <translation>Conexão com o servidor perdida. Reconectando…</translation>
+    </message>
+</context>
+<context>
+    <name>LayoutPage</name>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Not played: this layout has more than %1 cameras</source>
+        <translation>Não reproduzida: este layout tem mais de %1 câmeras</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Too small to play</source>
+        <translation>Pequena demais para reproduzir</translation>
     </message>
 </context>
 </TS>

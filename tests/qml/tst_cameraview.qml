@@ -62,7 +62,7 @@ TestCase {
     }
 
     function test_linesLeaveAfterTheLastMessage() {
-        var view = createTemporaryObject(cameraComponent, testCase);
+        var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         view.appendPos("a\nb\nc");
         var last = Date.now();
         tryCompare(view.posLines, "count", 2, 6000, "the oldest line leaves first");
@@ -94,15 +94,28 @@ TestCase {
         compare(view.singleView, false);
     }
 
-    function test_emptyUrlLoadsNothing() {
+    function test_emptyUrlMakesNoPlayer() {
         var view = createTemporaryObject(cameraComponent, testCase, { url: "" });
         view.url = "";
         compare(view.videoLoaded, false);
-        compare(view.backend.filePath, "");
+        compare(view.backend, null, "a tile with nothing to play has no player, so no core and no threads");
+        verify(!findChild(view, "notPlayedText").visible, "and nothing to say about it");
+        view.url = "av://lavfi:testsrc2=size=64x48:rate=5";
+        verify(view.hasPlayer, "a stream brings the player");
+        view.playAllowed = false;
+        compare(view.backend, null, "a tile that may not play lets its player go");
+        view.notPlayedReason = "not now";
+        view.cameraName = "Gate";
+        var text = findChild(view, "notPlayedText");
+        verify(text.visible);
+        compare(text.text, "Gate\nnot now", "the tile says why, with its name");
+        view.playAllowed = true;
+        verify(view.hasPlayer);
+        verify(!text.visible);
     }
 
     function test_zoomAroundThePointerWithinLimits() {
-        var view = createTemporaryObject(cameraComponent, testCase);
+        var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         compare(view.zoom, 1);
         var mark = findChild(view, "zoomMark");
         verify(!mark.visible, "no mark at the whole picture");
@@ -158,7 +171,7 @@ TestCase {
 
     function test_linesReadOnABrightPicture() {
         // The brightest picture there is: white over the whole player.
-        var view = createTemporaryObject(cameraComponent, testCase);
+        var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         createTemporaryObject(whiteComponent, view.backend);
         view.appendPos("TOTAL 3.10");
         var line = null;

@@ -51,6 +51,8 @@ TestCase {
         TestStation.addObject({ id: "11", name: "Cam 1", type: VantorObject.Stream, cls: "stream",
                                 settings: { url: "" } });
         TestStation.addObject({ id: "12", name: "Cam 2", type: VantorObject.Stream, cls: "stream" });
+        TestStation.addObject({ id: "50", name: "Small cam", type: VantorObject.Stream, cls: "stream",
+                                settings: { url: "av://lavfi:color{EQU}c{EQU}gray:size{EQU}32x24:rate{EQU}2" } });
         TestStation.addObject({ id: "13", name: "Gateway B", type: VantorObject.Device, cls: "device.GATEWAY",
                                 settings: { address: "", posPort: "not a port" } });
         TestStation.addObject({ id: "20", name: "Door sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
@@ -223,6 +225,44 @@ TestCase {
         tryVerify(function () { return destroyed; }, 2000, "the old tiles are destroyed");
     }
 
+    // config.ini beside the test runner lets four cameras play.
+    function test_onlyTheFirstCamerasPlayAndOnlyLargeEnough() {
+        compare(App.tileRules.maxTiles, 4, "the cap comes from config.ini");
+        var elements = [{ row: 1, col: 0, rowSpan: 1, colSpan: 1, type: "alarm", label: "Alarm" }];
+        for (var i = 0; i < 6; ++i)
+            elements.push({ row: 0, col: i, rowSpan: 1, colSpan: 1, type: "video", label: "Cam " + (i + 1),
+                            deviceId: "10", objectId: "50" });
+        createPage(layoutJson(2, 6, elements));
+        var loaders = cellLoaders();
+        var cameras = [];
+        for (var j = 1; j < loaders.length; ++j)
+            cameras.push(cameraOf(loaders[j]));
+        compare(cameras.length, 6);
+        for (var k = 0; k < 4; ++k)
+            verify(cameras[k].hasPlayer, "camera " + (k + 1) + " of the first four plays");
+        for (var m = 4; m < 6; ++m) {
+            verify(!cameras[m].hasPlayer, "camera " + (m + 1) + " is beyond the cap: no player");
+            var text = findChild(cameras[m], "notPlayedText");
+            verify(text.visible, "and says so");
+            compare(text.text, "Cam " + (m + 1) + "\nNot played: this layout has more than 4 cameras");
+        }
+
+        // Tiles too small to be seen play nothing, and say why on hover.
+        page.width = 6 * 40;
+        tryVerify(function () { return !cameras[0].hasPlayer; }, 3000, "a 40 pixel tile lets its player go");
+        compare(cameras[0].notPlayedReason, "Too small to play");
+        var hover = findChild(cameras[0], "notPlayedHover");
+        verify(hover.enabled, "the reason shows on hover");
+        compare(cameras[0].notPlayedHint, "Cam 1: Too small to play");
+
+        // Full size, the same camera plays; back in its cell, it stops again.
+        mouseDoubleClickSequence(cameras[0]);
+        tryVerify(function () { return cameras[0].hasPlayer; }, 3000, "the full view plays");
+        mouseDoubleClickSequence(cameras[0]);
+        tryVerify(function () { return !cameras[0].hasPlayer; }, 3000, "back in its tiny cell it stops");
+        verify(!cameras[4].hasPlayer, "the cap holds at any size");
+    }
+
     function test_cameraSetUp() {
         createPage(layoutJson(1, 3, [
             { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "<b>Cam 1</b>", deviceId: "10", objectId: "11" },
@@ -232,7 +272,8 @@ TestCase {
         var loaders = cellLoaders();
         var first = cameraOf(loaders[0]);
         compare(first.cameraName, "<b>Cam 1</b>", "the label is taken as it is");
-        verify(first.backend.shouldAutoplay, "live cameras reload after an end");
+        verify(first.liveMode, "live cameras reload after an end");
+        compare(first.backend, null, "a camera without a stream URL makes no player");
         compare(first.posIP, "127.0.0.5", "the POS address comes from the gateway's settings");
         compare(first.posChannel, "11", "the POS channel is the stream id");
 

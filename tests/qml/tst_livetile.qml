@@ -38,8 +38,9 @@ TestCase {
         var view = createTemporaryObject(cameraComponent, testCase);
         verify(view !== null, "the camera view loads");
         view.setUpLive();
-        verify(view.backend.mpvObject.live, "the tile plays live");
         view.url = url;
+        verify(view.hasPlayer, "a tile with a stream has a player");
+        verify(view.backend.mpvObject.live, "the tile plays live");
         return view;
     }
 
@@ -70,7 +71,7 @@ TestCase {
 
     function test_slowRecordingShowsEveryFrame() {
         TestStation.setRenderDelay(slowDrawMs);
-        var view = createTemporaryObject(cameraComponent, testCase);
+        var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         var mpv = view.backend.mpvObject;
         // As the recorded page sets its player up.
         mpv.setOption("framedrop", "no");

@@ -43,9 +43,10 @@ TestCase {
     }
 
     function createView(live) {
-        var view = createTemporaryObject(cameraComponent, testCase);
+        var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         verify(view !== null, "the camera view loads");
         view.backend.shouldAutoplay = live;
+        view.liveMode = live;
         // As the layout page sets up its live cameras.
         view.backend.mpvObject.command(["apply-profile", "low-latency"]);
         view.backend.mpvObject.setOption("no-cache", null);

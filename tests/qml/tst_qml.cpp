@@ -31,6 +31,8 @@ public slots:
 
         QSettings ini(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"), QSettings::IniFormat);
         ini.setValue(QStringLiteral("IPC/url"), QStringLiteral("tcp://127.0.0.1:%1").arg(testsupport::freePort()));
+        // Few enough that a layout of a test can go beyond it.
+        ini.setValue(QStringLiteral("Video/maxTiles"), 4);
         ini.sync();
     }
 
