@@ -108,6 +108,16 @@ QVariant LayoutModel::data(const QModelIndex& index, int role) const
         return streamUrl(cell);
     case ActuatorIdRole:
         return cell.actuatorId;
+    case SubUrlRole: {
+        const QString stored = streamSetting(cell, QStringLiteral("subUrl"));
+        return stored.isEmpty()
+                   ? QString()
+                   : QString::fromStdString(expandTemplate(stored.toStdString(), {{"EQU", "="}, {"SMC", ";"}}));
+    }
+    case SizeRole:
+        return streamSetting(cell, QStringLiteral("size"));
+    case SubSizeRole:
+        return streamSetting(cell, QStringLiteral("subSize"));
     default:
         return QVariant();
     }
@@ -126,6 +136,8 @@ QHash<int, QByteArray> LayoutModel::roleNames() const
         {LabelRole, "label"},       {TypeRole, "type"},
         {DeviceIdRole, "deviceId"}, {ObjectIdRole, "objectId"},
         {UrlRole, "url"},           {ActuatorIdRole, "actuatorId"},
+        {SubUrlRole, "subUrl"},     {SizeRole, "size"},
+        {SubSizeRole, "subSize"},
     };
     return roles;
 }
@@ -283,6 +295,16 @@ QString LayoutModel::streamUrl(const LayoutCell& cell) const
     const QString url = QString::fromStdString(expandTemplate(stored, {{"EQU", "="}, {"SMC", ";"}}));
     qDebug() << "URL:" << url;
     return url;
+}
+
+QString LayoutModel::streamSetting(const LayoutCell& cell, const QString& key) const
+{
+    if (cell.type != Video)
+        return QString();
+    const VantorObjectPtr object = m_repository ? m_repository->findById(cell.objectId) : VantorObjectPtr();
+    if (!object || !object->settings() || !object->settings()->contains(key))
+        return QString();
+    return object->settings()->prop(key);
 }
 
 int LayoutModel::cameraOrder(int row) const

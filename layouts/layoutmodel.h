@@ -37,6 +37,11 @@ public:
         ObjectIdRole,
         UrlRole,
         ActuatorIdRole,
+        // Beside the ten: a camera's sub-stream, expanded as "url" is, and the pictures' sizes as
+        // the stream's settings give them ("WIDTHxHEIGHT", or empty).
+        SubUrlRole,
+        SizeRole,
+        SubSizeRole,
     };
 
     struct LayoutCell
@@ -82,6 +87,9 @@ signals:
 private:
     void resolveDoors(QVector<LayoutCell>& cells) const;
     QString streamUrl(const LayoutCell& cell) const;
+    // A setting of the cell's stream object as text; empty when there is none. No log: most streams
+    // have no sub-stream.
+    QString streamSetting(const LayoutCell& cell, const QString& key) const;
 
     int m_numCols = 1;
     int m_numRows = 1;

@@ -129,11 +129,15 @@ private slots:
     {
         LayoutModel model;
         const QHash<int, QByteArray> roles = model.roleNames();
-        QCOMPARE(roles.size(), 10);
+        // The ten roles keep their numbers; the sub-stream's come after them.
+        QCOMPARE(roles.size(), 13);
         QCOMPARE(roles.value(257), QByteArray("row"));
         QCOMPARE(roles.value(262), QByteArray("type"));
         QCOMPARE(roles.value(265), QByteArray("url"));
         QCOMPARE(roles.value(266), QByteArray("actuatorId"));
+        QCOMPARE(roles.value(267), QByteArray("subUrl"));
+        QCOMPARE(roles.value(268), QByteArray("size"));
+        QCOMPARE(roles.value(269), QByteArray("subSize"));
     }
 
     void elementFailures_data()
@@ -320,6 +324,33 @@ private slots:
             m_repository.findById("11")->settings()->insert("url", "x{SMC}");
             QCOMPARE(model->index(0, 0).data(LayoutModel::UrlRole).toString(), QStringLiteral("x;"));
         }
+    }
+
+    // The sub-stream's URL is expanded as the main one; sizes are the settings' own texts, read
+    // at every read as the URL is.
+    void subStreamRoles()
+    {
+        auto model = newModel();
+        model->fromJson(layoutJson(1, 2,
+                                   {cellJson(0, 0, 1, 1, QStringLiteral("\"type\":\"video\",\"objectId\":\"12\"")),
+                                    cellJson(0, 1, 1, 1, QStringLiteral("\"type\":\"alarm\",\"objectId\":\"12\""))}));
+        const QModelIndex camera = model->index(0, 0);
+        QCOMPARE(camera.data(LayoutModel::SubUrlRole).toString(), QString());
+        QCOMPARE(camera.data(LayoutModel::SubSizeRole).toString(), QString());
+        auto settings = m_repository.findById("12")->settings();
+        settings->insert("subUrl", "av://lavfi:testsrc2{EQU}size{EQU}640x360");
+        settings->insert("size", "1920x1080");
+        settings->insert("subSize", "640x360");
+        QCOMPARE(camera.data(LayoutModel::SubUrlRole).toString(), QStringLiteral("av://lavfi:testsrc2=size=640x360"));
+        QCOMPARE(camera.data(LayoutModel::SizeRole).toString(), QStringLiteral("1920x1080"));
+        QCOMPARE(camera.data(LayoutModel::SubSizeRole).toString(), QStringLiteral("640x360"));
+        QCOMPARE(camera.data(LayoutModel::UrlRole).toString(), QStringLiteral("a=1;b=2"));
+        // Only a camera cell has streams.
+        QCOMPARE(model->index(1, 0).data(LayoutModel::SubUrlRole).toString(), QString());
+        // The repository is the other tests' too.
+        settings->insert("subUrl", "");
+        settings->insert("size", "");
+        settings->insert("subSize", "");
     }
 
     void doorPairing()
