@@ -192,6 +192,9 @@ Pane {
                 // What the tiles read, by name, from their loader.
                 readonly property string itemLabel: model.label
                 readonly property var videoUrl: model.url
+                readonly property var subStreamUrl: model.subUrl
+                readonly property var mainStreamSize: model.size
+                readonly property var subStreamSize: model.subSize
                 readonly property string gatewayId: model.deviceId
                 readonly property string streamId: model.objectId
                 readonly property var sens: layoutPage.objectOf(model.objectId, layoutPage.objectsGeneration)
@@ -256,6 +259,9 @@ Pane {
                 z: 0
                 cameraName: itemLabel
                 url: Utils.isValid(videoUrl) ? videoUrl : ""
+                subUrl: Utils.isValid(subStreamUrl) ? subStreamUrl : ""
+                mainSize: Utils.isValid(mainStreamSize) ? mainStreamSize : ""
+                subSize: Utils.isValid(subStreamSize) ? subStreamSize : ""
                 playAllowed: verdict === TileRules.Plays
                 notPlayedReason: verdict === TileRules.OverCap
                                  ? qsTr("Not played: this layout has more than %1 cameras").arg(App.tileRules.maxTiles)

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import QtQuick.Window 2.15
 import Native 1.0
 import Config 1.0
 import Scripts 1.0
@@ -10,7 +11,16 @@ Item {
     id: cameraView
 
     property string cameraName: ""
+    // The camera's main stream; with a sub-stream and its size, the tile plays the smallest of the
+    // two that fills it, and the main stream in full view.
     property string url: ""
+    property string subUrl: ""
+    property string mainSize: ""
+    property string subSize: ""
+    // What the player plays, and which of the two it is ("main" or "sub").
+    readonly property string playUrl: chooser.url
+    readonly property string stream: chooser.stream
+    readonly property alias streamChooser: chooser
     property bool singleView: false
     // The player exists only while it has something to play: a tile without a stream, beyond
     // the layout's cap or too small to be seen makes no player core and no threads. The recorded
@@ -192,8 +202,8 @@ Item {
         trimTimer.restart();
     }
 
-    onUrlChanged: {
-        if (url !== "" && hasPlayer)
+    onPlayUrlChanged: {
+        if (playUrl !== "" && hasPlayer)
             loadTimer.restart();
     }
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
@@ -222,7 +232,7 @@ Item {
                 cameraView.applyLive();
             if (cameraView.zoomed)
                 cameraView.applyZoom();
-            if (cameraView.url !== "")
+            if (cameraView.playUrl !== "")
                 loadTimer.restart();
         }
 
@@ -345,9 +355,9 @@ Item {
             // A stream that ended is reloaded by the player itself; loading it here as well would
             // only cut that attempt short.
             if (cameraView.backend && !cameraView.backend.reloadPending) {
-                console.log("Reloading stalled stream:", cameraView.url);
+                console.log("Reloading stalled stream:", cameraView.playUrl);
                 count++;
-                cameraView.playerObject.loadFile(cameraView.url);
+                cameraView.playerObject.loadFile(cameraView.playUrl);
             }
             interval = Math.min(interval * 2, G.settings.videoStallReloadMaxMs);
             restart();
@@ -550,6 +560,18 @@ Item {
         id: posModel
     }
 
+    StreamChooser {
+        id: chooser
+
+        mainUrl: cameraView.url
+        subUrl: cameraView.subUrl
+        mainSize: cameraView.mainSize
+        subSize: cameraView.subSize
+        tileWidth: cameraView.width * Screen.devicePixelRatio
+        tileHeight: cameraView.height * Screen.devicePixelRatio
+        fullView: cameraView.singleView
+    }
+
     VideoStats {
         objectName: "statsOverlay"
         anchors.left: parent.left
@@ -558,6 +580,7 @@ Item {
         width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
         mpvObject: cameraView.playerObject
         active: cameraView.statsShown
+        stream: cameraView.stream
     }
 
     Timer {
@@ -566,9 +589,9 @@ Item {
         interval: cameraView.loadDelayMs
         repeat: false
         onTriggered: {
-            if (cameraView.url === "" || !cameraView.playerObject)
+            if (cameraView.playUrl === "" || !cameraView.playerObject)
                 return;
-            cameraView.playerObject.loadFile(cameraView.url);
+            cameraView.playerObject.loadFile(cameraView.playUrl);
             // A new stream gets its full time to show a first frame.
             if (cameraView.watchesSignal)
                 signalWatch.restart();

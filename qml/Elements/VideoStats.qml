@@ -10,6 +10,8 @@ Rectangle {
 
     property var mpvObject: null
     property bool active: false
+    // Which of the camera's streams the tile plays: "main" or "sub".
+    property string stream: "main"
     // From the latest sample.
     property real receivedPerSecond: 0
     property real drawnPerSecond: 0
@@ -71,7 +73,7 @@ Rectangle {
         text: [qsTr("%1 received").arg(Math.round(videoStats.receivedPerSecond)),
                qsTr("%1 drawn").arg(Math.round(videoStats.drawnPerSecond)),
                qsTr("%1 Mbit/s").arg(videoStats.megabitsPerSecond.toFixed(1)),
-               videoStats.videoWidth + "×" + videoStats.videoHeight,
+               videoStats.stream + " " + videoStats.videoWidth + "×" + videoStats.videoHeight,
                qsTr("lag %1 s").arg(videoStats.lagSeconds.toFixed(1))].join(" · ") + I18n.localeNotify
     }
 

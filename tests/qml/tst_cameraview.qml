@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import QtQuick.Window 2.15
 import QtTest 1.15
 import Config 1.0
 import Elements 1.0
@@ -112,6 +113,37 @@ TestCase {
         view.playAllowed = true;
         verify(view.hasPlayer);
         verify(!text.visible);
+    }
+
+    // The smallest stream that fills the tile: the sub-stream while the tile is no larger than it,
+    // the main stream beyond it (once the new size has held) and always in full view.
+    function test_subStreamByTileSize() {
+        var main = "av://lavfi:testsrc2=size=1280x720:rate=5";
+        var sub = "av://lavfi:testsrc2=size=320x180:rate=5";
+        var view = createTemporaryObject(cameraComponent, testCase,
+                                         { width: 320 / Screen.devicePixelRatio, height: 180 / Screen.devicePixelRatio,
+                                           url: main, subUrl: sub, subSize: "320x180" });
+        view.streamChooser.setTimings(100, 300);
+        compare(view.stream, "sub", "a tile the size of the sub-stream plays it");
+        compare(view.playUrl, sub);
+        tryCompare(view.backend.mpvObject, "path", sub, 5000, "the player loads the sub-stream");
+
+        view.width = 640 / Screen.devicePixelRatio;
+        view.height = 360 / Screen.devicePixelRatio;
+        compare(view.stream, "sub", "not before the new size has held");
+        tryCompare(view, "stream", "main", 3000, "a larger tile plays the main stream");
+        tryCompare(view.backend.mpvObject, "path", main, 5000);
+
+        view.width = 160;
+        view.height = 90;
+        view.singleView = true;
+        compare(view.stream, "main", "full view plays the main stream, whatever the size");
+        view.singleView = false;
+        compare(view.stream, "sub", "leaving it goes back to the choice by size at once");
+        compare(findChild(view, "statsOverlay").stream, "sub", "the figures say which stream plays");
+
+        view.subSize = "big";
+        compare(view.stream, "main", "with the sub-stream's size unknown only the main stream is used");
     }
 
     function test_zoomAroundThePointerWithinLimits() {
