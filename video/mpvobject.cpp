@@ -174,7 +174,9 @@ void wakeup(void* context)
 } // namespace
 
 MpvObject::MpvObject(QQuickItem* parent)
-    : QQuickFramebufferObject(parent), m_drawnFrames(std::make_shared<std::atomic<quint64>>(0))
+    : QQuickFramebufferObject(parent),
+      m_drawnFrames(std::make_shared<std::atomic<quint64>>(0)),
+      m_holdPicture(std::make_shared<std::atomic<bool>>(false))
 {
     const bool software = VideoRenderMode::current() == VideoRenderMode::Software;
     MpvCorePool& pool = MpvCorePool::instance();
@@ -193,6 +195,7 @@ MpvObject::MpvObject(QQuickItem* parent)
     m_frames = std::move(prepared.frames);
     connectCore();
     if (m_frames) {
+        m_frames->setHold(m_holdPicture->load());
         m_frames->setFrameReadyHandler(
             [this] { QCoreApplication::postEvent(this, new QEvent(kFrameReadyEvent), Qt::HighEventPriority); });
         setFlag(ItemHasContents, true);
@@ -478,7 +481,7 @@ QQuickFramebufferObject::Renderer* MpvObject::createRenderer() const
     // The render context must survive hiding the window.
     window()->setPersistentOpenGLContext(true);
     window()->setPersistentSceneGraph(true);
-    return new MpvRenderer(this, m_drawnFrames);
+    return new MpvRenderer(this, m_drawnFrames, m_holdPicture);
 }
 
 void MpvObject::on_mpv_events()
@@ -982,6 +985,18 @@ double MpvObject::position() const
 {
     return m_position;
 }
+void MpvObject::setHoldPicture(bool value)
+{
+    if (m_holdPicture->exchange(value) == value)
+        return;
+    if (m_frames)
+        m_frames->setHold(value);
+    // Released: the current frame is drawn now, not at the next one.
+    if (!value)
+        update();
+    emit holdPictureChanged();
+}
+
 int MpvObject::presentedFrames() const
 {
     return m_presentedFrames;

@@ -79,6 +79,9 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(int presentedFrames READ presentedFrames NOTIFY presentedFramesChanged)
     // A live stream: the item tracks how far its picture is behind the live edge.
     Q_PROPERTY(bool live READ live WRITE setLive NOTIFY liveChanged)
+    // While true the item keeps showing its last picture and takes no new one: a tile changing
+    // streams shows the old picture until the new stream's first frame, not an empty one.
+    Q_PROPERTY(bool holdPicture READ holdPicture WRITE setHoldPicture NOTIFY holdPictureChanged)
     // "opengl" or "software": how this process draws video (see VideoRenderMode).
     Q_PROPERTY(QString renderMode READ renderMode CONSTANT)
 
@@ -91,6 +94,8 @@ public:
 
     bool live() const { return m_live; }
     void setLive(bool value);
+    bool holdPicture() const { return m_holdPicture->load(); }
+    void setHoldPicture(bool value);
     QString renderMode() const;
 
     // Counters of the picture for a statistics overlay, read when wanted rather than signalled
@@ -162,6 +167,7 @@ signals:
     void positionChanged(double value);
     void presentedFramesChanged(int value);
     void liveChanged(bool value);
+    void holdPictureChanged();
     // A live stream fell this far behind and is loaded again to show the present.
     void skippedToLiveEdge(double lagSeconds);
     void mpvUpdated();
@@ -299,6 +305,8 @@ private:
 
     // Statistics. Drawn frames are counted on the render thread.
     std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
+    // Read by the renderer on the render thread.
+    std::shared_ptr<std::atomic<bool>> m_holdPicture;
     int m_voDrops = 0;
     int m_decoderDrops = 0;
     int m_videoWidth = 0;

@@ -21,8 +21,13 @@ void* getProcAddress(void*, const char* name)
 
 } // namespace
 
-MpvRenderer::MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames)
-    : m_item(item), m_mpv(item->core()), m_window(item->window()), m_drawnFrames(std::move(drawnFrames))
+MpvRenderer::MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames,
+                         std::shared_ptr<std::atomic<bool>> holdPicture)
+    : m_item(item),
+      m_mpv(item->core()),
+      m_window(item->window()),
+      m_holdPicture(std::move(holdPicture)),
+      m_drawnFrames(std::move(drawnFrames))
 {
 }
 
@@ -81,6 +86,18 @@ void MpvRenderer::render()
     // The item may be gone by now (threaded render loop): only the window and the context are used.
     if (!m_context)
         return;
+    if (m_holdPicture && m_holdPicture->load()) {
+        // The frame is taken, so that the player goes on, but the framebuffer keeps the picture.
+        int skip = 1;
+        int block = 0;
+        mpv_render_param params[]{
+            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
+            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
+            {MPV_RENDER_PARAM_INVALID, nullptr},
+        };
+        mpv_render_context_render(m_context, params);
+        return;
+    }
     m_window->resetOpenGLState();
     QOpenGLFramebufferObject* fbo = framebufferObject();
     mpv_opengl_fbo target{static_cast<int>(fbo->handle()), fbo->width(), fbo->height(), 0};

@@ -18,7 +18,8 @@ class MpvRenderer : public QObject, public QQuickFramebufferObject::Renderer
 
 public:
     // Made by the item during the scene-graph sync, when the item may be read safely.
-    MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames);
+    MpvRenderer(const MpvObject* item, std::shared_ptr<std::atomic<quint64>> drawnFrames,
+                std::shared_ptr<std::atomic<bool>> holdPicture);
     ~MpvRenderer() override;
 
     void render() override;
@@ -38,5 +39,6 @@ private:
     QQuickWindow* m_window;
     mpv_render_context* m_context = nullptr;
     bool m_failed = false;
+    std::shared_ptr<std::atomic<bool>> m_holdPicture;
     std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
 };

@@ -123,6 +123,14 @@ QImage SoftwareFrameSource::takeFrame()
     return frame;
 }
 
+void SoftwareFrameSource::setHold(bool hold)
+{
+    if (m_hold.exchange(hold) == hold || hold)
+        return;
+    m_redraw.store(true);
+    schedule();
+}
+
 void SoftwareFrameSource::setKeepEveryFrame(bool keep)
 {
     bool deferred = false;
@@ -188,7 +196,7 @@ void SoftwareFrameSource::convert(bool force)
         return;
 
     int block = 0;
-    if (size.isEmpty()) {
+    if (size.isEmpty() || m_hold.load()) {
         // Nowhere to draw yet; still take the frame in, or the player would wait for it.
         int skip = 1;
         mpv_render_param params[]{

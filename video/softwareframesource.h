@@ -48,6 +48,11 @@ public:
     // frame, and the player waits until the scene has taken the last one.
     void setKeepEveryFrame(bool keep);
 
+    // While held, frames are taken from libmpv but not converted: the scene keeps the last picture
+    // (across a change of stream, until the new stream's first frame). Releasing converts the
+    // current frame at once.
+    void setHold(bool hold);
+
     // Frames converted, and frames replaced before anyone took them.
     quint64 convertedFrames() const { return m_converted.load(); }
     quint64 replacedFrames() const { return m_replaced.load(); }
@@ -70,6 +75,7 @@ private:
     // Conversion requests since the running task last looked; one task runs at a time.
     std::atomic<int> m_requests{0};
     std::atomic<bool> m_redraw{false};
+    std::atomic<bool> m_hold{false};
     std::atomic<quint64> m_converted{0};
     std::atomic<quint64> m_replaced{0};
 

@@ -203,8 +203,15 @@ Item {
     }
 
     onPlayUrlChanged: {
-        if (playUrl !== "" && hasPlayer)
-            loadTimer.restart();
+        if (playUrl === "" || !hasPlayer)
+            return;
+        // A picture on screen stays until the new stream's first frame replaces it.
+        if (videoLoaded) {
+            playerObject.holdPicture = true;
+            pictureHold.fileLoaded = false;
+            pictureHold.restart();
+        }
+        loadTimer.restart();
     }
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
@@ -327,6 +334,44 @@ Item {
         function onPausedChanged(value) {
             if (!value && cameraView.watchesSignal && !signalWatch.lost)
                 signalWatch.restart();
+        }
+    }
+
+    // Ends the hold of the old picture: at the new stream's first frame, when it fails, or at the
+    // latest when a stream would count as lost.
+    Timer {
+        id: pictureHold
+
+        property bool fileLoaded: false
+
+        function release() {
+            stop();
+            if (cameraView.playerObject)
+                cameraView.playerObject.holdPicture = false;
+        }
+
+        objectName: "pictureHold"
+        interval: G.settings.videoNoSignalMs
+        repeat: false
+        onTriggered: release()
+    }
+
+    Connections {
+        target: cameraView.playerObject
+
+        function onFileLoaded() {
+            pictureHold.fileLoaded = true;
+        }
+
+        // The new stream's position is known once its first frame is out, paused or not.
+        function onPositionChanged() {
+            if (pictureHold.running && pictureHold.fileLoaded)
+                pictureHold.release();
+        }
+
+        function onFileEnded(reason) {
+            if (pictureHold.running && reason === "error")
+                pictureHold.release();
         }
     }
 

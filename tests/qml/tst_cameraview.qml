@@ -146,6 +146,40 @@ TestCase {
         compare(view.stream, "main", "with the sub-stream's size unknown only the main stream is used");
     }
 
+    function centreOf(view) {
+        var image = grabImage(view);
+        return image.pixel(Math.floor(image.width / 2), Math.floor(image.height / 2));
+    }
+
+    // The old stream's picture stays until the new stream's first frame: a switch never shows an
+    // empty tile. Red is the sub-stream, blue the main stream.
+    function test_switchKeepsThePictureUntilTheNewFrame() {
+        var main = "av://lavfi:color=c=blue:size=640x360:rate=10";
+        var sub = "av://lavfi:color=c=red:size=160x90:rate=10";
+        var view = createTemporaryObject(cameraComponent, testCase,
+                                         { width: 160 / Screen.devicePixelRatio, height: 90 / Screen.devicePixelRatio,
+                                           url: main, subUrl: sub, subSize: "160x90" });
+        view.streamChooser.setTimings(50, 100);
+        tryVerify(function () { var c = centreOf(view); return c.r > 0.7 && c.b < 0.3; }, 10000,
+                  "the sub-stream's red shows");
+        view.width = 320 / Screen.devicePixelRatio;
+        view.height = 180 / Screen.devicePixelRatio;
+        // Sampled as often as the window draws, until the main stream's blue shows.
+        var samples = 0;
+        var sampleEveryMs = 15;
+        for (var waited = 0; waited < 10000; waited += sampleEveryMs) {
+            var c = centreOf(view);
+            ++samples;
+            verify(c.r + c.g + c.b > 0.5, "sample " + samples + " is not empty: " + c);
+            if (c.b > 0.7 && c.r < 0.3)
+                break;
+            wait(sampleEveryMs);
+        }
+        var last = centreOf(view);
+        verify(last.b > 0.7 && last.r < 0.3, "the main stream's blue shows in the end: " + last);
+        compare(view.playerObject.holdPicture, false, "the hold ends with the new frame");
+    }
+
     function test_zoomAroundThePointerWithinLimits() {
         var view = createTemporaryObject(cameraComponent, testCase, { keepsPlayer: true });
         compare(view.zoom, 1);
