@@ -78,6 +78,12 @@ Page {
     property string statusText: ""
     // The speed asked for; the player takes it over asynchronously and keeps it from chunk to chunk.
     property real speed: 1
+    // What the POS search looks for, and where exports go.
+    property string searchText: ""
+    property string exportFolder: exporter.defaultFolder()
+
+    // The chunk being played is at this index of the list: the list shows it.
+    signal playingChunkShown(int index)
     property bool statusFailed: false
     readonly property string cameraName: {
         var stream = objectOf(strmId, objectsGeneration);
@@ -333,7 +339,7 @@ Page {
             return;
         var index = spans.indexAt(Number(startTime));
         if (index >= 0)
-            chunkList.positionViewAtIndex(index, ListView.Contain);
+            playingChunkShown(index);
         var moment = positionMs >= 0 ? positionMs : Number(startTime);
         if (moment < timeline.viewStart || moment >= timeline.viewEnd) {
             var width = timeline.viewEnd - timeline.viewStart;
@@ -478,7 +484,7 @@ Page {
             } else {
                 recordedPage.dayPos.load(request.responseText);
             }
-            recordedPage.search(searchField.text);
+            recordedPage.search(recordedPage.searchText);
         };
         dayPosRequest = request;
         request.open("GET", url);
@@ -541,7 +547,7 @@ Page {
             statusText = qsTr("Nothing recorded between the marks.") + I18n.localeNotify;
             return;
         }
-        if (!exporter.start(urls, exportFolder.text, cameraName, from, to)) {
+        if (!exporter.start(urls, exportFolder, cameraName, from, to)) {
             statusFailed = true;
             statusText = qsTr("Export not started: %1").arg(exporter.lastError) + I18n.localeNotify;
         } else {
@@ -557,11 +563,8 @@ Page {
     }
 
     objectName: "recordedPage"
-    // The keys change the speed too, and a choice in the box ends the box's own binding.
-    onSpeedChanged: {
-        mpvObject.speed = speed;
-        speedBox.currentIndex = speedIndex();
-    }
+    onSpeedChanged: mpvObject.speed = speed
+    onSearchTextChanged: search(searchText)
     onPositionMsChanged: {
         updatePosLines();
         if (positionMs >= 0 && (positionMs < timeline.viewStart || positionMs >= timeline.viewEnd))
@@ -718,202 +721,28 @@ Page {
                 anchors.margins: G.settings.spacing
                 spacing: G.settings.spacing
 
-                ELabel {
-                    objectName: "streamsHeading"
-                    font.bold: true
-                    text: qsTr("Available streams") + I18n.localeNotify
-                }
-
-                // The layout's cells are few; a column keeps the rows of doors and alarms out.
-                Flickable {
-                    id: streamList
-
-                    objectName: "streamList"
+                RecordedStreams {
+                    page: recordedPage
                     Layout.fillWidth: true
-                    Layout.preferredHeight: Math.min(contentHeight, column.height / 4)
-                    contentWidth: width
-                    contentHeight: streamColumn.height
-                    clip: true
-                    boundsBehavior: Flickable.StopAtBounds
-
-                    ScrollBar.vertical: ScrollBar {}
-
-                    Column {
-                        id: streamColumn
-
-                        width: streamList.width
-
-                        Repeater {
-                            model: App.layoutModel
-
-                            delegate: ItemDelegate {
-                                id: streamRow
-
-                                readonly property var cellObject: recordedPage.objectOf(model.objectId,
-                                                                                        recordedPage.objectsGeneration)
-
-                                objectName: "streamRow"
-                                width: streamColumn.width
-                                visible: model.type === LayoutModel.Video
-                                highlighted: model.objectId === recordedPage.strmId
-                                onClicked: recordedPage.chooseStream(model.deviceId, model.objectId)
-
-                                background: Rectangle {
-                                    color: streamRow.highlighted ? G.theme.selectedRow : "transparent"
-                                }
-
-                                contentItem: ELabel {
-                                    elide: Text.ElideRight
-                                    textFormat: Text.PlainText
-                                    text: streamRow.cellObject ? streamRow.cellObject.name : model.label
-                                }
-                            }
-                        }
-                    }
+                    maxListHeight: column.height / 4
                 }
 
                 // The day on the time bar and in the list.
-                RowLayout {
+                RecordedDay {
+                    page: recordedPage
                     Layout.fillWidth: true
-                    spacing: G.settings.spacing
-
-                    EButton {
-                        objectName: "previousDayButton"
-                        text: "\u25C0"
-                        onClicked: recordedPage.showDay(recordedPage.dayStart - 12 * 3600 * 1000)
-                    }
-
-                    ETextField {
-                        id: dayField
-
-                        objectName: "dayField"
-                        Layout.fillWidth: true
-                        horizontalAlignment: Text.AlignHCenter
-                        inputMask: "9999-99-99"
-                        text: Qt.formatDate(new Date(recordedPage.dayStart), G.settings.dayFormat)
-                        onEditingFinished: {
-                            var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
-                            if (isNaN(day.getTime()))
-                                text = Qt.formatDate(new Date(recordedPage.dayStart), G.settings.dayFormat);
-                            else
-                                recordedPage.showDay(day.getTime());
-                        }
-                    }
-
-                    EButton {
-                        objectName: "nextDayButton"
-                        text: "\u25B6"
-                        onClicked: recordedPage.showDay(recordedPage.dayEnd + 12 * 3600 * 1000)
-                    }
-
-                    EButton {
-                        objectName: "todayButton"
-                        text: qsTr("Today") + I18n.localeNotify
-                        onClicked: recordedPage.showDay(Date.now())
-                    }
                 }
 
-                ETextField {
-                    id: searchField
-
-                    objectName: "posSearchField"
+                PosSearch {
+                    page: recordedPage
                     Layout.fillWidth: true
-                    placeholderText: qsTr("Search the day's POS text") + I18n.localeNotify
-                    onTextChanged: recordedPage.search(text)
+                    maxListHeight: column.height / 4
                 }
 
-                ListView {
-                    id: resultList
-
-                    objectName: "posResults"
-                    Layout.fillWidth: true
-                    Layout.preferredHeight: Math.min(contentHeight, column.height / 4)
-                    visible: searchField.text.trim() !== ""
-                    clip: true
-                    model: recordedPage.searchResults
-
-                    ScrollBar.vertical: ScrollBar {}
-
-                    header: ELabel {
-                        objectName: "posResultCount"
-                        color: G.theme.foreColor
-                        text: (resultList.count >= G.settings.posSearchLimit
-                               ? qsTr("More than %1 lines found").arg(G.settings.posSearchLimit)
-                               : qsTr("Lines found: %1").arg(resultList.count)) + I18n.localeNotify
-                    }
-
-                    delegate: ItemDelegate {
-                        id: resultRow
-
-                        objectName: "posResultRow"
-                        width: resultList.width
-                        highlighted: modelData.line === recordedPage.markedLine
-                        onClicked: recordedPage.showResult(modelData)
-
-                        background: Rectangle {
-                            color: resultRow.highlighted ? G.theme.selectedRow : "transparent"
-                        }
-
-                        contentItem: ELabel {
-                            elide: Text.ElideRight
-                            textFormat: Text.PlainText
-                            text: Qt.formatTime(new Date(modelData.time), "hh:mm:ss") + "  " + modelData.line
-                        }
-                    }
-                }
-
-                ELabel {
-                    objectName: "chunksHeading"
-                    font.bold: true
-                    text: qsTr("Recorded chunks") + I18n.localeNotify
-                }
-
-                ListView {
-                    id: chunkList
-
-                    objectName: "chunkList"
+                ChunkList {
+                    page: recordedPage
                     Layout.fillWidth: true
                     Layout.fillHeight: true
-                    clip: true
-                    model: chunkModel
-                    // Rows of one height: a day of short chunks scrolls without measuring each.
-                    reuseItems: true
-
-                    ScrollBar.vertical: ScrollBar {}
-
-                    delegate: ItemDelegate {
-                        id: chunkRow
-
-                        objectName: "chunkRow"
-                        width: chunkList.width
-                        highlighted: String(model.start) === recordedPage.startTime
-                                     && String(model.end) === recordedPage.endTime
-                        onClicked: recordedPage.chooseChunk(model.start, model.end)
-
-                        background: Rectangle {
-                            color: chunkRow.highlighted ? G.theme.selectedRow : "transparent"
-                        }
-
-                        contentItem: Column {
-                            ELabel {
-                                objectName: "chunkStart"
-                                text: qsTr("start: %1").arg(Qt.formatDateTime(new Date(Number(model.start)),
-                                                                              G.settings.chunkDateFormat))
-                                      + I18n.localeNotify
-                            }
-
-                            ELabel {
-                                objectName: "chunkEnd"
-                                text: qsTr("end: %1").arg(Qt.formatDateTime(new Date(Number(model.end)),
-                                                                            G.settings.chunkDateFormat))
-                                      + I18n.localeNotify
-                            }
-
-                            ELabel {
-                                text: "size: " + model.size
-                            }
-                        }
-                    }
                 }
 
                 RowLayout {
@@ -1044,89 +873,11 @@ Page {
                     }
                 }
 
-                // The player's controls.
-                RowLayout {
-                    objectName: "playerControls"
+                PlayerBar {
+                    page: recordedPage
                     Layout.fillWidth: true
                     Layout.leftMargin: G.settings.spacing
                     Layout.rightMargin: G.settings.spacing
-                    spacing: G.settings.spacing
-                    enabled: recordedPage.positionMs >= 0
-
-                    EButton {
-                        objectName: "playPauseButton"
-                        // The player's keys stay with the page.
-                        focusPolicy: Qt.NoFocus
-                        text: (mpvObject.paused ? qsTr("Play") : qsTr("Pause")) + I18n.localeNotify
-                        onClicked: recordedPage.togglePause()
-                    }
-
-                    EButton {
-                        objectName: "backButton"
-                        focusPolicy: Qt.NoFocus
-                        text: qsTr("-5 s") + I18n.localeNotify
-                        onClicked: recordedPage.step(-G.settings.recordedStepMs)
-                    }
-
-                    EButton {
-                        objectName: "frameBackButton"
-                        focusPolicy: Qt.NoFocus
-                        text: qsTr("Frame back") + I18n.localeNotify
-                        onClicked: recordedPage.frameStep(false)
-                    }
-
-                    EButton {
-                        objectName: "frameForwardButton"
-                        focusPolicy: Qt.NoFocus
-                        text: qsTr("Frame forward") + I18n.localeNotify
-                        onClicked: recordedPage.frameStep(true)
-                    }
-
-                    EButton {
-                        objectName: "forwardButton"
-                        focusPolicy: Qt.NoFocus
-                        text: qsTr("+5 s") + I18n.localeNotify
-                        onClicked: recordedPage.step(G.settings.recordedStepMs)
-                    }
-
-                    ComboBox {
-                        id: speedBox
-
-                        objectName: "speedBox"
-                        focusPolicy: Qt.NoFocus
-                        model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
-                        currentIndex: recordedPage.speedIndex()
-                        onActivated: function (index) {
-                            recordedPage.speed = G.settings.recordedSpeeds[index];
-                        }
-                    }
-
-                    Slider {
-                        id: positionSlider
-
-                        objectName: "positionSlider"
-                        focusPolicy: Qt.NoFocus
-                        Layout.fillWidth: true
-                        from: 0
-                        to: Math.max(0.001, mpvObject.duration)
-                        value: pressed ? value : mpvObject.position
-                        onMoved: mpvObject.command(["seek", String(value), "absolute", "exact"])
-                    }
-
-                    ELabel {
-                        objectName: "positionLabel"
-                        color: G.theme.foreColor
-                        text: recordedPage.positionMs >= 0
-                              ? Qt.formatDateTime(new Date(recordedPage.positionMs), G.settings.recordedTimeFormat)
-                              : ""
-                    }
-
-                    EButton {
-                        objectName: "recordedSnapshotButton"
-                        focusPolicy: Qt.NoFocus
-                        text: qsTr("Snapshot") + I18n.localeNotify
-                        onClicked: player.takeSnapshot()
-                    }
                 }
 
                 TimelineBar {
@@ -1155,70 +906,12 @@ Page {
                 }
 
                 // Export: the playing chunk, or what lies between two marks, into one file.
-                RowLayout {
-                    objectName: "exportControls"
+                ExportBar {
+                    page: recordedPage
                     Layout.fillWidth: true
                     Layout.leftMargin: G.settings.spacing
                     Layout.rightMargin: G.settings.spacing
                     Layout.bottomMargin: G.settings.spacing
-                    spacing: G.settings.spacing
-
-                    EButton {
-                        objectName: "markButton"
-                        focusPolicy: Qt.NoFocus
-                        enabled: recordedPage.positionMs >= 0
-                        text: (recordedPage.markA >= 0 && recordedPage.markB < 0 ? qsTr("Set end mark")
-                                                                                 : qsTr("Set start mark"))
-                              + I18n.localeNotify
-                        onClicked: recordedPage.setMark()
-                    }
-
-                    EButton {
-                        objectName: "clearMarksButton"
-                        focusPolicy: Qt.NoFocus
-                        enabled: recordedPage.markA >= 0
-                        text: qsTr("Clear marks") + I18n.localeNotify
-                        onClicked: {
-                            recordedPage.markA = -1;
-                            recordedPage.markB = -1;
-                        }
-                    }
-
-                    ELabel {
-                        color: G.theme.foreColor
-                        text: qsTr("Save to:") + I18n.localeNotify
-                    }
-
-                    ETextField {
-                        id: exportFolder
-
-                        objectName: "exportFolder"
-                        Layout.fillWidth: true
-                        text: exporter.defaultFolder()
-                    }
-
-                    EButton {
-                        objectName: "exportButton"
-                        enabled: !exporter.busy && recordedPage.startTime !== ""
-                        text: (recordedPage.markA >= 0 && recordedPage.markB >= 0 ? qsTr("Export marked")
-                                                                                  : qsTr("Export chunk"))
-                              + I18n.localeNotify
-                        onClicked: recordedPage.exportVideo()
-                    }
-
-                    EButton {
-                        objectName: "cancelExportButton"
-                        visible: exporter.busy
-                        text: qsTr("Cancel") + I18n.localeNotify
-                        onClicked: exporter.cancel()
-                    }
-
-                    ProgressBar {
-                        objectName: "exportProgress"
-                        visible: exporter.busy
-                        value: exporter.progress
-                    }
-
                 }
             }
         }

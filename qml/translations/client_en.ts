@@ -113,26 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="372"/>
-        <source>Available streams</source>
-        <translation>Available streams</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="425"/>
-        <source>Recorded chunks</source>
-        <translation>Recorded chunks</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="455"/>
-        <source>start: %1</source>
-        <translation>start: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="462"/>
-        <source>end: %1</source>
-        <translation>end: %1</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml" line="538"/>
         <source>The chunk could not be fetched: %1</source>
         <translation>The chunk could not be fetched: %1</translation>
@@ -141,96 +121,6 @@
         <location filename="../RecordedPage.qml" line="552"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>The chunk could not be played: the file is damaged or not a video.</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Today</source>
-        <translation>Today</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Search the day's POS text</source>
-        <translation>Search the day's POS text</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>More than %1 lines found</source>
-        <translation>More than %1 lines found</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Lines found: %1</source>
-        <translation>Lines found: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Play</source>
-        <translation>Play</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Pause</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>-5 s</source>
-        <translation>-5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame back</source>
-        <translation>Frame back</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame forward</source>
-        <translation>Frame forward</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>+5 s</source>
-        <translation>+5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Snapshot</source>
-        <translation>Snapshot</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set end mark</source>
-        <translation>Set end mark</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set start mark</source>
-        <translation>Set start mark</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Clear marks</source>
-        <translation>Clear marks</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Save to:</source>
-        <translation>Save to:</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export marked</source>
-        <translation>Export marked</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export chunk</source>
-        <translation>Export chunk</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Cancel</source>
-        <translation>Cancel</translation>
     </message>
     <message>
         <location filename="../RecordedPage.qml"/>
@@ -323,6 +213,134 @@
         <location filename="../LayoutPage.qml"/>
         <source>Too small to play</source>
         <translation>Too small to play</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Available streams</source>
+        <translation>Available streams</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkList</name>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Recorded chunks</source>
+        <translation>Recorded chunks</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>start: %1</source>
+        <translation>start: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>end: %1</source>
+        <translation>end: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedDay</name>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Today</source>
+        <translation>Today</translation>
+    </message>
+</context>
+<context>
+    <name>PosSearch</name>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Search the day's POS text</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>More than %1 lines found</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Lines found: %1</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerBar</name>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Play</source>
+        <translation>Play</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame back</source>
+        <translation>Frame back</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame forward</source>
+        <translation>Frame forward</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Snapshot</source>
+        <translation>Snapshot</translation>
+    </message>
+</context>
+<context>
+    <name>ExportBar</name>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set end mark</source>
+        <translation>Set end mark</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set start mark</source>
+        <translation>Set start mark</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Clear marks</source>
+        <translation>Clear marks</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Save to:</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export marked</source>
+        <translation>Export marked</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export chunk</source>
+        <translation>Export chunk</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

@@ -113,26 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="372"/>
-        <source>Available streams</source>
-        <translation>Flujos disponibles</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="425"/>
-        <source>Recorded chunks</source>
-        <translation>Fragmentos grabados</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="455"/>
-        <source>start: %1</source>
-        <translation>inicio: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="462"/>
-        <source>end: %1</source>
-        <translation>fin: %1</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml" line="538"/>
         <source>The chunk could not be fetched: %1</source>
         <translation>No se pudo descargar el fragmento: %1</translation>
@@ -141,96 +121,6 @@
         <location filename="../RecordedPage.qml" line="552"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>No se pudo reproducir el fragmento: el archivo está dañado o no es un vídeo.</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Today</source>
-        <translation>Hoy</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Search the day's POS text</source>
-        <translation>Buscar en el texto POS del día</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>More than %1 lines found</source>
-        <translation>Más de %1 líneas encontradas</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Lines found: %1</source>
-        <translation>Líneas encontradas: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Play</source>
-        <translation>Reproducir</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Pause</source>
-        <translation>Pausa</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>-5 s</source>
-        <translation>-5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame back</source>
-        <translation>Fotograma atrás</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame forward</source>
-        <translation>Fotograma adelante</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>+5 s</source>
-        <translation>+5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Snapshot</source>
-        <translation>Captura</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set end mark</source>
-        <translation>Marcar fin</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set start mark</source>
-        <translation>Marcar inicio</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Clear marks</source>
-        <translation>Borrar marcas</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Save to:</source>
-        <translation>Guardar en:</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export marked</source>
-        <translation>Exportar lo marcado</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export chunk</source>
-        <translation>Exportar fragmento</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Cancel</source>
-        <translation>Cancelar</translation>
     </message>
     <message>
         <location filename="../RecordedPage.qml"/>
@@ -323,6 +213,134 @@
         <location filename="../LayoutPage.qml"/>
         <source>Too small to play</source>
         <translation>Demasiado pequeña para reproducirse</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Available streams</source>
+        <translation>Flujos disponibles</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkList</name>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Recorded chunks</source>
+        <translation>Fragmentos grabados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>start: %1</source>
+        <translation>inicio: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>end: %1</source>
+        <translation>fin: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedDay</name>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Today</source>
+        <translation>Hoy</translation>
+    </message>
+</context>
+<context>
+    <name>PosSearch</name>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Buscar en el texto POS del día</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>Más de %1 líneas encontradas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Líneas encontradas: %1</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerBar</name>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Play</source>
+        <translation>Reproducir</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame back</source>
+        <translation>Fotograma atrás</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame forward</source>
+        <translation>Fotograma adelante</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Snapshot</source>
+        <translation>Captura</translation>
+    </message>
+</context>
+<context>
+    <name>ExportBar</name>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set end mark</source>
+        <translation>Marcar fin</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set start mark</source>
+        <translation>Marcar inicio</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Clear marks</source>
+        <translation>Borrar marcas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Save to:</source>
+        <translation>Guardar en:</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export marked</source>
+        <translation>Exportar lo marcado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export chunk</source>
+        <translation>Exportar fragmento</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
     </message>
 </context>
 </TS>

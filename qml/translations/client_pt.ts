@@ -113,26 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="372"/>
-        <source>Available streams</source>
-        <translation>Fluxos disponíveis</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="425"/>
-        <source>Recorded chunks</source>
-        <translation>Trechos gravados</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="455"/>
-        <source>start: %1</source>
-        <translation>início: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="462"/>
-        <source>end: %1</source>
-        <translation>fim: %1</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml" line="538"/>
         <source>The chunk could not be fetched: %1</source>
         <translation>Não foi possível baixar o trecho: %1</translation>
@@ -141,96 +121,6 @@
         <location filename="../RecordedPage.qml" line="552"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>Não foi possível reproduzir o fragmento: o arquivo está danificado ou não é um vídeo.</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Today</source>
-        <translation>Hoje</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Search the day's POS text</source>
-        <translation>Pesquisar o texto POS do dia</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>More than %1 lines found</source>
-        <translation>Mais de %1 linhas encontradas</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Lines found: %1</source>
-        <translation>Linhas encontradas: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Play</source>
-        <translation>Reproduzir</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Pause</source>
-        <translation>Pausa</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>-5 s</source>
-        <translation>-5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame back</source>
-        <translation>Quadro anterior</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Frame forward</source>
-        <translation>Próximo quadro</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>+5 s</source>
-        <translation>+5 s</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Snapshot</source>
-        <translation>Captura</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set end mark</source>
-        <translation>Marcar fim</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Set start mark</source>
-        <translation>Marcar início</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Clear marks</source>
-        <translation>Limpar marcas</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Save to:</source>
-        <translation>Salvar em:</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export marked</source>
-        <translation>Exportar o marcado</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Export chunk</source>
-        <translation>Exportar trecho</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml"/>
-        <source>Cancel</source>
-        <translation>Cancelar</translation>
     </message>
     <message>
         <location filename="../RecordedPage.qml"/>
@@ -323,6 +213,134 @@
         <location filename="../LayoutPage.qml"/>
         <source>Too small to play</source>
         <translation>Pequena demais para reproduzir</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Available streams</source>
+        <translation>Fluxos disponíveis</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkList</name>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Recorded chunks</source>
+        <translation>Trechos gravados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>start: %1</source>
+        <translation>início: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>end: %1</source>
+        <translation>fim: %1</translation>
+    </message>
+</context>
+<context>
+    <name>RecordedDay</name>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Today</source>
+        <translation>Hoje</translation>
+    </message>
+</context>
+<context>
+    <name>PosSearch</name>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Search the day's POS text</source>
+        <translation>Pesquisar o texto POS do dia</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>More than %1 lines found</source>
+        <translation>Mais de %1 linhas encontradas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PosSearch.qml"/>
+        <source>Lines found: %1</source>
+        <translation>Linhas encontradas: %1</translation>
+    </message>
+</context>
+<context>
+    <name>PlayerBar</name>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Play</source>
+        <translation>Reproduzir</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Pause</source>
+        <translation>Pausa</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>-5 s</source>
+        <translation>-5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame back</source>
+        <translation>Quadro anterior</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Frame forward</source>
+        <translation>Próximo quadro</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>+5 s</source>
+        <translation>+5 s</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Snapshot</source>
+        <translation>Captura</translation>
+    </message>
+</context>
+<context>
+    <name>ExportBar</name>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set end mark</source>
+        <translation>Marcar fim</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Set start mark</source>
+        <translation>Marcar início</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Clear marks</source>
+        <translation>Limpar marcas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Save to:</source>
+        <translation>Salvar em:</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export marked</source>
+        <translation>Exportar o marcado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export chunk</source>
+        <translation>Exportar trecho</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
     </message>
 </context>
 </TS>

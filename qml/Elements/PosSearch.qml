@@ -1,0 +1,65 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Native 1.0
+import Config 1.0
+
+// Search over the chosen day's POS receipts: a field and the lines found, each by its time.
+ColumnLayout {
+    id: root
+
+    property var page: null
+    // The results' height at most.
+    property real maxListHeight: 200
+
+    spacing: G.settings.spacing
+
+    ETextField {
+        id: searchField
+
+        objectName: "posSearchField"
+        Layout.fillWidth: true
+        placeholderText: qsTr("Search the day's POS text") + I18n.localeNotify
+        onTextChanged: page.searchText = text
+    }
+
+    ListView {
+        id: resultList
+
+        objectName: "posResults"
+        Layout.fillWidth: true
+        Layout.preferredHeight: Math.min(contentHeight, root.maxListHeight)
+        visible: searchField.text.trim() !== ""
+        clip: true
+        model: page.searchResults
+
+        ScrollBar.vertical: ScrollBar {}
+
+        header: ELabel {
+            objectName: "posResultCount"
+            color: G.theme.foreColor
+            text: (resultList.count >= G.settings.posSearchLimit
+                   ? qsTr("More than %1 lines found").arg(G.settings.posSearchLimit)
+                   : qsTr("Lines found: %1").arg(resultList.count)) + I18n.localeNotify
+        }
+
+        delegate: ItemDelegate {
+            id: resultRow
+
+            objectName: "posResultRow"
+            width: resultList.width
+            highlighted: modelData.line === page.markedLine
+            onClicked: page.showResult(modelData)
+
+            background: Rectangle {
+                color: resultRow.highlighted ? G.theme.selectedRow : "transparent"
+            }
+
+            contentItem: ELabel {
+                elide: Text.ElideRight
+                textFormat: Text.PlainText
+                text: Qt.formatTime(new Date(modelData.time), "hh:mm:ss") + "  " + modelData.line
+            }
+        }
+    }
+}

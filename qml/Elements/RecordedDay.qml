@@ -1,0 +1,49 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Native 1.0
+import Config 1.0
+
+// The recorded page's day: the day before, the date as YYYY-MM-DD, the day after, today.
+RowLayout {
+    id: root
+
+    property var page: null
+
+    spacing: G.settings.spacing
+
+    EButton {
+        objectName: "previousDayButton"
+        text: "\u25C0"
+        onClicked: page.showDay(page.dayStart - 12 * 3600 * 1000)
+    }
+
+    ETextField {
+        id: dayField
+
+        objectName: "dayField"
+        Layout.fillWidth: true
+        horizontalAlignment: Text.AlignHCenter
+        inputMask: "9999-99-99"
+        text: Qt.formatDate(new Date(page.dayStart), G.settings.dayFormat)
+        onEditingFinished: {
+            var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
+            if (isNaN(day.getTime()))
+                text = Qt.formatDate(new Date(page.dayStart), G.settings.dayFormat);
+            else
+                page.showDay(day.getTime());
+        }
+    }
+
+    EButton {
+        objectName: "nextDayButton"
+        text: "\u25B6"
+        onClicked: page.showDay(page.dayEnd + 12 * 3600 * 1000)
+    }
+
+    EButton {
+        objectName: "todayButton"
+        text: qsTr("Today") + I18n.localeNotify
+        onClicked: page.showDay(Date.now())
+    }
+}

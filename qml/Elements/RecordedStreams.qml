@@ -1,0 +1,71 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Native 1.0
+import Config 1.0
+
+// The recorded page's streams: the current layout's cameras, by their stream objects' names.
+ColumnLayout {
+    id: root
+
+    // The recorded page whose stream this list chooses.
+    property var page: null
+    // The list's height at most; it grows with its rows up to it.
+    property real maxListHeight: 200
+
+    spacing: G.settings.spacing
+
+    ELabel {
+        objectName: "streamsHeading"
+        font.bold: true
+        text: qsTr("Available streams") + I18n.localeNotify
+    }
+
+    // The layout's cells are few; a column keeps the rows of doors and alarms out.
+    Flickable {
+        id: streamList
+
+        objectName: "streamList"
+        Layout.fillWidth: true
+        Layout.preferredHeight: Math.min(contentHeight, root.maxListHeight)
+        contentWidth: width
+        contentHeight: streamColumn.height
+        clip: true
+        boundsBehavior: Flickable.StopAtBounds
+
+        ScrollBar.vertical: ScrollBar {}
+
+        Column {
+            id: streamColumn
+
+            width: streamList.width
+
+            Repeater {
+                model: App.layoutModel
+
+                delegate: ItemDelegate {
+                    id: streamRow
+
+                    readonly property var cellObject: page.objectOf(model.objectId,
+                                                                            page.objectsGeneration)
+
+                    objectName: "streamRow"
+                    width: streamColumn.width
+                    visible: model.type === LayoutModel.Video
+                    highlighted: model.objectId === page.strmId
+                    onClicked: page.chooseStream(model.deviceId, model.objectId)
+
+                    background: Rectangle {
+                        color: streamRow.highlighted ? G.theme.selectedRow : "transparent"
+                    }
+
+                    contentItem: ELabel {
+                        elide: Text.ElideRight
+                        textFormat: Text.PlainText
+                        text: streamRow.cellObject ? streamRow.cellObject.name : model.label
+                    }
+                }
+            }
+        }
+    }
+}
