@@ -39,14 +39,7 @@ MpvRenderer::~MpvRenderer()
         mpv_render_context_set_update_callback(m_context, nullptr, nullptr);
         // Take in the frame libmpv may be waiting to see drawn: its output would otherwise hold
         // the context up to its own time-out (some 200 ms) before letting it go.
-        int skip = 1;
-        int block = 0;
-        mpv_render_param params[]{
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
+        takeFrameWithoutDrawing(m_context);
         mpv_render_context_free(m_context);
         m_context = nullptr;
     }
@@ -88,14 +81,7 @@ void MpvRenderer::render()
         return;
     if (m_holdPicture && m_holdPicture->load()) {
         // The frame is taken, so that the player goes on, but the framebuffer keeps the picture.
-        int skip = 1;
-        int block = 0;
-        mpv_render_param params[]{
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
+        takeFrameWithoutDrawing(m_context);
         return;
     }
     m_window->resetOpenGLState();

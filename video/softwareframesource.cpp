@@ -198,13 +198,7 @@ void SoftwareFrameSource::convert(bool force)
     int block = 0;
     if (size.isEmpty() || m_hold.load()) {
         // Nowhere to draw yet; still take the frame in, or the player would wait for it.
-        int skip = 1;
-        mpv_render_param params[]{
-            {MPV_RENDER_PARAM_SKIP_RENDERING, &skip},
-            {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
-            {MPV_RENDER_PARAM_INVALID, nullptr},
-        };
-        mpv_render_context_render(m_context, params);
+        takeFrameWithoutDrawing(m_context);
         return;
     }
 

@@ -206,9 +206,7 @@ private slots:
         QVERIFY2(m_sim.start(m_sitePath, {QStringLiteral("--verbose")}), qPrintable(m_sim.output()));
         QVERIFY(m_client.load(m_sim.serverPort(), more[1]));
         QTRY_VERIFY2_WITH_TIMEOUT(m_client.firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
-        QVERIFY(m_client.connectReplica());
-        m_client.replica()->requestLayoutList();
-        QTRY_VERIFY_WITH_TIMEOUT(m_client.layoutCount() > 0, 15000);
+        QVERIFY2(m_client.listLayouts(1), "the client hosts its remote interface and lists its layouts");
         QVERIFY(m_client.applyLayout(QStringLiteral("Live")));
         QTRY_COMPARE_WITH_TIMEOUT(m_client.cells().size(), 2, 10000);
     }

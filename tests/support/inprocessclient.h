@@ -58,6 +58,16 @@ public:
         return m_replica->waitForSource(10000);
     }
 
+    // Connects the replica, asks for the layout list and waits until at least `count` layouts
+    // arrived, as the companion gets them when it starts.
+    bool listLayouts(int count, int timeoutMs = 30000)
+    {
+        if (!connectReplica())
+            return false;
+        m_replica->requestLayoutList();
+        return QTest::qWaitFor([&] { return layoutCount() >= count; }, timeoutMs);
+    }
+
     void unload()
     {
         m_replica.reset();

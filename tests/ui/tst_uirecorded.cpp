@@ -144,9 +144,7 @@ private slots:
     void companionSwitchesToTheRecordedPage()
     {
         QTRY_VERIFY2_WITH_TIMEOUT(firstNamed(QStringLiteral("mainPage")), qPrintable(m_sim.output()), 20000);
-        QVERIFY2(m_client.connectReplica(), "the client hosts its remote interface");
-        m_client.replica()->requestLayoutList();
-        QTRY_VERIFY_WITH_TIMEOUT(m_client.layoutCount() > 0, 15000);
+        QVERIFY2(m_client.listLayouts(1), "the client hosts its remote interface and lists its layouts");
         QVERIFY(m_client.applyLayout(QStringLiteral("Recorded")));
         QTRY_COMPARE_WITH_TIMEOUT(itemsNamed(firstNamed(QStringLiteral("layoutPage")), QStringLiteral("cell")).size(),
                                   3, 10000);
