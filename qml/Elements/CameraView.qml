@@ -205,13 +205,27 @@ Item {
     onPlayUrlChanged: {
         if (playUrl === "" || !hasPlayer)
             return;
-        // A picture on screen stays until the new stream's first frame replaces it.
-        if (videoLoaded) {
-            playerObject.holdPicture = true;
-            pictureHold.fileLoaded = false;
-            pictureHold.restart();
+        if (!videoLoaded) {
+            loadTimer.restart();
+            return;
         }
-        loadTimer.restart();
+        // A tile that shows a picture changes streams (main and sub-stream) at once: the load
+        // delay spares tiles that are only being made, not a picture the operator watches. The
+        // picture stays until the new stream's first frame replaces it.
+        playerObject.holdPicture = true;
+        pictureHold.fileLoaded = false;
+        pictureHold.restart();
+        loadTimer.stop();
+        loadPlayUrl();
+    }
+
+    function loadPlayUrl() {
+        if (playUrl === "" || !playerObject)
+            return;
+        playerObject.loadFile(playUrl);
+        // A new stream gets its full time to show a first frame.
+        if (watchesSignal)
+            signalWatch.restart();
     }
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
@@ -633,14 +647,7 @@ Item {
 
         interval: cameraView.loadDelayMs
         repeat: false
-        onTriggered: {
-            if (cameraView.playUrl === "" || !cameraView.playerObject)
-                return;
-            cameraView.playerObject.loadFile(cameraView.playUrl);
-            // A new stream gets its full time to show a first frame.
-            if (cameraView.watchesSignal)
-                signalWatch.restart();
-        }
+        onTriggered: cameraView.loadPlayUrl()
     }
 
     // Holds the lines for a while after the last message, then lets them go one by one.

@@ -146,6 +146,22 @@ TestCase {
         compare(view.stream, "main", "with the sub-stream's size unknown only the main stream is used");
     }
 
+    // The load delay is for tiles being made: a tile that shows a picture changes streams at once.
+    function test_aPlayingTileSwitchesStreamsWithoutTheLoadDelay() {
+        var main = "av://lavfi:testsrc2=size=640x360:rate=5";
+        var sub = "av://lavfi:testsrc2=size=160x90:rate=5";
+        var view = createTemporaryObject(cameraComponent, testCase,
+                                         { width: 160 / Screen.devicePixelRatio, height: 90 / Screen.devicePixelRatio,
+                                           url: main, subUrl: sub, subSize: "160x90" });
+        tryCompare(view, "videoLoaded", true, 10000, "the sub-stream plays");
+        compare(view.backend.mpvObject.path, sub);
+        view.loadDelayMs = 60000;
+        view.singleView = true;
+        tryCompare(view.backend.mpvObject, "path", main, 5000, "full view asks for the main stream at once");
+        view.singleView = false;
+        tryCompare(view.backend.mpvObject, "path", sub, 5000, "and leaving it for the sub-stream");
+    }
+
     function centreOf(view) {
         var image = grabImage(view);
         return image.pixel(Math.floor(image.width / 2), Math.floor(image.height / 2));
