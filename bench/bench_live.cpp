@@ -4,6 +4,7 @@
 //
 //   bench_live tiles      --client PATH --log FILE --ipc URL --layout NAME --tiles N --seconds S
 //                         [--screen PATH --samples FILE [--rate HZ] [--stall S --stall-observe S]]
+//                         [--fullview K [--xdotool PATH]]
 //   bench_live mpv-tiles  --url URL,... --geometry WxH+X+Y,... --seconds S [--mpv PATH] [--screen ...]
 //   bench_live switch     --client PATH --log FILE --ipc URL --layout A --other B --tiles N --switches K
 //   bench_live firstframe --url URL [--mpv PATH]
@@ -22,6 +23,17 @@
 // seconds and continued, and the screen is read for --stall-observe seconds more:
 //   stall who=W stop_ns=T cont_ns=T end_ns=T
 // bench/lag.py turns these, with the stream server's log, into lag and frames shown.
+//
+// With --fullview K (and --screen), after all that the scenario double-clicks tiles as an
+// operator does (xdotool) to show them full size, and reads the full view's picture off the
+// screen from just before each double click: one unmeasured round first (it finds where the full
+// view lies), then K rounds on the next tiles, each left again by a double click:
+//   fullview round=R tile=I click_ns=T sub_port=P main_port=P samples=FILE request_ms=M loaded_ms=M
+// click_ns is when the double click had been sent; request_ms is when the client asked its player
+// for the main stream ("loadFile:" in its log) and loaded_ms when its statistics hook first saw
+// the full view play it (ticks of STATION_TILE_STATS_MS), both from the double click (-1: never). The
+// first frame of the main stream on the screen is found by bench/lag.py, from the samples and the
+// stream server's log.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -40,6 +52,7 @@
 #include <QLocalSocket>
 #include <QPoint>
 #include <QProcess>
+#include <QRect>
 #include <QRegularExpression>
 #include <QRemoteObjectNode>
 #include <QTemporaryDir>
@@ -690,6 +703,9 @@ struct Options
     int rateHz = 100;
     int stallSeconds = 0;
     int stallObserveSeconds = 15;
+    // Full-view rounds after the window (0: none), and the program that clicks.
+    int fullviewRounds = 0;
+    QString xdotool;
 };
 
 // After the window: every process in `pids` is stopped for the stall time, then continued, and
@@ -710,6 +726,185 @@ void stallTest(const QString& who, const std::vector<qint64>& pids, const Option
                  .arg(stopNs)
                  .arg(contNs)
                  .arg(monotonicNs()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Full view: double clicks as an operator gives them, through the X server.
+
+// The pointer's double click at a point of the screen; true when xdotool sent it.
+bool doubleClick(const QString& xdotool, const QPoint& at)
+{
+    QProcess process;
+    process.setProgram(xdotool);
+    // Well within any double-click interval, and the pointer still between the clicks.
+    process.setArguments({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
+                          QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
+                          QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
+    process.start();
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+        fail(QStringLiteral("%1 could not double-click at %2,%3: %4")
+                 .arg(xdotool)
+                 .arg(at.x())
+                 .arg(at.y())
+                 .arg(QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
+        return false;
+    }
+    return true;
+}
+
+QRect rectOf(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 4)
+        return QRect();
+    return QRect(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt(), parts.at(3).toInt());
+}
+
+// The tile of a tick drawn largest (the full view, when there is one); -1 for none.
+int largestTile(const Tick& tick)
+{
+    int largest = -1;
+    qint64 area = 0;
+    for (std::size_t i = 0; i < tick.counters.size(); ++i) {
+        const QRect rect = rectOf(tick.counters[i].rect);
+        const qint64 tileArea = static_cast<qint64>(rect.width()) * rect.height();
+        if (tileArea > area) {
+            area = tileArea;
+            largest = static_cast<int>(i);
+        }
+    }
+    return largest;
+}
+
+// Waits for the first tick logged from now on that `accept` takes.
+bool waitForTick(Client& client, const std::function<bool(const Tick&)>& accept, int timeoutMs, Tick* found = nullptr)
+{
+    client.poll();
+    // Only the lines from here on are parsed, again at every poll: a few ticks' worth.
+    const std::size_t from = client.log().lines().size();
+    const qint64 sinceMs = nowMs();
+    return waitUntil(
+               [&] {
+                   client.poll();
+                   for (const Tick& tick : ticksSince(client.log(), from)) {
+                       if (tick.ms >= sinceMs && accept(tick)) {
+                           if (found)
+                               *found = tick;
+                           return true;
+                       }
+                   }
+                   return !client.running();
+               },
+               timeoutMs, 20) &&
+           client.running();
+}
+
+// How long the screen is read after the client says the full view plays its new stream: the
+// picture reaches the glass after the player has it.
+constexpr int FullViewReadOnMs = 2000;
+// Time for the tile to settle on its own stream again before the next round.
+constexpr int FullViewSettleMs = 2000;
+
+int runFullView(Client& client, const Options& options, const Tick& first)
+{
+    if (options.screen.isEmpty()) {
+        fail(QStringLiteral("--fullview needs --screen to see the main stream's first frame"));
+        return 1;
+    }
+    const int rounds = std::min(options.fullviewRounds, first.tiles - 1);
+    const QRect tileRect = rectOf(first.counters.front().rect);
+    QRect fullRect;
+    for (int round = 0; round <= rounds; ++round) {
+        const TileCounters& tile = first.counters[static_cast<std::size_t>(round)];
+        const QRect rect = rectOf(rectOnScreen(tile.rect, first.window));
+        const int subPort = QUrl(tile.path).port();
+        const bool measured = round > 0;
+        ScreenReader reader;
+        const QString samples = QStringLiteral("%1.fullview-%2").arg(options.samples).arg(round);
+        if (measured) {
+            const QString area = QStringLiteral("%1,%2,%3,%4")
+                                     .arg(fullRect.x())
+                                     .arg(fullRect.y())
+                                     .arg(fullRect.width())
+                                     .arg(fullRect.height());
+            if (!reader.start(options.screen, {area}, samples, options.rateHz))
+                return 1;
+            // A few samples of the tiles before the double click.
+            sleepWithEvents(300);
+        }
+        client.poll();
+        const std::size_t clickLine = client.log().lines().size();
+        if (!doubleClick(options.xdotool, rect.center()))
+            return 1;
+        const qint64 clickNs = monotonicNs();
+        const qint64 clickMs = clickNs / 1000000;
+        // Full size, on a stream other than the one it had.
+        Tick shown;
+        int full = -1;
+        const bool switched = waitForTick(
+            client,
+            [&](const Tick& tick) {
+                full = largestTile(tick);
+                if (full < 0)
+                    return false;
+                const TileCounters& counters = tick.counters[static_cast<std::size_t>(full)];
+                return rectOf(counters.rect).width() >= 2 * tileRect.width() && counters.loaded &&
+                       QUrl(counters.path).port() != subPort;
+            },
+            options.loadTimeoutMs, &shown);
+        const qint64 loadedMs = switched ? shown.ms - clickMs : -1;
+        int mainPort = -1;
+        qint64 requestMs = -1;
+        if (switched) {
+            const TileCounters& counters = shown.counters[static_cast<std::size_t>(full)];
+            mainPort = QUrl(counters.path).port();
+            fullRect = rectOf(rectOnScreen(counters.rect, shown.window));
+            const std::vector<LogLine> loads = client.log().matching(QStringLiteral(":%1/").arg(mainPort), clickLine);
+            for (const LogLine& line : loads) {
+                if (line.text.contains(QLatin1String("loadFile:"))) {
+                    requestMs = line.ms - clickMs;
+                    break;
+                }
+            }
+        }
+        if (measured) {
+            sleepWithEvents(FullViewReadOnMs);
+            reader.stop();
+            emitLine(QStringLiteral("fullview round=%1 tile=%2 click_ns=%3 sub_port=%4 main_port=%5 samples=%6 "
+                                    "request_ms=%7 loaded_ms=%8")
+                         .arg(round)
+                         .arg(round)
+                         .arg(clickNs)
+                         .arg(subPort)
+                         .arg(mainPort)
+                         .arg(samples)
+                         .arg(requestMs)
+                         .arg(loadedMs));
+        }
+        if (!switched) {
+            fail(QStringLiteral("full view of tile %1: no other stream within %2 ms")
+                     .arg(round)
+                     .arg(options.loadTimeoutMs));
+            return 1;
+        }
+        // Back to the wall: a double click on the full view, then every tile its own size again.
+        if (!doubleClick(options.xdotool, fullRect.center()))
+            return 1;
+        const bool back = waitForTick(
+            client,
+            [&](const Tick& tick) {
+                const int largest = largestTile(tick);
+                return largest >= 0 &&
+                       rectOf(tick.counters[static_cast<std::size_t>(largest)].rect).width() <= tileRect.width();
+            },
+            options.loadTimeoutMs);
+        if (!back) {
+            fail(QStringLiteral("full view of tile %1 was not left").arg(round));
+            return 1;
+        }
+        sleepWithEvents(FullViewSettleMs);
+    }
+    return 0;
 }
 
 int runTiles(const Options& options)
@@ -817,6 +1012,8 @@ int runTiles(const Options& options)
         reader.stop();
         emitLine(QStringLiteral("screen who=client samples=%1").arg(options.samples));
     }
+    if (options.fullviewRounds > 0)
+        return runFullView(client, options, first);
     return 0;
 }
 
@@ -1058,6 +1255,10 @@ int main(int argc, char* argv[])
          QStringLiteral("s"), QStringLiteral("0")},
         {QStringLiteral("stall-observe"), QStringLiteral("read the screen this long after the stall"),
          QStringLiteral("s"), QStringLiteral("15")},
+        {QStringLiteral("fullview"), QStringLiteral("after the window, measured full views by double click"),
+         QStringLiteral("k"), QStringLiteral("0")},
+        {QStringLiteral("xdotool"), QStringLiteral("xdotool executable"), QStringLiteral("path"),
+         QStringLiteral("xdotool")},
     };
     parser.addOptions(list);
     parser.process(app);
@@ -1087,6 +1288,8 @@ int main(int argc, char* argv[])
     options.rateHz = parser.value(QStringLiteral("rate")).toInt();
     options.stallSeconds = parser.value(QStringLiteral("stall")).toInt();
     options.stallObserveSeconds = parser.value(QStringLiteral("stall-observe")).toInt();
+    options.fullviewRounds = parser.value(QStringLiteral("fullview")).toInt();
+    options.xdotool = parser.value(QStringLiteral("xdotool"));
     if (!options.screen.isEmpty() && (options.samples.isEmpty() || options.rateHz <= 0)) {
         fail(QStringLiteral("--screen needs --samples FILE and a positive --rate"));
         return 2;

@@ -228,6 +228,61 @@ def stall_recovery(series, stop_ns, cont_ns, end_ns):
     return reference, max(lag for _, lag in after), back, after[-1][1]
 
 
+# A frame read after a double click belongs to a connection when it fits that connection's
+# timeline: shown at most this much ahead of what the server sent (the strip is read exactly, so
+# only a frame or so of rounding) and at most this far behind it.
+FULLVIEW_AHEAD_S = 2.0 / FPS
+FULLVIEW_BEHIND_S = 10.0
+
+
+def fits(t_ns, shown, t0_ns, loop_frames):
+    if t0_ns is None or t_ns < t0_ns:
+        return False
+    return -FULLVIEW_AHEAD_S <= lag_seconds(t_ns, shown, t0_ns, loop_frames) <= FULLVIEW_BEHIND_S
+
+
+def fullview_switch(times, values, click_ns, main_port, sub_port, connections, loop_frames):
+    """The full view's switch of one double click, from the full view's screen samples: a dict with
+    `wire_s` (from the click to the main stream's first bytes on the wire) and `screen_s` (to the
+    first sample that shows a frame of the main stream's connection and not of the sub-stream's:
+    the sub-stream's picture, held meanwhile, fits the older connection), None where not seen."""
+    starts = [t0 for t0 in connections.starts.get(main_port, []) if t0 >= click_ns]
+    main_t0 = starts[0] if starts else None
+    sub_t0 = connections.t0(sub_port, click_ns)
+    figures = {"wire_s": None if main_t0 is None else (main_t0 - click_ns) / 1e9, "screen_s": None}
+    if main_t0 is None:
+        return figures
+    for t, value in zip(times, values):
+        if t < click_ns or not isinstance(value, int) or value >= loop_frames:
+            continue
+        if fits(t, value, main_t0, loop_frames) and not fits(t, value, sub_t0, loop_frames):
+            figures["screen_s"] = (t - click_ns) / 1e9
+            break
+    return figures
+
+
+def fullview_rounds(raw, connections, loop_frames, base=None):
+    """{(stream, n): [figures per round]} of the `fullview` lines: the screen's and the wire's times
+    with the client's own (`request_s`, `loaded_s`)."""
+    rounds = collections.OrderedDict()
+    for fields in raw:
+        if fields.get("_kind") != "fullview":
+            continue
+        try:
+            click = int(fields["click_ns"])
+            main_port, sub_port = int(fields["main_port"]), int(fields["sub_port"])
+        except (KeyError, ValueError):
+            continue
+        times, columns, _ = read_samples(locate(fields.get("samples", ""), base))
+        figures = fullview_switch(times, columns[0] if columns else [], click, main_port, sub_port, connections,
+                                  loop_frames)
+        for key in ("request_ms", "loaded_ms"):
+            value = to_float(fields.get(key))
+            figures[key.replace("_ms", "_s")] = value / 1000 if value is not None and value >= 0 else None
+        rounds.setdefault((fields.get("stream"), fields.get("n")), []).append(figures)
+    return rounds
+
+
 # ---------------------------------------------------------------------------------------------
 # Figures of a row
 

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """Writes the site file of the live-view benchmarks for vantor-sim.
 
-    livesite.py --address 127.0.0.71 --port360 28001 --count360 25 --port720 28101 --count720 9 > site.json
+    livesite.py --address 127.0.0.71 --port360 28001 --count360 25 --port720 28101 --count720 9 \
+                [--port1080 28201 --count1080 16] > site.json
 
 One gateway holds the streams; stream i of a size is served at http://ADDRESS:(PORT + i)/live.ts
 (bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16, 25: square
 grids of the first N streams of that size, where there are that many), and "Switch A" /
 "Switch B": 3 by 3 grids of the 360p streams 0-8 and 9-17. POS is off, so that the tiles only
 play video.
+
+With --port1080, the 1080p cameras come twice: "Camera 1080p i" sends 1080p stream i as its main
+stream and 360p stream i as its sub-stream ("size", "subUrl", "subSize"), "Camera 1080p main i"
+the main stream only. Layouts "Tiles N 1080p+sub" and "Tiles N 1080p" (N = 4, 9, 16) show them.
 """
 import argparse
 import json
@@ -22,6 +27,8 @@ def main():
     parser.add_argument("--count360", type=int, default=25)
     parser.add_argument("--port720", type=int, required=True)
     parser.add_argument("--count720", type=int, default=9)
+    parser.add_argument("--port1080", type=int, help="port of the first 1080p stream (none: no 1080p cameras)")
+    parser.add_argument("--count1080", type=int, default=16)
     options = parser.parse_args()
 
     objects = [
@@ -42,6 +49,23 @@ def main():
                 "parent": 11, "serial": "CAM-%d" % stream_id,
                 "settings": {"url": "http://%s:%d/live.ts" % (options.address, port + i)}})
             streams[size].append(stream_id)
+    if options.port1080:
+        if options.count1080 > options.count360:
+            parser.error("every 1080p camera needs a 360p stream as its sub-stream: --count1080 <= --count360")
+        for size, base_id, with_sub in (("1080p+sub", 300, True), ("1080p", 400, False)):
+            streams[size] = []
+            for i in range(options.count1080):
+                stream_id = base_id + i
+                settings = {"url": "http://%s:%d/live.ts" % (options.address, options.port1080 + i),
+                            "size": "1920x1080"}
+                if with_sub:
+                    settings["subUrl"] = "http://%s:%d/live.ts" % (options.address, options.port360 + i)
+                    settings["subSize"] = "640x360"
+                objects.append({
+                    "id": stream_id, "name": "Camera 1080p %s%d" % ("" if with_sub else "main ", i + 1),
+                    "type": 10, "className": "stream.CAMERA", "parent": 11, "serial": "CAM-%d" % stream_id,
+                    "settings": settings})
+                streams[size].append(stream_id)
 
     def grid(ids):
         side = math.isqrt(len(ids))
@@ -51,7 +75,7 @@ def main():
             for i, stream_id in enumerate(ids)]}
 
     layouts = {}
-    for size in ("360p", "720p"):
+    for size in streams:
         for n in (4, 9, 16, 25):
             if len(streams[size]) >= n:
                 layouts["Tiles %d %s" % (n, size)] = grid(streams[size][:n])

@@ -5,7 +5,8 @@
 
 DIR is the script's work folder: `params` (key=value lines: what was run, and on what machine),
 the raw figures of each group that ran (`tiles.raw`, `streams.log`, `switch.raw`, `pos.raw`,
-`repository.raw`, `repository.counts`, `signin.raw`) and the screen samples of group 1. The
+`repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`) and the
+screen samples of groups 1 and 7. The
 statistics, the tables, the goal checks and the findings' figures are all here; the shell only
 builds, starts and collects. Every goal is a row of GOALS. Standard library only.
 
@@ -21,7 +22,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lag  # noqa: E402  (the screen tables of group 1)
 
-GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded"]
+GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams"]
 TITLES = {
     "tiles": "1. Live tiles",
     "switch": "2. Layout switch",
@@ -29,6 +30,7 @@ TITLES = {
     "repository": "4. Large sites",
     "signin": "5. Sign-in",
     "recorded": "6. Recorded video",
+    "substreams": "7. Sub-streams",
 }
 
 # The goals: (name, test, limit, the text of the check when met, when not met). A text has the
@@ -49,6 +51,10 @@ GOALS = {
     "recorded_day_ms": ("<", 100.0),
     # A day's POS receipts searched once fetched: well under a second.
     "pos_search_ms": ("<", 100.0),
+    # A wall of 16 1080p cameras on their sub-streams: the worst tile shows what a 16-tile wall of
+    # 360p streams must (lag.GOALS), and stays live.
+    "substreams_shown_worst": (">=", 20.0),
+    "substreams_lag_worst": ("<=", 0.3),
 }
 
 
@@ -603,6 +609,137 @@ class Report:
             self.check("POS search of a day's receipts: %s ms once fetched (goal: under %s ms): %s." % (
                 fixed(1, search[0]), fixed(0, GOALS["pos_search_ms"][1]),
                 "met" if met("pos_search_ms", search[0]) else "not met"))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 7: sub-streams
+
+    def substreams(self, out):
+        raw = read_lines(self.work, "substreams.raw")
+        configs = [tuple(c.split()) for c in self.param("SUBSTREAMS_CONFIGS").split(",") if c.strip()]
+        labels = {"1080p+sub": "sub-streams where they fill the tile", "1080p": "main streams only"}
+
+        def client(stream, n):
+            return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == "client"]
+
+        def tiles_of(stream, n):
+            return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == "tile"]
+
+        def per_run(lines, key):
+            return {l.get("run"): number(l.get(key)) for l in lines if number(l.get(key)) is not None}
+
+        def cpu_per_frame(stream, n):
+            cpu = per_run(client(stream, n), "cpu_s")
+            frames = {}
+            for tile in tiles_of(stream, n):
+                presented = number(tile.get("presented"))
+                if presented is not None and presented >= 0:
+                    frames[tile.get("run")] = frames.get(tile.get("run"), 0) + presented
+            return {r: g6(cpu[r] * 1000 / frames[r]) for r in cpu if frames.get(r, 0) > 0}
+
+        def cpu_ratio(n):
+            sub = per_run(client("1080p+sub", n), "cpu_pct")
+            main = per_run(client("1080p", n), "cpu_pct")
+            return [g6(main[r] / sub[r]) for r in sub if r in main and sub[r] > 0]
+
+        out.write("Group 1's set-up, with 16 more cameras of 1920×1080 at 4 Mbit/s (the same numbered frames, made\n")
+        out.write("the same way) that send group 1's 640×360 streams as their sub-streams (\"subUrl\", \"size\",\n")
+        out.write("\"subSize\" in the site), and the same 16 cameras again without sub-streams. The client shows each\n")
+        out.write("16 as a 4×4 wall on the whole %s screen, one client run after the other (%s run(s)),\n"
+                  % (self.param("SCREEN_SIZE"), self.param("TILES_RUNS")))
+        out.write("and is measured for %s s once every tile has loaded, as in group 1: CPU from `/proc`, frames\n"
+                  % self.param("TILES_SECONDS"))
+        out.write("shown and lag read off the screen by `bench_screen`. *CPU per frame* divides the client's CPU\n")
+        out.write("time by the frames its tiles presented. The ratio is the main streams' CPU over the\n")
+        out.write("sub-streams', within a run.\n\n")
+        out.write("| Wall | Tile (px) | Client CPU (% of a core) | CPU ratio | CPU per frame (ms) | Frames shown "
+                  "(/s), median / worst tile | Lag (s), median / worst | Lag growth, worst (s/s) | Peak RSS (MB) | "
+                  "Misread / no strip |\n")
+        out.write("|---|---|---|---|---|---|---|---|---|---|\n")
+        path = os.path.join(self.work, "substreams.raw")
+        loop_frames = self.int_param("LIVE_MEDIA_FRAMES", 18000)
+        try:
+            parsed = lag.read_raw(path) if os.path.exists(path) else []
+            connections = lag.Connections.read(os.path.join(self.work, "streams.log"))
+            screen = lag.row_figures(parsed, connections, loop_frames, self.work)
+            rounds = lag.fullview_rounds(parsed, connections, loop_frames, self.work)
+        except (OSError, ValueError, KeyError) as error:
+            out.write("\nNo figures: the screen samples could not be read (%s).\n" % error)
+            return
+        for stream, n in configs:
+            runs = screen.get((stream, n, "client"), [])
+            sizes = [t.get("size") for t in tiles_of(stream, n) if t.get("size")]
+            out.write("| %s |\n" % " | ".join([
+                "%s of 1080p, %s" % (n, labels.get(stream, stream)), sizes[0] if sizes else "",
+                fmt(0, stats(numbers(client(stream, n), "cpu_pct"))),
+                fmt(2, stats(cpu_ratio(n))) if stream == "1080p" else "1",
+                fmt(2, stats(cpu_per_frame(stream, n).values())),
+                lag.pair(runs, "shown_median", "shown_worst", 1) if runs else "n/a",
+                lag.pair(runs, "lag_whole_median", "lag_whole_worst", 2) if runs else "n/a",
+                lag.fmt([r.get("growth_worst") for r in runs], 3) if runs else "n/a",
+                fmt(0, stats(g6(v / 1024) for v in numbers(client(stream, n), "hwm_kb"))),
+                "%s / %s of %s" % (lag.fmt([r.get("misreads") for r in runs], 0),
+                                   lag.fmt([r.get("nostrip") for r in runs], 0),
+                                   lag.fmt([r.get("samples") for r in runs], 0)) if runs else "n/a"]))
+
+        out.write("\nThe full view (after the sub-stream wall's window, in the same client): `bench_live` double-clicks\n")
+        out.write("a tile with `xdotool` as an operator does, reads the full view off the screen from just before\n")
+        out.write("(%s samples a second), and double-clicks again to go back; %s rounds on different tiles after\n"
+                  % (self.param("TILES_SAMPLE_HZ"), self.param("FULLVIEW_ROUNDS")))
+        out.write("one unmeasured round. From the end of the double click: *asked* is the client's \"loadFile:\" of\n")
+        out.write("the main stream in its log; *on the wire*, the main stream's first bytes leaving the stream\n")
+        out.write("server (its log, so it includes starting that connection's `ffmpeg`); *on the screen*, the first\n")
+        out.write("sample whose frame number fits the main stream's connection and not the sub-stream's (whose\n")
+        out.write("picture stays meanwhile, enlarged); *hook*, the client's statistics tick (every 500 ms) that\n")
+        out.write("first saw the full view loaded on the main stream. The tile grows to full size in a 250 ms\n")
+        out.write("animation, during which the strip is not where it is read.\n\n")
+        out.write("| Wall | Rounds | Asked (ms) | On the wire (ms) | On the screen (ms) | Hook (ms) | Not seen on the "
+                  "screen |\n|---|---|---|---|---|---|---|\n")
+        for (stream, n), figures in rounds.items():
+            def ms(key):
+                return [g6(f[key] * 1000) for f in figures if f.get(key) is not None]
+            out.write("| %s of 1080p, %s | %d | %s | %s | %s | %s | %d |\n" % (
+                n, labels.get(stream, stream), len(figures), fmt(0, stats(ms("request_s"))), fmt(0, stats(ms("wire_s"))),
+                fmt(0, stats(ms("screen_s"))), fmt(0, stats(ms("loaded_s"))),
+                sum(1 for f in figures if f.get("screen_s") is None)))
+        if not rounds:
+            out.write("| | 0 | n/a | n/a | n/a | n/a | |\n")
+
+        sub = screen.get(("1080p+sub", "16", "client"), [])
+        main = screen.get(("1080p", "16", "client"), [])
+        sub_cpu = stats(numbers(client("1080p+sub", "16"), "cpu_pct"))
+        main_cpu = stats(numbers(client("1080p", "16"), "cpu_pct"))
+        if sub and main and sub_cpu and main_cpu:
+            shown_sub = lag.summarise([r.get("shown_worst") for r in sub])
+            shown_main = lag.summarise([r.get("shown_worst") for r in main])
+            lag_sub = lag.summarise([r.get("lag_whole_worst") for r in sub])
+            lag_main = lag.summarise([r.get("lag_whole_worst") for r in main])
+            self.check("Sub-streams, 16 tiles of 1080p: client CPU %s%% of a core on sub-streams against %s%% on the "
+                       "main streams only; the worst tile shows %s frames a second against %s, the worst lag %s s "
+                       "against %s s (no goal set for the comparison)." % (
+                           fixed(0, sub_cpu[0]), fixed(0, main_cpu[0]),
+                           "n/a" if shown_sub is None else fixed(1, shown_sub[1]),
+                           "n/a" if shown_main is None else fixed(1, shown_main[1]),
+                           "n/a" if lag_sub is None else fixed(2, lag_sub[2]),
+                           "n/a" if lag_main is None else fixed(2, lag_main[2])))
+            if shown_sub is not None:
+                self.check("Sub-streams, 16 tiles of 1080p on sub-streams: the worst tile shows %s frames a second "
+                           "(goal: at least %s): %s." % (
+                               fixed(1, shown_sub[1]), fixed(0, GOALS["substreams_shown_worst"][1]),
+                               "met" if met("substreams_shown_worst", shown_sub[1]) else "not met"))
+            if lag_sub is not None:
+                self.check("Sub-streams, 16 tiles of 1080p on sub-streams: worst lag %s s (goal: at most %s s): %s." % (
+                    fixed(2, lag_sub[2]), fixed(1, GOALS["substreams_lag_worst"][1]),
+                    "met" if met("substreams_lag_worst", lag_sub[2]) else "not met"))
+        else:
+            self.check("Sub-streams: no figures for one of the walls (a run failed; see the log of the run).")
+        switches = [f["screen_s"] for figures in rounds.values() for f in figures if f.get("screen_s") is not None]
+        if switches:
+            summary = stats(g6(v * 1000) for v in switches)
+            self.check("Full view: %s ms (%s–%s) from the double click to the main stream's first frame on the "
+                       "screen over %d rounds (no goal set)." % (fixed(0, summary[0]), fixed(0, summary[1]),
+                                                                 fixed(0, summary[2]), len(switches)))
+        else:
+            self.check("Full view: the main stream's first frame was not seen on the screen (see the log of the run).")
 
     # -----------------------------------------------------------------------------------------
 

@@ -238,6 +238,101 @@ class ReportTest(unittest.TestCase):
             self.assertEqual(lag.locate("/tmp/gone-away/other.txt", directory), "/tmp/gone-away/other.txt")
 
 
+class FullViewTest(unittest.TestCase):
+    """The switch of a double-clicked tile to its main stream, seen on the screen."""
+
+    SUB, MAIN = 28001, 28201
+
+    def connections(self, sub_t0, main_t0s):
+        connections = lag.Connections()
+        connections.starts[self.SUB] = [sub_t0]
+        connections.starts[self.MAIN] = sorted(main_t0s)
+        return connections
+
+    def samples(self, click, main_t0, first_main, frozen_sub):
+        """100 samples a second from 1 s before the click: the sub-stream playing until the click,
+        its last picture held, then the main stream from `first_main` on, 0.2 s behind."""
+        times, values = [], []
+        for i in range(400):
+            t = click - SECOND + i * SECOND // 100
+            if t < click:
+                value = frozen_sub - (click - t) * 25 // SECOND
+            elif t < first_main:
+                value = frozen_sub
+            else:
+                value = (t - main_t0) * 25 // SECOND + 1 - 5
+            times.append(t)
+            values.append(max(value, 0))
+        return times, values
+
+    def test_the_first_main_frame_after_the_held_picture(self):
+        sub_t0 = 1000 * SECOND
+        click = sub_t0 + 70 * SECOND
+        main_t0 = click + 300 * SECOND // 1000
+        first_main = click + 900 * SECOND // 1000
+        times, values = self.samples(click, main_t0, first_main, frozen_sub=70 * 25)
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
+                                      self.connections(sub_t0, [sub_t0 - SECOND, main_t0]), LOOP)
+        self.assertAlmostEqual(figures["wire_s"], 0.3)
+        self.assertAlmostEqual(figures["screen_s"], 0.9)
+
+    def test_a_main_stream_never_shown_or_never_asked_for(self):
+        sub_t0 = 1000 * SECOND
+        click = sub_t0 + 70 * SECOND
+        # The held picture for the whole read: the main stream's connection is there, its frames not.
+        times, values = self.samples(click, click + SECOND, click + 100 * SECOND, frozen_sub=70 * 25)
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
+                                      self.connections(sub_t0, [click + SECOND]), LOOP)
+        self.assertAlmostEqual(figures["wire_s"], 1.0)
+        self.assertIsNone(figures["screen_s"])
+        # No connection to the main stream after the click (only one from before it).
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
+                                      self.connections(sub_t0, [sub_t0]), LOOP)
+        self.assertEqual(figures, {"wire_s": None, "screen_s": None})
+
+    def test_misreads_and_frames_ahead_of_the_main_stream_are_not_its_first_frame(self):
+        sub_t0 = 1000 * SECOND
+        click = sub_t0 + 70 * SECOND
+        main_t0 = click + SECOND // 10
+        times = [click + k * SECOND // 10 for k in range(1, 6)]
+        # A misread, a frame 2 s ahead of what the main stream sent, no strip, then frame 6.
+        values = ["x", 60, "-", 6, 7]
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
+                                      self.connections(sub_t0, [main_t0]), LOOP)
+        self.assertAlmostEqual(figures["screen_s"], 0.4)
+
+    def test_frames_that_fit_the_sub_stream_too_are_not_claimed(self):
+        # The sub-stream connected just before the click: its held frame 12 would fit the main
+        # stream's timeline as well, and so would the main stream's frames fit the sub-stream's.
+        click = 1000 * SECOND
+        sub_t0 = click - SECOND // 2
+        main_t0 = click + SECOND // 10
+        times = [click + k * SECOND // 10 for k in range(1, 20)]
+        values = [12] * 5 + [(t - main_t0) * 25 // SECOND for t in times[5:]]
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
+                                      self.connections(sub_t0, [main_t0]), LOOP)
+        self.assertIsNone(figures["screen_s"])
+
+    def test_rounds_from_the_raw_lines(self):
+        with tempfile.TemporaryDirectory() as directory:
+            sub_t0 = 1000 * SECOND
+            click = sub_t0 + 70 * SECOND
+            main_t0 = click + SECOND // 2
+            times, values = self.samples(click, main_t0, click + SECOND, frozen_sub=70 * 25)
+            path = os.path.join(directory, "full.txt")
+            with open(path, "w", encoding="utf-8") as handle:
+                handle.writelines("s t_ns=%d grab_ns=1 f=%d\n" % (t, v) for t, v in zip(times, values))
+            raw = [lag.parse_fields("run=1 stream=1080p+sub n=16 fullview round=1 tile=1 click_ns=%d sub_port=%d "
+                                    "main_port=%d samples=%s request_ms=12 loaded_ms=-1" %
+                                    (click, self.SUB, self.MAIN, path))]
+            rounds = lag.fullview_rounds(raw, self.connections(sub_t0, [main_t0]), LOOP)
+            self.assertEqual(list(rounds), [("1080p+sub", "16")])
+            figures = rounds[("1080p+sub", "16")][0]
+            self.assertAlmostEqual(figures["screen_s"], 1.0)
+            self.assertAlmostEqual(figures["request_s"], 0.012)
+            self.assertIsNone(figures["loaded_s"])
+
+
 def ts_packet(pid, start, payload, adaptation=b""):
     """One 188-byte TS packet; `adaptation` is the adaptation field's body (then with payload)."""
     flags = 0x40 if start else 0

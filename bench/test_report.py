@@ -137,6 +137,69 @@ class Groups(unittest.TestCase):
         self.assertEqual(checks, ["- Live tiles, 4 of 360p: client CPU 0.50× the players' summed CPU, met (goal: at "
                                   "most 0.8; per frame shown 0.50×)."])
 
+    def test_substreams_compare_the_walls_within_a_run_and_find_the_full_view_on_the_screen(self):
+        second = 1_000_000_000
+        t0 = 1000 * second
+        start = t0 + 5 * second
+        sub_port, main_port = 28001, 28201
+        with tempfile.TemporaryDirectory() as path:
+            def write(name, lines):
+                with open(os.path.join(path, name), "w", encoding="utf-8") as f:
+                    f.write("".join(line + "\n" for line in lines))
+                return os.path.join(path, name)
+
+            # 10 s at 100 samples a second: the sub-stream tile 0.2 s behind, every frame shown;
+            # the main-stream tile shows one frame in five and falls behind by 0.8 s a second.
+            sub_samples = write("sub.txt", ["s t_ns=%d grab_ns=1 f=%d" % (
+                start + i * second // 100, (5 + i // 100) * 25 + (i % 100) // 4 + 1 - 5) for i in range(1000)])
+            main_samples = write("main.txt", ["s t_ns=%d grab_ns=1 f=%d" % (
+                start + i * second // 100, 125 + (i // 20) * 1) for i in range(1000)])
+            click = start + 20 * second
+            main_t0 = click + 200 * second // 1000
+            # The held sub-stream picture for 0.5 s after the click, then the main stream's frames.
+            full = []
+            for i in range(150):
+                t = click - 200 * second // 1000 + i * second // 100
+                held = 25 * 25
+                value = held if t < click + second // 2 else (t - main_t0) * 25 // second + 1 - 3
+                full.append("s t_ns=%d grab_ns=1 f=%d" % (t, value))
+            full_samples = write("full.txt", full)
+            write("streams.log", ["ready",
+                                  "connection id=1 port=%d t0_ns=%d" % (sub_port, t0),
+                                  "connection id=2 port=%d t0_ns=%d" % (main_port, t0),
+                                  "connection id=3 port=%d t0_ns=%d" % (main_port, main_t0)])
+            window = "window who=client start_ns=%d end_ns=%d" % (start, start + 10 * second)
+            write("substreams.raw", [
+                "run=1 stream=1080p+sub n=16 client tiles=16 load_ms=900 wall_s=60 cpu_s=36 cpu_pct=60 hwm_kb=512000",
+                "run=1 stream=1080p+sub n=16 tile who=client index=0 size=480x270 presented=1500 fps=25 port=%d"
+                % sub_port,
+                "run=1 stream=1080p+sub n=16 " + window,
+                "run=1 stream=1080p+sub n=16 screen who=client samples=%s" % sub_samples,
+                "run=1 stream=1080p+sub n=16 fullview round=1 tile=1 click_ns=%d sub_port=%d main_port=%d samples=%s "
+                "request_ms=5 loaded_ms=600" % (click, sub_port, main_port, full_samples),
+                "run=1 stream=1080p n=16 client tiles=16 load_ms=4000 wall_s=60 cpu_s=108 cpu_pct=180 hwm_kb=1024000",
+                "run=1 stream=1080p n=16 tile who=client index=0 size=480x270 presented=300 fps=5 port=%d" % main_port,
+                "run=1 stream=1080p n=16 " + window,
+                "run=1 stream=1080p n=16 screen who=client samples=%s" % main_samples])
+            r = report.Report(path, {"SUBSTREAMS_CONFIGS": "1080p+sub 16,1080p 16", "TILES_RUNS": "1",
+                                     "TILES_SECONDS": "60", "FULLVIEW_ROUNDS": "1", "TILES_SAMPLE_HZ": "100"})
+            out = io.StringIO()
+            r.substreams(out)
+        text = out.getvalue()
+        # CPU per frame: 36 s / 1500 frames and 108 s / 300; the ratio 180 / 60 within the run.
+        self.assertIn("| 16 of 1080p, sub-streams where they fill the tile | 480x270 | 60 | 1 | 24.00 | 24.9 / 24.9 | "
+                      "0.20 / 0.20 |", text)
+        self.assertIn("| 16 of 1080p, main streams only | 480x270 | 180 | 3.00 | 360.00 | 4.9 / 4.9 |", text)
+        self.assertIn("| 16 of 1080p, sub-streams where they fill the tile | 1 | 5 | 200 | 500 | 600 | 0 |", text)
+        self.assertEqual(r.checks[1], "- Sub-streams, 16 tiles of 1080p on sub-streams: the worst tile shows 24.9 "
+                                      "frames a second (goal: at least 20): met.")
+        self.assertEqual(r.checks[2], "- Sub-streams, 16 tiles of 1080p on sub-streams: worst lag 0.20 s (goal: at "
+                                      "most 0.3 s): met.")
+        self.assertEqual(r.checks[3], "- Full view: 500 ms (500–500) from the double click to the main stream's first "
+                                      "frame on the screen over 1 rounds (no goal set).")
+        self.assertIn("against 180% on the main streams only; the worst tile shows 24.9 frames a second against 4.9",
+                      r.checks[0])
+
     def test_the_report_says_when_other_work_shared_the_machine(self):
         with work_folder({}, {"GROUPS": "signin", "RUNS": 1, "OTHER_SHARE": 12, "OWN_SHARE": 80}) as path:
             out = io.StringIO()

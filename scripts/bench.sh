@@ -6,18 +6,19 @@
 #   scripts/bench.sh --runs 3            runs per group (default 5)
 #   scripts/bench.sh --only pos          only the named groups (comma-separated)
 #   scripts/bench.sh --out FILE          write the results elsewhere
-#   scripts/bench.sh --tiles-seconds 600 measuring window of the live tiles (default 60)
+#   scripts/bench.sh --tiles-seconds 600 measuring window of the live tiles and of the sub-stream
+#                                        group (default 60)
 #   scripts/bench.sh --players-seconds 120  the standalone players' window (default: the tiles')
 #   scripts/bench.sh --tiles-stall 0     the live tiles' stall test: seconds stopped (default 3;
 #                                        0 leaves it out)
 #   scripts/bench.sh --tiles-sample-hz 50  screen samples a second of the live tiles (default 100;
 #                                        0 reads no screen: no lag, no stall test)
-#   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout (default 1)
+#   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout and sub-stream wall (default 1)
 #   scripts/bench.sh --switches 4        measured layout switches (default 10)
 #   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
 #                                        720p; 4, 9, 16 or 25 tiles; 720p has 9 streams)
 #
-# The live groups (tiles, switch, signin) run the real client and standalone mpv players on one
+# The live groups (tiles, switch, signin, substreams) run the real client and standalone mpv players on one
 # display: Xvfb when there is none.
 #
 # A group NAME is two functions here: NAME_targets (the build targets it needs) and NAME_run (writes
@@ -64,11 +65,12 @@ for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHE
     fi
 done
 
-BENCH_GROUPS=(tiles switch pos repository signin recorded)
+BENCH_GROUPS=(tiles switch pos repository signin recorded substreams)
 # Groups that run the client and mpv windows.
-LIVE_GROUPS=(tiles switch signin)
-# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen).
-BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev)
+LIVE_GROUPS=(tiles switch signin substreams)
+# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; xdotool: the
+# double clicks of the sub-stream group).
+BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev xdotool)
 
 live_selected() {
     local group
@@ -114,8 +116,10 @@ LIVE_GATEWAY_PORT=29571
 LIVE_POS_PORT=25571
 LIVE_PORT360=28001
 LIVE_PORT720=28101
+LIVE_PORT1080=28201
 LIVE_COUNT360=25
 LIVE_COUNT720=9
+LIVE_COUNT1080=16
 # Made once from a synthetic source and kept. Every frame shows its number (bench/framecode.py);
 # 12 minutes, so that a lag of up to about 11 minutes reads unambiguously as the file loops.
 MEDIA_DIR="${XDG_CACHE_HOME:-$HOME/.cache}/pelmar-bench"
@@ -211,8 +215,10 @@ live_up() {
     file720="$(live_media 1280x720 2500k)" || return 1
     for ((i = 0; i < LIVE_COUNT360; i++)); do files360+=("$file360"); done
     for ((i = 0; i < LIVE_COUNT720; i++)); do files720+=("$file720"); done
+    # The 1080p cameras are in the site whether or not their streams are served (group 7 serves them).
     python3 "$ROOT/bench/livesite.py" --address "$LIVE_ADDRESS" --port360 "$LIVE_PORT360" --count360 "$LIVE_COUNT360" \
-        --port720 "$LIVE_PORT720" --count720 "$LIVE_COUNT720" >"$WORK/live-site.json"
+        --port720 "$LIVE_PORT720" --count720 "$LIVE_COUNT720" --port1080 "$LIVE_PORT1080" \
+        --count1080 "$LIVE_COUNT1080" >"$WORK/live-site.json"
     : >"$WORK/streams.log"
     python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT360" "${files360[@]}" \
         >>"$WORK/streams.log" 2>&1 &
@@ -221,17 +227,21 @@ live_up() {
         >>"$WORK/streams.log" 2>&1 &
     LIVE_PIDS+=($!)
     live_sim live-sim "$WORK/live-site.json" "$LIVE_SIM_PORT" "$LIVE_GATEWAY_PORT" "$LIVE_POS_PORT" || return 1
-    for i in 1 2 3 4 5 6 7 8 9 10; do
-        [ "$(grep -c '^ready$' "$WORK/streams.log")" -ge 2 ] && break
-        sleep 0.5
-    done
-    if [ "$(grep -c '^ready$' "$WORK/streams.log")" -lt 2 ]; then
-        log "the stream servers did not start:"
-        cat "$WORK/streams.log" >&2
-        return 1
-    fi
+    live_wait_servers 2 || return 1
     live_store_login "$LIVE_SIM_PORT"
     LIVE_READY=true
+}
+
+# live_wait_servers N: until N stream servers said "ready" in streams.log.
+live_wait_servers() {
+    local i
+    for i in 1 2 3 4 5 6 7 8 9 10; do
+        [ "$(grep -c '^ready$' "$WORK/streams.log")" -ge "$1" ] && return 0
+        sleep 0.5
+    done
+    log "the stream servers did not start:"
+    cat "$WORK/streams.log" >&2
+    return 1
 }
 
 # live_driver SCENARIO ARGS...: the driver with the client's environment.
@@ -430,6 +440,54 @@ recorded_run() {
 }
 
 # ---------------------------------------------------------------------------------------------
+# Group 7: Sub-streams. 16 tiles of 1080p cameras with 360p sub-streams against the same 16 tiles
+# on their main streams only, one client run each per run, then the full view's switch to the main
+# stream (a double click on a tile), read off the screen.
+
+SUBSTREAMS_CONFIGS=("1080p+sub 16" "1080p 16")
+FULLVIEW_ROUNDS=6
+LIVE_1080_READY=false
+
+substreams_targets() { printf 'client\nvantor-sim\nbench_live\nbench_screen\n'; }
+
+# The 1080p streams, beside the others (their cameras are already in the site).
+substreams_up() {
+    $LIVE_1080_READY && return 0
+    live_up || return 1
+    local file i files=()
+    file="$(live_media 1920x1080 4000k)" || return 1
+    for ((i = 0; i < LIVE_COUNT1080; i++)); do files+=("$file"); done
+    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT1080" "${files[@]}" \
+        >>"$WORK/streams.log" 2>&1 &
+    LIVE_PIDS+=($!)
+    live_wait_servers 3 || return 1
+    LIVE_1080_READY=true
+}
+
+substreams_run() {
+    substreams_up || return 0
+    local run config stream n tag screen_args
+    mkdir -p "$WORK/samples"
+    for run in $(seq 1 "$TILES_RUNS"); do
+        for config in "${SUBSTREAMS_CONFIGS[@]}"; do
+            read -r stream n <<<"$config"
+            tag="run=$run stream=$stream n=$n"
+            screen_args=()
+            if [ "$TILES_SAMPLE_HZ" -gt 0 ]; then
+                screen_args=(--screen "$BUILD_DIR/bench/bench_screen" --samples "$WORK/samples/sub-run$run-$stream-$n.txt"
+                    --rate "$TILES_SAMPLE_HZ")
+                # The switch to the main stream only happens where there is a sub-stream.
+                [ "$stream" = "1080p+sub" ] && screen_args+=(--fullview "$FULLVIEW_ROUNDS")
+            fi
+            log "sub-streams, $n tiles of $stream, run $run of $TILES_RUNS"
+            live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" "${screen_args[@]}" \
+                >"$WORK/substreams.client" || log "the client run failed"
+            sed "s/^/$tag /" "$WORK/substreams.client" >>"$WORK/substreams.raw"
+        done
+    done
+}
+
+# ---------------------------------------------------------------------------------------------
 
 selected=()
 for group in "${BENCH_GROUPS[@]}"; do
@@ -498,6 +556,8 @@ fi
     printf 'TILES_SAMPLE_HZ=%s\nTILES_STALL=%s\nTILES_STALL_OBSERVE=%s\n' "$TILES_SAMPLE_HZ" "$TILES_STALL" \
         "$TILES_STALL_OBSERVE"
     printf 'SCREEN_SIZE=%s\nLIVE_MEDIA_FRAMES=%s\n' "${SCREEN_SIZE:-}" "$LIVE_MEDIA_FRAMES"
+    printf 'SUBSTREAMS_CONFIGS=%s\nFULLVIEW_ROUNDS=%s\n' "$(IFS=,; printf '%s' "${SUBSTREAMS_CONFIGS[*]}")" \
+        "$FULLVIEW_ROUNDS"
     printf 'SWITCHES=%s\nSWITCH_DEBOUNCE_MS=%s\nFIRSTFRAME_RUNS=%s\n' "$SWITCHES" "$SWITCH_DEBOUNCE_MS" "$FIRSTFRAME_RUNS"
     printf 'POS_SECONDS=%s\nPOS_RATES=%s\n' "$POS_SECONDS" "$(IFS=,; printf '%s' "${POS_RATES[*]}")"
     printf 'DATE=%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
