@@ -736,10 +736,12 @@ bool doubleClick(const QString& xdotool, const QPoint& at)
 {
     QProcess process;
     process.setProgram(xdotool);
-    // Well within any double-click interval, and the pointer still between the clicks.
+    // Well within any double-click interval, and the pointer still between the clicks. Two clicks
+    // rather than one repeated: a repeat waits its delay after the last click too, and the
+    // caller takes the end of the program for the moment of the double click.
     process.setArguments({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                          QStringLiteral("click"), QStringLiteral("--repeat"), QStringLiteral("2"),
-                          QStringLiteral("--delay"), QStringLiteral("60"), QStringLiteral("1")});
+                          QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.06"),
+                          QStringLiteral("click"), QStringLiteral("1")});
     process.start();
     if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         fail(QStringLiteral("%1 could not double-click at %2,%3: %4")

@@ -85,6 +85,8 @@ class Connections:
 
     def __init__(self):
         self.starts = collections.defaultdict(list)
+        # When each request for a port had been read, before its connection started sending.
+        self.requests = collections.defaultdict(list)
 
     @classmethod
     def read(cls, path):
@@ -92,17 +94,21 @@ class Connections:
         try:
             with open(path, encoding="utf-8", errors="replace") as handle:
                 for line in handle:
-                    if not line.startswith("connection "):
+                    kind = line.split(" ", 1)[0]
+                    if kind not in ("connection", "request"):
                         continue
                     fields = parse_fields(line)
                     try:
-                        connections.starts[int(fields["port"])].append(int(fields["t0_ns"]))
+                        if kind == "connection":
+                            connections.starts[int(fields["port"])].append(int(fields["t0_ns"]))
+                        else:
+                            connections.requests[int(fields["port"])].append(int(fields["t_ns"]))
                     except (KeyError, ValueError):
                         continue
         except OSError as error:
             print("lag.py: cannot read %s: %s" % (path, error), file=sys.stderr)
-        for starts in connections.starts.values():
-            starts.sort()
+        for times in list(connections.starts.values()) + list(connections.requests.values()):
+            times.sort()
         return connections
 
     def t0(self, port, t_ns):
@@ -164,7 +170,16 @@ def tile_series(times, values, port, connections, loop_frames):
         t0 = connections.t0(port, t)
         if t0 is None:
             continue
-        series.append((t, value, lag_seconds(t, value, t0, loop_frames)))
+        lag = lag_seconds(t, value, t0, loop_frames)
+        # After a reload the old connection's last picture stays on the screen until the new
+        # one's first frame: against the new connection it would read as minutes behind (a frame
+        # far ahead of it, wrapped round the loop). It is the frame of the connection before.
+        earlier = connections.t0(port, t0 - 1)
+        if earlier is not None:
+            lag_before = lag_seconds(t, value, earlier, loop_frames)
+            if 0 <= lag_before < lag:
+                lag = lag_before
+        series.append((t, value, lag))
     return series
 
 
@@ -243,13 +258,16 @@ def fits(t_ns, shown, t0_ns, loop_frames):
 
 def fullview_switch(times, values, click_ns, main_port, sub_port, connections, loop_frames):
     """The full view's switch of one double click, from the full view's screen samples: a dict with
-    `wire_s` (from the click to the main stream's first bytes on the wire) and `screen_s` (to the
+    `server_request_s` (from the click to the main stream's request read by its server), `wire_s`
+    (to the main stream's first bytes on the wire) and `screen_s` (to the
     first sample that shows a frame of the main stream's connection and not of the sub-stream's:
     the sub-stream's picture, held meanwhile, fits the older connection), None where not seen."""
     starts = [t0 for t0 in connections.starts.get(main_port, []) if t0 >= click_ns]
     main_t0 = starts[0] if starts else None
+    requests = [t for t in connections.requests.get(main_port, []) if t >= click_ns]
     sub_t0 = connections.t0(sub_port, click_ns)
-    figures = {"wire_s": None if main_t0 is None else (main_t0 - click_ns) / 1e9, "screen_s": None}
+    figures = {"wire_s": None if main_t0 is None else (main_t0 - click_ns) / 1e9, "screen_s": None,
+               "server_request_s": (requests[0] - click_ns) / 1e9 if requests else None}
     if main_t0 is None:
         return figures
     for t, value in zip(times, values):

@@ -686,23 +686,25 @@ class Report:
         out.write("(%s samples a second), and double-clicks again to go back; %s rounds on different tiles after\n"
                   % (self.param("TILES_SAMPLE_HZ"), self.param("FULLVIEW_ROUNDS")))
         out.write("one unmeasured round. From the end of the double click: *asked* is the client's \"loadFile:\" of\n")
-        out.write("the main stream in its log; *on the wire*, the main stream's first bytes leaving the stream\n")
-        out.write("server (its log, so it includes starting that connection's `ffmpeg`); *on the screen*, the first\n")
+        out.write("the main stream in its log; *at the server*, the stream server has read the player's request;\n")
+        out.write("*on the wire*, the main stream's first bytes leave it (after it started that connection's\n")
+        out.write("`ffmpeg`: the rig's own part); *on the screen*, the first\n")
         out.write("sample whose frame number fits the main stream's connection and not the sub-stream's (whose\n")
         out.write("picture stays meanwhile, enlarged); *hook*, the client's statistics tick (every 500 ms) that\n")
         out.write("first saw the full view loaded on the main stream. The tile grows to full size in a 250 ms\n")
         out.write("animation, during which the strip is not where it is read.\n\n")
-        out.write("| Wall | Rounds | Asked (ms) | On the wire (ms) | On the screen (ms) | Hook (ms) | Not seen on the "
-                  "screen |\n|---|---|---|---|---|---|---|\n")
+        out.write("| Wall | Rounds | Asked (ms) | At the server (ms) | On the wire (ms) | On the screen (ms) | Hook (ms) | "
+                  "Not seen on the screen |\n|---|---|---|---|---|---|---|---|\n")
         for (stream, n), figures in rounds.items():
             def ms(key):
                 return [g6(f[key] * 1000) for f in figures if f.get(key) is not None]
-            out.write("| %s of 1080p, %s | %d | %s | %s | %s | %s | %d |\n" % (
-                n, labels.get(stream, stream), len(figures), fmt(0, stats(ms("request_s"))), fmt(0, stats(ms("wire_s"))),
+            out.write("| %s of 1080p, %s | %d | %s | %s | %s | %s | %s | %d |\n" % (
+                n, labels.get(stream, stream), len(figures), fmt(0, stats(ms("request_s"))),
+                fmt(0, stats(ms("server_request_s"))), fmt(0, stats(ms("wire_s"))),
                 fmt(0, stats(ms("screen_s"))), fmt(0, stats(ms("loaded_s"))),
                 sum(1 for f in figures if f.get("screen_s") is None)))
         if not rounds:
-            out.write("| | 0 | n/a | n/a | n/a | n/a | |\n")
+            out.write("| | 0 | n/a | n/a | n/a | n/a | n/a | |\n")
 
         sub = screen.get(("1080p+sub", "16", "client"), [])
         main = screen.get(("1080p", "16", "client"), [])

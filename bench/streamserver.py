@@ -12,10 +12,12 @@ socket listens; stops on SIGTERM or SIGINT, taking its ffmpeg processes with it.
 For the lag benchmarks it also prints, on standard output, one line when a connection starts
 sending and one when it ends:
 
+    request port=28001 t_ns=123400000 peer=127.0.0.71:40112
     connection id=7 port=28001 t0_ns=123456789 peer=127.0.0.71:40112
     closed id=7 port=28001 t0_ns=123456789 end_ns=130456789 bytes=875200
 
-t0_ns is the monotonic clock (CLOCK_MONOTONIC, time.monotonic_ns) just before the first bytes of
+`request` is when the request for the stream had been read (so the time to the connection's t0 is
+what starting its ffmpeg takes here, not the player's). t0_ns is the monotonic clock (CLOCK_MONOTONIC, time.monotonic_ns) just before the first bytes of
 the stream itself (after the HTTP header) were written. `-re` hands the packets on at their own
 rate from the first frame, each as soon as the one before it is due, so frame k leaves at about
 t0 + (k - 1) / 25 (frames 0 and 1 at t0), modulo the file's frame count as the file loops
@@ -49,6 +51,8 @@ def make_handler(path, ffmpeg):
             if self.path.split("?")[0] != "/live.ts":
                 self.send_error(404, "only /live.ts is served here")
                 return
+            report("request port=%d t_ns=%d peer=%s:%d" % (self.server.server_address[1], time.monotonic_ns(),
+                                                           self.client_address[0], self.client_address[1]))
             command = [ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-re", "-stream_loop", "-1",
                        "-i", path, "-c", "copy", "-f", "mpegts", "pipe:1"]
             try:

@@ -108,6 +108,17 @@ class LagTest(unittest.TestCase):
         self.assertEqual(connections.t0(28001, 50 * SECOND), 50 * SECOND)
         self.assertIsNone(connections.t0(28002, 60 * SECOND))
 
+    def test_the_old_picture_after_a_reload_is_timed_against_its_own_connection(self):
+        connections = lag.Connections()
+        connections.starts[28001] = [0, 100 * SECOND]
+        # 0.5 s after the reload the first connection is sending frame 2513 and the tile still
+        # shows its frame 2475; a second later the new connection sends frame 38 and the tile
+        # shows its frame 10.
+        times = [100 * SECOND + SECOND // 2, 101 * SECOND + SECOND // 2]
+        series = lag.tile_series(times, [2475, 10], 28001, connections, LOOP)
+        self.assertAlmostEqual(series[0][2], 38 / 25)
+        self.assertAlmostEqual(series[1][2], 28 / 25)
+
     def test_growth_and_frames_shown_of_a_tile_at_half_speed(self):
         # A tile that shows every second frame of the stream, 100 samples a second.
         t0 = 0
@@ -271,8 +282,10 @@ class FullViewTest(unittest.TestCase):
         main_t0 = click + 300 * SECOND // 1000
         first_main = click + 900 * SECOND // 1000
         times, values = self.samples(click, main_t0, first_main, frozen_sub=70 * 25)
-        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
-                                      self.connections(sub_t0, [sub_t0 - SECOND, main_t0]), LOOP)
+        connections = self.connections(sub_t0, [sub_t0 - SECOND, main_t0])
+        connections.requests[self.MAIN] = [sub_t0 - SECOND, click + SECOND // 10]
+        figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB, connections, LOOP)
+        self.assertAlmostEqual(figures["server_request_s"], 0.1)
         self.assertAlmostEqual(figures["wire_s"], 0.3)
         self.assertAlmostEqual(figures["screen_s"], 0.9)
 
@@ -288,7 +301,7 @@ class FullViewTest(unittest.TestCase):
         # No connection to the main stream after the click (only one from before it).
         figures = lag.fullview_switch(times, values, click, self.MAIN, self.SUB,
                                       self.connections(sub_t0, [sub_t0]), LOOP)
-        self.assertEqual(figures, {"wire_s": None, "screen_s": None})
+        self.assertEqual(figures, {"wire_s": None, "screen_s": None, "server_request_s": None})
 
     def test_misreads_and_frames_ahead_of_the_main_stream_are_not_its_first_frame(self):
         sub_t0 = 1000 * SECOND
@@ -435,6 +448,10 @@ class MediaTest(unittest.TestCase):
         t0 = lag.Connections.read(log).t0(port, arrivals[0])
         self.assertIsNotNone(t0, text)
         self.assertTrue(before <= t0 <= arrivals[0])
+        # The request is logged when it has been read, before the stream's first bytes.
+        requests = lag.Connections.read(log).requests[port]
+        self.assertEqual(len(requests), 1, text)
+        self.assertTrue(before <= requests[0] <= t0)
         closed = [lag.parse_fields(line) for line in text.splitlines() if line.startswith("closed ")]
         self.assertEqual(len(closed), 1, text)
         self.assertEqual(int(closed[0]["t0_ns"]), t0)

@@ -167,6 +167,7 @@ class Groups(unittest.TestCase):
             write("streams.log", ["ready",
                                   "connection id=1 port=%d t0_ns=%d" % (sub_port, t0),
                                   "connection id=2 port=%d t0_ns=%d" % (main_port, t0),
+                                  "request port=%d t_ns=%d" % (main_port, click + 50 * second // 1000),
                                   "connection id=3 port=%d t0_ns=%d" % (main_port, main_t0)])
             window = "window who=client start_ns=%d end_ns=%d" % (start, start + 10 * second)
             write("substreams.raw", [
@@ -190,7 +191,7 @@ class Groups(unittest.TestCase):
         self.assertIn("| 16 of 1080p, sub-streams where they fill the tile | 480x270 | 60 | 1 | 24.00 | 24.9 / 24.9 | "
                       "0.20 / 0.20 |", text)
         self.assertIn("| 16 of 1080p, main streams only | 480x270 | 180 | 3.00 | 360.00 | 4.9 / 4.9 |", text)
-        self.assertIn("| 16 of 1080p, sub-streams where they fill the tile | 1 | 5 | 200 | 500 | 600 | 0 |", text)
+        self.assertIn("| 16 of 1080p, sub-streams where they fill the tile | 1 | 5 | 50 | 200 | 500 | 600 | 0 |", text)
         self.assertEqual(r.checks[1], "- Sub-streams, 16 tiles of 1080p on sub-streams: the worst tile shows 24.9 "
                                       "frames a second (goal: at least 20): met.")
         self.assertEqual(r.checks[2], "- Sub-streams, 16 tiles of 1080p on sub-streams: worst lag 0.20 s (goal: at "
