@@ -4,7 +4,7 @@
 //
 //   bench_live tiles      --client PATH --log FILE --ipc URL --layout NAME --tiles N --seconds S
 //                         [--screen PATH --samples FILE [--rate HZ] [--stall S --stall-observe S]]
-//                         [--fullview K [--xdotool PATH]]
+//                         [--fullview K --click PATH]
 //   bench_live mpv-tiles  --url URL,... --geometry WxH+X+Y,... --seconds S [--mpv PATH] [--screen ...]
 //   bench_live switch     --client PATH --log FILE --ipc URL --layout A --other B --tiles N --switches K
 //   bench_live firstframe --url URL [--mpv PATH]
@@ -24,16 +24,15 @@
 //   stall who=W stop_ns=T cont_ns=T end_ns=T
 // bench/lag.py turns these, with the stream server's log, into lag and frames shown.
 //
-// With --fullview K (and --screen), after all that the scenario double-clicks tiles as an
-// operator does (xdotool) to show them full size, and reads the full view's picture off the
+// With --fullview K (and --screen, and the bench_click program), after all that the scenario
+// double-clicks tiles as an operator does to show them full size, and reads the full view's picture off the
 // screen from just before each double click: one unmeasured round first (it finds where the full
 // view lies), then K rounds on the next tiles, each left again by a double click:
 //   fullview round=R tile=I click_ns=T sub_port=P main_port=P samples=FILE request_ms=M loaded_ms=M
-// click_ns is when the double click had been sent; request_ms is when the client asked its player
-// for the main stream ("loadFile:" in its log) and loaded_ms when its statistics hook first saw
-// the full view play it (ticks of STATION_TILE_STATS_MS), both from the double click (-1: never). The
-// first frame of the main stream on the screen is found by bench/lag.py, from the samples and the
-// stream server's log.
+// click_ns is when the second press of the double click went to the X server; request_ms is when the client asked its
+// player for the main stream ("loadFile:" in its log) and loaded_ms when its statistics hook first saw the full view
+// play it (ticks of STATION_TILE_STATS_MS), both from the double click (-1: never). The first frame of the main stream
+// on the screen is found by bench/lag.py, from the samples and the stream server's log.
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -703,9 +702,9 @@ struct Options
     int rateHz = 100;
     int stallSeconds = 0;
     int stallObserveSeconds = 15;
-    // Full-view rounds after the window (0: none), and the program that clicks.
+    // Full-view rounds after the window (0: none), and the program that double-clicks.
     int fullviewRounds = 0;
-    QString xdotool;
+    QString clicker;
 };
 
 // After the window: every process in `pids` is stopped for the stall time, then continued, and
@@ -731,27 +730,25 @@ void stallTest(const QString& who, const std::vector<qint64>& pids, const Option
 // ---------------------------------------------------------------------------------------------
 // Full view: double clicks as an operator gives them, through the X server.
 
-// The pointer's double click at a point of the screen; true when xdotool sent it.
-bool doubleClick(const QString& xdotool, const QPoint& at)
+// The pointer's double click at a point of the screen (bench_click); returns when its second
+// press went to the X server (CLOCK_MONOTONIC, ns), 0 when it could not be given.
+qint64 doubleClick(const QString& clicker, const QPoint& at)
 {
     QProcess process;
-    process.setProgram(xdotool);
-    // Well within any double-click interval, and the pointer still between the clicks. Two clicks
-    // rather than one repeated: a repeat waits its delay after the last click too, and the
-    // caller takes the end of the program for the moment of the double click.
-    process.setArguments({QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()),
-                          QStringLiteral("click"), QStringLiteral("1"), QStringLiteral("sleep"), QStringLiteral("0.06"),
-                          QStringLiteral("click"), QStringLiteral("1")});
-    process.start();
-    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        fail(QStringLiteral("%1 could not double-click at %2,%3: %4")
-                 .arg(xdotool)
+    process.start(clicker, {QString::number(at.x()), QString::number(at.y())});
+    const bool ran =
+        process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString line = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    const qint64 sent = valueOf(line, QStringLiteral("sent_ns")).toLongLong();
+    if (!ran || sent <= 0) {
+        fail(QStringLiteral("%1 could not double-click at %2,%3: %4 %5")
+                 .arg(clicker)
                  .arg(at.x())
                  .arg(at.y())
-                 .arg(QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
-        return false;
+                 .arg(process.errorString(), QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
+        return 0;
     }
-    return true;
+    return sent;
 }
 
 QRect rectOf(const QString& text)
@@ -809,8 +806,9 @@ constexpr int FullViewSettleMs = 2000;
 
 int runFullView(Client& client, const Options& options, const Tick& first)
 {
-    if (options.screen.isEmpty()) {
-        fail(QStringLiteral("--fullview needs --screen to see the main stream's first frame"));
+    if (options.screen.isEmpty() || options.clicker.isEmpty()) {
+        fail(QStringLiteral("--fullview needs --screen to see the main stream's first frame and --click to "
+                            "double-click"));
         return 1;
     }
     const int rounds = std::min(options.fullviewRounds, first.tiles - 1);
@@ -836,9 +834,9 @@ int runFullView(Client& client, const Options& options, const Tick& first)
         }
         client.poll();
         const std::size_t clickLine = client.log().lines().size();
-        if (!doubleClick(options.xdotool, rect.center()))
+        const qint64 clickNs = doubleClick(options.clicker, rect.center());
+        if (clickNs == 0)
             return 1;
-        const qint64 clickNs = monotonicNs();
         const qint64 clickMs = clickNs / 1000000;
         // Full size, on a stream other than the one it had.
         Tick shown;
@@ -890,7 +888,7 @@ int runFullView(Client& client, const Options& options, const Tick& first)
             return 1;
         }
         // Back to the wall: a double click on the full view, then every tile its own size again.
-        if (!doubleClick(options.xdotool, fullRect.center()))
+        if (doubleClick(options.clicker, fullRect.center()) == 0)
             return 1;
         const bool back = waitForTick(
             client,
@@ -1259,8 +1257,7 @@ int main(int argc, char* argv[])
          QStringLiteral("s"), QStringLiteral("15")},
         {QStringLiteral("fullview"), QStringLiteral("after the window, measured full views by double click"),
          QStringLiteral("k"), QStringLiteral("0")},
-        {QStringLiteral("xdotool"), QStringLiteral("xdotool executable"), QStringLiteral("path"),
-         QStringLiteral("xdotool")},
+        {QStringLiteral("click"), QStringLiteral("bench_click executable (double clicks)"), QStringLiteral("path")},
     };
     parser.addOptions(list);
     parser.process(app);
@@ -1291,7 +1288,7 @@ int main(int argc, char* argv[])
     options.stallSeconds = parser.value(QStringLiteral("stall")).toInt();
     options.stallObserveSeconds = parser.value(QStringLiteral("stall-observe")).toInt();
     options.fullviewRounds = parser.value(QStringLiteral("fullview")).toInt();
-    options.xdotool = parser.value(QStringLiteral("xdotool"));
+    options.clicker = parser.value(QStringLiteral("click"));
     if (!options.screen.isEmpty() && (options.samples.isEmpty() || options.rateHz <= 0)) {
         fail(QStringLiteral("--screen needs --samples FILE and a positive --rate"));
         return 2;

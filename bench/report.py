@@ -682,7 +682,8 @@ class Report:
                                    lag.fmt([r.get("samples") for r in runs], 0)) if runs else "n/a"]))
 
         out.write("\nThe full view (after the sub-stream wall's window, in the same client): `bench_live` double-clicks\n")
-        out.write("a tile with `xdotool` as an operator does, reads the full view off the screen from just before\n")
+        out.write("a tile as a mouse does (`bench_click`: XTEST, timed at the second press), reads the full view off\n")
+        out.write("the screen from just before\n")
         out.write("(%s samples a second), and double-clicks again to go back; %s rounds on different tiles after\n"
                   % (self.param("TILES_SAMPLE_HZ"), self.param("FULLVIEW_ROUNDS")))
         out.write("one unmeasured round. From the end of the double click: *asked* is the client's \"loadFile:\" of\n")

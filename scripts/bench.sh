@@ -68,9 +68,9 @@ done
 BENCH_GROUPS=(tiles switch pos repository signin recorded substreams)
 # Groups that run the client and mpv windows.
 LIVE_GROUPS=(tiles switch signin substreams)
-# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; xdotool: the
-# double clicks of the sub-stream group).
-BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev xdotool)
+# Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; its XTEST
+# headers: bench_click, the double clicks of the sub-stream group).
+BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev)
 
 live_selected() {
     local group
@@ -448,7 +448,7 @@ SUBSTREAMS_CONFIGS=("1080p+sub 16" "1080p 16")
 FULLVIEW_ROUNDS=6
 LIVE_1080_READY=false
 
-substreams_targets() { printf 'client\nvantor-sim\nbench_live\nbench_screen\n'; }
+substreams_targets() { printf 'client\nvantor-sim\nbench_live\nbench_screen\nbench_click\n'; }
 
 # The 1080p streams, beside the others (their cameras are already in the site).
 substreams_up() {
@@ -477,7 +477,7 @@ substreams_run() {
                 screen_args=(--screen "$BUILD_DIR/bench/bench_screen" --samples "$WORK/samples/sub-run$run-$stream-$n.txt"
                     --rate "$TILES_SAMPLE_HZ")
                 # The switch to the main stream only happens where there is a sub-stream.
-                [ "$stream" = "1080p+sub" ] && screen_args+=(--fullview "$FULLVIEW_ROUNDS")
+                [ "$stream" = "1080p+sub" ] && screen_args+=(--fullview "$FULLVIEW_ROUNDS" --click "$BUILD_DIR/bench/bench_click")
             fi
             log "sub-streams, $n tiles of $stream, run $run of $TILES_RUNS"
             live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" "${screen_args[@]}" \
