@@ -158,19 +158,19 @@ private slots:
         QTest::addColumn<QString>("package");
         QTest::addColumn<QStringList>("needed");
         // Computed from the binaries, then the modules and plugins Qt loads at run time, and the
-        // program the simulator makes media with.
+        // program the simulator makes media with. Names, or patterns where they carry a version.
         QTest::newRow("station") << StationPackage
                                  << QStringList{"libc6",
                                                 "libqt5core5a",
                                                 "libqt5quick5",
                                                 "libqt5remoteobjects5",
-                                                "libmpv2",
+                                                "libmpv[0-9]+",
                                                 "libzmq5",
                                                 "qml-module-qtquick-controls2",
                                                 "qml-module-qt-labs-settings",
                                                 "libqt5sql5-sqlite",
                                                 "libqt5svg5"};
-        QTest::newRow("simulator") << SimPackage << QStringList{"libc6", "libzmq5", "libcpp-httplib0.11", "ffmpeg"};
+        QTest::newRow("simulator") << SimPackage << QStringList{"libc6", "libzmq5", "libcpp-httplib[0-9.]+", "ffmpeg"};
     }
 
     void controlFields()
@@ -191,8 +191,10 @@ private slots:
         QStringList names;
         for (const QString& alternative : depends.split(QRegularExpression(QStringLiteral("[,|]"))))
             names << alternative.trimmed().section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
-        for (const QString& name : needed)
-            QVERIFY2(names.contains(name), qPrintable(name + QStringLiteral(" missing from: ") + depends));
+        for (const QString& pattern : needed) {
+            const QRegularExpression name(QRegularExpression::anchoredPattern(pattern));
+            QVERIFY2(names.indexOf(name) >= 0, qPrintable(pattern + QStringLiteral(" missing from: ") + depends));
+        }
         // The client library travels inside each package.
         QVERIFY2(!depends.contains(QLatin1String("vantor")), qPrintable(depends));
     }
