@@ -17,10 +17,12 @@ wait_for_text() {
     return 1
 }
 
-# Installs the packages of scripts/packages.txt that are missing. Needs root (or sudo).
+# Installs the packages of a list (scripts/packages.txt unless another is given) that are missing.
+# Needs root (or sudo).
 install_packages() {
+    local list="${1:-$ROOT/scripts/packages.txt}"
     local wanted=() missing=() pkg
-    mapfile -t wanted < <(grep -v '^\s*#' "$ROOT/scripts/packages.txt" | sed 's/\s//g' | grep -v '^$')
+    mapfile -t wanted < <(grep -v '^\s*#' "$list" | sed 's/\s//g' | grep -v '^$')
     for pkg in "${wanted[@]}"; do
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
             missing+=("$pkg")
