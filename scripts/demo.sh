@@ -117,6 +117,13 @@ if $headless; then
         xdotool key --window "$client_window" ctrl+i
         sleep 2.5
         import -window Client "$OUT_DIR/client-stats.png" 2>/dev/null && shots="$shots, client-stats.png"
+        # The first tile in full view (a double click): it plays its main stream, its figures say so.
+        eval "$(xdotool getwindowgeometry --shell "$client_window" 2>/dev/null || true)"
+        if [ -n "${WIDTH:-}" ] && [ -n "${HEIGHT:-}" ]; then
+            xdotool mousemove --window "$client_window" $((WIDTH / 4)) $((HEIGHT / 3)) click --repeat 2 --delay 80 1
+            sleep 3
+            import -window Client "$OUT_DIR/client-fullview.png" 2>/dev/null && shots="$shots, client-fullview.png"
+        fi
     fi
     log "screenshots saved to $OUT_DIR ($shots)"
 else
