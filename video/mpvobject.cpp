@@ -519,6 +519,9 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     case MPV_EVENT_FILE_LOADED:
         emit fileLoaded();
         break;
+    case MPV_EVENT_PLAYBACK_RESTART:
+        emit playbackRestarted();
+        break;
     case MPV_EVENT_PROPERTY_CHANGE:
         if (event.data)
             handlePropertyChange(*static_cast<const mpv_event_property*>(event.data));

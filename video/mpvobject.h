@@ -174,6 +174,8 @@ signals:
     void fileStarted();
     void fileEnded(const QString& reason);
     void fileLoaded();
+    // Playback (re)started after a load or a seek: the first frame of it is out to the video output.
+    void playbackRestarted();
     void snapshotSaved(const QString& path);
     // `reason` is the system's own (a folder that cannot be made, the player's error).
     void snapshotFailed(const QString& path, const QString& reason);

@@ -205,13 +205,14 @@ Item {
     onPlayUrlChanged: {
         if (playUrl === "" || !hasPlayer)
             return;
-        if (!videoLoaded) {
+        if (!videoLoaded && !pictureHold.running) {
             loadTimer.restart();
             return;
         }
-        // A tile that shows a picture changes streams (main and sub-stream) at once: the load
-        // delay spares tiles that are only being made, not a picture the operator watches. The
-        // picture stays until the new stream's first frame replaces it.
+        // A tile that shows a picture changes streams (main and sub-stream) at once, also while it
+        // still holds the picture of the stream before: the load delay spares tiles that are only
+        // being made, not a picture the operator watches. The picture stays until the new
+        // stream's first frame replaces it.
         playerObject.holdPicture = true;
         pictureHold.fileLoaded = false;
         pictureHold.restart();
@@ -377,8 +378,9 @@ Item {
             pictureHold.fileLoaded = true;
         }
 
-        // The new stream's position is known once its first frame is out, paused or not.
-        function onPositionChanged() {
+        // The new stream's first frame is out once its playback starts, paused or not. Its
+        // position comes earlier, with the file, before there is a frame to draw.
+        function onPlaybackRestarted() {
             if (pictureHold.running && pictureHold.fileLoaded)
                 pictureHold.release();
         }

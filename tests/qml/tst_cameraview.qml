@@ -158,8 +158,13 @@ TestCase {
         view.loadDelayMs = 60000;
         view.singleView = true;
         tryCompare(view.backend.mpvObject, "path", main, 5000, "full view asks for the main stream at once");
+        // Left again at once, most likely while the main stream is still on its way and the
+        // sub-stream's picture is held.
         view.singleView = false;
         tryCompare(view.backend.mpvObject, "path", sub, 5000, "and leaving it for the sub-stream");
+        tryCompare(view, "videoLoaded", true, 10000);
+        view.singleView = true;
+        tryCompare(view.backend.mpvObject, "path", main, 5000, "a playing tile switches again at once");
     }
 
     function centreOf(view) {

@@ -33,6 +33,16 @@ int waitMs()
     return 15000;
 }
 
+bool isRedPixel(QRgb c)
+{
+    return qRed(c) > 180 && qGreen(c) < 80 && qBlue(c) < 80;
+}
+
+bool isBluePixel(QRgb c)
+{
+    return qBlue(c) > 180 && qRed(c) < 80 && qGreen(c) < 80;
+}
+
 } // namespace
 
 class TestMpvObject : public QObject
@@ -61,6 +71,7 @@ private slots:
     void loadBeforeTheFirstFramePlays();
     void coreMadeAheadOfTimePlays();
     void snapshotAtTheStreamsOwnSize();
+    void holdAcrossALoadKeepsTheOldPicture();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -603,3 +614,49 @@ void TestMpvObject::snapshotAtTheStreamsOwnSize()
 
 QTEST_MAIN(TestMpvObject)
 #include "tst_mpvobject.moc"
+
+void TestMpvObject::holdAcrossALoadKeepsTheOldPicture()
+{
+    // A tile that changes streams holds its picture and loads the next stream at once. A frame
+    // that was on its way to the screen when the hold began, drawn only after the old stream had
+    // stopped, is a picture of no stream at all: it must not show. Slow frames make that likely.
+    const int slowFrameMs = 150;
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    QSignalSpy loaded(item, &MpvObject::fileLoaded);
+    item->loadFile(QStringLiteral("av://lavfi:color=c=red:size=320x240:rate=25"));
+    QVERIFY(loaded.wait(waitMs()));
+    QImage image;
+    QTRY_VERIFY_WITH_TIMEOUT((image = m_view->grabWindow(), isRedPixel(image.pixel(160, 120))), waitMs());
+
+    MpvObject::setRenderDelayForTesting(slowFrameMs);
+    const auto restore = qScopeGuard([] { MpvObject::setRenderDelayForTesting(0); });
+    // Let a slow frame get under way.
+    QTest::qWait(slowFrameMs / 2);
+    item->setHoldPicture(true);
+    loaded.clear();
+    item->loadFile(QStringLiteral("av://lavfi:color=c=blue:size=320x240:rate=25"));
+    // Released as a tile releases it: once the new stream's playback has started.
+    bool newFileLoaded = false;
+    connect(item, &MpvObject::fileLoaded, item, [&newFileLoaded] { newFileLoaded = true; });
+    connect(item, &MpvObject::playbackRestarted, item, [item, &newFileLoaded] {
+        if (newFileLoaded)
+            item->setHoldPicture(false);
+    });
+    QElapsedTimer timer;
+    timer.start();
+    int samples = 0;
+    while (timer.elapsed() < waitMs()) {
+        image = m_view->grabWindow();
+        const QRgb centre = image.pixel(160, 120);
+        ++samples;
+        QVERIFY2(isRedPixel(centre) || isBluePixel(centre),
+                 qPrintable(QStringLiteral("sample %1 shows %2").arg(samples).arg(QColor(centre).name())));
+        if (isBluePixel(centre))
+            break;
+        QTest::qWait(10);
+    }
+    QVERIFY2(isBluePixel(image.pixel(160, 120)), "the new stream shows in the end");
+    delete item;
+}
