@@ -124,6 +124,11 @@ def numbers(lines, key):
     return [v for v in (number(line.get(key)) for line in lines) if v is not None]
 
 
+def per_run(lines, key):
+    """{run: figure} of the lines that have the figure."""
+    return {l.get("run"): number(l.get(key)) for l in lines if number(l.get(key)) is not None}
+
+
 def read_params(work):
     params = {}
     path = os.path.join(work, "params")
@@ -169,9 +174,6 @@ class Report:
         def tiles_of(who, stream, n):
             return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == "tile"
                     and l.get("who") == who]
-
-        def per_run(lines, key):
-            return {l.get("run"): number(l.get(key)) for l in lines if number(l.get(key)) is not None}
 
         def ratio(stream, n, key):
             client = per_run(rows("client", stream, n), key)
@@ -623,9 +625,6 @@ class Report:
 
         def tiles_of(stream, n):
             return [l for l in raw if l.get("stream") == stream and l.get("n") == n and l.get(3) == "tile"]
-
-        def per_run(lines, key):
-            return {l.get("run"): number(l.get(key)) for l in lines if number(l.get(key)) is not None}
 
         def cpu_per_frame(stream, n):
             cpu = per_run(client(stream, n), "cpu_s")
