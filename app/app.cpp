@@ -21,19 +21,7 @@ namespace {
 
 App* s_instance = nullptr;
 
-QObject* createApp(QQmlEngine*, QJSEngine*)
-{
-    return new App();
-}
-
-void registerAppType()
-{
-    qmlRegisterSingletonType<App>("Native", 1, 0, "App", createApp);
-}
-
 } // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerAppType)
 
 App::App(QObject* parent) : QObject(parent)
 {

@@ -7,22 +7,6 @@
 #include <QTranslator>
 #include <QtDebug>
 
-namespace {
-
-QObject* createI18n(QQmlEngine*, QJSEngine*)
-{
-    return new I18n();
-}
-
-void registerI18nType()
-{
-    qmlRegisterSingletonType<I18n>("Native", 1, 0, "I18n", createI18n);
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerI18nType)
-
 I18n::I18n(QObject* parent) : QObject(parent), m_locale(QLocale::system().name()), m_translator(new QTranslator(this))
 {
 }

@@ -17,9 +17,12 @@
 #include <malloc.h>
 #endif
 
+#include "app.h"
+#include "clienttypes.h"
 #include "logfile.h"
 #include "mpvcorepool.h"
 #include "settingsfile.h"
+#include "tilestats.h"
 #include "videorendermode.h"
 
 namespace {
@@ -61,6 +64,10 @@ void limitAllocatorArenas()
 
 } // namespace
 
+// Module "Native" 1.0: every native type the QML uses is registered here, as the application
+// object is made, before any QML loads.
+Q_COREAPP_STARTUP_FUNCTION(registerClientTypes)
+
 void prepareClientApplication()
 {
     limitAllocatorArenas();
@@ -93,6 +100,7 @@ int runClient(const QUrl& mainQml)
 
     VideoRenderMode::chooseSceneGraphBackend();
     setUpPlayerPool();
+    installTileDiagnostics([] { return App::instance() ? App::instance()->layoutsList() : nullptr; });
     QQmlApplicationEngine engine;
 
     const QString debugValue =

@@ -6,30 +6,16 @@ function(station_warnings target)
     endif()
 endfunction()
 
-# Subsystem libraries register their QML types from start-up routines in each class's own
-# compilation unit. Nothing else references some of those units, so executables and tests link
-# the libraries whole; otherwise the linker would drop the registrations.
-function(station_link_whole target)
-    foreach(lib IN LISTS ARGN)
-        target_link_libraries(${target} PRIVATE "-Wl,--whole-archive" ${lib} "-Wl,--no-whole-archive")
-        # Usage requirements (include folders, transitive libraries) still come from the target.
-        target_link_libraries(${target} PRIVATE ${lib})
-    endforeach()
-endfunction()
-
 # A QtTest executable run by ctest. Usage:
-#   station_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [WHOLE lib ...] [LABELS l ...] [TIMEOUT s] [GUI])
+#   station_add_test(NAME name SOURCES a.cpp ... LIBS lib ... [LABELS l ...] [TIMEOUT s] [GUI])
 # GUI marks a test that needs a display (a window, or a program that opens one): it gets the label
 # "gui". The others join the target station_nongui_tests, so that a run that leaves the GUI tests
 # out (ctest -LE gui) builds only what it needs.
 function(station_add_test)
-    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;WHOLE;LABELS" ${ARGN})
+    cmake_parse_arguments(T "GUI" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
     add_executable(${T_NAME} ${T_SOURCES})
     station_warnings(${T_NAME})
     target_link_libraries(${T_NAME} PRIVATE Qt5::Test ${T_LIBS})
-    if(T_WHOLE)
-        station_link_whole(${T_NAME} ${T_WHOLE})
-    endif()
     add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 120)

@@ -6,6 +6,7 @@
 #include <QQmlContext>
 #include <QTranslator>
 
+#include "companiontypes.h"
 #include "logfile.h"
 #include "quickrpc.h"
 
@@ -34,6 +35,7 @@ int main(int argc, char* argv[])
     if (translator.load(QLocale(), QStringLiteral("tavrel"), QStringLiteral("_"), QStringLiteral(":/translations/")))
         QCoreApplication::installTranslator(&translator);
 
+    registerCompanionTypes();
     QQmlApplicationEngine engine;
     // Always frameless: the companion sits beside the client's window.
     engine.rootContext()->setContextProperty(QStringLiteral("debug"), false);

@@ -13,19 +13,6 @@
 #include "sharedlayoutlist.h"
 
 namespace {
-
-void registerQuickRpcSingleton()
-{
-    // Created by the engine on first use and deleted with it.
-    qmlRegisterSingletonType<QuickRpc>("Native", 1, 0, "QuickRpc",
-                                       [](QQmlEngine*, QJSEngine*) -> QObject* { return new QuickRpc; });
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerQuickRpcSingleton)
-
-namespace {
 QString& startLayoutOfNewInstances()
 {
     static QString name;

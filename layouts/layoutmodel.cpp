@@ -20,11 +20,6 @@
 
 namespace {
 
-void registerLayoutModelType()
-{
-    qmlRegisterType<LayoutModel>("Native", 1, 0, "LayoutModel");
-}
-
 // Integral JSON numbers that fit an int; anything else reads as 0.
 int readInt(const QJsonValue& value)
 {
@@ -43,8 +38,6 @@ QString settingOf(const VantorObject& object, const QString& key)
 }
 
 } // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerLayoutModelType)
 
 LayoutModel::LayoutModel(QObject* parent) : QAbstractListModel(parent) {}
 

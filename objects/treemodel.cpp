@@ -4,17 +4,6 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 
-namespace {
-
-void registerTreeModelType()
-{
-    qmlRegisterType<TreeModel>("Native", 1, 0, "TreeModel");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerTreeModelType)
-
 TreeModel::TreeModel(QObject* parent) : TreeModel(0, parent) {}
 
 TreeModel::TreeModel(int level, QObject* parent) : QAbstractListModel(parent), m_level(level) {}

@@ -6,17 +6,6 @@
 
 #include "treemodel.h"
 
-namespace {
-
-void registerTreeNodeType()
-{
-    qmlRegisterType<TreeNode>("Native", 1, 0, "TreeNode");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerTreeNodeType)
-
 TreeNode::TreeNode(QObject* parent) : QObject(parent) {}
 
 // Out of line, where TreeModel is complete.

@@ -56,14 +56,7 @@ TextCache& textCache()
     return cache;
 }
 
-void registerVantorObjectType()
-{
-    qmlRegisterType<VantorObject>("Native", 1, 0, "VantorObject");
-}
-
 } // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerVantorObjectType)
 
 VantorObject::VantorObject(QObject* parent) : QObject(parent) {}
 

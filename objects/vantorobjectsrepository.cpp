@@ -9,17 +9,6 @@
 #include <QQmlEngine>
 #include <QStringList>
 
-namespace {
-
-void registerVantorObjectsRepositoryType()
-{
-    qmlRegisterType<VantorObjectsRepository>("Native", 1, 0, "VantorObjectsRepository");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerVantorObjectsRepositoryType)
-
 VantorObjectsRepository::VantorObjectsRepository(QObject* parent) : QObject(parent) {}
 
 VantorObject* VantorObjectsRepository::objectById(const QString& id) const

@@ -3,17 +3,6 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 
-namespace {
-
-void registerVantorSettingType()
-{
-    qmlRegisterType<VantorSetting>("Native", 1, 0, "VantorSetting");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerVantorSettingType)
-
 VantorSetting::VantorSetting(QObject* parent) : QAbstractListModel(parent) {}
 
 bool VantorSetting::contains(const QString& key) const

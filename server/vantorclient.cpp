@@ -72,11 +72,6 @@ private:
     std::size_t m_mask = 0;
 };
 
-void registerVantorClientType()
-{
-    qmlRegisterType<VantorClient>("Native", 1, 0, "VantorClient");
-}
-
 QString errorText(const vantor::Error& error)
 {
     return QString::fromStdString(error.toString());
@@ -90,8 +85,6 @@ vantor::ObjectId toObjectId(const QString& id)
 const QString PathSeparator = QStringLiteral(",");
 
 } // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerVantorClientType)
 
 // Library callbacks run on library threads, some of which (failures of requests made before any
 // connect) outlive every connection handle. They reach the client only through this anchor, which

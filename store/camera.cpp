@@ -4,17 +4,6 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 
-namespace {
-
-void registerCameraType()
-{
-    qmlRegisterType<Camera>("Native", 1, 0, "Camera");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerCameraType)
-
 Camera::Camera(QObject* parent) : QObject(parent) {}
 
 void Camera::setId(int id)

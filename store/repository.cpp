@@ -6,17 +6,6 @@
 
 #include "user.h"
 
-namespace {
-
-void registerRepositoryType()
-{
-    qmlRegisterType<Repository>("Native", 1, 0, "Repository");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerRepositoryType)
-
 Repository::Repository(QObject* parent) : QObject(parent) {}
 
 QList<User*> Repository::allUsers()

@@ -4,17 +4,6 @@
 #include <QCoreApplication>
 #include <QQmlEngine>
 
-namespace {
-
-void registerUserType()
-{
-    qmlRegisterType<User>("Native", 1, 0, "User");
-}
-
-} // namespace
-
-Q_COREAPP_STARTUP_FUNCTION(registerUserType)
-
 User::User(QObject* parent) : QObject(parent) {}
 
 void User::setUsername(const QString& username)

@@ -184,9 +184,3 @@ void Downloader::fail(const QString& message)
     qWarning() << "Download of" << m_url << "failed:" << message;
     emit failed(message);
 }
-
-static void registerDownloaderType()
-{
-    qmlRegisterType<Downloader>("Native", 1, 0, "Downloader");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerDownloaderType)

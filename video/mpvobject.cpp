@@ -1064,9 +1064,3 @@ double MpvObject::getChapterTime(int chapterIndex) const
 {
     return getProperty(QStringLiteral("chapter-list/%1/time").arg(chapterIndex)).toDouble();
 }
-
-static void registerMpvObjectType()
-{
-    qmlRegisterType<MpvObject>("Native", 1, 0, "MpvObject");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerMpvObjectType)

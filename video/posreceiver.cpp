@@ -75,14 +75,3 @@ void PosReceiver::deliver(const QString& topic, const QString& msg)
     qWarning() << "POS message on channel" << topic << "of" << msg.size() << "characters cut to" << maxMessageLength;
     emit posReceived(topic, msg.left(maxMessageLength));
 }
-
-static QObject* createPosReceiver(QQmlEngine*, QJSEngine*)
-{
-    return new PosReceiver;
-}
-
-static void registerPosReceiverType()
-{
-    qmlRegisterSingletonType<PosReceiver>("Native", 1, 0, "PosReceiver", &createPosReceiver);
-}
-Q_COREAPP_STARTUP_FUNCTION(registerPosReceiverType)

@@ -238,14 +238,3 @@ QString QmlUtils::formatDateTime(QString ms, QString format)
     // "z" pads them to three digits.
     return time.toString(QStringLiteral("h:mm:ss.")) + QString::number(time.msec());
 }
-
-static QObject* createQmlUtils(QQmlEngine*, QJSEngine*)
-{
-    return new QmlUtils;
-}
-
-static void registerQmlUtilsType()
-{
-    qmlRegisterSingletonType<QmlUtils>("Native", 1, 0, "QmlUtils", &createQmlUtils);
-}
-Q_COREAPP_STARTUP_FUNCTION(registerQmlUtilsType)

@@ -66,9 +66,3 @@ QHash<int, QByteArray> SubtitleList::roleNames() const
     static const QHash<int, QByteArray> roles{{LabelRole, "label"}};
     return roles;
 }
-
-static void registerSubtitleListType()
-{
-    qmlRegisterType<SubtitleList>("Native", 1, 0, "SubtitleList");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerSubtitleListType)

@@ -8,6 +8,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "clienttypes.h"
 #include "i18n.h"
 #include "logcapture.h"
 
@@ -26,6 +27,8 @@ class tst_I18n : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerClientTypes(); }
+
     void startsWithSystemLocale();
     void switches_data();
     void switches();

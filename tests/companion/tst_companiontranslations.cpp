@@ -9,6 +9,7 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include "companiontypes.h"
 #include "scopedconfig.h"
 #include "testsource.h"
 
@@ -19,6 +20,7 @@ class TestCompanionTranslations : public QObject
 private slots:
     void initTestCase()
     {
+        registerCompanionTypes();
         // Nobody listens there: the window stays on its signed-out page.
         m_config = std::make_unique<ScopedConfig>(ScopedConfig::forUrl(TestSource::freeUrl()));
         QVERIFY(m_config->written());

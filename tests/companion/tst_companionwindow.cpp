@@ -10,6 +10,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "companiontypes.h"
 #include "layoutlist.h"
 #include "scopedconfig.h"
 #include "sharedlayoutlist.h"
@@ -69,6 +70,7 @@ private:
 private slots:
     void initTestCase()
     {
+        registerCompanionTypes();
         m_source = std::make_unique<TestSource>(TestSource::freeUrl());
         m_config = std::make_unique<ScopedConfig>(ScopedConfig::forUrl(m_source->url()));
         QVERIFY(m_config->written());

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "objectstypes.h"
 #include "treemodel.h"
 #include "treenode.h"
 
@@ -39,6 +40,8 @@ class tst_TreeModel : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerObjectsTypes(); }
+
     void nestedMaps();
     void ignoredKeys_data();
     void ignoredKeys();

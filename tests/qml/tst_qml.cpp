@@ -11,6 +11,7 @@
 
 #include <clocale>
 
+#include "clienttypes.h"
 #include "freeports.h"
 #include "stallingstream.h"
 #include "teststation.h"
@@ -38,6 +39,7 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
+        registerClientTypes();
         engine->addImportPath(QStringLiteral("qrc:/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
         qmlRegisterSingletonType<TestStation>("StationTest", 1, 0, "TestStation",

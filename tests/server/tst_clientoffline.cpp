@@ -6,6 +6,8 @@
 #include <QtTest>
 
 #include "logcapture.h"
+#include "objectstypes.h"
+#include "servertypes.h"
 #include "vantorclient.h"
 #include "vantorobjectsrepository.h"
 
@@ -16,6 +18,12 @@ class TestClientOffline : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase()
+    {
+        registerServerTypes();
+        registerObjectsTypes();
+    }
+
     void qmlTypes();
     void settersNotifyOnChange();
     void connectFails_data();

@@ -17,6 +17,7 @@
 #include "cameralist.h"
 #include "logcapture.h"
 #include "sqliterepository.h"
+#include "storetypes.h"
 #include "user.h"
 
 namespace {
@@ -44,6 +45,8 @@ class tst_SQLiteRepository : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerStoreTypes(); }
+
     void init();
     void cleanup();
 

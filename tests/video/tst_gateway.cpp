@@ -18,6 +18,7 @@
 #include "freeports.h"
 #include "posreceiver.h"
 #include "simprocess.h"
+#include "videotypes.h"
 
 namespace {
 
@@ -88,6 +89,7 @@ private:
 
 void TestGateway::initTestCase()
 {
+    registerVideoTypes();
     // Receipts come fast, so that a few arrive at once.
     QVERIFY2(m_sim.start(QStringLiteral(VIDEO_TEST_SITES "/gateway.json"), {"--pos-rate", "50"}),
              qPrintable(m_sim.errorText()));

@@ -19,6 +19,7 @@
 
 #include "mpvcorepool.h"
 #include "mpvobject.h"
+#include "videotypes.h"
 
 namespace {
 
@@ -86,6 +87,7 @@ private:
 
 void TestMpvObject::initTestCase()
 {
+    registerVideoTypes();
     // libmpv refuses to start under any other numeric locale; the program's main sets it too.
     setlocale(LC_NUMERIC, "C");
     qInfo() << "render loop:" << qgetenv("QSG_RENDER_LOOP");

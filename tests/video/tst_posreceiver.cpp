@@ -8,6 +8,7 @@
 #include "logcapture.h"
 #include "posreceiver.h"
 #include "testpublisher.h"
+#include "videotypes.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ class TestPosReceiver : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerVideoTypes(); }
+
     void singletonInQml();
     void firstPortFixesTheEndpoint();
     void subscriberGoesWithTheLastUnsubscribe();

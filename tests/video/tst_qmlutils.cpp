@@ -10,6 +10,7 @@
 
 #include "logcapture.h"
 #include "qmlutils.h"
+#include "videotypes.h"
 
 namespace {
 
@@ -78,6 +79,7 @@ private:
 
 void TestQmlUtils::initTestCase()
 {
+    registerVideoTypes();
     QVERIFY(m_temp.isValid());
     // The temporary location follows TMPDIR on every call.
     qputenv("TMPDIR", QFile::encodeName(m_temp.path()));

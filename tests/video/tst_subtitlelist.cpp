@@ -6,12 +6,15 @@
 #include <QtTest>
 
 #include "subtitlelist.h"
+#include "videotypes.h"
 
 class TestSubtitleList : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerVideoTypes(); }
+
     void appendsUpToTheMaximum();
     void popTakesTheOldest();
     void maximumChanges();

@@ -8,12 +8,15 @@
 
 #include "chunkspans.h"
 #include "logcapture.h"
+#include "recordedtypes.h"
 
 class TestChunkSpans : public QObject
 {
     Q_OBJECT
 
 private slots:
+    void initTestCase() { registerRecordedTypes(); }
+
     void indexAt_data();
     void indexAt();
     void nextIndex_data();

@@ -119,9 +119,3 @@ void StreamChooser::reconsider(bool immediate)
         emit choiceChanged();
     }
 }
-
-static void registerStreamChooserType()
-{
-    qmlRegisterType<StreamChooser>("Native", 1, 0, "StreamChooser");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerStreamChooserType)

@@ -85,9 +85,3 @@ QHash<int, QByteArray> ChunkListModel::roleNames() const
     static const QHash<int, QByteArray> names{{StartRole, "start"}, {EndRole, "end"}, {SizeRole, "size"}};
     return names;
 }
-
-static void registerChunkListModelType()
-{
-    qmlRegisterType<ChunkListModel>("Native", 1, 0, "ChunkListModel");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerChunkListModelType)

@@ -44,11 +44,3 @@ int TileRules::maxTilesFromConfig(const QString& configPath)
     }
     return tiles;
 }
-
-static void registerTileRulesType()
-{
-    // Made by the application from its configuration; QML reads it and its verdicts.
-    qmlRegisterUncreatableType<TileRules>("Native", 1, 0, "TileRules",
-                                          QStringLiteral("TileRules comes from App.tileRules"));
-}
-Q_COREAPP_STARTUP_FUNCTION(registerTileRulesType)

@@ -200,9 +200,3 @@ std::pair<int, int> ChunkSpans::overlapping(qint64 from, qint64 to) const
     const int last = int(it - m_chunks.begin());
     return {first, std::max(first, last)};
 }
-
-static void registerChunkSpansType()
-{
-    qmlRegisterType<ChunkSpans>("Native", 1, 0, "ChunkSpans");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerChunkSpansType)

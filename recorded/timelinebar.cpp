@@ -655,9 +655,3 @@ void TimelineBar::paintLine(QPainter* painter, qint64 ms, int columns, int heigh
         return;
     painter->fillRect(QRect(column, 0, std::min(2, columns - column), height), color);
 }
-
-static void registerTimelineBarType()
-{
-    qmlRegisterType<TimelineBar>("Native", 1, 0, "TimelineBar");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerTimelineBarType)

@@ -439,9 +439,3 @@ void ChunkExporter::dropReply()
     reply->abort();
     reply->deleteLater();
 }
-
-static void registerChunkExporterType()
-{
-    qmlRegisterType<ChunkExporter>("Native", 1, 0, "ChunkExporter");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerChunkExporterType)

@@ -5,6 +5,10 @@
 //                                    when the layout list gets its rows
 //   STATION_WINDOW_GEOMETRY=WxH+X+Y  places the client's window once it exists (a benchmark wants
 //                                    tiles of a known size whatever the window manager does)
+#include "tilestats.h"
+
+#include <functional>
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -17,7 +21,6 @@
 #include <QWindow>
 #include <QtDebug>
 
-#include "app.h"
 #include "layoutlist.h"
 
 namespace {
@@ -109,12 +112,11 @@ void logTileStats()
 
 // The layout list is filled right after the layouts are published to the remote interface; its
 // rows mark that moment in the log.
-void logLayoutListing()
+void logLayoutListing(const std::function<LayoutList*()>& layouts)
 {
-    App* app = App::instance();
-    if (!app || !app->layoutsList())
+    LayoutList* list = layouts ? layouts() : nullptr;
+    if (!list)
         return;
-    LayoutList* list = app->layoutsList();
     QObject::connect(list, &QAbstractItemModel::rowsInserted, list, [](const QModelIndex&, int first, int last) {
         qInfo().noquote() << QStringLiteral("tile-stats layouts rows=%1-%2").arg(first).arg(last);
     });
@@ -139,7 +141,7 @@ void placeWindowWhenShown(const QRect& geometry)
     timer->start();
 }
 
-void installDiagnostics()
+void startDiagnostics(const std::function<LayoutList*()>& layouts)
 {
     // Runs once the event loop starts, when the application object is complete.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
@@ -152,7 +154,7 @@ void installDiagnostics()
         timer->setInterval(intervalMs);
         QObject::connect(timer, &QTimer::timeout, &logTileStats);
         timer->start();
-        logLayoutListing();
+        logLayoutListing(layouts);
         qInfo() << "Tile statistics every" << intervalMs << "ms";
     } else if (qEnvironmentVariableIsSet("STATION_TILE_STATS_MS")) {
         qWarning() << "STATION_TILE_STATS_MS is not a positive number of milliseconds; no tile statistics";
@@ -171,12 +173,12 @@ void installDiagnostics()
     }
 }
 
-void scheduleDiagnostics()
-{
-    if (qEnvironmentVariableIsSet("STATION_TILE_STATS_MS") || qEnvironmentVariableIsSet("STATION_WINDOW_GEOMETRY"))
-        QMetaObject::invokeMethod(QCoreApplication::instance(), &installDiagnostics, Qt::QueuedConnection);
-}
-
 } // namespace
 
-Q_COREAPP_STARTUP_FUNCTION(scheduleDiagnostics)
+void installTileDiagnostics(std::function<LayoutList*()> layouts)
+{
+    if (!qEnvironmentVariableIsSet("STATION_TILE_STATS_MS") && !qEnvironmentVariableIsSet("STATION_WINDOW_GEOMETRY"))
+        return;
+    // Once the event loop runs: by then the window and the controller exist.
+    QTimer::singleShot(0, QCoreApplication::instance(), [layouts] { startDiagnostics(layouts); });
+}

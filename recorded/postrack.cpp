@@ -231,9 +231,3 @@ QVariantList PosTrack::search(const QString& text, int limit) const
     }
     return found;
 }
-
-static void registerPosTrackType()
-{
-    qmlRegisterType<PosTrack>("Native", 1, 0, "PosTrack");
-}
-Q_COREAPP_STARTUP_FUNCTION(registerPosTrackType)

@@ -30,6 +30,7 @@ extern "C" {
 #include "chunkexporter.h"
 #include "logcapture.h"
 #include "mediajoiner.h"
+#include "recordedtypes.h"
 
 namespace {
 
@@ -237,6 +238,7 @@ private:
 
 void TestChunkExporter::initTestCase()
 {
+    registerRecordedTypes();
     QVERIFY(m_media.isValid());
     QVERIFY(m_server.listen());
     m_startMs = localMs(2024, 5, 1, 9, 0, 0);

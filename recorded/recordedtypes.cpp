@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: MIT
+#include "recordedtypes.h"
+
+#include <QtQml>
+
+#include "chunkexporter.h"
+#include "chunklistmodel.h"
+#include "chunkspans.h"
+#include "postrack.h"
+#include "timelinebar.h"
+
+void registerRecordedTypes()
+{
+    qmlRegisterType<ChunkSpans>("Native", 1, 0, "ChunkSpans");
+    qmlRegisterType<ChunkListModel>("Native", 1, 0, "ChunkListModel");
+    qmlRegisterType<TimelineBar>("Native", 1, 0, "TimelineBar");
+    qmlRegisterType<PosTrack>("Native", 1, 0, "PosTrack");
+    qmlRegisterType<ChunkExporter>("Native", 1, 0, "ChunkExporter");
+}
