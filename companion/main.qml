@@ -3,13 +3,14 @@ import QtQuick.Controls 2.4
 import QtQuick.Layouts 1.3
 import QtQuick.Window 2.11
 import Native 1.0
+import "theme"
 
 Window {
     id: root
 
     visible: true
-    width: 640
-    height: 480
+    width: Theme.windowWidth
+    height: Theme.windowHeight
     title: qsTr("List")
     flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
 
@@ -23,7 +24,7 @@ Window {
         currentIndex: QuickRpc.loggedIn ? 1 : 0
 
         background: Rectangle {
-            color: "black"
+            color: Theme.background
         }
 
         Page {
@@ -35,8 +36,10 @@ Window {
             Text {
                 objectName: "loginHint"
                 anchors.centerIn: parent
-                color: "white"
+                color: Theme.text
                 text: qsTr("Login to continue")
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
             }
         }
 
@@ -50,9 +53,12 @@ Window {
                 anchors.fill: parent
 
                 Text {
-                    color: "white"
+                    objectName: "menuHeading"
+                    color: Theme.text
                     font.bold: true
-                    text: "Menu"
+                    text: qsTr("Menu")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                 }
 
                 ComboBox {
@@ -63,6 +69,8 @@ Window {
                     clip: true
                     textRole: "label"
                     model: pageModel
+                    Accessible.role: Accessible.ComboBox
+                    Accessible.name: qsTr("Page")
                     onCurrentIndexChanged: {
                         if (currentIndex >= 0 && currentIndex < pageModel.count)
                             QuickRpc.setPage(pageModel.get(currentIndex).page);
@@ -72,20 +80,23 @@ Window {
                         id: pageModel
 
                         ListElement {
-                            label: "Playback"
+                            label: qsTr("Playback")
                             page: "playback"
                         }
                         ListElement {
-                            label: "Recorder"
+                            label: qsTr("Recorder")
                             page: "recorder"
                         }
                     }
                 }
 
                 Text {
-                    color: "white"
+                    objectName: "layoutsHeading"
+                    color: Theme.text
                     font.bold: true
-                    text: "Layouts"
+                    text: qsTr("Layouts")
+                    Accessible.role: Accessible.Heading
+                    Accessible.name: text
                 }
 
                 ListView {
@@ -96,19 +107,25 @@ Window {
                     Layout.fillHeight: true
                     clip: true
                     model: LayoutList
+                    Accessible.role: Accessible.List
+                    Accessible.name: qsTr("Layouts")
 
                     ScrollBar.vertical: ScrollBar {
                         id: layoutScrollBar
 
                         policy: ScrollBar.AlwaysOn
+                        Accessible.role: Accessible.ScrollBar
+                        Accessible.name: qsTr("Scroll the layouts")
                     }
 
                     delegate: ItemDelegate {
                         width: layoutView.width - layoutScrollBar.width
+                        Accessible.role: Accessible.ListItem
+                        Accessible.name: model.name
                         onClicked: QuickRpc.setLayout(model.name, model.json)
 
                         contentItem: Text {
-                            color: "white"
+                            color: Theme.text
                             elide: Text.ElideRight
                             verticalAlignment: Text.AlignVCenter
                             // Layout names come from the server.

@@ -18,7 +18,7 @@ Pane {
     // Bumped whenever the server's objects are rebuilt, so that tiles look their objects up again.
     property int objectsGeneration: 0
     property var cellComponents: ({})
-    property int doorGuardInterval: G.settings.doorGuardMs
+    property int doorGuardInterval: G.timings.doorGuardMs
     // The tile the keys act on (shown with a frame); -1: none.
     property int selectedIndex: -1
     readonly property var selectedCell: selectedIndex >= 0 ? cells.itemAt(selectedIndex) : null
@@ -224,7 +224,7 @@ Pane {
             height: layoutPage.selectedCell ? layoutPage.selectedCell.height : 0
             z: 50
             color: "transparent"
-            border.width: 2
+            border.width: G.metrics.selectionFrameWidth
             border.color: G.theme.selectionFrame
         }
     }

@@ -72,7 +72,7 @@ Page {
 
     Timer {
         objectName: "retryCountdown"
-        interval: 250
+        interval: G.timings.countdownTickMs
         repeat: true
         running: App.signInRetrying
         onTriggered: loginPage.retrySeconds = Math.max(0, Math.ceil((loginPage.retryAt - Date.now()) / 1000))
@@ -92,8 +92,8 @@ Page {
     RowLayout {
         anchors.top: parent.top
         anchors.right: parent.right
-        anchors.margins: G.settings.spacing * 2
-        spacing: G.settings.spacing
+        anchors.margins: G.metrics.spacing * 2
+        spacing: G.metrics.spacing
 
         ELabel {
             objectName: "languageLabel"
@@ -107,8 +107,8 @@ Page {
     GridLayout {
         anchors.centerIn: parent
         columns: 2
-        columnSpacing: G.settings.spacing * 2
-        rowSpacing: G.settings.spacing
+        columnSpacing: G.metrics.spacing * 2
+        rowSpacing: G.metrics.spacing
 
         ELabel {
             Layout.columnSpan: 2

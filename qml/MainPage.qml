@@ -122,7 +122,7 @@ Page {
         }
 
         contentItem: Column {
-            spacing: G.settings.spacing
+            spacing: G.metrics.spacing
 
             ELabel {
                 visible: text !== ""

@@ -10,8 +10,8 @@ Window {
 
     objectName: "mainWindow"
     visible: true
-    width: 640
-    height: 480
+    width: G.metrics.windowWidth
+    height: G.metrics.windowHeight
     title: qsTr("Client") + I18n.localeNotify
     flags: debug ? Qt.Window : (Qt.Window | Qt.FramelessWindowHint)
     color: G.theme.background
@@ -33,7 +33,7 @@ Window {
         objectName: "statsShortcut"
         sequence: "Ctrl+I"
         context: Qt.ApplicationShortcut
-        onActivated: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
+        onActivated: G.view.videoStatsVisible = !G.view.videoStatsVisible
     }
 
     Shortcut {
@@ -76,7 +76,7 @@ Window {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: bannerText.implicitHeight + 2 * G.settings.spacing
+        height: bannerText.implicitHeight + 2 * G.metrics.spacing
         visible: App.reconnecting && !App.signedIn
         color: G.theme.connectionBanner
 
@@ -87,7 +87,7 @@ Window {
             anchors.left: parent.left
             anchors.right: parent.right
             anchors.verticalCenter: parent.verticalCenter
-            anchors.margins: G.settings.spacing
+            anchors.margins: G.metrics.spacing
             horizontalAlignment: Text.AlignHCenter
             wrapMode: Text.Wrap
             font.bold: true
@@ -107,7 +107,7 @@ Window {
         }
 
         Timer {
-            interval: 250
+            interval: G.timings.countdownTickMs
             repeat: true
             running: connectionBanner.visible
             onTriggered: connectionBanner.updateSecondsLeft()

@@ -4,14 +4,45 @@
 <context>
     <name>main</name>
     <message>
-        <location filename="../main.qml" line="13"/>
+        <location filename="../main.qml" line="14"/>
         <source>List</source>
         <translation>Lista</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="39"/>
+        <location filename="../main.qml" line="40"/>
         <source>Login to continue</source>
         <translation>Faça login para continuar</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="59"/>
+        <source>Menu</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="73"/>
+        <source>Page</source>
+        <translation>Página</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="83"/>
+        <source>Playback</source>
+        <translation>Reprodução</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="87"/>
+        <source>Recorder</source>
+        <translation>Gravador</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="97"/>
+        <location filename="../main.qml" line="111"/>
+        <source>Layouts</source>
+        <translation>Layouts</translation>
+    </message>
+    <message>
+        <location filename="../main.qml" line="118"/>
+        <source>Scroll the layouts</source>
+        <translation>Rolar os layouts</translation>
     </message>
 </context>
 </TS>

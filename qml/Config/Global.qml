@@ -4,36 +4,56 @@ import Qt.labs.settings 1.0
 import Native 1.0
 import Scripts 1.0
 
-// Theme values, settings and the dialog entry points shared by every page.
+// Theme values, sizes, timings and the other figures, the view state and the dialog entry
+// points shared by every page.
 Item {
     id: global
 
-    readonly property QtObject settings: QtObject {
+    // Sizes, paddings and pixel sizes.
+    readonly property QtObject metrics: QtObject {
+        id: metricsGroup
+
+        readonly property int windowWidth: 640
+        readonly property int windowHeight: 480
+        readonly property int spacing: 5
+        readonly property int toolbarIconSize: 32
+        readonly property int toolButtonPadding: 5
+        readonly property int treeIconSize: 16
+        readonly property int spliterHandleSize: 5
+        readonly property int spliterStartSize: 250
+        readonly property int selectionFrameWidth: 2
+        // A press that moves further than this is a drag, not a click.
+        readonly property real dragThreshold: 6
+        readonly property int posPixelSize: 15
+        readonly property int statsPixelSize: 12
+        readonly property int timelineHeight: 56
+        // A tile smaller than this, in device pixels, in either direction plays nothing.
+        readonly property int videoMinimumTilePixels: 48
         readonly property QtObject sidebar: QtObject {
+            id: sidebarMetrics
+
             readonly property int openedWidth: 250
             readonly property int closedWidth: 50
             readonly property int iconSize: 50
         }
+    }
+
+    // Durations, delays, intervals and retry figures, in milliseconds unless the name says
+    // otherwise.
+    readonly property QtObject timings: QtObject {
+        id: timingsGroup
+
         readonly property int clickDelay: 200
-        readonly property int toolbarIconSize: 32
-        readonly property int spliterHandleSize: 5
-        readonly property int spliterStartSize: 250
-        readonly property int spacing: 5
-        readonly property int posPixelSize: 15
+        // How often a countdown on screen ("next attempt in ... s") is brought up to date.
+        readonly property int countdownTickMs: 250
+        readonly property int sidebarAnimationMs: 500
+        readonly property int spliterAnimationMs: 250
+        readonly property int treeExpandAnimationMs: 100
         readonly property int snapshotMessageMs: 5000
-        readonly property int posVisibleLines: 20
-        // A publisher that never pauses would otherwise grow the queue without end.
-        readonly property int posMaxQueuedLines: 200
         readonly property int posHoldMs: 3000
         readonly property int posTrimMs: 500
         readonly property int doorGuardMs: 10000
         readonly property int videoLoadDelayMs: 500
-        // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream, so that
-        // the memory of a tile has a ceiling (the defaults are meant for files).
-        readonly property string videoDemuxerMaxBytes: "4MiB"
-        readonly property string videoDemuxerMaxBackBytes: "1MiB"
-        // A tile smaller than this, in device pixels, in either direction plays nothing.
-        readonly property int videoMinimumTilePixels: 48
         readonly property int videoReloadDelayMs: 3000
         // A live tile without a new frame for this long shows "no signal" and reloads its
         // stream, first after the first delay, then after twice as long each time, up to the
@@ -41,31 +61,102 @@ Item {
         property int videoNoSignalMs: 5000
         property int videoStallReloadFirstMs: 3000
         property int videoStallReloadMaxMs: 30000
-        // Each live tile's own figures over its picture, for every tile at once.
-        property bool videoStatsVisible: false
         readonly property int videoStatsIntervalMs: 1000
         // The figures turn to a warning past this lag, or this long without a new frame.
         readonly property real videoStatsLagAlertSeconds: 1.0
         readonly property int videoStatsStallAlertMs: 2000
-        // Where the stream gateways serve recorded chunks and their POS text.
-        readonly property int gatewayHttpPort: 9554
         // A gateway that never answers the POS query must not hold back the chunk itself.
         readonly property int posQueryTimeoutMs: 10000
-        // Each recorded POS line shows this much before its own time.
-        readonly property int posLeadMs: 500
-        readonly property int posFirstDelayMs: 10000
-        readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
-        // Recorded video: the player's speeds, the step of the seek keys, how far before a POS
-        // search result playing starts, and how long before the chosen day a chunk that reaches
-        // into it may begin.
-        readonly property var recordedSpeeds: [0.25, 0.5, 1, 2, 4, 8, 16]
-        readonly property int recordedStepMs: 5000
+    }
+
+    // What the operator switches while the client runs.
+    readonly property QtObject view: QtObject {
+        id: viewGroup
+
+        // Each live tile's own figures over its picture, for every tile at once.
+        property bool videoStatsVisible: false
+    }
+
+    // How much a view holds at most.
+    readonly property QtObject limits: QtObject {
+        id: limitsGroup
+
+        readonly property int posVisibleLines: 20
+        // A publisher that never pauses would otherwise grow the queue without end.
+        readonly property int posMaxQueuedLines: 200
+        // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream, so that
+        // the memory of a tile has a ceiling (the defaults are meant for files).
+        readonly property string videoDemuxerMaxBytes: "4MiB"
+        readonly property string videoDemuxerMaxBackBytes: "1MiB"
+    }
+
+    // Recorded video: the player's speeds, the step of the seek keys, how far before a POS search
+    // result playing starts, how long before the chosen day a chunk that reaches into it may
+    // begin, and how times and days are written.
+    readonly property QtObject recorded: QtObject {
+        id: recordedGroup
+
+        readonly property var speeds: [0.25, 0.5, 1, 2, 4, 8, 16]
+        readonly property int stepMs: 5000
         readonly property int posSearchLeadMs: 5000
         readonly property int posSearchLimit: 1000
         readonly property int chunkSearchMarginMs: 600000
-        readonly property string recordedTimeFormat: "yyyy-MM-dd hh:mm:ss"
+        // Each recorded POS line shows this much before its own time.
+        readonly property int posLeadMs: 500
+        readonly property int posFirstDelayMs: 10000
+        readonly property string timeFormat: "yyyy-MM-dd hh:mm:ss"
         readonly property string dayFormat: "yyyy-MM-dd"
-        readonly property int timelineHeight: 56
+        readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
+    }
+
+    // Where the stream gateways serve recorded chunks and their POS text.
+    readonly property QtObject gateway: QtObject {
+        id: gatewayGroup
+
+        readonly property int httpPort: 9554
+    }
+
+    // The names the pages read before the groups above existed. This block goes once every file
+    // reads the groups; until then each name is an alias, so writes reach the group as well.
+    readonly property QtObject settings: QtObject {
+        property alias sidebar: sidebarMetrics
+        property alias clickDelay: timingsGroup.clickDelay
+        property alias toolbarIconSize: metricsGroup.toolbarIconSize
+        property alias spliterHandleSize: metricsGroup.spliterHandleSize
+        property alias spliterStartSize: metricsGroup.spliterStartSize
+        property alias spacing: metricsGroup.spacing
+        property alias posPixelSize: metricsGroup.posPixelSize
+        property alias snapshotMessageMs: timingsGroup.snapshotMessageMs
+        property alias posVisibleLines: limitsGroup.posVisibleLines
+        property alias posMaxQueuedLines: limitsGroup.posMaxQueuedLines
+        property alias posHoldMs: timingsGroup.posHoldMs
+        property alias posTrimMs: timingsGroup.posTrimMs
+        property alias doorGuardMs: timingsGroup.doorGuardMs
+        property alias videoLoadDelayMs: timingsGroup.videoLoadDelayMs
+        property alias videoDemuxerMaxBytes: limitsGroup.videoDemuxerMaxBytes
+        property alias videoDemuxerMaxBackBytes: limitsGroup.videoDemuxerMaxBackBytes
+        property alias videoMinimumTilePixels: metricsGroup.videoMinimumTilePixels
+        property alias videoReloadDelayMs: timingsGroup.videoReloadDelayMs
+        property alias videoNoSignalMs: timingsGroup.videoNoSignalMs
+        property alias videoStallReloadFirstMs: timingsGroup.videoStallReloadFirstMs
+        property alias videoStallReloadMaxMs: timingsGroup.videoStallReloadMaxMs
+        property alias videoStatsVisible: viewGroup.videoStatsVisible
+        property alias videoStatsIntervalMs: timingsGroup.videoStatsIntervalMs
+        property alias videoStatsLagAlertSeconds: timingsGroup.videoStatsLagAlertSeconds
+        property alias videoStatsStallAlertMs: timingsGroup.videoStatsStallAlertMs
+        property alias gatewayHttpPort: gatewayGroup.httpPort
+        property alias posQueryTimeoutMs: timingsGroup.posQueryTimeoutMs
+        property alias posLeadMs: recordedGroup.posLeadMs
+        property alias posFirstDelayMs: recordedGroup.posFirstDelayMs
+        property alias chunkDateFormat: recordedGroup.chunkDateFormat
+        property alias recordedSpeeds: recordedGroup.speeds
+        property alias recordedStepMs: recordedGroup.stepMs
+        property alias posSearchLeadMs: recordedGroup.posSearchLeadMs
+        property alias posSearchLimit: recordedGroup.posSearchLimit
+        property alias chunkSearchMarginMs: recordedGroup.chunkSearchMarginMs
+        property alias recordedTimeFormat: recordedGroup.timeFormat
+        property alias dayFormat: recordedGroup.dayFormat
+        property alias timelineHeight: metricsGroup.timelineHeight
     }
 
     readonly property QtObject theme: QtObject {
@@ -114,7 +205,8 @@ Item {
         readonly property color statsAlertText: "red"
         readonly property color statsBackground: "black"
         readonly property real statsBackgroundOpacity: 0.6
-        readonly property int statsPixelSize: 12
+        // A size, so it lives in the metrics; this alias goes together with the old settings names.
+        property alias statsPixelSize: metricsGroup.statsPixelSize
         readonly property real noSignalOpacity: 0.6
         // The strip that says the server connection is lost.
         readonly property color connectionBanner: "darkred"

@@ -18,7 +18,7 @@ Item {
 
     ColumnLayout {
         anchors.fill: parent
-        spacing: G.settings.spacing
+        spacing: G.metrics.spacing
 
         Image {
             id: picture
@@ -33,7 +33,7 @@ Item {
 
             Rectangle {
                 anchors.centerIn: caption
-                width: caption.width + 2 * G.settings.spacing
+                width: caption.width + 2 * G.metrics.spacing
                 height: caption.height
                 color: G.theme.captionBackground
                 opacity: G.theme.captionOpacity
@@ -45,7 +45,7 @@ Item {
                 objectName: "doorCaption"
                 anchors.top: parent.top
                 anchors.horizontalCenter: parent.horizontalCenter
-                width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+                width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
                 elide: Text.ElideRight
                 color: G.theme.captionText
                 text: doorView.name
@@ -54,7 +54,7 @@ Item {
             Rectangle {
                 anchors.centerIn: unknownLabel
                 visible: unknownLabel.visible
-                width: unknownLabel.width + 2 * G.settings.spacing
+                width: unknownLabel.width + 2 * G.metrics.spacing
                 height: unknownLabel.height
                 color: G.theme.captionBackground
                 opacity: G.theme.captionOpacity
@@ -67,7 +67,7 @@ Item {
                 visible: !doorView.stateKnown
                 anchors.bottom: parent.bottom
                 anchors.horizontalCenter: parent.horizontalCenter
-                width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+                width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
                 elide: Text.ElideRight
                 color: G.theme.captionText
                 text: qsTr("State unknown") + I18n.localeNotify

@@ -14,7 +14,7 @@ Item {
     // wheel on, the area takes the wheel instead of whatever lies below.
     property bool dragEnabled: false
     property bool wheelEnabled: false
-    property real dragThreshold: 6
+    property real dragThreshold: G.metrics.dragThreshold
     readonly property bool dragging: area.dragging
 
     signal entered()
@@ -73,7 +73,7 @@ Item {
     Timer {
         id: clickTimer
 
-        interval: G.settings.clickDelay
+        interval: G.timings.clickDelay
         repeat: false
         onTriggered: root.clicked()
     }

@@ -4,7 +4,7 @@ import Config 1.0
 Item {
     id: toolButton
 
-    property int padding: 5
+    property int padding: G.metrics.toolButtonPadding
     property url source: ""
 
     signal clicked()

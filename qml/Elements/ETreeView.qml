@@ -9,7 +9,7 @@ Item {
     id: treeView
 
     property var model: null
-    property int iconSize: 16
+    property int iconSize: G.metrics.treeIconSize
     property color lineColor: G.theme.treeLine
 
     ListView {
@@ -35,10 +35,10 @@ Item {
             width: ListView.view ? ListView.view.width : implicitWidth
 
             Row {
-                spacing: G.settings.spacing
+                spacing: G.metrics.spacing
 
                 Item {
-                    width: model.level > 0 ? (expander.width + G.settings.spacing) * model.level - G.settings.spacing : 0
+                    width: model.level > 0 ? (expander.width + G.metrics.spacing) * model.level - G.metrics.spacing : 0
                     height: 1
                     visible: model.level > 0
                 }
@@ -61,7 +61,7 @@ Item {
 
                         Behavior on rotation {
                             NumberAnimation {
-                                duration: 100
+                                duration: G.timings.treeExpandAnimationMs
                                 easing.type: Easing.OutQuint
                             }
                         }

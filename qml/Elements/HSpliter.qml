@@ -8,12 +8,12 @@ Item {
     property alias leftContent: leftPane.data
     property alias rightContent: rightPane.data
     // Where the handle was last dropped; the left pane's width animates towards it.
-    property real splitPosition: G.settings.spliterStartSize
+    property real splitPosition: G.metrics.spliterStartSize
     property real paneSize: splitPosition
 
     Behavior on paneSize {
         NumberAnimation {
-            duration: 250
+            duration: G.timings.spliterAnimationMs
             easing.type: Easing.OutExpo
         }
     }
@@ -32,7 +32,7 @@ Item {
 
         objectName: "handle"
         x: spliter.splitPosition
-        width: G.settings.spliterHandleSize
+        width: G.metrics.spliterHandleSize
         height: spliter.height
         color: G.theme.spliterHandle
 

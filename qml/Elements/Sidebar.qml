@@ -18,11 +18,11 @@ Rectangle {
     signal clicked(string code)
 
     color: G.theme.sidebarBackground
-    width: isOpen ? G.settings.sidebar.openedWidth : G.settings.sidebar.closedWidth
+    width: isOpen ? G.metrics.sidebar.openedWidth : G.metrics.sidebar.closedWidth
 
     Behavior on width {
         NumberAnimation {
-            duration: 500
+            duration: G.timings.sidebarAnimationMs
             easing.type: Easing.OutExpo
         }
     }
@@ -35,8 +35,8 @@ Rectangle {
 
             delegate: EToolButton {
                 objectName: "menu_" + modelData.code
-                width: G.settings.sidebar.iconSize
-                height: G.settings.sidebar.iconSize
+                width: G.metrics.sidebar.iconSize
+                height: G.metrics.sidebar.iconSize
                 source: modelData.image
                 onClicked: {
                     sidebar.currentCode = modelData.code;
@@ -58,15 +58,15 @@ Rectangle {
 
         delegate: Rectangle {
             width: ListView.view.width
-            height: nameLabel.implicitHeight + 2 * G.settings.spacing
+            height: nameLabel.implicitHeight + 2 * G.metrics.spacing
             color: G.theme.sidebarBackground
 
             ELabel {
                 id: nameLabel
 
                 anchors.verticalCenter: parent.verticalCenter
-                x: G.settings.spacing
-                width: parent.width - 2 * G.settings.spacing
+                x: G.metrics.spacing
+                width: parent.width - 2 * G.metrics.spacing
                 elide: Text.ElideRight
                 color: G.theme.sidebarText
                 text: model.name

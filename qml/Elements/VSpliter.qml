@@ -8,12 +8,12 @@ Item {
     property alias topContent: topPane.data
     property alias bottomContent: bottomPane.data
     // Where the handle was last dropped; the top pane's height animates towards it.
-    property real splitPosition: G.settings.spliterStartSize
+    property real splitPosition: G.metrics.spliterStartSize
     property real paneSize: splitPosition
 
     Behavior on paneSize {
         NumberAnimation {
-            duration: 250
+            duration: G.timings.spliterAnimationMs
             easing.type: Easing.OutExpo
         }
     }
@@ -33,7 +33,7 @@ Item {
         objectName: "handle"
         y: spliter.splitPosition
         width: spliter.width
-        height: G.settings.spliterHandleSize
+        height: G.metrics.spliterHandleSize
         color: G.theme.spliterHandle
 
         MouseArea {

@@ -32,15 +32,20 @@ private slots:
         QTest::addColumn<bool>("translated");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("hint");
+        // The menu page's headings, then the page choices.
+        QTest::addColumn<QStringList>("menu");
 
         QTest::newRow("Spanish") << "es_ES" << true << "Lista"
-                                 << "Inicie sesión para continuar";
+                                 << "Inicie sesión para continuar"
+                                 << QStringList{"Menú", "Diseños", "Reproducción", "Grabador"};
         QTest::newRow("Portuguese") << "pt_BR" << true << "Lista"
-                                    << "Faça login para continuar";
+                                    << "Faça login para continuar"
+                                    << QStringList{"Menu", "Layouts", "Reprodução", "Gravador"};
+        const QStringList english{"Menu", "Layouts", "Playback", "Recorder"};
         QTest::newRow("English is the source") << "en_GB" << false << "List"
-                                               << "Login to continue";
+                                               << "Login to continue" << english;
         QTest::newRow("no such translation") << "fr_FR" << false << "List"
-                                             << "Login to continue";
+                                             << "Login to continue" << english;
     }
 
     void windowTexts()
@@ -49,6 +54,7 @@ private slots:
         QFETCH(bool, translated);
         QFETCH(QString, title);
         QFETCH(QString, hint);
+        QFETCH(QStringList, menu);
 
         QTranslator translator;
         QCOMPARE(translator.load(QLocale(locale), QStringLiteral("tavrel"), QStringLiteral("_"),
@@ -67,6 +73,23 @@ private slots:
         auto* loginHint = window->findChild<QQuickItem*>(QStringLiteral("loginHint"));
         QVERIFY(loginHint);
         QCOMPARE(loginHint->property("text").toString(), hint);
+
+        QStringList shown;
+        for (const char* heading : {"menuHeading", "layoutsHeading"}) {
+            auto* text = window->findChild<QQuickItem*>(QString::fromLatin1(heading));
+            QVERIFY2(text, heading);
+            shown << text->property("text").toString();
+        }
+        auto* pageBox = window->findChild<QQuickItem*>(QStringLiteral("pageBox"));
+        QVERIFY(pageBox);
+        const int choices = pageBox->property("count").toInt();
+        QCOMPARE(choices, 2);
+        for (int i = 0; i < choices; ++i) {
+            QString label;
+            QVERIFY(QMetaObject::invokeMethod(pageBox, "textAt", Q_RETURN_ARG(QString, label), Q_ARG(int, i)));
+            shown << label;
+        }
+        QCOMPARE(shown, menu);
         QCoreApplication::removeTranslator(&translator);
     }
 

@@ -2,6 +2,7 @@
 // The companion's window, loaded in-process as the program loads it, against a test source on
 // the address of a config.ini beside this executable.
 #include <QAbstractItemModelTester>
+#include <QAccessible>
 #include <QPointer>
 #include <QQmlApplicationEngine>
 #include <QQmlContext>
@@ -59,6 +60,15 @@ private:
         return found ? delegate : nullptr;
     }
 
+    // What assistive tools are told about an item: its role and its name.
+    static QPair<QAccessible::Role, QString> accessibleOf(QQuickItem* item)
+    {
+        QAccessibleInterface* accessible = item ? QAccessible::queryAccessibleInterface(item) : nullptr;
+        if (!accessible)
+            return {QAccessible::NoRole, QStringLiteral("(no accessible interface)")};
+        return {accessible->role(), accessible->text(QAccessible::Name)};
+    }
+
     void clickDelegate(int row)
     {
         QQuickItem* delegate = delegateAt(row);
@@ -110,6 +120,32 @@ private slots:
         QCOMPARE(item("loginHint")->property("text").toString(), QStringLiteral("Login to continue"));
     }
 
+    void controlsTellTheirNameAndRole_data()
+    {
+        QTest::addColumn<QString>("objectName");
+        QTest::addColumn<int>("role");
+        QTest::addColumn<QString>("name");
+
+        QTest::newRow("signed-out hint") << "loginHint" << int(QAccessible::StaticText) << "Login to continue";
+        QTest::newRow("menu heading") << "menuHeading" << int(QAccessible::Heading) << "Menu";
+        QTest::newRow("page choice") << "pageBox" << int(QAccessible::ComboBox) << "Page";
+        QTest::newRow("layouts heading") << "layoutsHeading" << int(QAccessible::Heading) << "Layouts";
+        QTest::newRow("layout list") << "layoutView" << int(QAccessible::List) << "Layouts";
+    }
+
+    void controlsTellTheirNameAndRole()
+    {
+        QFETCH(QString, objectName);
+        QFETCH(int, role);
+        QFETCH(QString, name);
+
+        QQuickItem* control = item(objectName.toLatin1().constData());
+        QVERIFY2(control, qPrintable(objectName));
+        const auto told = accessibleOf(control);
+        QCOMPARE(int(told.first), role);
+        QCOMPARE(told.second, name);
+    }
+
     void firstSelectionSendsPlaybackOnce()
     {
         // The combo box picked its first entry while the window was built, before the link was up.
@@ -129,6 +165,15 @@ private slots:
         QCOMPARE(changed.count(), 1);
         QCOMPARE(sharedLayoutList()->data(sharedLayoutList()->index(1, 0), LayoutList::NameRole).toString(),
                  QStringLiteral("Yard"));
+    }
+
+    void layoutRowsTellTheirName()
+    {
+        for (int row = 0; row < 2; ++row) {
+            const auto told = accessibleOf(delegateAt(row));
+            QCOMPARE(int(told.first), int(QAccessible::ListItem));
+            QCOMPARE(told.second, row == 0 ? QStringLiteral("Lobby") : QStringLiteral("Yard"));
+        }
     }
 
     void pageChoicesSendTheirPage()

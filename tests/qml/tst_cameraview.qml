@@ -56,10 +56,10 @@ TestCase {
 
     function test_queueIsBounded() {
         var view = createTemporaryObject(cameraComponent, testCase);
-        for (var i = 0; i < G.settings.posMaxQueuedLines + 50; ++i)
+        for (var i = 0; i < G.limits.posMaxQueuedLines + 50; ++i)
             view.appendPos("line " + i);
-        compare(view.posLines.count, G.settings.posMaxQueuedLines, "a publisher that never pauses cannot grow the queue");
-        compare(view.posLines.get(view.posLines.count - 1).label, "line " + (G.settings.posMaxQueuedLines + 49));
+        compare(view.posLines.count, G.limits.posMaxQueuedLines, "a publisher that never pauses cannot grow the queue");
+        compare(view.posLines.get(view.posLines.count - 1).label, "line " + (G.limits.posMaxQueuedLines + 49));
     }
 
     function test_linesLeaveAfterTheLastMessage() {
@@ -68,11 +68,11 @@ TestCase {
         var last = Date.now();
         tryCompare(view.posLines, "count", 2, 6000, "the oldest line leaves first");
         var firstGone = Date.now();
-        verify(firstGone - last >= G.settings.posHoldMs - 100, "lines stay for the hold time: " + (firstGone - last));
+        verify(firstGone - last >= G.timings.posHoldMs - 100, "lines stay for the hold time: " + (firstGone - last));
         compare(view.posLines.get(0).label, "b");
         tryCompare(view.posLines, "count", 1, 3000);
         var secondGone = Date.now();
-        verify(secondGone - firstGone >= G.settings.posTrimMs - 100, "then one per trim step: " + (secondGone - firstGone));
+        verify(secondGone - firstGone >= G.timings.posTrimMs - 100, "then one per trim step: " + (secondGone - firstGone));
         compare(view.posLines.get(0).label, "c");
         tryCompare(view.posLines, "count", 0, 3000);
     }
@@ -242,7 +242,7 @@ TestCase {
         mouseMove(view, 180, 100);
         mouseRelease(view, 180, 100);
         verify(view.panX > 0, "dragged to the right, the picture follows: " + view.panX);
-        var clickWouldHaveCome = G.settings.clickDelay * 2;
+        var clickWouldHaveCome = G.timings.clickDelay * 2;
         wait(clickWouldHaveCome);
         verify(!view.toolbarOpen, "a drag is no click");
 

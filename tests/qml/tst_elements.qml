@@ -44,7 +44,7 @@ TestCase {
     function test_sidebarMenu() {
         var sidebar = createTemporaryObject(sidebarComponent, testCase);
         compare(sidebar.currentCode, "cameras");
-        compare(sidebar.width, G.settings.sidebar.closedWidth);
+        compare(sidebar.width, G.metrics.sidebar.closedWidth);
         clickedSpy.target = sidebar;
         var exit = findChild(sidebar, "menu_exit");
         verify(exit !== null, "the menu has an exit entry");
@@ -55,7 +55,7 @@ TestCase {
         compare(sidebar.currentCode, "exit");
 
         sidebar.isOpen = true;
-        tryCompare(sidebar, "width", G.settings.sidebar.openedWidth, 3000);
+        tryCompare(sidebar, "width", G.metrics.sidebar.openedWidth, 3000);
     }
 
     function test_treeExpandsOnClick() {

@@ -30,7 +30,7 @@ TestCase {
         compare(clickedSpy.count, 0, "the click waits for a possible double click");
         clickedSpy.wait(2000);
         compare(clickedSpy.count, 1);
-        verify(Date.now() - start >= G.settings.clickDelay - 20, "clicked no earlier than the click delay");
+        verify(Date.now() - start >= G.timings.clickDelay - 20, "clicked no earlier than the click delay");
         compare(doubleClickedSpy.count, 0);
     }
 
@@ -38,7 +38,7 @@ TestCase {
         mouseDoubleClickSequence(area);
         compare(doubleClickedSpy.count, 1, "doubleClicked at once");
         // Proves that no click follows: the pending one would have fired by now.
-        var pendingClickWouldHaveFired = G.settings.clickDelay * 2;
+        var pendingClickWouldHaveFired = G.timings.clickDelay * 2;
         wait(pendingClickWouldHaveFired);
         compare(clickedSpy.count, 0, "a double click is not also a click");
     }
@@ -52,7 +52,7 @@ TestCase {
         mouseRelease(area);
         compare(doubleClickedSpy.count, 1);
         // Proves that no second click follows the double click.
-        var pendingClickWouldHaveFired = G.settings.clickDelay * 2;
+        var pendingClickWouldHaveFired = G.timings.clickDelay * 2;
         wait(pendingClickWouldHaveFired);
         compare(events, ["clicked", "doubleClicked"]);
     }

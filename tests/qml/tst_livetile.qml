@@ -31,7 +31,7 @@ TestCase {
 
     function cleanup() {
         TestStation.setRenderDelay(0);
-        G.settings.videoStatsVisible = false;
+        G.view.videoStatsVisible = false;
     }
 
     function createLiveTile(url) {
@@ -91,7 +91,7 @@ TestCase {
         var overlay = findChild(view, "statsOverlay");
         verify(overlay !== null);
         verify(!overlay.visible, "hidden until asked for");
-        G.settings.videoStatsVisible = true;
+        G.view.videoStatsVisible = true;
         verify(overlay.visible, "shown on every live tile at once");
         tryVerify(function() { return overlay.drawnPerSecond > 10; }, 15000, "the drawn frames are counted");
         tryVerify(function() { return overlay.receivedPerSecond >= overlay.drawnPerSecond; }, 5000);
@@ -101,7 +101,7 @@ TestCase {
         verify(text.indexOf("received") >= 0 && text.indexOf("drawn") >= 0 && text.indexOf("320×180") >= 0
                && text.indexOf("lag") >= 0, text);
         tryCompare(overlay, "alert", false, 5000, "a tile at the live edge is not marked");
-        G.settings.videoStatsVisible = false;
+        G.view.videoStatsVisible = false;
         verify(!overlay.visible);
     }
 
@@ -110,7 +110,7 @@ TestCase {
         var view = createLiveTile(stream.url);
         var mpv = view.backend.mpvObject;
         waitForFrames(mpv, 1);
-        G.settings.videoStatsVisible = true;
+        G.view.videoStatsVisible = true;
         var overlay = findChild(view, "statsOverlay");
         tryCompare(overlay, "alert", false, 5000, "frames flow");
         stream.stalled = true;
@@ -126,11 +126,11 @@ TestCase {
         verify(button.visible, "a live tile offers its figures");
         verify(!findChild(recorded, "statsButton").visible, "a recording has none");
         button.clicked();
-        verify(G.settings.videoStatsVisible);
+        verify(G.view.videoStatsVisible);
         verify(findChild(live, "statsOverlay").visible);
         verify(!findChild(recorded, "statsOverlay").visible, "only live tiles show them");
         button.clicked();
-        verify(!G.settings.videoStatsVisible);
+        verify(!G.view.videoStatsVisible);
     }
 
     Component {

@@ -19,23 +19,23 @@ TestCase {
     function initTestCase() {
         verify(stream.start(), stream.errorString);
         savedSettings = {
-            noSignal: G.settings.videoNoSignalMs,
-            first: G.settings.videoStallReloadFirstMs,
-            max: G.settings.videoStallReloadMaxMs
+            noSignal: G.timings.videoNoSignalMs,
+            first: G.timings.videoStallReloadFirstMs,
+            max: G.timings.videoStallReloadMaxMs
         };
         compare(savedSettings.noSignal, 5000, "five seconds without a frame by default");
         compare(savedSettings.first, 3000);
         compare(savedSettings.max, 30000);
         // Shortened, so that the whole sequence fits in a few seconds.
-        G.settings.videoNoSignalMs = 1500;
-        G.settings.videoStallReloadFirstMs = 400;
-        G.settings.videoStallReloadMaxMs = 1600;
+        G.timings.videoNoSignalMs = 1500;
+        G.timings.videoStallReloadFirstMs = 400;
+        G.timings.videoStallReloadMaxMs = 1600;
     }
 
     function cleanupTestCase() {
-        G.settings.videoNoSignalMs = savedSettings.noSignal;
-        G.settings.videoStallReloadFirstMs = savedSettings.first;
-        G.settings.videoStallReloadMaxMs = savedSettings.max;
+        G.timings.videoNoSignalMs = savedSettings.noSignal;
+        G.timings.videoStallReloadFirstMs = savedSettings.first;
+        G.timings.videoStallReloadMaxMs = savedSettings.max;
     }
 
     function init() {
@@ -117,7 +117,7 @@ TestCase {
         waitForPlayback(view, "the stream plays");
         var before = stream.requests;
         stream.stalled = true;
-        wait(G.settings.videoNoSignalMs + 2 * G.settings.videoStallReloadFirstMs);
+        wait(G.timings.videoNoSignalMs + 2 * G.timings.videoStallReloadFirstMs);
         compare(view.noSignal, false, "a player that does not reload is not watched");
         compare(stream.requests, before, "and not reloaded");
         verify(!findChild(view, "noSignalOverlay").visible);

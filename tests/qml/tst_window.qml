@@ -68,10 +68,10 @@ TestCase {
         verify(window !== null, "main.qml gives a window");
         window.requestActivate();
         tryVerify(function () { return window.active; }, 3000, "the window takes the keys");
-        verify(!G.settings.videoStatsVisible, "the tiles' figures start hidden");
+        verify(!G.view.videoStatsVisible, "the tiles' figures start hidden");
         keyClick(Qt.Key_I, Qt.ControlModifier);
-        verify(G.settings.videoStatsVisible, "Ctrl+I shows them");
+        verify(G.view.videoStatsVisible, "Ctrl+I shows them");
         keyClick(Qt.Key_I, Qt.ControlModifier);
-        verify(!G.settings.videoStatsVisible, "and hides them again");
+        verify(!G.view.videoStatsVisible, "and hides them again");
     }
 }
