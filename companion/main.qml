@@ -52,11 +52,12 @@ Window {
             ColumnLayout {
                 anchors.fill: parent
 
+                // The menu's headings and page names read the same in every language.
                 Text {
                     objectName: "menuHeading"
                     color: Theme.text
                     font.bold: true
-                    text: qsTr("Menu")
+                    text: "Menu"
                     Accessible.role: Accessible.Heading
                     Accessible.name: text
                 }
@@ -80,11 +81,11 @@ Window {
                         id: pageModel
 
                         ListElement {
-                            label: qsTr("Playback")
+                            label: "Playback"
                             page: "playback"
                         }
                         ListElement {
-                            label: qsTr("Recorder")
+                            label: "Recorder"
                             page: "recorder"
                         }
                     }
@@ -94,7 +95,7 @@ Window {
                     objectName: "layoutsHeading"
                     color: Theme.text
                     font.bold: true
-                    text: qsTr("Layouts")
+                    text: "Layouts"
                     Accessible.role: Accessible.Heading
                     Accessible.name: text
                 }

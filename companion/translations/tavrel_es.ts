@@ -14,27 +14,11 @@
         <translation>Inicie sesión para continuar</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="59"/>
-        <source>Menu</source>
-        <translation>Menú</translation>
-    </message>
-    <message>
         <location filename="../main.qml" line="73"/>
         <source>Page</source>
         <translation>Página</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="83"/>
-        <source>Playback</source>
-        <translation>Reproducción</translation>
-    </message>
-    <message>
-        <location filename="../main.qml" line="87"/>
-        <source>Recorder</source>
-        <translation>Grabador</translation>
-    </message>
-    <message>
-        <location filename="../main.qml" line="97"/>
         <location filename="../main.qml" line="111"/>
         <source>Layouts</source>
         <translation>Diseños</translation>

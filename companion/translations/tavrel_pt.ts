@@ -14,27 +14,11 @@
         <translation>Faça login para continuar</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="59"/>
-        <source>Menu</source>
-        <translation>Menu</translation>
-    </message>
-    <message>
         <location filename="../main.qml" line="73"/>
         <source>Page</source>
         <translation>Página</translation>
     </message>
     <message>
-        <location filename="../main.qml" line="83"/>
-        <source>Playback</source>
-        <translation>Reprodução</translation>
-    </message>
-    <message>
-        <location filename="../main.qml" line="87"/>
-        <source>Recorder</source>
-        <translation>Gravador</translation>
-    </message>
-    <message>
-        <location filename="../main.qml" line="97"/>
         <location filename="../main.qml" line="111"/>
         <source>Layouts</source>
         <translation>Layouts</translation>

@@ -32,16 +32,16 @@ private slots:
         QTest::addColumn<bool>("translated");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("hint");
-        // The menu page's headings, then the page choices.
+        // The menu page's headings, then the page choices: in English whatever the language.
         QTest::addColumn<QStringList>("menu");
+        const QStringList english{"Menu", "Layouts", "Playback", "Recorder"};
 
         QTest::newRow("Spanish") << "es_ES" << true << "Lista"
                                  << "Inicie sesión para continuar"
-                                 << QStringList{"Menú", "Diseños", "Reproducción", "Grabador"};
+                                 << english;
         QTest::newRow("Portuguese") << "pt_BR" << true << "Lista"
                                     << "Faça login para continuar"
-                                    << QStringList{"Menu", "Layouts", "Reprodução", "Gravador"};
-        const QStringList english{"Menu", "Layouts", "Playback", "Recorder"};
+                                    << english;
         QTest::newRow("English is the source") << "en_GB" << false << "List"
                                                << "Login to continue" << english;
         QTest::newRow("no such translation") << "fr_FR" << false << "List"
