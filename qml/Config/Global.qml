@@ -47,8 +47,6 @@ Item {
         // The figures turn to a warning past this lag, or this long without a new frame.
         readonly property real videoStatsLagAlertSeconds: 1.0
         readonly property int videoStatsStallAlertMs: 2000
-        // Where the stream gateways serve recorded chunks and their POS text.
-        readonly property int gatewayHttpPort: 9554
         // A gateway that never answers the POS query must not hold back the chunk itself.
         readonly property int posQueryTimeoutMs: 10000
         // Each recorded POS line shows this much before its own time.
