@@ -18,8 +18,18 @@
 
 namespace {
 
-// The longest day, so that the day after a day's start lies beyond its end whatever the clocks do.
+// From a day's start, a day and a half reaches into the next day however long the day is.
 constexpr qint64 DayAndAHalfMs = 36 * 3600 * 1000;
+
+// Stores a new value; false when it is the value already held.
+template <typename T>
+bool assign(T& member, const T& value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
 
 // Undefined and null from QML both mean "none".
 bool isGiven(const QVariant& value)
@@ -32,13 +42,13 @@ QString textOf(const QVariant& value)
     return isGiven(value) ? value.toString() : QString();
 }
 
-// A number of ms as QML writes it: no fraction for whole numbers.
+// A whole number of ms, without an exponent.
 QString msText(qreal ms)
 {
     return QString::number(ms, 'g', 17);
 }
 
-// A player position in seconds.
+// A span of ms as the player's seconds.
 QString secondsText(qreal ms)
 {
     return QString::number(ms / 1000.0, 'g', 12);
@@ -69,7 +79,7 @@ void cancelDownload(QObject* downloader)
         QMetaObject::invokeMethod(downloader, "cancel");
 }
 
-// Connects a signal of a Downloader by its signature; a missing one is said once.
+// Connects a signal of a Downloader by its signature; a missing one is reported.
 void link(QObject* downloader, const char* signal, QObject* receiver, const char* method)
 {
     if (!QObject::connect(downloader, signal, receiver, method))
@@ -169,69 +179,56 @@ void RecordedSession::setPrefetcher(QObject* prefetcher)
 
 void RecordedSession::setPlayerPath(const QString& path)
 {
-    if (path == m_playerPath)
+    if (!assign(m_playerPath, path))
         return;
-    m_playerPath = path;
     emit playerChanged();
     updatePosition();
 }
 
 void RecordedSession::setPlayerPosition(qreal seconds)
 {
-    if (seconds == m_playerPosition)
+    if (!assign(m_playerPosition, seconds))
         return;
-    m_playerPosition = seconds;
     emit playerChanged();
     updatePosition();
 }
 
 void RecordedSession::setPlayerDuration(qreal seconds)
 {
-    if (seconds == m_playerDuration)
+    if (!assign(m_playerDuration, seconds))
         return;
-    m_playerDuration = seconds;
     emit playerChanged();
     updatePosition();
 }
 
 void RecordedSession::setGatewayPort(int port)
 {
-    if (port == m_gatewayPort)
-        return;
-    m_gatewayPort = port;
-    emit settingsChanged();
+    if (assign(m_gatewayPort, port))
+        emit settingsChanged();
 }
 
 void RecordedSession::setChunkSearchMarginMs(int ms)
 {
-    if (ms == m_chunkSearchMarginMs)
-        return;
-    m_chunkSearchMarginMs = ms;
-    emit settingsChanged();
+    if (assign(m_chunkSearchMarginMs, ms))
+        emit settingsChanged();
 }
 
 void RecordedSession::setPosQueryTimeoutMs(int ms)
 {
-    if (ms == m_posQueryTimeoutMs)
-        return;
-    m_posQueryTimeoutMs = ms;
-    emit settingsChanged();
+    if (assign(m_posQueryTimeoutMs, ms))
+        emit settingsChanged();
 }
 
 void RecordedSession::setSearchLimit(int limit)
 {
-    if (limit == m_searchLimit)
-        return;
-    m_searchLimit = limit;
-    emit settingsChanged();
+    if (assign(m_searchLimit, limit))
+        emit settingsChanged();
 }
 
 void RecordedSession::setSearchLeadMs(int ms)
 {
-    if (ms == m_searchLeadMs)
-        return;
-    m_searchLeadMs = ms;
-    emit settingsChanged();
+    if (assign(m_searchLeadMs, ms))
+        emit settingsChanged();
 }
 
 QVariantList RecordedSession::speeds() const
@@ -265,27 +262,22 @@ void RecordedSession::setSpeeds(const QVariantList& speeds)
 
 void RecordedSession::setDevId(const QString& id)
 {
-    if (id == m_devId)
-        return;
-    m_devId = id;
-    emit streamChanged();
+    if (assign(m_devId, id))
+        emit streamChanged();
 }
 
 void RecordedSession::setStrmId(const QString& id)
 {
-    if (id == m_strmId)
+    if (!assign(m_strmId, id))
         return;
-    m_strmId = id;
     emit streamChanged();
     updateCameraName();
 }
 
 void RecordedSession::setStreamHost(const QString& host)
 {
-    if (host == m_streamHost)
-        return;
-    m_streamHost = host;
-    emit streamHostChanged();
+    if (assign(m_streamHost, host))
+        emit streamHostChanged();
 }
 
 void RecordedSession::setDayStart(qreal ms)
@@ -300,34 +292,28 @@ void RecordedSession::setDayStart(qreal ms)
 
 void RecordedSession::setStartTime(const QString& ms)
 {
-    if (ms == m_startTime)
+    if (!assign(m_startTime, ms))
         return;
-    m_startTime = ms;
     emit chunkChanged();
     updatePosition();
 }
 
 void RecordedSession::setEndTime(const QString& ms)
 {
-    if (ms == m_endTime)
-        return;
-    m_endTime = ms;
-    emit chunkChanged();
+    if (assign(m_endTime, ms))
+        emit chunkChanged();
 }
 
 void RecordedSession::setPendingSeekMs(qreal ms)
 {
-    if (ms == m_pendingSeekMs)
-        return;
-    m_pendingSeekMs = ms;
-    emit chunkChanged();
+    if (assign(m_pendingSeekMs, ms))
+        emit chunkChanged();
 }
 
 void RecordedSession::setPlayingFile(const QString& file)
 {
-    if (file == m_playingFile)
+    if (!assign(m_playingFile, file))
         return;
-    m_playingFile = file;
     emit playingFileChanged();
     updatePosition();
 }
@@ -344,18 +330,14 @@ void RecordedSession::setDownloadState(bool downloading, qreal received, qreal t
 
 void RecordedSession::setDownloadError(const QString& error)
 {
-    if (error == m_downloadError)
-        return;
-    m_downloadError = error;
-    emit downloadChanged();
+    if (assign(m_downloadError, error))
+        emit downloadChanged();
 }
 
 void RecordedSession::setPlayFailed(bool failed)
 {
-    if (failed == m_playFailed)
-        return;
-    m_playFailed = failed;
-    emit downloadChanged();
+    if (assign(m_playFailed, failed))
+        emit downloadChanged();
 }
 
 void RecordedSession::setNext(const QString& start, const QString& end, bool ready)
@@ -370,25 +352,20 @@ void RecordedSession::setNext(const QString& start, const QString& end, bool rea
 
 void RecordedSession::setMarkA(qreal ms)
 {
-    if (ms == m_markA)
-        return;
-    m_markA = ms;
-    emit marksChanged();
+    if (assign(m_markA, ms))
+        emit marksChanged();
 }
 
 void RecordedSession::setMarkB(qreal ms)
 {
-    if (ms == m_markB)
-        return;
-    m_markB = ms;
-    emit marksChanged();
+    if (assign(m_markB, ms))
+        emit marksChanged();
 }
 
 void RecordedSession::setSearchText(const QString& text)
 {
-    if (text == m_searchText)
+    if (!assign(m_searchText, text))
         return;
-    m_searchText = text;
     emit searchChanged();
     search(m_searchText);
 }
@@ -402,26 +379,20 @@ void RecordedSession::setSearchResults(const QVariantList& results)
 
 void RecordedSession::setMarkedLine(const QString& line)
 {
-    if (line == m_markedLine)
-        return;
-    m_markedLine = line;
-    emit markedLineChanged();
+    if (assign(m_markedLine, line))
+        emit markedLineChanged();
 }
 
 void RecordedSession::setSpeed(qreal speed)
 {
-    if (speed == m_speed)
-        return;
-    m_speed = speed;
-    emit speedChanged();
+    if (assign(m_speed, speed))
+        emit speedChanged();
 }
 
 void RecordedSession::setExportFolder(const QString& folder)
 {
-    if (folder == m_exportFolder)
-        return;
-    m_exportFolder = folder;
-    emit exportFolderChanged();
+    if (assign(m_exportFolder, folder))
+        emit exportFolderChanged();
 }
 
 void RecordedSession::handleObjectsRebuilt()
@@ -434,11 +405,8 @@ void RecordedSession::handleObjectsRebuilt()
 void RecordedSession::updateCameraName()
 {
     const VantorObject* stream = objectOf(m_strmId);
-    const QString name = stream ? stream->name() : QString();
-    if (name == m_cameraName)
-        return;
-    m_cameraName = name;
-    emit cameraNameChanged();
+    if (assign(m_cameraName, stream ? stream->name() : QString()))
+        emit cameraNameChanged();
 }
 
 VantorObject* RecordedSession::objectOf(const QString& id) const
@@ -596,7 +564,7 @@ void RecordedSession::queryPos(const QString& host)
             else if (answer.status != 200)
                 qCWarning(lcRecorded).noquote()
                     << "POS query failed:" << answer.error << "- the chunk plays without POS lines";
-            fetchChunk(host, answer.timedOut ? QString() : QString::fromUtf8(answer.body));
+            fetchChunk(host, QString::fromUtf8(answer.body));
         });
 }
 

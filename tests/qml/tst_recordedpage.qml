@@ -266,6 +266,22 @@ TestCase {
                "the first marked chunk is the one named: " + status.text);
     }
 
+    function test_exportBetweenMarksInAGap() {
+        createPage();
+        var base = chooseDayOfChunks();
+        page.startTime = String(base);
+        page.endTime = String(base + 10000);
+        // Between the second chunk's end and the third one's start nothing was recorded.
+        page.markA = base + 30000;
+        page.markB = base + 40000;
+        // The button lies beyond the right edge of a page this narrow: its signal stands in for a click.
+        findChild(page, "exportButton").clicked();
+        var status = findChild(page, "statusText");
+        verify(status.visible, "the operator is told");
+        compare(status.text, "Nothing recorded between the marks.");
+        verify(!page.exporter.busy, "no export starts");
+    }
+
     function test_keysChangeTheSpeed() {
         createPage();
         page.forceActiveFocus();
