@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "cppaccessor.h"
+#include "gatewaytypes.h"
 #include "i18n.h"
 #include "layoutstypes.h"
 #include "objectstypes.h"
@@ -31,6 +32,7 @@ void registerClientTypes()
     registerServerTypes();
     registerObjectsTypes();
     registerLayoutsTypes();
+    registerGatewayTypes();
     registerVideoTypes();
     registerTilesTypes();
     registerRecordedTypes();

@@ -274,32 +274,13 @@ Pane {
                     if (!Utils.isValid(streamId) || streamId === "" || !Utils.isValid(gatewayId) || gatewayId === "")
                         return;
 
-                    var ip = "127.0.0.1";
-                    var port = 5556;
-                    var gateway = App.vantorRepository.objectById(gatewayId);
-                    if (gateway && gateway.settings) {
-                        if (gateway.settings.contains("address")) {
-                            var address = gateway.settings.prop("address").trim();
-                            // An empty address would make an endpoint without a host.
-                            if (address !== "")
-                                ip = address;
-                            console.log("GW address from LDAP");
-                        }
-                        if (gateway.settings.contains("posPort")) {
-                            var text = gateway.settings.prop("posPort").trim();
-                            var parsed = /^[0-9]+$/.test(text) ? parseInt(text, 10) : NaN;
-                            if (parsed > 0 && parsed < 65536)
-                                port = parsed;
-                            else
-                                console.warn("Invalid posPort:", text, "using", port);
-                            console.log("Port from LDAP");
-                        }
-                    }
-                    console.log("IP:", ip);
-                    console.log("Port:", port);
-                    posIP = ip;
+                    // The gateway's own address and POS port, else this machine and the default port.
+                    var endpoint = GatewayAddress.posEndpoint(App.vantorRepository.objectById(gatewayId));
+                    console.log("IP:", endpoint.host);
+                    console.log("Port:", endpoint.port);
+                    posIP = endpoint.host;
                     posChannel = streamId;
-                    PosReceiver.subscribe(ip, port, streamId);
+                    PosReceiver.subscribe(endpoint.host, endpoint.port, streamId);
                 }
                 Component.onDestruction: {
                     // Kept from the subscription: the loader's names may be gone by now.

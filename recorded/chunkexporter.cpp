@@ -9,18 +9,17 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QUrl>
-#include <QtQml>
 
 #include <system_error>
 
+#include "gatewayfetcher.h"
 #include "mediajoiner.h"
+#include "recordedlog.h"
 
 namespace {
 
@@ -35,11 +34,6 @@ constexpr int MaxCameraNameBytes = 120;
 constexpr int MaxNameAttempts = 1000;
 
 const QString CancelledMessage = QStringLiteral("Export cancelled");
-
-int httpStatus(const QNetworkReply* reply)
-{
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
 
 bool isSupportedScheme(const QString& scheme)
 {
@@ -102,7 +96,7 @@ ChunkExporter::ChunkExporter(QObject* parent) : QObject(parent) {}
 ChunkExporter::~ChunkExporter()
 {
     if (m_phase != Phase::Idle)
-        qWarning().noquote() << "Export failed: the exporter was destroyed while busy";
+        qCWarning(lcRecorded).noquote() << "Export failed: the exporter was destroyed while busy";
     // The joiner sees the flag between packets and removes its partial output. Events it posts
     // to this object meanwhile are dropped with the object.
     m_cancel = true;
@@ -110,8 +104,6 @@ ChunkExporter::~ChunkExporter()
         m_worker.join();
     // No reply may call back into a half-destroyed object.
     dropReply();
-    if (m_manager)
-        m_manager->disconnect(this);
 }
 
 bool ChunkExporter::busy() const
@@ -139,7 +131,7 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
 {
     auto refuse = [this](const QString& message) {
         setLastError(message);
-        qWarning().noquote() << "Export not started:" << message;
+        qCWarning(lcRecorded).noquote() << "Export not started:" << message;
         return false;
     };
     if (busy())
@@ -187,7 +179,8 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
         m_progress = 0.0;
         emit progressChanged();
     }
-    qInfo().noquote() << "Export of" << m_urls.size() << "chunk(s) of" << cameraName << "into" << dir << "started";
+    qCInfo(lcRecorded).noquote() << "Export of" << m_urls.size() << "chunk(s) of" << cameraName << "into" << dir
+                                 << "started";
     emit busyChanged();
     // Later, so that no failure is signalled before start() has returned.
     QMetaObject::invokeMethod(this, &ChunkExporter::fetchNext, Qt::QueuedConnection);
@@ -241,13 +234,9 @@ void ChunkExporter::fetchNext()
         return;
     }
 
-    if (!m_manager)
-        m_manager = new QNetworkAccessManager(this);
-    QNetworkRequest request(chunkUrl(source));
-    request.setRawHeader("User-Agent", "PELMAR client");
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    request.setTransferTimeout(TransferTimeoutMs);
-    m_reply = m_manager->get(request);
+    if (!m_fetcher)
+        m_fetcher = std::make_unique<GatewayFetcher>();
+    m_reply = m_fetcher->get(chunkUrl(source), TransferTimeoutMs);
     connect(m_reply, &QNetworkReply::readyRead, this, &ChunkExporter::handleReadyRead);
     connect(m_reply, &QNetworkReply::finished, this, &ChunkExporter::handleReplyFinished);
 }
@@ -258,7 +247,7 @@ void ChunkExporter::handleReadyRead()
         return;
     const QByteArray bytes = m_reply->readAll();
     // An error page is not the chunk; handleReplyFinished reports it.
-    if (httpStatus(m_reply) >= 400)
+    if (GatewayFetcher::status(m_reply) >= 400)
         return;
     if (m_partFile->write(bytes) != bytes.size()) {
         fail(QStringLiteral("Could not fetch %1: cannot write %2: %3")
@@ -283,20 +272,13 @@ void ChunkExporter::handleReplyFinished()
     reply->deleteLater();
     const QString& source = m_urls.at(m_parts.size());
 
-    const int status = httpStatus(reply);
-    if (status >= 400) {
-        fail(QStringLiteral("Could not fetch %1: HTTP %2 %3")
-                 .arg(source)
-                 .arg(status)
-                 .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
-        return;
-    }
-    if (reply->error() != QNetworkReply::NoError) {
-        // Our own aborts disconnect first, so a cancelled reply here is the transfer timeout.
-        const QString reason = reply->error() == QNetworkReply::OperationCanceledError
-                                   ? QStringLiteral("no data for %1 s").arg(TransferTimeoutMs / 1000)
-                                   : reply->errorString();
-        fail(QStringLiteral("Could not fetch %1: %2").arg(source, reason));
+    const QString failure = GatewayFetcher::failure(reply);
+    if (!failure.isEmpty()) {
+        // Our own aborts disconnect first, so a cancelled transfer here is the transfer timeout.
+        const bool stalled =
+            GatewayFetcher::status(reply) < 400 && reply->error() == QNetworkReply::OperationCanceledError;
+        fail(QStringLiteral("Could not fetch %1: %2")
+                 .arg(source, stalled ? QStringLiteral("no data for %1 s").arg(TransferTimeoutMs / 1000) : failure));
         return;
     }
     const QByteArray rest = reply->readAll();
@@ -400,7 +382,7 @@ void ChunkExporter::succeed(const QString& path)
     cleanUp();
     setProgress(1.0);
     setLastPath(path);
-    qInfo().noquote() << "Export written:" << path;
+    qCInfo(lcRecorded).noquote() << "Export written:" << path;
     emit busyChanged();
     emit finished(path);
 }
@@ -409,7 +391,7 @@ void ChunkExporter::fail(const QString& message)
 {
     cleanUp();
     setLastError(message);
-    qWarning().noquote() << "Export failed:" << message;
+    qCWarning(lcRecorded).noquote() << "Export failed:" << message;
     emit busyChanged();
     emit failed(message);
 }

@@ -9,8 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+class GatewayFetcher;
 class QFile;
-class QNetworkAccessManager;
 class QNetworkReply;
 class QTemporaryDir;
 
@@ -94,7 +94,7 @@ private:
     qlonglong m_startMs = 0;
     qlonglong m_endMs = 0;
 
-    QNetworkAccessManager* m_manager = nullptr;
+    std::unique_ptr<GatewayFetcher> m_fetcher;
     QNetworkReply* m_reply = nullptr;
     std::unique_ptr<QFile> m_partFile;
     std::unique_ptr<QTemporaryDir> m_tempDir;

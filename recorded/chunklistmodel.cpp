@@ -14,8 +14,11 @@ void ChunkListModel::setSpans(ChunkSpans* spans)
     if (m_spans)
         disconnect(m_spans, nullptr, this, nullptr);
     m_spans = spans;
-    if (m_spans)
+    if (m_spans) {
         connect(m_spans, &ChunkSpans::changed, this, &ChunkListModel::reset);
+        // Rows of chunks that are gone must not stay listed.
+        connect(m_spans, &QObject::destroyed, this, &ChunkListModel::reset);
+    }
     reset();
     emit spansChanged();
 }

@@ -8,6 +8,8 @@
 #include <QDebug>
 #include <QtQml>
 
+#include "recordedlog.h"
+
 namespace {
 
 // Times beyond 2^53 ms (about 285,000 years) are not times of a recording; the bound also keeps
@@ -95,10 +97,11 @@ void ChunkSpans::setChunks(const QVariantList& chunks)
         parsed.push_back(chunk);
     }
     if (dropped > 0)
-        qWarning().noquote() << QStringLiteral("ChunkSpans: dropped %1 of %2 chunks without a whole-number start and "
+        qCWarning(lcRecorded).noquote() << QStringLiteral(
+                                               "ChunkSpans: dropped %1 of %2 chunks without a whole-number start and "
                                                "end, or ending before they start")
-                                    .arg(dropped)
-                                    .arg(chunks.size());
+                                               .arg(dropped)
+                                               .arg(chunks.size());
 
     // Stable, so that of duplicates the one listed first keeps its size.
     std::stable_sort(parsed.begin(), parsed.end(), [](const Chunk& a, const Chunk& b) {

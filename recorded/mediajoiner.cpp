@@ -15,6 +15,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "recordedlog.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -231,6 +233,53 @@ int64_t fallbackDuration(const AVStream* in, AVRational outTimeBase)
     return 0;
 }
 
+// Keeps a stream's parameters and time base; false when out of memory.
+bool copyStream(const AVStream* stream, ParametersPtr& parameters, AVRational& timeBase)
+{
+    parameters.reset(avcodec_parameters_alloc());
+    if (!parameters || avcodec_parameters_copy(parameters.get(), stream->codecpar) < 0)
+        return false;
+    timeBase = stream->time_base;
+    return true;
+}
+
+// Moves a packet of the input stream `in` onto its output track: shifted by shiftUs (AV_TIME_BASE
+// units), in the track's time base, with a duration, and with decoding times that rise strictly
+// on the track. `extra` is how much further this input's timestamps on the track are moved when
+// its first packets would not follow the previous input's last ones (B-frames, an input starting
+// early). Gives the end of the packet in AV_TIME_BASE units.
+int64_t placePacket(AVPacket* packet, const AVStream* in, Track& track, int64_t shiftUs, int64_t& extra)
+{
+    const AVRational outTimeBase = track.stream->time_base;
+    const int64_t shift = av_rescale_q(shiftUs, AV_TIME_BASE_Q, outTimeBase);
+    auto move = [&](int64_t timestamp) {
+        if (timestamp == AV_NOPTS_VALUE)
+            return timestamp;
+        return av_rescale_q_rnd(timestamp, in->time_base, outTimeBase,
+                                AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX)) +
+               shift;
+    };
+    packet->pts = move(packet->pts);
+    packet->dts = move(packet->dts);
+    packet->duration = packet->duration > 0 ? av_rescale_q(packet->duration, in->time_base, outTimeBase)
+                                            : fallbackDuration(in, outTimeBase);
+    if (packet->dts == AV_NOPTS_VALUE) {
+        packet->dts = packet->pts != AV_NOPTS_VALUE     ? packet->pts
+                      : track.lastDts != AV_NOPTS_VALUE ? track.lastDts + std::max<int64_t>(packet->duration, 1)
+                                                        : shift;
+    }
+    if (packet->pts == AV_NOPTS_VALUE)
+        packet->pts = packet->dts;
+
+    // The writer needs strictly increasing decoding times in each track.
+    if (track.lastDts != AV_NOPTS_VALUE && packet->dts + extra <= track.lastDts)
+        extra = track.lastDts + 1 - packet->dts;
+    packet->dts += extra;
+    packet->pts += extra;
+    track.lastDts = packet->dts;
+    return av_rescale_q(packet->pts + packet->duration, outTimeBase, AV_TIME_BASE_Q);
+}
+
 } // namespace
 
 void MediaJoiner::setProgressCallback(ProgressCallback callback)
@@ -271,21 +320,34 @@ void MediaJoiner::reportProgress(double value)
         m_progress(value);
 }
 
+// What the first input sets for every part: its video stream, and its audio stream if it has one.
+struct MediaJoiner::Streams
+{
+    ParametersPtr video;
+    ParametersPtr audio;
+    AVRational videoTimeBase{1, 90000};
+    AVRational audioTimeBase{1, 48000};
+};
+
+// The file being written. The part file comes first, so that the writer is closed before the
+// file is removed on failure.
+struct MediaJoiner::Output
+{
+    PartFile part;
+    QByteArray partUrl;
+    OutputPtr context;
+    // Track 0 is the video, track 1 the audio if the first input has some.
+    std::vector<Track> tracks;
+    PacketPtr packet;
+    // Where the next input starts, in AV_TIME_BASE units: the end of the previous input's video.
+    int64_t nextStart = 0;
+};
+
 bool MediaJoiner::join(const QStringList& inputs, const QString& target)
 {
     m_error.clear();
     m_cancelled = false;
     m_lastProgress = -1.0;
-
-    auto fail = [this](const QString& message) {
-        m_error = message;
-        return false;
-    };
-    auto cancelled = [this] {
-        m_cancelled = true;
-        m_error = QStringLiteral("Cancelled");
-        return false;
-    };
 
     if (inputs.isEmpty())
         return fail(QStringLiteral("Nothing to join"));
@@ -294,12 +356,36 @@ bool MediaJoiner::join(const QStringList& inputs, const QString& target)
         return fail(QStringLiteral("%1 already exists").arg(target));
     reportProgress(0.0);
 
-    // Every input is checked before anything is written: a part that cannot be joined is found
-    // at once, not after copying all the parts before it.
-    ParametersPtr firstVideo;
-    ParametersPtr firstAudio;
-    AVRational firstVideoTimeBase{1, 90000};
-    AVRational firstAudioTimeBase{1, 48000};
+    Streams streams;
+    if (!checkInputs(inputs, streams))
+        return false;
+    Output output;
+    if (!openOutput(target, streams, output))
+        return false;
+    for (int index = 0; index < inputs.size(); ++index) {
+        if (!copyInput(inputs, index, output))
+            return false;
+    }
+    return finishOutput(output, target);
+}
+
+bool MediaJoiner::fail(const QString& message)
+{
+    m_error = message;
+    return false;
+}
+
+bool MediaJoiner::cancelled()
+{
+    m_cancelled = true;
+    m_error = QStringLiteral("Cancelled");
+    return false;
+}
+
+bool MediaJoiner::checkInputs(const QStringList& inputs, Streams& streams)
+{
+    // Every input is checked before anything is written: a part that cannot be joined is found at
+    // once, not after copying all the parts before it.
     for (const QString& path : inputs) {
         if (cancelRequested())
             return cancelled();
@@ -311,186 +397,149 @@ bool MediaJoiner::join(const QStringList& inputs, const QString& target)
         if (choice.video < 0)
             return fail(QStringLiteral("%1 has no video stream").arg(path));
         const AVStream* video = input->streams[choice.video];
-        if (!firstVideo) {
-            firstVideo.reset(avcodec_parameters_alloc());
-            if (!firstVideo || avcodec_parameters_copy(firstVideo.get(), video->codecpar) < 0)
+        if (!streams.video) {
+            if (!copyStream(video, streams.video, streams.videoTimeBase) ||
+                (choice.audio >= 0 && !copyStream(input->streams[choice.audio], streams.audio, streams.audioTimeBase)))
                 return fail(QStringLiteral("Out of memory"));
-            firstVideoTimeBase = video->time_base;
-            if (choice.audio >= 0) {
-                const AVStream* audio = input->streams[choice.audio];
-                firstAudio.reset(avcodec_parameters_alloc());
-                if (!firstAudio || avcodec_parameters_copy(firstAudio.get(), audio->codecpar) < 0)
-                    return fail(QStringLiteral("Out of memory"));
-                firstAudioTimeBase = audio->time_base;
-            }
             continue;
         }
-        if (!sameVideo(video->codecpar, firstVideo.get()))
+        if (!sameVideo(video->codecpar, streams.video.get()))
             return fail(
                 QStringLiteral("%1 cannot be joined without re-encoding: its video is %2, the first part's is %3")
-                    .arg(path, describeVideo(video->codecpar), describeVideo(firstVideo.get())));
+                    .arg(path, describeVideo(video->codecpar), describeVideo(streams.video.get())));
         // Only the first part's codec set-up (for H.264 its SPS and PPS) goes into the file. Parts
         // of one camera share it; when they do not, players may show errors after the joint.
-        if (!sameSetup(video->codecpar, firstVideo.get()))
-            qWarning().noquote() << "Joining" << path << "whose video set-up differs from the first part's";
-        if (firstAudio) {
+        if (!sameSetup(video->codecpar, streams.video.get()))
+            qCWarning(lcRecorded).noquote() << "Joining" << path << "whose video set-up differs from the first part's";
+        if (streams.audio) {
             if (choice.audio < 0)
                 return fail(QStringLiteral("%1 has no audio stream, but the first part has one").arg(path));
             const AVCodecParameters* audio = input->streams[choice.audio]->codecpar;
-            if (!sameAudio(audio, firstAudio.get()))
+            if (!sameAudio(audio, streams.audio.get()))
                 return fail(
                     QStringLiteral("%1 cannot be joined without re-encoding: its audio is %2, the first part's is %3")
-                        .arg(path, describeAudio(audio), describeAudio(firstAudio.get())));
+                        .arg(path, describeAudio(audio), describeAudio(streams.audio.get())));
         }
     }
+    return true;
+}
 
-    // Declared before the output, so that the file is closed before it is removed on failure.
-    PartFile part;
-    {
-        QString error;
-        part.setPath(claimPartFile(target, error));
-        if (part.path().isEmpty())
-            return fail(error);
-    }
-    const QByteArray partUrl = fileUrl(part.path());
+bool MediaJoiner::openOutput(const QString& target, const Streams& streams, Output& output)
+{
+    QString error;
+    output.part.setPath(claimPartFile(target, error));
+    if (output.part.path().isEmpty())
+        return fail(error);
+    output.partUrl = fileUrl(output.part.path());
 
-    OutputPtr output;
-    {
-        AVFormatContext* context = nullptr;
-        const int result = avformat_alloc_output_context2(&context, nullptr, "mp4", partUrl.constData());
-        if (result < 0)
-            return fail(QStringLiteral("Cannot make an MP4 writer for %1: %2").arg(target, avError(result)));
-        output.reset(context);
-    }
+    AVFormatContext* context = nullptr;
+    int result = avformat_alloc_output_context2(&context, nullptr, "mp4", output.partUrl.constData());
+    if (result < 0)
+        return fail(QStringLiteral("Cannot make an MP4 writer for %1: %2").arg(target, avError(result)));
+    output.context.reset(context);
 
-    // Track 0 is the video, track 1 the audio if the first input has some.
-    std::vector<Track> tracks;
-    auto addTrack = [&](const AVCodecParameters* parameters, AVRational timeBase) {
-        AVStream* stream = avformat_new_stream(output.get(), nullptr);
+    auto addTrack = [&output](const AVCodecParameters* parameters, AVRational timeBase) {
+        AVStream* stream = avformat_new_stream(output.context.get(), nullptr);
         if (!stream || avcodec_parameters_copy(stream->codecpar, parameters) < 0)
             return false;
         // The input's tag may belong to another container; the MP4 writer picks its own.
         stream->codecpar->codec_tag = 0;
         stream->time_base = timeBase;
-        tracks.push_back(Track{stream, AV_NOPTS_VALUE});
+        output.tracks.push_back(Track{stream, AV_NOPTS_VALUE});
         return true;
     };
-    if (!addTrack(firstVideo.get(), firstVideoTimeBase) ||
-        (firstAudio && !addTrack(firstAudio.get(), firstAudioTimeBase)))
+    if (!addTrack(streams.video.get(), streams.videoTimeBase) ||
+        (streams.audio && !addTrack(streams.audio.get(), streams.audioTimeBase)))
         return fail(QStringLiteral("Out of memory"));
 
-    int result = avio_open(&output->pb, partUrl.constData(), AVIO_FLAG_WRITE);
+    result = avio_open(&output.context->pb, output.partUrl.constData(), AVIO_FLAG_WRITE);
     if (result < 0)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(part.path(), avError(result)));
-    result = avformat_write_header(output.get(), nullptr);
+        return fail(QStringLiteral("Cannot write %1: %2").arg(output.part.path(), avError(result)));
+    result = avformat_write_header(output.context.get(), nullptr);
     if (result < 0)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(part.path(), avError(result)));
+        return fail(QStringLiteral("Cannot write %1: %2").arg(output.part.path(), avError(result)));
 
-    const PacketPtr packet(av_packet_alloc());
-    if (!packet)
+    output.packet.reset(av_packet_alloc());
+    if (!output.packet)
         return fail(QStringLiteral("Out of memory"));
+    return true;
+}
 
-    // Where the next input starts in the output, in AV_TIME_BASE units: the end of the previous
-    // input's video.
-    int64_t nextStart = 0;
-    for (int index = 0; index < inputs.size(); ++index) {
-        const QString& path = inputs.at(index);
-        QString error;
-        const InputPtr input = openInput(path, error);
-        if (!input)
-            return fail(error);
-        const StreamChoice choice = chooseStreams(input.get());
-        // Shifts each input to start at zero wherever its own clock began.
-        const int64_t inputStart = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
-        const int64_t offset = nextStart;
-        const int64_t inputSize = input->pb ? avio_size(input->pb) : -1;
-        // Per track, what this input's timestamps are moved further on when its first packets
-        // would not follow the previous input's last ones (B-frames, an input starting early).
-        std::vector<int64_t> extra(tracks.size(), 0);
-        // The video's end places the next input: audio that runs a little longer (an encoder's
-        // priming samples) must not push every later part further along the timeline.
-        int64_t videoEnd = offset;
-        int64_t anyEnd = offset;
+bool MediaJoiner::copyInput(const QStringList& inputs, int index, Output& output)
+{
+    const QString& path = inputs.at(index);
+    QString error;
+    const InputPtr input = openInput(path, error);
+    if (!input)
+        return fail(error);
+    const StreamChoice choice = chooseStreams(input.get());
+    const bool withAudio = output.tracks.size() > 1;
+    // Shifts the input to start where the previous one ended, wherever its own clock began.
+    const int64_t inputStart = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
+    const int64_t offset = output.nextStart;
+    const int64_t inputSize = input->pb ? avio_size(input->pb) : -1;
+    std::vector<int64_t> extra(output.tracks.size(), 0);
+    // The video's end places the next input: audio that runs a little longer (an encoder's
+    // priming samples) must not push every later part further along the timeline.
+    int64_t videoEnd = offset;
+    int64_t anyEnd = offset;
 
-        while (true) {
-            if (cancelRequested())
-                return cancelled();
-            result = av_read_frame(input.get(), packet.get());
-            if (result == AVERROR_EOF)
-                break;
-            if (result < 0)
-                return fail(QStringLiteral("Cannot read %1: %2").arg(path, avError(result)));
+    AVPacket* packet = output.packet.get();
+    while (true) {
+        if (cancelRequested())
+            return cancelled();
+        int result = av_read_frame(input.get(), packet);
+        if (result == AVERROR_EOF)
+            break;
+        if (result < 0)
+            return fail(QStringLiteral("Cannot read %1: %2").arg(path, avError(result)));
 
-            int trackIndex = -1;
-            if (packet->stream_index == choice.video)
-                trackIndex = 0;
-            else if (firstAudio && packet->stream_index == choice.audio)
-                trackIndex = 1;
-            if (trackIndex < 0) {
-                av_packet_unref(packet.get());
-                continue;
-            }
-            if (inputSize > 0 && packet->pos >= 0)
-                reportProgress((index + double(packet->pos) / double(inputSize)) / inputs.size());
-
-            Track& track = tracks[size_t(trackIndex)];
-            const AVStream* in = input->streams[packet->stream_index];
-            const AVRational outTimeBase = track.stream->time_base;
-            const int64_t shift = av_rescale_q(offset - inputStart, AV_TIME_BASE_Q, outTimeBase);
-            auto move = [&](int64_t timestamp) {
-                if (timestamp == AV_NOPTS_VALUE)
-                    return timestamp;
-                return av_rescale_q_rnd(timestamp, in->time_base, outTimeBase,
-                                        AVRounding(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX)) +
-                       shift;
-            };
-            packet->pts = move(packet->pts);
-            packet->dts = move(packet->dts);
-            packet->duration = packet->duration > 0 ? av_rescale_q(packet->duration, in->time_base, outTimeBase)
-                                                    : fallbackDuration(in, outTimeBase);
-            if (packet->dts == AV_NOPTS_VALUE) {
-                packet->dts = packet->pts != AV_NOPTS_VALUE     ? packet->pts
-                              : track.lastDts != AV_NOPTS_VALUE ? track.lastDts + std::max<int64_t>(packet->duration, 1)
-                                                                : shift;
-            }
-            if (packet->pts == AV_NOPTS_VALUE)
-                packet->pts = packet->dts;
-
-            // The writer needs strictly increasing decoding times in each track.
-            if (track.lastDts != AV_NOPTS_VALUE && packet->dts + extra[size_t(trackIndex)] <= track.lastDts)
-                extra[size_t(trackIndex)] = track.lastDts + 1 - packet->dts;
-            packet->dts += extra[size_t(trackIndex)];
-            packet->pts += extra[size_t(trackIndex)];
-            track.lastDts = packet->dts;
-            const int64_t packetEnd = av_rescale_q(packet->pts + packet->duration, outTimeBase, AV_TIME_BASE_Q);
-            anyEnd = std::max(anyEnd, packetEnd);
-            if (trackIndex == 0)
-                videoEnd = std::max(videoEnd, packetEnd);
-
-            packet->stream_index = trackIndex;
-            packet->pos = -1;
-            // Takes the packet's data in any case.
-            result = av_interleaved_write_frame(output.get(), packet.get());
-            if (result < 0)
-                return fail(
-                    QStringLiteral("Cannot write %1 while copying %2: %3").arg(part.path(), path, avError(result)));
+        int trackIndex = -1;
+        if (packet->stream_index == choice.video)
+            trackIndex = 0;
+        else if (withAudio && packet->stream_index == choice.audio)
+            trackIndex = 1;
+        if (trackIndex < 0) {
+            av_packet_unref(packet);
+            continue;
         }
-        nextStart = std::max(nextStart, videoEnd > offset ? videoEnd : anyEnd);
-        reportProgress(double(index + 1) / inputs.size());
+        if (inputSize > 0 && packet->pos >= 0)
+            reportProgress((index + double(packet->pos) / double(inputSize)) / inputs.size());
+
+        const int64_t packetEnd =
+            placePacket(packet, input->streams[packet->stream_index], output.tracks[size_t(trackIndex)],
+                        offset - inputStart, extra[size_t(trackIndex)]);
+        anyEnd = std::max(anyEnd, packetEnd);
+        if (trackIndex == 0)
+            videoEnd = std::max(videoEnd, packetEnd);
+
+        packet->stream_index = trackIndex;
+        packet->pos = -1;
+        // Takes the packet's data in any case.
+        result = av_interleaved_write_frame(output.context.get(), packet);
+        if (result < 0)
+            return fail(
+                QStringLiteral("Cannot write %1 while copying %2: %3").arg(output.part.path(), path, avError(result)));
     }
+    output.nextStart = std::max(output.nextStart, videoEnd > offset ? videoEnd : anyEnd);
+    reportProgress(double(index + 1) / inputs.size());
+    return true;
+}
+
+bool MediaJoiner::finishOutput(Output& output, const QString& target)
+{
+    int result = av_write_trailer(output.context.get());
+    if (result < 0)
+        return fail(QStringLiteral("Cannot write %1: %2").arg(output.part.path(), avError(result)));
+    // Closing flushes the last bytes: a full disk may only show here.
+    result = avio_closep(&output.context->pb);
+    if (result < 0)
+        return fail(QStringLiteral("Cannot write %1: %2").arg(output.part.path(), avError(result)));
+    output.context.reset();
 
     QString error;
-    result = av_write_trailer(output.get());
-    if (result < 0)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(part.path(), avError(result)));
-    // Closing flushes the last bytes: a full disk may only show here.
-    result = avio_closep(&output->pb);
-    if (result < 0)
-        return fail(QStringLiteral("Cannot write %1: %2").arg(part.path(), avError(result)));
-    output.reset();
-
-    if (!renameNoReplace(part.path(), target, error))
+    if (!renameNoReplace(output.part.path(), target, error))
         return fail(error);
-    part.keep();
+    output.part.keep();
     return true;
 }

@@ -34,6 +34,17 @@ public:
     bool wasCancelled() const;
 
 private:
+    struct Streams;
+    struct Output;
+
+    // The steps of join(), each false with errorString() set when it fails.
+    bool checkInputs(const QStringList& inputs, Streams& streams);
+    bool openOutput(const QString& target, const Streams& streams, Output& output);
+    bool copyInput(const QStringList& inputs, int index, Output& output);
+    bool finishOutput(Output& output, const QString& target);
+
+    bool fail(const QString& message);
+    bool cancelled();
     bool cancelRequested() const;
     void reportProgress(double value);
 

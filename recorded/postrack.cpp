@@ -10,6 +10,8 @@
 #include <QJsonObject>
 #include <QtQml>
 
+#include "recordedlog.h"
+
 namespace {
 
 // A time as the gateway writes it: a number, or a text of one.
@@ -86,16 +88,16 @@ bool PosTrack::load(const QString& json)
     bool usable = doc.isObject();
     for (const char* field : {"from", "to", "arr"}) {
         if (usable && !answer.contains(QLatin1String(field))) {
-            qWarning().noquote() << "POS data without the field `" + QLatin1String(field) + "`";
+            qCWarning(lcRecorded).noquote() << "POS data without the field `" + QLatin1String(field) + "`";
             usable = false;
         }
     }
     if (!doc.isObject())
-        qWarning().noquote() << "POS data is no JSON object:" << error.errorString();
+        qCWarning(lcRecorded).noquote() << "POS data is no JSON object:" << error.errorString();
     qint64 from = 0;
     if (usable &&
         (!parseTime(answer.value(QLatin1String("from")), from) || !answer.value(QLatin1String("arr")).isArray())) {
-        qWarning("POS data with an invalid `from` or `arr`");
+        qCWarning(lcRecorded, "POS data with an invalid `from` or `arr`");
         usable = false;
     }
     if (!usable) {
@@ -124,7 +126,7 @@ bool PosTrack::load(const QString& json)
         entries.push_back({time, text.isString() ? text.toString() : text.toVariant().toString()});
     }
     if (skipped > 0)
-        qWarning("POS data: %d entries without a usable `time` or `text` left out", skipped);
+        qCWarning(lcRecorded, "POS data: %d entries without a usable `time` or `text` left out", skipped);
     // By time even when the gateway lists them otherwise; equal times keep their order.
     std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.time < b.time; });
 
@@ -139,7 +141,7 @@ bool PosTrack::load(const QString& json)
         m_receipts.push_back(receipt);
     }
     rebuildQueue();
-    qDebug() << "POS receipts:" << m_receipts.size();
+    qCDebug(lcRecorded) << "POS receipts:" << m_receipts.size();
     emit changed();
     return true;
 }

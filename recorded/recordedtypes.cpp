@@ -7,6 +7,7 @@
 #include "chunklistmodel.h"
 #include "chunkspans.h"
 #include "postrack.h"
+#include "recordedsession.h"
 #include "timelinebar.h"
 
 void registerRecordedTypes()
@@ -16,4 +17,5 @@ void registerRecordedTypes()
     qmlRegisterType<TimelineBar>("Native", 1, 0, "TimelineBar");
     qmlRegisterType<PosTrack>("Native", 1, 0, "PosTrack");
     qmlRegisterType<ChunkExporter>("Native", 1, 0, "ChunkExporter");
+    qmlRegisterType<RecordedSession>("Native", 1, 0, "RecordedSession");
 }

@@ -16,6 +16,8 @@
 #include <QWheelEvent>
 #include <QtQml>
 
+#include "recordedlog.h"
+
 namespace {
 
 // As in ChunkSpans: no recording lies beyond 2^53 ms, and differences of bounded times are exact.
@@ -158,10 +160,11 @@ void TimelineBar::setPosTimes(const QVariantList& times)
         ++dropped;
     }
     if (dropped > 0)
-        qWarning().noquote() << QStringLiteral("TimelineBar: dropped %1 of %2 POS times that are neither a number "
+        qCWarning(lcRecorded).noquote() << QStringLiteral(
+                                               "TimelineBar: dropped %1 of %2 POS times that are neither a number "
                                                "nor a date")
-                                    .arg(dropped)
-                                    .arg(times.size());
+                                               .arg(dropped)
+                                               .arg(times.size());
     setPosTimes(std::move(parsed));
 }
 
@@ -382,7 +385,7 @@ qreal TimelineBar::xAt(qlonglong ms) const
 void TimelineBar::zoomAt(qreal x, qreal factor)
 {
     if (!std::isfinite(factor) || factor <= 0) {
-        qWarning() << "TimelineBar: zoom factor" << factor << "ignored";
+        qCWarning(lcRecorded) << "TimelineBar: zoom factor" << factor << "ignored";
         return;
     }
     const double viewWidth = double(m_viewEnd - m_viewStart);

@@ -4,29 +4,17 @@
 #include <QDebug>
 #include <QDir>
 #include <QFile>
-#include <QNetworkAccessManager>
 #include <QNetworkReply>
-#include <QNetworkRequest>
 #include <QTemporaryDir>
 #include <QUrl>
-#include <QtQml>
 
-namespace {
+#include "gatewayfetcher.h"
 
-int httpStatus(const QNetworkReply* reply)
-{
-    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-}
-
-} // namespace
-
-Downloader::Downloader(QObject* parent) : QObject(parent) {}
+Downloader::Downloader(QObject* parent) : QObject(parent), m_fetcher(std::make_unique<GatewayFetcher>()) {}
 
 Downloader::~Downloader()
 {
-    // The manager deletes its replies; none of them may call back into a half-destroyed object.
-    if (m_manager)
-        m_manager->disconnect(this);
+    // The fetcher deletes its replies; none of them may call back into a half-destroyed object.
     if (m_reply)
         m_reply->disconnect(this);
 }
@@ -83,12 +71,12 @@ QString Downloader::targetPath() const
 void Downloader::download()
 {
     // The previous transfer, if any, must not touch the file any more.
-    if (m_manager)
-        m_manager->disconnect(this);
     if (m_reply) {
-        m_reply->disconnect(this);
-        m_reply->abort();
+        QNetworkReply* previous = m_reply;
         m_reply = nullptr;
+        previous->disconnect(this);
+        previous->abort();
+        previous->deleteLater();
     }
 
     setFilePath(targetPath());
@@ -105,14 +93,11 @@ void Downloader::download()
     }
     file.close();
 
-    m_manager = std::make_unique<QNetworkAccessManager>();
-    connect(m_manager.get(), &QNetworkAccessManager::finished, this, &Downloader::handleFinished);
-
-    QNetworkRequest request(QUrl(m_url, QUrl::TolerantMode));
-    request.setRawHeader("User-Agent", "PELMAR client");
-    m_reply = m_manager->get(request);
-    connect(m_reply, &QNetworkReply::readyRead, this, &Downloader::handleReadyRead);
-    connect(m_reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
+    QNetworkReply* reply = m_fetcher->get(QUrl(m_url, QUrl::TolerantMode));
+    m_reply = reply;
+    connect(reply, &QNetworkReply::readyRead, this, &Downloader::handleReadyRead);
+    connect(reply, &QNetworkReply::downloadProgress, this, &Downloader::progress);
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { handleFinished(reply); });
 }
 
 void Downloader::cancel()
@@ -122,6 +107,7 @@ void Downloader::cancel()
         m_reply = nullptr;
         reply->disconnect(this);
         reply->abort();
+        reply->deleteLater();
         // Half a chunk is no chunk.
         QFile::remove(m_filePath);
     }
@@ -134,7 +120,7 @@ void Downloader::handleReadyRead()
     if (!reply || reply != m_reply)
         return;
     // An error page is not the chunk; handleFinished reports it.
-    if (httpStatus(reply) >= 400) {
+    if (GatewayFetcher::status(reply) >= 400) {
         reply->readAll();
         return;
     }
@@ -145,6 +131,7 @@ void Downloader::handleReadyRead()
         m_reply = nullptr;
         reply->disconnect(this);
         reply->abort();
+        reply->deleteLater();
         fail(reason);
     }
 }
@@ -155,13 +142,8 @@ void Downloader::handleFinished(QNetworkReply* reply)
     if (reply != m_reply)
         return;
     m_reply = nullptr;
-    const int status = httpStatus(reply);
-    if (reply->error() != QNetworkReply::NoError || status >= 400) {
-        const QString reason = status >= 400
-                                   ? QStringLiteral("HTTP %1 %2")
-                                         .arg(status)
-                                         .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())
-                                   : reply->errorString();
+    const QString reason = GatewayFetcher::failure(reply);
+    if (!reason.isEmpty()) {
         fail(reason);
         return;
     }

@@ -6,7 +6,7 @@
 #include <QObject>
 #include <QString>
 
-class QNetworkAccessManager;
+class GatewayFetcher;
 class QNetworkReply;
 
 // Fetches one recorded chunk over HTTP into the file "recorder" of a folder private to this
@@ -58,5 +58,5 @@ private:
     QString m_url;
     QString m_fileName = QStringLiteral("recorder");
     QNetworkReply* m_reply = nullptr;
-    std::unique_ptr<QNetworkAccessManager> m_manager;
+    std::unique_ptr<GatewayFetcher> m_fetcher;
 };

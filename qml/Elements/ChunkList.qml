@@ -8,12 +8,12 @@ import Config 1.0
 ColumnLayout {
     id: root
 
-    property var page: null
+    property RecordedSession session: null
 
     spacing: G.settings.spacing
 
     Connections {
-        target: root.page
+        target: root.session
 
         function onPlayingChunkShown(index) {
             chunkList.positionViewAtIndex(index, ListView.Contain);
@@ -33,7 +33,7 @@ ColumnLayout {
         Layout.fillWidth: true
         Layout.fillHeight: true
         clip: true
-        model: page.lstChunks
+        model: root.session.chunks
         // Rows of one height: a day of short chunks scrolls without measuring each.
         reuseItems: true
 
@@ -44,9 +44,9 @@ ColumnLayout {
 
             objectName: "chunkRow"
             width: chunkList.width
-            highlighted: String(model.start) === page.startTime
-                         && String(model.end) === page.endTime
-            onClicked: page.chooseChunk(model.start, model.end)
+            highlighted: String(model.start) === root.session.startTime
+                         && String(model.end) === root.session.endTime
+            onClicked: root.session.chooseChunk(model.start, model.end)
 
             background: Rectangle {
                 color: chunkRow.highlighted ? G.theme.selectedRow : "transparent"

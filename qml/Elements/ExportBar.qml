@@ -8,7 +8,10 @@ import Config 1.0
 RowLayout {
     id: root
 
-    property var page: null
+    property RecordedSession session: null
+
+    // The export button was pressed: the page starts the export and says how it went.
+    signal exportRequested()
 
     objectName: "exportControls"
     spacing: G.settings.spacing
@@ -16,22 +19,18 @@ RowLayout {
     EButton {
         objectName: "markButton"
         focusPolicy: Qt.NoFocus
-        enabled: page.positionMs >= 0
-        text: (page.markA >= 0 && page.markB < 0 ? qsTr("Set end mark")
-                                                                 : qsTr("Set start mark"))
+        enabled: root.session.positionMs >= 0
+        text: (root.session.markA >= 0 && root.session.markB < 0 ? qsTr("Set end mark") : qsTr("Set start mark"))
               + I18n.localeNotify
-        onClicked: page.setMark()
+        onClicked: root.session.setMark()
     }
 
     EButton {
         objectName: "clearMarksButton"
         focusPolicy: Qt.NoFocus
-        enabled: page.markA >= 0
+        enabled: root.session.markA >= 0
         text: qsTr("Clear marks") + I18n.localeNotify
-        onClicked: {
-            page.markA = -1;
-            page.markB = -1;
-        }
+        onClicked: root.session.clearMarks()
     }
 
     ELabel {
@@ -44,29 +43,28 @@ RowLayout {
 
         objectName: "exportFolder"
         Layout.fillWidth: true
-        text: page.exportFolder
-        onTextChanged: page.exportFolder = text
+        text: root.session.exportFolder
+        onTextChanged: root.session.exportFolder = text
     }
 
     EButton {
         objectName: "exportButton"
-        enabled: !page.exporter.busy && page.startTime !== ""
-        text: (page.markA >= 0 && page.markB >= 0 ? qsTr("Export marked")
-                                                                  : qsTr("Export chunk"))
+        enabled: !root.session.exporter.busy && root.session.startTime !== ""
+        text: (root.session.markA >= 0 && root.session.markB >= 0 ? qsTr("Export marked") : qsTr("Export chunk"))
               + I18n.localeNotify
-        onClicked: page.exportVideo()
+        onClicked: root.exportRequested()
     }
 
     EButton {
         objectName: "cancelExportButton"
-        visible: page.exporter.busy
+        visible: root.session.exporter.busy
         text: qsTr("Cancel") + I18n.localeNotify
-        onClicked: page.exporter.cancel()
+        onClicked: root.session.exporter.cancel()
     }
 
     ProgressBar {
         objectName: "exportProgress"
-        visible: page.exporter.busy
-        value: page.exporter.progress
+        visible: root.session.exporter.busy
+        value: root.session.exporter.progress
     }
 }

@@ -8,18 +8,23 @@ import Config 1.0
 RowLayout {
     id: root
 
-    property var page: null
+    property RecordedSession session: null
+    // The recorded player's own object.
+    property MpvObject mpvObject: null
+
+    // The picture of the moment shown.
+    signal snapshotRequested()
 
     objectName: "playerControls"
     spacing: G.settings.spacing
-    enabled: page !== null && page.positionMs >= 0
+    enabled: session !== null && mpvObject !== null && session.positionMs >= 0
 
     // The keys change the speed too, and a choice in the box ends the box's own binding.
     Connections {
-        target: root.page
+        target: root.session
 
         function onSpeedChanged() {
-            speedBox.currentIndex = root.page.speedIndex();
+            speedBox.currentIndex = root.session.speedIndex();
         }
     }
 
@@ -27,36 +32,36 @@ RowLayout {
         objectName: "playPauseButton"
         // The player's keys stay with the page.
         focusPolicy: Qt.NoFocus
-        text: (page.mpvObject.paused ? qsTr("Play") : qsTr("Pause")) + I18n.localeNotify
-        onClicked: page.togglePause()
+        text: (root.mpvObject && root.mpvObject.paused ? qsTr("Play") : qsTr("Pause")) + I18n.localeNotify
+        onClicked: root.mpvObject.paused = !root.mpvObject.paused
     }
 
     EButton {
         objectName: "backButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("-5 s") + I18n.localeNotify
-        onClicked: page.step(-G.settings.recordedStepMs)
+        onClicked: root.session.step(-G.settings.recordedStepMs)
     }
 
     EButton {
         objectName: "frameBackButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("Frame back") + I18n.localeNotify
-        onClicked: page.frameStep(false)
+        onClicked: root.session.frameStep(false)
     }
 
     EButton {
         objectName: "frameForwardButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("Frame forward") + I18n.localeNotify
-        onClicked: page.frameStep(true)
+        onClicked: root.session.frameStep(true)
     }
 
     EButton {
         objectName: "forwardButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("+5 s") + I18n.localeNotify
-        onClicked: page.step(G.settings.recordedStepMs)
+        onClicked: root.session.step(G.settings.recordedStepMs)
     }
 
     ComboBox {
@@ -65,9 +70,9 @@ RowLayout {
         objectName: "speedBox"
         focusPolicy: Qt.NoFocus
         model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
-        currentIndex: page.speedIndex()
+        currentIndex: root.session ? root.session.speedIndex() : 0
         onActivated: function (index) {
-            page.speed = G.settings.recordedSpeeds[index];
+            root.session.speed = G.settings.recordedSpeeds[index];
         }
     }
 
@@ -78,16 +83,16 @@ RowLayout {
         focusPolicy: Qt.NoFocus
         Layout.fillWidth: true
         from: 0
-        to: Math.max(0.001, page.mpvObject.duration)
-        value: pressed ? value : page.mpvObject.position
-        onMoved: page.mpvObject.command(["seek", String(value), "absolute", "exact"])
+        to: Math.max(0.001, root.mpvObject ? root.mpvObject.duration : 0)
+        value: pressed ? value : (root.mpvObject ? root.mpvObject.position : 0)
+        onMoved: root.mpvObject.command(["seek", String(value), "absolute", "exact"])
     }
 
     ELabel {
         objectName: "positionLabel"
         color: G.theme.foreColor
-        text: page.positionMs >= 0
-              ? Qt.formatDateTime(new Date(page.positionMs), G.settings.recordedTimeFormat)
+        text: root.session && root.session.positionMs >= 0
+              ? Qt.formatDateTime(new Date(root.session.positionMs), G.settings.recordedTimeFormat)
               : ""
     }
 
@@ -95,6 +100,6 @@ RowLayout {
         objectName: "recordedSnapshotButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("Snapshot") + I18n.localeNotify
-        onClicked: page.player.takeSnapshot()
+        onClicked: root.snapshotRequested()
     }
 }

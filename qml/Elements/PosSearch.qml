@@ -8,7 +8,7 @@ import Config 1.0
 ColumnLayout {
     id: root
 
-    property var page: null
+    property RecordedSession session: null
     // The results' height at most.
     property real maxListHeight: 200
 
@@ -20,7 +20,7 @@ ColumnLayout {
         objectName: "posSearchField"
         Layout.fillWidth: true
         placeholderText: qsTr("Search the day's POS text") + I18n.localeNotify
-        onTextChanged: page.searchText = text
+        onTextChanged: root.session.searchText = text
     }
 
     ListView {
@@ -31,7 +31,7 @@ ColumnLayout {
         Layout.preferredHeight: Math.min(contentHeight, root.maxListHeight)
         visible: searchField.text.trim() !== ""
         clip: true
-        model: page.searchResults
+        model: root.session.searchResults
 
         ScrollBar.vertical: ScrollBar {}
 
@@ -48,8 +48,8 @@ ColumnLayout {
 
             objectName: "posResultRow"
             width: resultList.width
-            highlighted: modelData.line === page.markedLine
-            onClicked: page.showResult(modelData)
+            highlighted: modelData.line === root.session.markedLine
+            onClicked: root.session.showResult(modelData)
 
             background: Rectangle {
                 color: resultRow.highlighted ? G.theme.selectedRow : "transparent"

@@ -8,14 +8,14 @@ import Config 1.0
 RowLayout {
     id: root
 
-    property var page: null
+    property RecordedSession session: null
 
     spacing: G.settings.spacing
 
     EButton {
         objectName: "previousDayButton"
         text: "\u25C0"
-        onClicked: page.showDay(page.dayStart - 12 * 3600 * 1000)
+        onClicked: root.session.showDay(root.session.dayStart - 12 * 3600 * 1000)
     }
 
     ETextField {
@@ -25,25 +25,25 @@ RowLayout {
         Layout.fillWidth: true
         horizontalAlignment: Text.AlignHCenter
         inputMask: "9999-99-99"
-        text: Qt.formatDate(new Date(page.dayStart), G.settings.dayFormat)
+        text: Qt.formatDate(new Date(root.session.dayStart), G.settings.dayFormat)
         onEditingFinished: {
             var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
             if (isNaN(day.getTime()))
-                text = Qt.formatDate(new Date(page.dayStart), G.settings.dayFormat);
+                text = Qt.formatDate(new Date(root.session.dayStart), G.settings.dayFormat);
             else
-                page.showDay(day.getTime());
+                root.session.showDay(day.getTime());
         }
     }
 
     EButton {
         objectName: "nextDayButton"
         text: "\u25B6"
-        onClicked: page.showDay(page.dayEnd + 12 * 3600 * 1000)
+        onClicked: root.session.showDay(root.session.dayEnd + 12 * 3600 * 1000)
     }
 
     EButton {
         objectName: "todayButton"
         text: qsTr("Today") + I18n.localeNotify
-        onClicked: page.showDay(Date.now())
+        onClicked: root.session.showDay(Date.now())
     }
 }

@@ -8,8 +8,8 @@ import Config 1.0
 ColumnLayout {
     id: root
 
-    // The recorded page whose stream this list chooses.
-    property var page: null
+    // The recorded page's session, whose stream this list chooses.
+    property RecordedSession session: null
     // The list's height at most; it grows with its rows up to it.
     property real maxListHeight: 200
 
@@ -46,14 +46,15 @@ ColumnLayout {
                 delegate: ItemDelegate {
                     id: streamRow
 
-                    readonly property var cellObject: page.objectOf(model.objectId,
-                                                                            page.objectsGeneration)
+                    // Looked up again whenever the server's objects are rebuilt.
+                    readonly property var cellObject: root.session.objectsGeneration >= 0
+                                                      ? root.session.objectOf(model.objectId) : null
 
                     objectName: "streamRow"
                     width: streamColumn.width
                     visible: model.type === LayoutModel.Video
-                    highlighted: model.objectId === page.strmId
-                    onClicked: page.chooseStream(model.deviceId, model.objectId)
+                    highlighted: model.objectId === root.session.strmId
+                    onClicked: root.session.chooseStream(model.deviceId, model.objectId)
 
                     background: Rectangle {
                         color: streamRow.highlighted ? G.theme.selectedRow : "transparent"

@@ -113,16 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="538"/>
-        <source>The chunk could not be fetched: %1</source>
-        <translation>The chunk could not be fetched: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="552"/>
-        <source>The chunk could not be played: the file is damaged or not a video.</source>
-        <translation>The chunk could not be played: the file is damaged or not a video.</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>Nothing recorded between the marks.</translation>
@@ -341,6 +331,19 @@
         <location filename="../Elements/ExportBar.qml"/>
         <source>Cancel</source>
         <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkMessages</name>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be fetched: %1</source>
+        <translation>The chunk could not be fetched: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be played: the file is damaged or not a video.</source>
+        <translation>The chunk could not be played: the file is damaged or not a video.</translation>
     </message>
 </context>
 </TS>

@@ -113,16 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="538"/>
-        <source>The chunk could not be fetched: %1</source>
-        <translation>No se pudo descargar el fragmento: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="552"/>
-        <source>The chunk could not be played: the file is damaged or not a video.</source>
-        <translation>No se pudo reproducir el fragmento: el archivo está dañado o no es un vídeo.</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>No hay nada grabado entre las marcas.</translation>
@@ -341,6 +331,19 @@
         <location filename="../Elements/ExportBar.qml"/>
         <source>Cancel</source>
         <translation>Cancelar</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkMessages</name>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be fetched: %1</source>
+        <translation>No se pudo descargar el fragmento: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be played: the file is damaged or not a video.</source>
+        <translation>No se pudo reproducir el fragmento: el archivo está dañado o no es un vídeo.</translation>
     </message>
 </context>
 </TS>

@@ -113,16 +113,6 @@
 <context>
     <name>RecordedPage</name>
     <message>
-        <location filename="../RecordedPage.qml" line="538"/>
-        <source>The chunk could not be fetched: %1</source>
-        <translation>Não foi possível baixar o trecho: %1</translation>
-    </message>
-    <message>
-        <location filename="../RecordedPage.qml" line="552"/>
-        <source>The chunk could not be played: the file is damaged or not a video.</source>
-        <translation>Não foi possível reproduzir o fragmento: o arquivo está danificado ou não é um vídeo.</translation>
-    </message>
-    <message>
         <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>Nada gravado entre as marcas.</translation>
@@ -341,6 +331,19 @@
         <location filename="../Elements/ExportBar.qml"/>
         <source>Cancel</source>
         <translation>Cancelar</translation>
+    </message>
+</context>
+<context>
+    <name>ChunkMessages</name>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be fetched: %1</source>
+        <translation>Não foi possível baixar o trecho: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ChunkMessages.qml"/>
+        <source>The chunk could not be played: the file is damaged or not a video.</source>
+        <translation>Não foi possível reproduzir o fragmento: o arquivo está danificado ou não é um vídeo.</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "gatewaylog.h"
+
+Q_LOGGING_CATEGORY(lcGateway, "station.gateway")

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "recordedlog.h"
+
+Q_LOGGING_CATEGORY(lcRecorded, "station.recorded")

@@ -1,0 +1,937 @@
+// SPDX-License-Identifier: MIT
+#include "recordedsession.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QDateTime>
+#include <QDebug>
+#include <QNetworkReply>
+#include <QUrl>
+
+#include "gatewayaddress.h"
+#include "gatewayfetcher.h"
+#include "recordedlog.h"
+#include "vantorclient.h"
+#include "vantorobject.h"
+#include "vantorobjectsrepository.h"
+
+namespace {
+
+// From a day's start, a day and a half reaches into the next day however long the day is.
+constexpr qint64 DayAndAHalfMs = 36 * 3600 * 1000;
+
+// Stores a new value; false when it is the value already held.
+template <typename T>
+bool assign(T& member, const T& value)
+{
+    if (member == value)
+        return false;
+    member = value;
+    return true;
+}
+
+// Undefined and null from QML both mean "none".
+bool isGiven(const QVariant& value)
+{
+    return value.isValid() && value.userType() != QMetaType::Nullptr;
+}
+
+QString textOf(const QVariant& value)
+{
+    return isGiven(value) ? value.toString() : QString();
+}
+
+// A whole number of ms, without an exponent.
+QString msText(qreal ms)
+{
+    return QString::number(ms, 'g', 17);
+}
+
+// A span of ms as the player's seconds.
+QString secondsText(qreal ms)
+{
+    return QString::number(ms / 1000.0, 'g', 12);
+}
+
+qreal startOfDay(qreal ms)
+{
+    const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(ms)), Qt::LocalTime).date();
+    return qreal(date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch());
+}
+
+// Sets a Downloader up for its next download; its transfer in progress, if any, is cancelled.
+void prepareDownload(QObject* downloader, const QString& url, const QString& fileName)
+{
+    QMetaObject::invokeMethod(downloader, "cancel");
+    downloader->setProperty("url", url);
+    downloader->setProperty("fileName", fileName);
+}
+
+void startDownload(QObject* downloader)
+{
+    QMetaObject::invokeMethod(downloader, "download");
+}
+
+void cancelDownload(QObject* downloader)
+{
+    if (downloader)
+        QMetaObject::invokeMethod(downloader, "cancel");
+}
+
+// Connects a signal of a Downloader by its signature; a missing one is reported.
+void link(QObject* downloader, const char* signal, QObject* receiver, const char* method)
+{
+    if (!QObject::connect(downloader, signal, receiver, method))
+        qCWarning(lcRecorded).noquote() << "The downloader" << downloader << "has no signal" << (signal + 1);
+}
+
+} // namespace
+
+RecordedSession::RecordedSession(QObject* parent)
+    : QObject(parent),
+      m_gatewayPort(GatewayAddress::DefaultHttpPort),
+      m_exportFolder(ChunkExporter::defaultFolder()),
+      m_fetcher(new GatewayFetcher(this))
+{
+    m_dayStart = startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
+    m_dayEnd = startOfDay(m_dayStart + DayAndAHalfMs);
+    m_chunks.setSpans(&m_spans);
+}
+
+RecordedSession::~RecordedSession()
+{
+    abortPosRequest();
+    abortDayPosRequest();
+    GatewayFetcher::cancel(m_nextPosRequest);
+}
+
+// --- What the page hands in -----------------------------------------------------------------
+
+void RecordedSession::setClient(VantorClient* client)
+{
+    if (client == m_client)
+        return;
+    if (m_client)
+        disconnect(m_client, nullptr, this, nullptr);
+    m_client = client;
+    if (m_client) {
+        connect(m_client, &VantorClient::streamChunksReceived, this, &RecordedSession::handleChunksReceived);
+        connect(m_client, &VantorClient::streamInfoReceived, this, &RecordedSession::handleStreamInfo);
+    }
+    emit clientChanged();
+}
+
+void RecordedSession::setRepository(VantorObjectsRepository* repository)
+{
+    if (repository == m_repository)
+        return;
+    if (m_repository)
+        disconnect(m_repository, nullptr, this, nullptr);
+    m_repository = repository;
+    if (m_repository)
+        connect(m_repository, &VantorObjectsRepository::dataChanged, this, &RecordedSession::handleObjectsRebuilt);
+    emit repositoryChanged();
+    handleObjectsRebuilt();
+}
+
+void RecordedSession::setTimeline(TimelineBar* timeline)
+{
+    if (timeline == m_timeline)
+        return;
+    m_timeline = timeline;
+    if (m_timeline) {
+        m_timeline->setDayStart(qint64(m_dayStart));
+        m_timeline->setDayEnd(qint64(m_dayEnd));
+    }
+    emit timelineChanged();
+}
+
+void RecordedSession::setDownloader(QObject* downloader)
+{
+    if (downloader == m_downloader)
+        return;
+    if (m_downloader)
+        disconnect(m_downloader, nullptr, this, nullptr);
+    m_downloader = downloader;
+    if (m_downloader) {
+        link(m_downloader, SIGNAL(finished()), this, SLOT(handleChunkFetched()));
+        link(m_downloader, SIGNAL(failed(QString)), this, SLOT(handleChunkFetchFailed(QString)));
+        link(m_downloader, SIGNAL(cancelled()), this, SLOT(handleChunkFetchCancelled()));
+        link(m_downloader, SIGNAL(progress(qint64, qint64)), this, SLOT(handleChunkProgress(qint64, qint64)));
+    }
+    emit downloaderChanged();
+}
+
+void RecordedSession::setPrefetcher(QObject* prefetcher)
+{
+    if (prefetcher == m_prefetcher)
+        return;
+    if (m_prefetcher)
+        disconnect(m_prefetcher, nullptr, this, nullptr);
+    m_prefetcher = prefetcher;
+    if (m_prefetcher) {
+        link(m_prefetcher, SIGNAL(finished()), this, SLOT(handleNextFetched()));
+        link(m_prefetcher, SIGNAL(failed(QString)), this, SLOT(handleNextFetchFailed(QString)));
+    }
+    emit prefetcherChanged();
+}
+
+void RecordedSession::setPlayerPath(const QString& path)
+{
+    if (!assign(m_playerPath, path))
+        return;
+    emit playerChanged();
+    updatePosition();
+}
+
+void RecordedSession::setPlayerPosition(qreal seconds)
+{
+    if (!assign(m_playerPosition, seconds))
+        return;
+    emit playerChanged();
+    updatePosition();
+}
+
+void RecordedSession::setPlayerDuration(qreal seconds)
+{
+    if (!assign(m_playerDuration, seconds))
+        return;
+    emit playerChanged();
+    updatePosition();
+}
+
+void RecordedSession::setGatewayPort(int port)
+{
+    if (assign(m_gatewayPort, port))
+        emit settingsChanged();
+}
+
+void RecordedSession::setChunkSearchMarginMs(int ms)
+{
+    if (assign(m_chunkSearchMarginMs, ms))
+        emit settingsChanged();
+}
+
+void RecordedSession::setPosQueryTimeoutMs(int ms)
+{
+    if (assign(m_posQueryTimeoutMs, ms))
+        emit settingsChanged();
+}
+
+void RecordedSession::setSearchLimit(int limit)
+{
+    if (assign(m_searchLimit, limit))
+        emit settingsChanged();
+}
+
+void RecordedSession::setSearchLeadMs(int ms)
+{
+    if (assign(m_searchLeadMs, ms))
+        emit settingsChanged();
+}
+
+QVariantList RecordedSession::speeds() const
+{
+    QVariantList list;
+    for (qreal speed : m_speeds)
+        list << speed;
+    return list;
+}
+
+void RecordedSession::setSpeeds(const QVariantList& speeds)
+{
+    QList<qreal> values;
+    for (const QVariant& speed : speeds) {
+        bool ok = false;
+        const qreal value = speed.toDouble(&ok);
+        if (ok && value > 0)
+            values << value;
+    }
+    if (values.isEmpty()) {
+        qCWarning(lcRecorded) << "No usable player speeds in" << speeds << "- keeping" << m_speeds;
+        return;
+    }
+    if (values == m_speeds)
+        return;
+    m_speeds = values;
+    emit settingsChanged();
+}
+
+// --- State ------------------------------------------------------------------------------------
+
+void RecordedSession::setDevId(const QString& id)
+{
+    if (assign(m_devId, id))
+        emit streamChanged();
+}
+
+void RecordedSession::setStrmId(const QString& id)
+{
+    if (!assign(m_strmId, id))
+        return;
+    emit streamChanged();
+    updateCameraName();
+}
+
+void RecordedSession::setStreamHost(const QString& host)
+{
+    if (assign(m_streamHost, host))
+        emit streamHostChanged();
+}
+
+void RecordedSession::setDayStart(qreal ms)
+{
+    const qreal end = startOfDay(ms + DayAndAHalfMs);
+    if (ms == m_dayStart && end == m_dayEnd)
+        return;
+    m_dayStart = ms;
+    m_dayEnd = end;
+    emit dayChanged();
+}
+
+void RecordedSession::setStartTime(const QString& ms)
+{
+    if (!assign(m_startTime, ms))
+        return;
+    emit chunkChanged();
+    updatePosition();
+}
+
+void RecordedSession::setEndTime(const QString& ms)
+{
+    if (assign(m_endTime, ms))
+        emit chunkChanged();
+}
+
+void RecordedSession::setPendingSeekMs(qreal ms)
+{
+    if (assign(m_pendingSeekMs, ms))
+        emit chunkChanged();
+}
+
+void RecordedSession::setPlayingFile(const QString& file)
+{
+    if (!assign(m_playingFile, file))
+        return;
+    emit playingFileChanged();
+    updatePosition();
+}
+
+void RecordedSession::setDownloadState(bool downloading, qreal received, qreal total)
+{
+    if (downloading == m_downloading && received == m_downloadReceived && total == m_downloadTotal)
+        return;
+    m_downloading = downloading;
+    m_downloadReceived = received;
+    m_downloadTotal = total;
+    emit downloadChanged();
+}
+
+void RecordedSession::setDownloadError(const QString& error)
+{
+    if (assign(m_downloadError, error))
+        emit downloadChanged();
+}
+
+void RecordedSession::setPlayFailed(bool failed)
+{
+    if (assign(m_playFailed, failed))
+        emit downloadChanged();
+}
+
+void RecordedSession::setNext(const QString& start, const QString& end, bool ready)
+{
+    if (start == m_nextStart && end == m_nextEnd && ready == m_nextReady)
+        return;
+    m_nextStart = start;
+    m_nextEnd = end;
+    m_nextReady = ready;
+    emit nextChanged();
+}
+
+void RecordedSession::setMarkA(qreal ms)
+{
+    if (assign(m_markA, ms))
+        emit marksChanged();
+}
+
+void RecordedSession::setMarkB(qreal ms)
+{
+    if (assign(m_markB, ms))
+        emit marksChanged();
+}
+
+void RecordedSession::setSearchText(const QString& text)
+{
+    if (!assign(m_searchText, text))
+        return;
+    emit searchChanged();
+    search(m_searchText);
+}
+
+void RecordedSession::setSearchResults(const QVariantList& results)
+{
+    // Every search gives a new list: the view starts over with it.
+    m_searchResults = results;
+    emit searchChanged();
+}
+
+void RecordedSession::setMarkedLine(const QString& line)
+{
+    if (assign(m_markedLine, line))
+        emit markedLineChanged();
+}
+
+void RecordedSession::setSpeed(qreal speed)
+{
+    if (assign(m_speed, speed))
+        emit speedChanged();
+}
+
+void RecordedSession::setExportFolder(const QString& folder)
+{
+    if (assign(m_exportFolder, folder))
+        emit exportFolderChanged();
+}
+
+void RecordedSession::handleObjectsRebuilt()
+{
+    ++m_objectsGeneration;
+    emit objectsGenerationChanged();
+    updateCameraName();
+}
+
+void RecordedSession::updateCameraName()
+{
+    const VantorObject* stream = objectOf(m_strmId);
+    if (assign(m_cameraName, stream ? stream->name() : QString()))
+        emit cameraNameChanged();
+}
+
+VantorObject* RecordedSession::objectOf(const QString& id) const
+{
+    if (id.isEmpty() || !m_repository)
+        return nullptr;
+    return m_repository->objectById(id);
+}
+
+// --- Stream and day ---------------------------------------------------------------------------
+
+void RecordedSession::chooseStream(const QVariant& deviceId, const QVariant& objectId)
+{
+    qDebug().noquote() << "Clicked: dev(" << textOf(deviceId) << ") strmId(" << textOf(objectId) << ")";
+    setDevId(textOf(deviceId));
+    setStrmId(textOf(objectId));
+    m_chunks.clear();
+    abortDayPosRequest();
+    m_dayPos.clear();
+    setStreamHost(QString());
+    setSearchResults({});
+    clearMarks();
+    if (m_strmId.isEmpty()) {
+        qCWarning(lcRecorded) << "No stream behind this cell";
+        return;
+    }
+    searchDay();
+    // The day's POS text comes from the stream's gateway, which the server names.
+    m_dayInfoPending = true;
+    if (m_client)
+        m_client->getStreamGatewayInfo(m_devId, m_strmId);
+}
+
+void RecordedSession::searchDay()
+{
+    // The chosen day's chunks, not those from the beginning of time, which for a stream of months
+    // of short chunks would be hundreds of thousands.
+    if (m_strmId.isEmpty() || !m_client)
+        return;
+    m_client->searchChunks(m_strmId, VantorClient::START, qlonglong(m_dayStart) - m_chunkSearchMarginMs,
+                           qlonglong(m_dayEnd) - 1);
+}
+
+void RecordedSession::showDay(qreal ms)
+{
+    setDayStart(startOfDay(ms));
+    if (m_timeline) {
+        m_timeline->setDayStart(qint64(m_dayStart));
+        m_timeline->setDayEnd(qint64(m_dayEnd));
+        m_timeline->showWholeDay();
+    }
+    if (m_strmId.isEmpty())
+        return;
+    m_chunks.clear();
+    searchDay();
+    if (!m_streamHost.isEmpty())
+        queryDayPos(m_streamHost);
+}
+
+void RecordedSession::handleChunksReceived(const QVariantList& chunks)
+{
+    showChunks(chunks);
+}
+
+void RecordedSession::showChunks(const QVariantList& chunks)
+{
+    // A late answer for the stream chosen before must not fill this stream's list.
+    for (const QVariant& entry : chunks) {
+        const QVariant stream = entry.toMap().value(QStringLiteral("streamId"));
+        if (isGiven(stream) && stream.toString() != m_strmId) {
+            qCDebug(lcRecorded).noquote()
+                << "Dropped the chunks of stream" << stream.toString() << "while" << m_strmId << "is chosen";
+            return;
+        }
+    }
+    m_chunks.setStreamId(m_strmId);
+    m_spans.setChunks(chunks);
+    followPlayingChunk();
+}
+
+// --- The chosen chunk -------------------------------------------------------------------------
+
+void RecordedSession::chooseChunk(const QVariant& start, const QVariant& end, const QVariant& seekMs)
+{
+    if (m_strmId.isEmpty())
+        return;
+    setStartTime(textOf(start));
+    setEndTime(textOf(end));
+    setPendingSeekMs(isGiven(seekMs) ? seekMs.toDouble() : -1);
+    setDownloadError(QString());
+    setPlayFailed(false);
+    // The previous chunk's lines and transfer belong to the previous chunk.
+    ++m_chunkRequest;
+    abortPosRequest();
+    m_chunkPos.clear();
+    emit posLinesUpdated({});
+    cancelDownload(m_downloader);
+    forgetNext();
+    m_streamInfoPending = true;
+    if (m_client)
+        m_client->getStreamGatewayInfo(m_devId, m_strmId);
+    followPlayingChunk();
+}
+
+QString RecordedSession::gatewayHost(const QString& deviceId, const QVariant& serverAddress) const
+{
+    return GatewayAddress::httpHost(objectOf(deviceId), textOf(serverAddress));
+}
+
+QString RecordedSession::posQueryUrl(const QString& host) const
+{
+    return GatewayAddress::posQueryUrl(host, m_gatewayPort, m_strmId, m_startTime, m_endTime);
+}
+
+QString RecordedSession::mediaUrl(const QString& host) const
+{
+    return GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, m_startTime, m_endTime);
+}
+
+void RecordedSession::handleStreamInfo(const QString& deviceId, const QString&, const QString&, const QString& addr)
+{
+    const QString host = gatewayHost(deviceId, addr);
+    if (m_dayInfoPending) {
+        m_dayInfoPending = false;
+        setStreamHost(host);
+        queryDayPos(host);
+    }
+    // One answer per chunk choice; a repeated or unasked one starts nothing.
+    if (!m_streamInfoPending)
+        return;
+    m_streamInfoPending = false;
+    setStreamHost(host);
+    qDebug().noquote() << "Gateway addr:" << host;
+    queryPos(host);
+}
+
+void RecordedSession::queryPos(const QString& host)
+{
+    const QString url = posQueryUrl(host);
+    qDebug().noquote() << "Querying URL:" << url;
+    const int ticket = m_chunkRequest;
+    abortPosRequest();
+    m_posRequest = m_fetcher->fetch(
+        QUrl(url), m_posQueryTimeoutMs, this, [this, ticket, host](const GatewayFetcher::Answer& answer) {
+            if (ticket != m_chunkRequest)
+                return;
+            m_posRequest.clear();
+            // The chunk plays in any case, without POS lines when they did not come.
+            if (answer.timedOut)
+                qCWarning(lcRecorded).noquote() << "POS query failed: no answer in" << m_posQueryTimeoutMs
+                                                << "ms - the chunk plays without POS lines";
+            else if (answer.status == 0)
+                qCWarning(lcRecorded).noquote()
+                    << "POS query failed: no answer from" << host << "- the chunk plays without POS lines";
+            else if (answer.status != 200)
+                qCWarning(lcRecorded).noquote()
+                    << "POS query failed:" << answer.error << "- the chunk plays without POS lines";
+            fetchChunk(host, QString::fromUtf8(answer.body));
+        });
+}
+
+void RecordedSession::abortPosRequest()
+{
+    GatewayFetcher::cancel(m_posRequest);
+    m_posRequest.clear();
+}
+
+void RecordedSession::fetchChunk(const QString& host, const QString& posText)
+{
+    qDebug().noquote() << "Parsing POS text";
+    parsePOS(posText);
+    const QString url = mediaUrl(host);
+    qDebug().noquote() << "Fetching:" << url;
+    if (!m_downloader) {
+        qCWarning(lcRecorded) << "No downloader for" << url;
+        return;
+    }
+    // The cancel of the previous transfer reports before the new one starts.
+    prepareDownload(m_downloader, url, freeFileName());
+    setDownloadState(true, 0, -1);
+    startDownload(m_downloader);
+}
+
+bool RecordedSession::parsePOS(const QVariant& jsonText)
+{
+    const bool ok = m_chunkPos.load(textOf(jsonText));
+    qDebug().noquote() << "POS size:" << m_chunkPos.count();
+    updatePosLines();
+    return ok;
+}
+
+void RecordedSession::updatePosLines()
+{
+    emit posLinesUpdated(m_positionMs >= 0 ? m_chunkPos.linesAt(qint64(m_positionMs)) : QStringList());
+}
+
+QString RecordedSession::freeFileName() const
+{
+    // Two files in turn: the next chunk is fetched into the one the player does not have.
+    return m_playingFile.endsWith(QLatin1String("-a")) ? QStringLiteral("recorder-b") : QStringLiteral("recorder-a");
+}
+
+void RecordedSession::play(const QString& file)
+{
+    emit playRequested(file);
+    setPlayingFile(file);
+}
+
+void RecordedSession::handleChunkFetched()
+{
+    const QString file = m_downloader ? m_downloader->property("filePath").toString() : QString();
+    setDownloadState(false, m_downloadReceived, m_downloadTotal);
+    qDebug().noquote() << "Playing:" << file;
+    play(file);
+}
+
+void RecordedSession::handleChunkFetchFailed(const QString& message)
+{
+    setDownloadState(false, m_downloadReceived, m_downloadTotal);
+    setDownloadError(message);
+    qCWarning(lcRecorded).noquote() << "Could not fetch the chunk:" << message;
+    // The previous chunk must not go on playing as if it were this one.
+    play(QString());
+    emit playerCommand({QStringLiteral("stop")});
+}
+
+void RecordedSession::handleChunkFetchCancelled()
+{
+    setDownloadState(false, m_downloadReceived, m_downloadTotal);
+}
+
+void RecordedSession::handleChunkProgress(qint64 received, qint64 total)
+{
+    setDownloadState(m_downloading, qreal(received), qreal(total));
+}
+
+void RecordedSession::updatePosition()
+{
+    const bool playing =
+        !m_startTime.isEmpty() && !m_playingFile.isEmpty() && m_playerPath == m_playingFile && m_playerDuration > 0;
+    const qreal position = playing ? startMs() + std::round(m_playerPosition * 1000) : -1;
+    if (position == m_positionMs)
+        return;
+    m_positionMs = position;
+    emit positionMsChanged();
+    updatePosLines();
+    if (m_positionMs >= 0 && m_timeline &&
+        (m_positionMs < m_timeline->viewStart() || m_positionMs >= m_timeline->viewEnd()))
+        followPlayingChunk();
+}
+
+void RecordedSession::followPlayingChunk()
+{
+    // The chunk list and the time bar show the playing chunk.
+    if (m_startTime.isEmpty())
+        return;
+    const int index = m_spans.indexAt(qint64(startMs()));
+    if (index >= 0)
+        emit playingChunkShown(index);
+    if (!m_timeline)
+        return;
+    const qreal moment = m_positionMs >= 0 ? m_positionMs : startMs();
+    const qint64 viewStart = m_timeline->viewStart();
+    const qint64 viewEnd = m_timeline->viewEnd();
+    if (moment >= viewStart && moment < viewEnd)
+        return;
+    const qreal halfWidth = qreal(viewEnd - viewStart) / 2;
+    m_timeline->setViewStart(std::llround(moment - halfWidth));
+    m_timeline->setViewEnd(std::llround(moment + halfWidth));
+}
+
+void RecordedSession::handleFileLoaded()
+{
+    setPlayFailed(false);
+    const qreal seek = m_pendingSeekMs;
+    setPendingSeekMs(-1);
+    if (seek > startMs())
+        emit playerCommand({QStringLiteral("seek"), secondsText(seek - startMs()), QStringLiteral("absolute"),
+                            QStringLiteral("exact")});
+    updatePosLines();
+    prefetchNext();
+}
+
+void RecordedSession::handleFileEnded(const QString& reason)
+{
+    if (reason == QLatin1String("error") && !m_playingFile.isEmpty()) {
+        qCWarning(lcRecorded).noquote() << "The chunk could not be played:" << m_playingFile;
+        setPlayFailed(true);
+    } else if (reason == QLatin1String("eof")) {
+        advance();
+    }
+}
+
+// --- Moving through the day -------------------------------------------------------------------
+
+void RecordedSession::seekTo(qreal ms)
+{
+    const qint64 at = qint64(std::floor(ms));
+    const int index = m_spans.indexAt(at);
+    const int chosen = index >= 0 ? index : m_spans.nextIndex(at);
+    if (chosen < 0) {
+        qCDebug(lcRecorded).noquote() << "Nothing recorded at or after"
+                                      << QDateTime::fromMSecsSinceEpoch(at).toString(Qt::ISODateWithMs);
+        return;
+    }
+    const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(chosen)];
+    const qreal target = index >= 0 ? ms : qreal(chunk.start);
+    if (QString::number(chunk.start) == m_startTime && QString::number(chunk.end) == m_endTime &&
+        !m_playingFile.isEmpty() && !m_downloading && m_playerDuration > 0) {
+        emit playerCommand({QStringLiteral("seek"), secondsText(target - qreal(chunk.start)),
+                            QStringLiteral("absolute"), QStringLiteral("exact")});
+        return;
+    }
+    chooseChunk(chunk.start, chunk.end, target);
+}
+
+void RecordedSession::step(qreal deltaMs)
+{
+    if (m_positionMs < 0)
+        return;
+    const qreal target = m_positionMs + deltaMs;
+    if (target >= startMs() && target < endMs())
+        emit playerCommand(
+            {QStringLiteral("seek"), secondsText(deltaMs), QStringLiteral("relative"), QStringLiteral("exact")});
+    else
+        seekTo(std::max(m_dayStart, target));
+}
+
+void RecordedSession::frameStep(bool forward)
+{
+    emit playerCommand({forward ? QStringLiteral("frame-step") : QStringLiteral("frame-back-step")});
+}
+
+int RecordedSession::speedIndex() const
+{
+    int best = 0;
+    for (int i = 0; i < m_speeds.size(); ++i) {
+        if (std::abs(m_speeds.at(i) - m_speed) < std::abs(m_speeds.at(best) - m_speed))
+            best = i;
+    }
+    return best;
+}
+
+void RecordedSession::changeSpeed(int direction)
+{
+    setSpeed(m_speeds.at(std::clamp(speedIndex() + direction, 0, int(m_speeds.size()) - 1)));
+}
+
+void RecordedSession::prefetchNext()
+{
+    forgetNext();
+    if (m_startTime.isEmpty() || m_streamHost.isEmpty())
+        return;
+    const int index = m_spans.nextIndex(qint64(endMs()));
+    if (index < 0)
+        return;
+    const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(index)];
+    const QString start = QString::number(chunk.start);
+    const QString end = QString::number(chunk.end);
+    setNext(start, end, false);
+    const int ticket = m_chunkRequest;
+    const QString host = m_streamHost;
+    const QString url = GatewayAddress::posQueryUrl(host, m_gatewayPort, m_strmId, start, end);
+    m_nextPosRequest = m_fetcher->fetch(
+        QUrl(url), m_posQueryTimeoutMs, this, [this, ticket, host, start, end](const GatewayFetcher::Answer& answer) {
+            m_nextPosRequest.clear();
+            if (ticket != m_chunkRequest || m_nextStart != start)
+                return;
+            if (!answer.ok())
+                qCWarning(lcRecorded).noquote()
+                    << "POS query for the next chunk failed:"
+                    << (answer.error.isEmpty() ? QStringLiteral("HTTP %1").arg(answer.status) : answer.error)
+                    << "- it plays without POS lines";
+            m_nextPosText = answer.ok() ? QString::fromUtf8(answer.body) : QString();
+            if (!m_prefetcher)
+                return;
+            prepareDownload(m_prefetcher, GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, start, end),
+                            freeFileName());
+            startDownload(m_prefetcher);
+        });
+}
+
+void RecordedSession::forgetNext()
+{
+    GatewayFetcher::cancel(m_nextPosRequest);
+    m_nextPosRequest.clear();
+    cancelDownload(m_prefetcher);
+    m_nextPosText.clear();
+    m_advanceWhenReady = false;
+    setNext(QString(), QString(), false);
+}
+
+void RecordedSession::handleNextFetched()
+{
+    setNext(m_nextStart, m_nextEnd, true);
+    if (m_advanceWhenReady)
+        advance();
+}
+
+void RecordedSession::handleNextFetchFailed(const QString& message)
+{
+    qCWarning(lcRecorded).noquote() << "Could not fetch the next chunk:" << message;
+    m_advanceWhenReady = false;
+    setNext(QString(), m_nextEnd, false);
+}
+
+void RecordedSession::advance()
+{
+    if (!m_nextReady) {
+        m_advanceWhenReady = !m_nextStart.isEmpty();
+        return;
+    }
+    const QString file = m_prefetcher ? m_prefetcher->property("filePath").toString() : QString();
+    const QString posText = m_nextPosText;
+    setStartTime(m_nextStart);
+    setEndTime(m_nextEnd);
+    setPendingSeekMs(-1);
+    m_advanceWhenReady = false;
+    setNext(QString(), m_nextEnd, false);
+    ++m_chunkRequest;
+    m_chunkPos.load(posText);
+    play(file);
+    followPlayingChunk();
+}
+
+// --- The day's POS text and the search --------------------------------------------------------
+
+void RecordedSession::queryDayPos(const QString& host)
+{
+    abortDayPosRequest();
+    const QString url =
+        GatewayAddress::posQueryUrl(host, m_gatewayPort, m_strmId, msText(m_dayStart), msText(m_dayEnd - 1));
+    qCDebug(lcRecorded).noquote() << "Querying the day's POS text:" << url;
+    const QString stream = m_strmId;
+    const qreal day = m_dayStart;
+    m_dayPosRequest =
+        m_fetcher->fetch(QUrl(url), 0, this, [this, stream, day, host](const GatewayFetcher::Answer& answer) {
+            m_dayPosRequest.clear();
+            if (stream != m_strmId || day != m_dayStart)
+                return;
+            if (answer.status != 200) {
+                qCWarning(lcRecorded).noquote() << "The day's POS query failed:"
+                                                << (answer.status == 0 ? QStringLiteral("no answer from ") + host
+                                                                       : QStringLiteral("HTTP %1").arg(answer.status));
+                m_dayPos.clear();
+            } else {
+                m_dayPos.load(QString::fromUtf8(answer.body));
+            }
+            search(m_searchText);
+        });
+}
+
+void RecordedSession::abortDayPosRequest()
+{
+    GatewayFetcher::cancel(m_dayPosRequest);
+    m_dayPosRequest.clear();
+}
+
+void RecordedSession::search(const QString& text)
+{
+    setSearchResults(m_dayPos.search(text, m_searchLimit));
+}
+
+void RecordedSession::showResult(const QVariantMap& result)
+{
+    setMarkedLine(result.value(QStringLiteral("line")).toString());
+    seekTo(std::max(m_dayStart, result.value(QStringLiteral("time")).toDouble() - m_searchLeadMs));
+}
+
+// --- Export -----------------------------------------------------------------------------------
+
+void RecordedSession::setMark()
+{
+    if (m_positionMs < 0)
+        return;
+    if (m_markA < 0 || m_markB >= 0) {
+        setMarkA(m_positionMs);
+        setMarkB(-1);
+    } else {
+        setMarkB(m_positionMs);
+    }
+}
+
+void RecordedSession::clearMarks()
+{
+    setMarkA(-1);
+    setMarkB(-1);
+}
+
+RecordedSession::ExportStart RecordedSession::exportVideo()
+{
+    if (m_streamHost.isEmpty() && m_startTime.isEmpty())
+        return NothingToExport;
+    const QString host = m_streamHost.isEmpty() ? GatewayAddress::defaultHost() : m_streamHost;
+    QStringList urls;
+    qreal from = startMs();
+    qreal to = endMs();
+    if (m_markA >= 0 && m_markB >= 0) {
+        from = std::min(m_markA, m_markB);
+        to = std::max(m_markA, m_markB);
+        int index = m_spans.indexAt(qint64(from));
+        if (index < 0)
+            index = m_spans.nextIndex(qint64(from));
+        for (; index >= 0 && index < m_spans.count(); ++index) {
+            const ChunkSpans::Chunk& chunk = m_spans.chunks()[std::size_t(index)];
+            if (qreal(chunk.start) >= to)
+                break;
+            urls << GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, QString::number(chunk.start),
+                                             QString::number(chunk.end));
+        }
+    } else if (!m_startTime.isEmpty()) {
+        urls << mediaUrl(host);
+    }
+    if (urls.isEmpty())
+        return NothingBetweenMarks;
+    if (!m_exporter.start(urls, m_exportFolder, m_cameraName, qlonglong(from), qlonglong(to)))
+        return ExportRefused;
+    return ExportStarted;
+}
+
+void RecordedSession::walkChunks() const
+{
+    for (int i = 0; i < m_chunks.count(); ++i) {
+        const QVariantMap chunk = m_chunks.get(i);
+        qCDebug(lcRecorded).noquote() << "Chunk" << i << ":" << chunk.value(QStringLiteral("start")).toString() << "-"
+                                      << chunk.value(QStringLiteral("end")).toString();
+    }
+}
