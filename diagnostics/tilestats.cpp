@@ -1,27 +1,20 @@
 // SPDX-License-Identifier: MIT
-// Diagnostics for measuring the live view from outside, off unless asked for in the environment:
-//   STATION_TILE_STATS_MS=N          every N ms, one log line per video item with its frame counters
-//                                    and where it lies in its window (device pixels); also a line
-//                                    when the layout list gets its rows
-//   STATION_WINDOW_GEOMETRY=WxH+X+Y  places the client's window once it exists (a benchmark wants
-//                                    tiles of a known size whatever the window manager does)
 #include "tilestats.h"
 
-#include <functional>
-
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QRect>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QVariant>
 #include <QWindow>
-#include <QtDebug>
 
+#include "diagnosticslog.h"
 #include "layoutlist.h"
+#include "tilestatsrecord.h"
 
 namespace {
 
@@ -46,83 +39,46 @@ QList<QQuickItem*> videoItems()
     return found;
 }
 
-int intProperty(const QObject* object, const char* name)
+qint64 numberProperty(const QObject* object, const char* name)
 {
-    return object->property(name).toInt();
+    return object->property(name).toLongLong();
 }
 
-void logTileStats()
+// The monotonic clock, in the same terms as the "%{time boot}" of a message pattern.
+qint64 monotonicMs()
 {
-    static quint64 tick = 0;
-    ++tick;
-    const QList<QQuickItem*> items = videoItems();
-    // The monotonic clock, in the same terms as the "%{time boot}" of a message pattern.
     QElapsedTimer now;
     now.start();
-    // Where the window is on the screen, so that a tile's place in it gives its place there.
-    const QWindow* window = items.isEmpty() ? nullptr : items.first()->window();
-    const QRect frame = window ? window->geometry() : QRect();
-    qInfo().noquote() << QStringLiteral("tile-stats tick=%1 t_ms=%2 tiles=%3 window=%4,%5,%6,%7")
-                             .arg(tick)
-                             .arg(now.msecsSinceReference())
-                             .arg(items.size())
-                             .arg(frame.x())
-                             .arg(frame.y())
-                             .arg(frame.width())
-                             .arg(frame.height());
-    int index = 0;
-    for (QQuickItem* item : items) {
-        const qreal ratio = item->window() ? item->window()->effectiveDevicePixelRatio() : 1.0;
-        const bool loaded = intProperty(item, "playlistCount") >= 1 && intProperty(item, "dwidth") > 0 &&
-                            intProperty(item, "dheight") > 0;
-        // The item's rectangle in its window's coordinates, in device pixels: the player fits the
-        // video inside it.
-        const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-        const QRect rect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),
-                         qRound(scene.height() * ratio));
-        // Frames the item has presented (new positions reported by its player); -1 when the
-        // item has no such counter.
-        const QVariant presented = item->property("presentedFrames");
-        // The frame number is an estimate from the container's frame rate, which a live stream
-        // opened with a short probe may not report (then it reads 0); the position always moves.
-        qInfo().noquote() << QStringLiteral("tile-stats tick=%1 tile=%2 size=%3x%4 loaded=%5 frame=%6 drop=%7 "
-                                            "decdrop=%8 delayed=%9 video=%10x%11 pos=%12 vffps=%13 presented=%14 "
-                                            "rect=%15,%16,%17,%18 path=%19")
-                                 .arg(tick)
-                                 .arg(index++)
-                                 .arg(qRound(item->width() * ratio))
-                                 .arg(qRound(item->height() * ratio))
-                                 .arg(loaded ? 1 : 0)
-                                 .arg(intProperty(item, "estimatedFrameNumber"))
-                                 .arg(intProperty(item, "frameDropCount"))
-                                 .arg(intProperty(item, "decoderFrameDropCount"))
-                                 .arg(intProperty(item, "voDelayedFrameCount"))
-                                 .arg(intProperty(item, "dwidth"))
-                                 .arg(intProperty(item, "dheight"))
-                                 .arg(item->property("position").toDouble(), 0, 'f', 3)
-                                 .arg(item->property("estimatedVfFps").toDouble(), 0, 'f', 2)
-                                 .arg(presented.isValid() ? presented.toLongLong() : -1)
-                                 .arg(rect.x())
-                                 .arg(rect.y())
-                                 .arg(rect.width())
-                                 .arg(rect.height())
-                                 .arg(item->property("path").toString());
-    }
+    return now.msecsSinceReference();
 }
 
-// The layout list is filled right after the layouts are published to the remote interface; its
-// rows mark that moment in the log.
-void logLayoutListing(const std::function<LayoutList*()>& layouts)
+TileSample sampleOf(QQuickItem* item, int index)
 {
-    LayoutList* list = layouts ? layouts() : nullptr;
-    if (!list)
-        return;
-    QObject::connect(list, &QAbstractItemModel::rowsInserted, list, [](const QModelIndex&, int first, int last) {
-        qInfo().noquote() << QStringLiteral("tile-stats layouts rows=%1-%2").arg(first).arg(last);
-    });
+    const qreal ratio = item->window() ? item->window()->effectiveDevicePixelRatio() : 1.0;
+    TileSample sample;
+    sample.index = index;
+    sample.size = QSize(qRound(item->width() * ratio), qRound(item->height() * ratio));
+    sample.video = QSize(int(numberProperty(item, "dwidth")), int(numberProperty(item, "dheight")));
+    sample.loaded = numberProperty(item, "playlistCount") >= 1 && sample.video.width() > 0 && sample.video.height() > 0;
+    // An estimate from the container's frame rate, which a live stream opened with a short probe
+    // may not report (then it reads 0); the position always moves.
+    sample.frame = numberProperty(item, "estimatedFrameNumber");
+    sample.drop = numberProperty(item, "frameDropCount");
+    sample.decdrop = numberProperty(item, "decoderFrameDropCount");
+    sample.delayed = numberProperty(item, "voDelayedFrameCount");
+    sample.pos = item->property("position").toDouble();
+    sample.vffps = item->property("estimatedVfFps").toDouble();
+    const QVariant presented = item->property("presentedFrames");
+    sample.presented = presented.isValid() ? presented.toLongLong() : -1;
+    // In device pixels, in its window: the player fits the video inside it.
+    const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    sample.rect = QRect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),
+                        qRound(scene.height() * ratio));
+    sample.path = item->property("path").toString();
+    return sample;
 }
 
-// Polls until the first window exists, then places it once.
+// Polls until the first window is shown, then places it once.
 void placeWindowWhenShown(const QRect& geometry)
 {
     auto* timer = new QTimer(QCoreApplication::instance());
@@ -132,7 +88,7 @@ void placeWindowWhenShown(const QRect& geometry)
         for (QWindow* window : windows) {
             if (qobject_cast<QQuickWindow*>(window) && window->isVisible()) {
                 window->setGeometry(geometry);
-                qInfo() << "Window placed at" << geometry;
+                qCInfo(lcDiagnostics) << "Window placed at" << geometry;
                 timer->deleteLater();
                 return;
             }
@@ -141,44 +97,129 @@ void placeWindowWhenShown(const QRect& geometry)
     timer->start();
 }
 
-void startDiagnostics(const std::function<LayoutList*()>& layouts)
-{
-    // Runs once the event loop starts, when the application object is complete.
-    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        return;
+} // namespace
 
-    bool ok = false;
-    const int intervalMs = qEnvironmentVariableIntValue("STATION_TILE_STATS_MS", &ok);
-    if (ok && intervalMs > 0) {
-        auto* timer = new QTimer(QCoreApplication::instance());
-        timer->setInterval(intervalMs);
-        QObject::connect(timer, &QTimer::timeout, &logTileStats);
-        timer->start();
-        logLayoutListing(layouts);
-        qInfo() << "Tile statistics every" << intervalMs << "ms";
-    } else if (qEnvironmentVariableIsSet("STATION_TILE_STATS_MS")) {
-        qWarning() << "STATION_TILE_STATS_MS is not a positive number of milliseconds; no tile statistics";
+TileDiagnosticsSettings TileDiagnosticsSettings::fromEnvironment()
+{
+    TileDiagnosticsSettings settings;
+    const bool intervalSet = qEnvironmentVariableIsSet("STATION_TILE_STATS_MS");
+    const QString file = qEnvironmentVariable("STATION_TILE_STATS_FILE");
+    if (intervalSet) {
+        bool ok = false;
+        const int intervalMs = qEnvironmentVariableIntValue("STATION_TILE_STATS_MS", &ok);
+        if (!ok || intervalMs <= 0) {
+            qCWarning(lcDiagnostics)
+                << "STATION_TILE_STATS_MS is not a positive number of milliseconds; no tile statistics";
+        } else if (file.isEmpty()) {
+            // Never the log: its readers want the operator's lines, not a sample every few ms.
+            qCWarning(lcDiagnostics) << "STATION_TILE_STATS_MS is set but STATION_TILE_STATS_FILE names no file; "
+                                        "no tile statistics";
+        } else {
+            settings.statsIntervalMs = intervalMs;
+            settings.statsFile = file;
+        }
+    } else if (!file.isEmpty()) {
+        qCWarning(lcDiagnostics) << "STATION_TILE_STATS_FILE is set but STATION_TILE_STATS_MS is not; no tile "
+                                    "statistics";
     }
 
     if (qEnvironmentVariableIsSet("STATION_WINDOW_GEOMETRY")) {
         const QString text = qEnvironmentVariable("STATION_WINDOW_GEOMETRY");
         const QRegularExpressionMatch match =
             QRegularExpression(QStringLiteral("^(\\d+)x(\\d+)\\+(\\d+)\\+(\\d+)$")).match(text);
-        if (match.hasMatch() && match.captured(1).toInt() > 0 && match.captured(2).toInt() > 0) {
-            placeWindowWhenShown(QRect(match.captured(3).toInt(), match.captured(4).toInt(), match.captured(1).toInt(),
-                                       match.captured(2).toInt()));
-        } else {
-            qWarning() << "STATION_WINDOW_GEOMETRY is not of the form WxH+X+Y:" << text;
-        }
+        const QRect geometry = match.hasMatch() ? QRect(match.captured(3).toInt(), match.captured(4).toInt(),
+                                                        match.captured(1).toInt(), match.captured(2).toInt())
+                                                : QRect();
+        if (geometry.width() > 0 && geometry.height() > 0)
+            settings.windowGeometry = geometry;
+        else
+            qCWarning(lcDiagnostics) << "STATION_WINDOW_GEOMETRY is not of the form WxH+X+Y:" << text;
+    }
+    return settings;
+}
+
+TileStats::TileStats(const QString& filePath, int intervalMs, QObject* parent) : QObject(parent), m_file(filePath)
+{
+    m_timer.setInterval(intervalMs);
+    connect(&m_timer, &QTimer::timeout, this, &TileStats::sample);
+}
+
+TileStats::~TileStats() = default;
+
+bool TileStats::start()
+{
+    // Made anew: lines of an earlier run would pass for this one's.
+    QDir().mkpath(QFileInfo(m_file.fileName()).absolutePath());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qCWarning(lcDiagnostics) << "Cannot write the tile statistics to" << m_file.fileName() << ":"
+                                 << m_file.errorString() << "; no tile statistics";
+        return false;
+    }
+    m_timer.start();
+    qCInfo(lcDiagnostics) << "Tile statistics every" << m_timer.interval() << "ms to" << m_file.fileName();
+    return true;
+}
+
+void TileStats::watchLayouts(LayoutList* list)
+{
+    if (!list)
+        return;
+    // The layout list is filled right after the layouts went to the remote interface: its rows
+    // mark that moment.
+    connect(list, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        write(TileStatsRecord::layoutsLine(monotonicMs(), first, last));
+    });
+}
+
+void TileStats::sample()
+{
+    if (!m_file.isOpen())
+        return;
+    const QList<QQuickItem*> items = videoItems();
+    TileStatsTick tick;
+    tick.number = ++m_tick;
+    tick.ms = monotonicMs();
+    tick.tiles = items.size();
+    // Where the window is on the screen, so that a tile's place in it gives its place there.
+    const QWindow* window = items.isEmpty() ? nullptr : items.first()->window();
+    tick.window = window ? window->geometry() : QRect(0, 0, 0, 0);
+    int index = 0;
+    for (QQuickItem* item : items)
+        tick.samples.push_back(sampleOf(item, index++));
+    write(TileStatsRecord::lines(tick));
+}
+
+void TileStats::write(const QString& text)
+{
+    if (!m_file.isOpen())
+        return;
+    // A sample in one write, at once: the reader follows the file as it grows.
+    const QByteArray bytes = text.toUtf8();
+    if (m_file.write(bytes) != bytes.size() || !m_file.flush()) {
+        qCWarning(lcDiagnostics) << "Cannot write the tile statistics to" << m_file.fileName() << ":"
+                                 << m_file.errorString() << "; no more tile statistics";
+        m_timer.stop();
+        m_file.close();
     }
 }
 
-} // namespace
-
 void installTileDiagnostics(std::function<LayoutList*()> layouts)
 {
-    if (!qEnvironmentVariableIsSet("STATION_TILE_STATS_MS") && !qEnvironmentVariableIsSet("STATION_WINDOW_GEOMETRY"))
+    const TileDiagnosticsSettings settings = TileDiagnosticsSettings::fromEnvironment();
+    if (settings.statsIntervalMs <= 0 && settings.windowGeometry.isNull())
         return;
-    // Once the event loop runs: by then the window and the controller exist.
-    QTimer::singleShot(0, QCoreApplication::instance(), [layouts] { startDiagnostics(layouts); });
+    QTimer::singleShot(0, QCoreApplication::instance(), [settings, layouts] {
+        // Only a GUI application has windows to look into.
+        if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+            return;
+        if (settings.statsIntervalMs > 0) {
+            auto* stats = new TileStats(settings.statsFile, settings.statsIntervalMs, QCoreApplication::instance());
+            if (stats->start())
+                stats->watchLayouts(layouts ? layouts() : nullptr);
+            else
+                stats->deleteLater();
+        }
+        if (!settings.windowGeometry.isNull())
+            placeWindowWhenShown(settings.windowGeometry);
+    });
 }

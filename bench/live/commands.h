@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+// The command line of bench_live, shared by its commands (main.cpp reads it).
+struct LiveOptions
+{
+    QString client;
+    QString log;
+    QString stats; // the client's statistics file
+    QUrl ipc;
+    QString layout;
+    QString other;
+    QString mpv;
+    QStringList urls;
+    QStringList geometries;
+    int tiles = 0;
+    int seconds = 30;
+    int switches = 10;
+    int loadTimeoutMs = 30000;
+    // Reading the screen, and the stall test after the window (0: none).
+    QString screen;
+    QString samples;
+    int rateHz = 100;
+    int stallSeconds = 0;
+    int stallObserveSeconds = 15;
+    // Full-view rounds after the window (0: none), and the program that double-clicks.
+    int fullviewRounds = 0;
+    QString clicker;
+};
+
+class LiveClient;
+struct TileStatsTick;
+
+// One source file each; every one returns the process's exit code.
+int runTiles(const LiveOptions& options);      // tilescommand.cpp
+int runMpvTiles(const LiveOptions& options);   // mpvtilescommand.cpp
+int runSwitch(const LiveOptions& options);     // switchcommand.cpp
+int runFirstFrame(const LiveOptions& options); // firstframecommand.cpp
+int runSignIn(const LiveOptions& options);     // signincommand.cpp
+
+// The full-view rounds after the tiles' window, in the same client (fullview.cpp); `first` is the
+// first tick with every tile loaded.
+int runFullView(LiveClient& client, const LiveOptions& options, const TileStatsTick& first);
