@@ -28,10 +28,6 @@ Item {
         readonly property int posTrimMs: 500
         readonly property int doorGuardMs: 10000
         readonly property int videoLoadDelayMs: 500
-        // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream, so that
-        // the memory of a tile has a ceiling (the defaults are meant for files).
-        readonly property string videoDemuxerMaxBytes: "4MiB"
-        readonly property string videoDemuxerMaxBackBytes: "1MiB"
         // A tile smaller than this, in device pixels, in either direction plays nothing.
         readonly property int videoMinimumTilePixels: 48
         readonly property int videoReloadDelayMs: 3000
