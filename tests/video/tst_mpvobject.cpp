@@ -74,10 +74,7 @@ private slots:
     void coreMadeAheadOfTimePlays();
     void snapshotAtTheStreamsOwnSize();
     void holdAcrossALoadKeepsTheOldPicture();
-    void gettersFollowTheChangeEvents();
     void propertiesWithoutAReaderAreObservedFromTheFirst();
-    void liveSetsUpThePlayer_data();
-    void liveSetsUpThePlayer();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -205,6 +202,9 @@ void TestMpvObject::finiteSourcePlaysThrough()
     QTRY_VERIFY_WITH_TIMEOUT(!item->getProperty(QStringLiteral("duration")).isValid(), waitMs());
     QVERIFY(qAbs(item->duration() - 1.0) < 0.2);
     QVERIFY(item->position() > 0.5);
+    // What else libmpv no longer has reads as unavailable, as a read of the core would.
+    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 0, waitMs());
+    QTRY_COMPARE_WITH_TIMEOUT(item->path(), QString(), waitMs());
     QTRY_VERIFY_WITH_TIMEOUT(!item->isPlaying(), waitMs());
     delete item;
 }
@@ -668,42 +668,6 @@ void TestMpvObject::holdAcrossALoadKeepsTheOldPicture()
     delete item;
 }
 
-void TestMpvObject::gettersFollowTheChangeEvents()
-{
-    MpvObject* item = createItem();
-    QVERIFY(item);
-    QVERIFY(waitForFrame());
-    QSignalSpy widths(item, &MpvObject::dwidthChanged);
-    item->loadFile(finiteClip);
-    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 320, waitMs());
-    // What the getters give is what the core holds, in the property's type.
-    QCOMPARE(item->dheight(), 240);
-    QCOMPARE(item->playlistCount(), 1);
-    QCOMPARE(item->playlistPos(), 0);
-    QCOMPARE(item->path(), finiteClip);
-    QCOMPARE(item->idle(), false);
-    QCOMPARE(widths.last().at(0).toInt(), 320);
-
-    // Written values come back with their change events.
-    item->set_volume(40);
-    item->set_muted(true);
-    item->set_speed(1.5);
-    QTRY_COMPARE_WITH_TIMEOUT(item->volume(), 40, waitMs());
-    QTRY_VERIFY_WITH_TIMEOUT(item->muted(), waitMs());
-    QTRY_COMPARE_WITH_TIMEOUT(item->speed(), 1.5, waitMs());
-
-    // Once the file is gone, what libmpv no longer has reads as unavailable, as a read of the
-    // core would; the duration and the position keep their last values.
-    QSignalSpy ended(item, &MpvObject::fileEnded);
-    QVERIFY(ended.wait(waitMs()));
-    QTRY_VERIFY_WITH_TIMEOUT(!item->getProperty(QStringLiteral("dwidth")).isValid(), waitMs());
-    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 0, waitMs());
-    QTRY_COMPARE_WITH_TIMEOUT(item->path(), QString(), waitMs());
-    QVERIFY(item->duration() > 0.5);
-    QVERIFY(item->position() > 0.5);
-    delete item;
-}
-
 void TestMpvObject::propertiesWithoutAReaderAreObservedFromTheFirst()
 {
     MpvObject* item = createItem();
@@ -721,50 +685,4 @@ void TestMpvObject::propertiesWithoutAReaderAreObservedFromTheFirst()
     QVERIFY(!codec.isEmpty());
     QTRY_COMPARE_WITH_TIMEOUT(item->videoCodec(), codec, waitMs());
     delete item;
-}
-
-void TestMpvObject::liveSetsUpThePlayer_data()
-{
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<QString>("live");
-    QTest::addColumn<QString>("recorded");
-    // Options read back as libmpv gives them: "no" of a choice reads as false.
-    QTest::newRow("no cache") << "cache"
-                              << "false"
-                              << "auto";
-    QTest::newRow("frames as they come") << "video-sync"
-                                         << "desync"
-                                         << "audio";
-    QTest::newRow("no audio track") << "aid"
-                                    << "false"
-                                    << "auto";
-    QTest::newRow("late frames dropped") << "video-latency-hacks"
-                                         << "false"
-                                         << "false";
-    QTest::newRow("small buffer ahead") << "demuxer-max-bytes"
-                                        << "4194304"
-                                        << "157286400";
-    QTest::newRow("small buffer behind") << "demuxer-max-back-bytes"
-                                         << "1048576"
-                                         << "52428800";
-    // One of the low-latency profile's own.
-    QTest::newRow("short probe") << "demuxer-lavf-probe-info"
-                                 << "nostreams"
-                                 << "auto";
-}
-
-void TestMpvObject::liveSetsUpThePlayer()
-{
-    QFETCH(QString, option);
-    QFETCH(QString, live);
-    QFETCH(QString, recorded);
-    MpvObject* liveItem = createItem(QStringLiteral("import Native 1.0\nMpvObject { live: true }"));
-    QVERIFY(liveItem);
-    MpvObject* recordedItem = createItem();
-    QVERIFY(recordedItem);
-    QVERIFY(liveItem->live());
-    QCOMPARE(liveItem->getProperty(option).toString(), live);
-    QCOMPARE(recordedItem->getProperty(option).toString(), recorded);
-    delete liveItem;
-    delete recordedItem;
 }
