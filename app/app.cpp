@@ -174,11 +174,11 @@ void App::login(const QString& username, const QString& password, const QString&
 {
     // An explicit sign-in replaces any recovery or retry in progress, and starts the delays anew.
     stopSignInRetry();
-    m_signInRetryDelayMs = kFirstReconnectDelayMs;
+    m_signInRetryBackoff.reset();
     m_reconnectTimer.stop();
     m_recovering = false;
     m_reconnectAttempt = false;
-    m_reconnectDelayMs = kFirstReconnectDelayMs;
+    m_reconnectBackoff.reset();
     emit reconnectingChanged();
     m_vantorClient->setHost(host);
     m_vantorClient->setPort(port);
@@ -193,11 +193,11 @@ void App::onSignedIn(qlonglong id)
         qInfo() << "Signed in again after the connection was lost";
     // A sign-in that came another way leaves no attempt behind that would outlast it.
     stopSignInRetry();
-    m_signInRetryDelayMs = kFirstReconnectDelayMs;
+    m_signInRetryBackoff.reset();
     m_reconnectTimer.stop();
     m_recovering = false;
     m_reconnectAttempt = false;
-    m_reconnectDelayMs = kFirstReconnectDelayMs;
+    m_reconnectBackoff.reset();
     emit reconnectingChanged();
     setSignedIn(true);
     m_rpcSource->source()->setLoggedIn(true);
@@ -271,8 +271,7 @@ void App::scheduleReconnect()
 {
     if (m_reconnectTimer.isActive())
         return;
-    const int delay = m_reconnectDelayMs;
-    m_reconnectDelayMs = qMin(m_reconnectDelayMs * 2, kMaxReconnectDelayMs);
+    const int delay = m_reconnectBackoff.takeDelayMs();
     m_reconnectAttempt = false;
     qInfo() << "Reconnecting to" << m_vantorClient->host() << m_vantorClient->port() << "in" << delay << "ms";
     m_reconnectTimer.start(delay);
@@ -288,8 +287,7 @@ bool App::hasEverySignInField() const
 
 void App::scheduleSignInRetry()
 {
-    const int delay = m_signInRetryDelayMs;
-    m_signInRetryDelayMs = qMin(m_signInRetryDelayMs * 2, kMaxReconnectDelayMs);
+    const int delay = m_signInRetryBackoff.takeDelayMs();
     qInfo() << "Signing in to" << m_vantorClient->host() << m_vantorClient->port() << "again in" << delay << "ms";
     m_signInRetryTimer.start(delay);
     emit signInRetryingChanged();

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include "backoff.h"
+
 class LayoutList;
 class LayoutModel;
 class TileRules;
@@ -54,9 +56,9 @@ public:
     RpcSource* rpcSource() const;
     bool signedIn() const { return m_signedIn; }
     bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
-    int nextReconnectDelayMs() const { return m_reconnectDelayMs; }
+    int nextReconnectDelayMs() const { return m_reconnectBackoff.nextDelayMs(); }
     bool signInRetrying() const { return m_signInRetryTimer.isActive(); }
-    int nextSignInRetryDelayMs() const { return m_signInRetryDelayMs; }
+    int nextSignInRetryDelayMs() const { return m_signInRetryBackoff.nextDelayMs(); }
 
     // Delays between reconnection attempts: the first, then doubling up to the last.
     static constexpr int kFirstReconnectDelayMs = 1000;
@@ -114,10 +116,10 @@ private:
     // Set from a lost connection until the next sign-in or explicit login.
     bool m_recovering = false;
     bool m_reconnectAttempt = false;
-    int m_reconnectDelayMs = kFirstReconnectDelayMs;
+    Backoff m_reconnectBackoff{kFirstReconnectDelayMs, kMaxReconnectDelayMs};
     QTimer m_reconnectTimer;
     // The first sign-in of a client started before its server (a wall computer that boots
     // first, a server restarting) waits as a reconnection does.
-    int m_signInRetryDelayMs = kFirstReconnectDelayMs;
+    Backoff m_signInRetryBackoff{kFirstReconnectDelayMs, kMaxReconnectDelayMs};
     QTimer m_signInRetryTimer;
 };

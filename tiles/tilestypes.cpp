@@ -3,6 +3,7 @@
 
 #include <QtQml>
 
+#include "stallwatch.h"
 #include "streamchooser.h"
 #include "tilerules.h"
 
@@ -12,4 +13,5 @@ void registerTilesTypes()
     qmlRegisterUncreatableType<TileRules>("Native", 1, 0, "TileRules",
                                           QStringLiteral("TileRules comes from App.tileRules"));
     qmlRegisterType<StreamChooser>("Native", 1, 0, "StreamChooser");
+    qmlRegisterType<StallWatch>("Native", 1, 0, "StallWatch");
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "mpvobject.h"
 
+#include <array>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -14,10 +15,12 @@
 #include <QQuickWindow>
 #include <QSGImageNode>
 #include <QStandardPaths>
+#include <QThread>
 #include <QThreadPool>
 #include <QtQml>
 
 #include <stdexcept>
+#include <type_traits>
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -33,6 +36,10 @@ namespace {
 
 // The media time of the newest packet the player has read.
 const char* const kDemuxedUpTo = "demuxer-cache-time";
+
+// A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream.
+const char* const kLiveDemuxerMaxBytes = "4MiB";
+const char* const kLiveDemuxerMaxBackBytes = "1MiB";
 
 // Posted by the software frame source when a new frame is ready to be taken.
 const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
@@ -62,82 +69,191 @@ void releaseFreedMemory()
 #endif
 }
 
-template <typename T>
-struct Observed
+// The libmpv properties that the item mirrors, one row each: the libmpv name, the format it is
+// observed in, the item's change signal and when it is observed. Getters read the value that the
+// last change event brought; none reads the core, which would wait on the player from the GUI
+// thread.
+//
+// Observing a property costs a GUI-thread wake-up for each of its changes, and some change with
+// every frame: on a wall of 64 tiles those add up. The item's own logic, its statistics and the
+// views read the rows observed from the start; the others are observed from their first reader
+// on (a read of the getter, or a connection to the change signal, which is what a QML binding
+// makes). Until their first change event arrives, a moment later, they read as on a core that has
+// played nothing.
+//
+// The rows are in the order of MpvObject::MirroredRow, which is the order in which they are
+// observed: by format.
+
+enum class Observe { FromStart, OnDemand };
+
+// What a row keeps when libmpv reports the property unavailable (MPV_FORMAT_NONE): the duration
+// and the position keep their last values; the others read as an unavailable property reads.
+enum class WhenGone { Clear, Keep };
+
+struct Mirrored
 {
+    int row;
     const char* name;
-    void (MpvObject::*signal)(T);
+    mpv_format format;
+    void (*emitChange)(MpvObject& item, const QVariant& value);
+    QMetaMethod (*signal)();
+    Observe observe;
+    WhenGone whenGone;
 };
 
-// The observed libmpv properties by format, in the order they are observed and dispatched. The
-// item's `idle` follows "idle-active": in libmpv "idle" is the option that keeps the core alive
-// without a file (always "yes"), not whether it plays.
-const Observed<bool> flagProperties[]{
-    {"idle-active", &MpvObject::idleChanged},  {"mute", &MpvObject::mutedChanged},
-    {"pause", &MpvObject::pausedChanged},      {"paused-for-cache", &MpvObject::pausedForCacheChanged},
-    {"seekable", &MpvObject::seekableChanged},
-};
-
-const Observed<int> intProperties[]{
-    {"chapter", &MpvObject::chapterChanged},
-    {"chapter-list/count", &MpvObject::chapterListCountChanged},
-    {"decoder-frame-drop-count", &MpvObject::decoderFrameDropCountChanged},
-    {"dheight", &MpvObject::dheightChanged},
-    {"dwidth", &MpvObject::dwidthChanged},
-    {"estimated-frame-count", &MpvObject::estimatedFrameCountChanged},
-    {"estimated-frame-number", &MpvObject::estimatedFrameNumberChanged},
-    {"frame-drop-count", &MpvObject::frameDropCountChanged},
-    {"playlist-pos", &MpvObject::playlistPosChanged},
-    {"playlist/count", &MpvObject::playlistCountChanged},
-    {"vo-delayed-frame-count", &MpvObject::voDelayedFrameCountChanged},
-    {"volume", &MpvObject::volumeChanged},
-};
-
-// "duration" and "time-pos" are cached as well as signalled; see handlePropertyChange.
-const Observed<double> doubleProperties[]{
-    {"audio-bitrate", &MpvObject::audioBitrateChanged},
-    {"avsync", &MpvObject::avsyncChanged},
-    {"container-fps", &MpvObject::containerFpsChanged},
-    {"duration", &MpvObject::durationChanged},
-    {"estimated-display-fps", &MpvObject::estimatedDisplayFpsChanged},
-    {"estimated-vf-fps", &MpvObject::estimatedVfFpsChanged},
-    {"fps", &MpvObject::fpsChanged},
-    {"speed", &MpvObject::speedChanged},
-    {"time-pos", &MpvObject::positionChanged},
-    {"video-bitrate", &MpvObject::videoBitrateChanged},
-};
-
-const Observed<const QString&> stringProperties[]{
-    {"audio-codec", &MpvObject::audioCodecChanged},
-    {"audio-codec-name", &MpvObject::audioCodecNameChanged},
-    {"filename", &MpvObject::filenameChanged},
-    {"file-format", &MpvObject::fileFormatChanged},
-    {"file-size", &MpvObject::fileSizeChanged},
-    {"format", &MpvObject::formatChanged},
-    {"hwdec", &MpvObject::hwdecChanged},
-    {"hwdec-current", &MpvObject::hwdecCurrentChanged},
-    {"hwdec-interop", &MpvObject::hwdecInteropChanged},
-    {"media-title", &MpvObject::mediaTitleChanged},
-    {"path", &MpvObject::pathChanged},
-    {"video-codec", &MpvObject::videoCodecChanged},
-    {"video-format", &MpvObject::videoFormatChanged},
-};
-
-template <typename T, std::size_t N>
-const Observed<T>* findObserved(const Observed<T> (&table)[N], const char* name)
+template <typename Signal>
+struct SignalArgument;
+template <typename Argument>
+struct SignalArgument<void (MpvObject::*)(Argument)>
 {
-    for (const Observed<T>& entry : table) {
-        if (std::strcmp(entry.name, name) == 0)
-            return &entry;
-    }
-    return nullptr;
+    using Type = std::decay_t<Argument>;
+};
+
+template <auto Signal>
+void emitChange(MpvObject& item, const QVariant& value)
+{
+    emit(item.*Signal)(value.value<typename SignalArgument<decltype(Signal)>::Type>());
 }
 
-template <typename T, std::size_t N>
-void observeAll(mpv_handle* mpv, const Observed<T> (&table)[N], mpv_format format)
+template <auto Signal>
+QMetaMethod signalOf()
 {
-    for (const Observed<T>& entry : table)
-        mpv_observe_property(mpv, 0, entry.name, format);
+    return QMetaMethod::fromSignal(Signal);
+}
+
+template <auto Signal>
+constexpr Mirrored entry(int row, const char* name, mpv_format format, Observe observe,
+                         WhenGone whenGone = WhenGone::Clear)
+{
+    return Mirrored{row, name, format, &emitChange<Signal>, &signalOf<Signal>, observe, whenGone};
+}
+
+constexpr Observe fromStart = Observe::FromStart;
+constexpr Observe onDemand = Observe::OnDemand;
+
+constexpr int RowCount = MpvObject::MirroredRowCount;
+using M = MpvObject;
+
+// The item's `idle` follows "idle-active": in libmpv "idle" is the option that keeps the core
+// alive without a file (always "yes"), not whether it plays.
+constexpr Mirrored kMirrored[RowCount]{
+    entry<&M::idleChanged>(M::IdleRow, "idle-active", MPV_FORMAT_FLAG, fromStart),
+    entry<&M::mutedChanged>(M::MutedRow, "mute", MPV_FORMAT_FLAG, onDemand),
+    entry<&M::pausedChanged>(M::PausedRow, "pause", MPV_FORMAT_FLAG, fromStart),
+    entry<&M::pausedForCacheChanged>(M::PausedForCacheRow, "paused-for-cache", MPV_FORMAT_FLAG, onDemand),
+    entry<&M::seekableChanged>(M::SeekableRow, "seekable", MPV_FORMAT_FLAG, onDemand),
+    entry<&M::chapterChanged>(M::ChapterRow, "chapter", MPV_FORMAT_INT64, onDemand),
+    entry<&M::chapterListCountChanged>(M::ChapterListCountRow, "chapter-list/count", MPV_FORMAT_INT64, onDemand),
+    entry<&M::decoderFrameDropCountChanged>(M::DecoderFrameDropCountRow, "decoder-frame-drop-count", MPV_FORMAT_INT64,
+                                            fromStart),
+    entry<&M::dheightChanged>(M::DheightRow, "dheight", MPV_FORMAT_INT64, fromStart),
+    entry<&M::dwidthChanged>(M::DwidthRow, "dwidth", MPV_FORMAT_INT64, fromStart),
+    entry<&M::estimatedFrameCountChanged>(M::EstimatedFrameCountRow, "estimated-frame-count", MPV_FORMAT_INT64,
+                                          onDemand),
+    // Changes with every frame; only the benchmarks' tile statistics read it.
+    entry<&M::estimatedFrameNumberChanged>(M::EstimatedFrameNumberRow, "estimated-frame-number", MPV_FORMAT_INT64,
+                                           onDemand),
+    entry<&M::frameDropCountChanged>(M::FrameDropCountRow, "frame-drop-count", MPV_FORMAT_INT64, fromStart),
+    entry<&M::playlistPosChanged>(M::PlaylistPosRow, "playlist-pos", MPV_FORMAT_INT64, fromStart),
+    entry<&M::playlistCountChanged>(M::PlaylistCountRow, "playlist/count", MPV_FORMAT_INT64, fromStart),
+    entry<&M::voDelayedFrameCountChanged>(M::VoDelayedFrameCountRow, "vo-delayed-frame-count", MPV_FORMAT_INT64,
+                                          onDemand),
+    entry<&M::volumeChanged>(M::VolumeRow, "volume", MPV_FORMAT_INT64, onDemand),
+    entry<&M::audioBitrateChanged>(M::AudioBitrateRow, "audio-bitrate", MPV_FORMAT_DOUBLE, onDemand),
+    entry<&M::avsyncChanged>(M::AvsyncRow, "avsync", MPV_FORMAT_DOUBLE, onDemand),
+    entry<&M::containerFpsChanged>(M::ContainerFpsRow, "container-fps", MPV_FORMAT_DOUBLE, fromStart),
+    entry<&M::durationChanged>(M::DurationRow, "duration", MPV_FORMAT_DOUBLE, fromStart, WhenGone::Keep),
+    entry<&M::estimatedDisplayFpsChanged>(M::EstimatedDisplayFpsRow, "estimated-display-fps", MPV_FORMAT_DOUBLE,
+                                          onDemand),
+    entry<&M::estimatedVfFpsChanged>(M::EstimatedVfFpsRow, "estimated-vf-fps", MPV_FORMAT_DOUBLE, fromStart),
+    entry<&M::fpsChanged>(M::FpsRow, "fps", MPV_FORMAT_DOUBLE, onDemand),
+    entry<&M::speedChanged>(M::SpeedRow, "speed", MPV_FORMAT_DOUBLE, onDemand),
+    entry<&M::positionChanged>(M::PositionRow, "time-pos", MPV_FORMAT_DOUBLE, fromStart, WhenGone::Keep),
+    entry<&M::videoBitrateChanged>(M::VideoBitrateRow, "video-bitrate", MPV_FORMAT_DOUBLE, fromStart),
+    entry<&M::audioCodecChanged>(M::AudioCodecRow, "audio-codec", MPV_FORMAT_STRING, onDemand),
+    entry<&M::audioCodecNameChanged>(M::AudioCodecNameRow, "audio-codec-name", MPV_FORMAT_STRING, onDemand),
+    entry<&M::filenameChanged>(M::FilenameRow, "filename", MPV_FORMAT_STRING, onDemand),
+    entry<&M::fileFormatChanged>(M::FileFormatRow, "file-format", MPV_FORMAT_STRING, onDemand),
+    entry<&M::fileSizeChanged>(M::FileSizeRow, "file-size", MPV_FORMAT_STRING, onDemand),
+    entry<&M::formatChanged>(M::FormatRow, "format", MPV_FORMAT_STRING, onDemand),
+    entry<&M::hwdecChanged>(M::HwdecRow, "hwdec", MPV_FORMAT_STRING, onDemand),
+    entry<&M::hwdecCurrentChanged>(M::HwdecCurrentRow, "hwdec-current", MPV_FORMAT_STRING, onDemand),
+    entry<&M::hwdecInteropChanged>(M::HwdecInteropRow, "hwdec-interop", MPV_FORMAT_STRING, onDemand),
+    entry<&M::mediaTitleChanged>(M::MediaTitleRow, "media-title", MPV_FORMAT_STRING, onDemand),
+    entry<&M::pathChanged>(M::PathRow, "path", MPV_FORMAT_STRING, fromStart),
+    entry<&M::videoCodecChanged>(M::VideoCodecRow, "video-codec", MPV_FORMAT_STRING, onDemand),
+    entry<&M::videoFormatChanged>(M::VideoFormatRow, "video-format", MPV_FORMAT_STRING, onDemand),
+};
+
+constexpr bool inRowOrder()
+{
+    for (int i = 0; i < RowCount; ++i) {
+        if (kMirrored[i].row != i)
+            return false;
+    }
+    return true;
+}
+static_assert(inRowOrder(), "the table lists the rows in the order of MpvObject::MirroredRow");
+
+int rowOfName(const char* name)
+{
+    for (int i = 0; i < RowCount; ++i) {
+        if (std::strcmp(kMirrored[i].name, name) == 0)
+            return i;
+    }
+    return -1;
+}
+
+int rowOfSignal(const QMetaMethod& signal)
+{
+    // Built once, on first use from whichever thread connects first.
+    static const std::array<int, RowCount> signalIndices = [] {
+        std::array<int, RowCount> indices{};
+        for (int i = 0; i < RowCount; ++i)
+            indices[i] = kMirrored[i].signal().methodIndex();
+        return indices;
+    }();
+    const int index = signal.methodIndex();
+    for (int i = 0; i < RowCount; ++i) {
+        if (signalIndices[i] == index)
+            return i;
+    }
+    return -1;
+}
+
+// What a core that has played nothing reports, until its first change events arrive: a read
+// right after the item is made sees an idle player with an empty playlist.
+std::array<QVariant, RowCount> initialValues()
+{
+    std::array<QVariant, RowCount> values;
+    values[MpvObject::IdleRow] = true;
+    values[MpvObject::PlaylistPosRow] = -1;
+    values[MpvObject::VolumeRow] = 100;
+    values[MpvObject::SpeedRow] = 1.0;
+    values[MpvObject::HwdecRow] = QStringLiteral("auto");
+    return values;
+}
+
+// The value of a change event in the row's format.
+QVariant eventValue(const mpv_event_property& property)
+{
+    switch (property.format) {
+    case MPV_FORMAT_FLAG:
+        return *static_cast<const int*>(property.data) != 0;
+    case MPV_FORMAT_INT64: {
+        // The item's int properties are 32-bit; a larger count stops at the largest int.
+        const int64_t raw = *static_cast<const int64_t*>(property.data);
+        return static_cast<int>(qBound<int64_t>(std::numeric_limits<int>::min(), raw, std::numeric_limits<int>::max()));
+    }
+    case MPV_FORMAT_DOUBLE:
+        return *static_cast<const double*>(property.data);
+    case MPV_FORMAT_STRING: {
+        const char* text = *static_cast<char* const*>(property.data);
+        return text ? QString::fromUtf8(text) : QString();
+    }
+    default:
+        return QVariant();
+    }
 }
 
 QString endReason(int reason)
@@ -175,9 +291,12 @@ void wakeup(void* context)
 
 MpvObject::MpvObject(QQuickItem* parent)
     : QQuickFramebufferObject(parent),
+      m_values(initialValues()),
       m_drawnFrames(std::make_shared<std::atomic<quint64>>(0)),
       m_holdPicture(std::make_shared<std::atomic<bool>>(false))
 {
+    for (int row = 0; row < RowCount; ++row)
+        m_observed[row] = kMirrored[row].observe == Observe::FromStart;
     const bool software = VideoRenderMode::current() == VideoRenderMode::Software;
     MpvCorePool& pool = MpvCorePool::instance();
     pool.itemCreated(software);
@@ -249,7 +368,27 @@ void MpvObject::setLive(bool value)
     m_lag.reset();
     if (m_frames)
         m_frames->setKeepEveryFrame(!value);
+    if (value)
+        applyLiveOptions();
     emit liveChanged(value);
+}
+
+void MpvObject::applyLiveOptions()
+{
+    if (!m_mpv)
+        return;
+    command(QVariantList{QStringLiteral("apply-profile"), QStringLiteral("low-latency")});
+    // The profile's latency hacks keep the player from dropping frames it cannot show in time: a
+    // tile that draws slowly would fall ever further behind the camera.
+    setOption(QStringLiteral("video-latency-hacks"), QStringLiteral("no"));
+    setOption(QStringLiteral("cache"), QStringLiteral("no"));
+    // Frames are shown as they come, not timed to the display; a live camera has no sound.
+    setOption(QStringLiteral("video-sync"), QStringLiteral("desync"));
+    setOption(QStringLiteral("aid"), QStringLiteral("no"));
+    // A live stream needs seconds of buffer, not the minutes meant for files: memory per tile then
+    // has a known ceiling.
+    setOption(QStringLiteral("demuxer-max-bytes"), QString::fromLatin1(kLiveDemuxerMaxBytes));
+    setOption(QStringLiteral("demuxer-max-back-bytes"), QString::fromLatin1(kLiveDemuxerMaxBackBytes));
 }
 
 QString MpvObject::renderMode() const
@@ -263,15 +402,15 @@ QVariantMap MpvObject::statistics() const
     const quint64 drawn = m_drawnFrames->load();
     // Frames the item itself replaced before the scene took them never reached the screen either.
     const quint64 replaced = m_frames ? m_frames->replacedFrames() : 0;
-    const quint64 dropped =
-        replaced + static_cast<quint64>(qMax(0, m_voDrops)) + static_cast<quint64>(qMax(0, m_decoderDrops));
+    const quint64 dropped = replaced + static_cast<quint64>(qMax(0, m_values[FrameDropCountRow].toInt())) +
+                            static_cast<quint64>(qMax(0, m_values[DecoderFrameDropCountRow].toInt()));
     return QVariantMap{
         {QStringLiteral("drawn"), static_cast<double>(drawn)},
         {QStringLiteral("dropped"), static_cast<double>(dropped)},
         {QStringLiteral("received"), static_cast<double>(drawn + dropped)},
-        {QStringLiteral("videoBitrate"), m_videoBitrate},
-        {QStringLiteral("width"), m_videoWidth},
-        {QStringLiteral("height"), m_videoHeight},
+        {QStringLiteral("videoBitrate"), m_values[VideoBitrateRow].toDouble()},
+        {QStringLiteral("width"), m_values[DwidthRow].toInt()},
+        {QStringLiteral("height"), m_values[DheightRow].toInt()},
         {QStringLiteral("lag"), m_live ? m_lag.lagSeconds(now) : 0.0},
         {QStringLiteral("msSinceFrame"), static_cast<double>(m_lag.msSinceFrame(now))},
     };
@@ -279,7 +418,8 @@ QVariantMap MpvObject::statistics() const
 
 double MpvObject::frameRate() const
 {
-    return m_vfFps > 0.0 ? m_vfFps : m_containerFps;
+    const double vfFps = m_values[EstimatedVfFpsRow].toDouble();
+    return vfFps > 0.0 ? vfFps : m_values[ContainerFpsRow].toDouble();
 }
 
 void MpvObject::requestFrame()
@@ -437,10 +577,11 @@ PreparedCore MpvObject::prepareCore(bool software)
     setStringOption(mpv, "audio-client-name", QStringLiteral("pelmar"));
     setStringOption(mpv, "hwdec", QStringLiteral("auto"));
 
-    observeAll(mpv, flagProperties, MPV_FORMAT_FLAG);
-    observeAll(mpv, intProperties, MPV_FORMAT_INT64);
-    observeAll(mpv, doubleProperties, MPV_FORMAT_DOUBLE);
-    observeAll(mpv, stringProperties, MPV_FORMAT_STRING);
+    // The rows with a reader from the start; the item observes the others when first read.
+    for (const Mirrored& mirrored : kMirrored) {
+        if (mirrored.observe == Observe::FromStart)
+            mpv_observe_property(mpv, 0, mirrored.name, mirrored.format);
+    }
     // Not one of the item's properties: what a live picture holds beyond the live edge.
     mpv_observe_property(mpv, 0, kDemuxedUpTo, MPV_FORMAT_DOUBLE);
 
@@ -554,73 +695,39 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
 {
     if (!property.name)
         return;
-    switch (property.format) {
-    case MPV_FORMAT_DOUBLE: {
-        if (std::strcmp(property.name, kDemuxedUpTo) == 0) {
-            if (property.data) {
-                m_demuxedUpTo = *static_cast<const double*>(property.data);
-                m_haveDemuxedUpTo = true;
-            }
-            return;
-        }
-        const Observed<double>* entry = findObserved(doubleProperties, property.name);
-        if (!entry || !property.data)
-            return;
-        const double value = *static_cast<const double*>(property.data);
-        noteDouble(property.name, value);
-        const bool newFrame = entry->signal == &MpvObject::positionChanged && notePosition(value);
-        if (entry->signal == &MpvObject::durationChanged)
-            m_duration = value;
-        // A handler of the first signal may delete this item.
-        const QPointer<MpvObject> alive(this);
-        emit(this->*entry->signal)(value);
-        if (newFrame && alive)
-            emit presentedFramesChanged(m_presentedFrames);
-        break;
+    if (std::strcmp(property.name, kDemuxedUpTo) == 0) {
+        m_haveDemuxedUpTo = property.format == MPV_FORMAT_DOUBLE && property.data;
+        if (m_haveDemuxedUpTo)
+            m_demuxedUpTo = *static_cast<const double*>(property.data);
+        return;
     }
-    case MPV_FORMAT_FLAG: {
-        const Observed<bool>* entry = findObserved(flagProperties, property.name);
-        if (!entry || !property.data)
-            return;
-        emit(this->*entry->signal)(*static_cast<const int*>(property.data) != 0);
-        break;
-    }
-    // Strings and integers come with the event: reading them again would wait on the player's
-    // core, from the GUI thread, for every frame of every tile.
-    case MPV_FORMAT_STRING: {
-        const Observed<const QString&>* entry = findObserved(stringProperties, property.name);
-        if (!entry || !property.data)
-            return;
-        const char* text = *static_cast<char* const*>(property.data);
-        emit(this->*entry->signal)(text ? QString::fromUtf8(text) : QString());
-        break;
-    }
-    case MPV_FORMAT_INT64: {
-        const Observed<int>* entry = findObserved(intProperties, property.name);
-        if (!entry || !property.data)
-            return;
-        const int64_t raw = *static_cast<const int64_t*>(property.data);
-        const int value =
-            static_cast<int>(qBound<int64_t>(std::numeric_limits<int>::min(), raw, std::numeric_limits<int>::max()));
-        noteInt(property.name, value);
-        emit(this->*entry->signal)(value);
-        break;
-    }
-    default:
-        // MPV_FORMAT_NONE: the property became unavailable; the cached values stay.
-        if (std::strcmp(property.name, kDemuxedUpTo) == 0)
-            m_haveDemuxedUpTo = false;
-        if (std::strcmp(property.name, "time-pos") == 0)
+    const int row = rowOfName(property.name);
+    if (row < 0)
+        return;
+    const Mirrored& mirrored = kMirrored[row];
+    if (property.format != mirrored.format || !property.data) {
+        // MPV_FORMAT_NONE: the property became unavailable. Nothing is signalled.
+        if (row == PositionRow)
             m_havePosition = false;
-        break;
+        if (mirrored.whenGone == WhenGone::Clear)
+            m_values[row] = QVariant();
+        return;
     }
+    const QVariant value = eventValue(property);
+    const double previousPosition = m_values[PositionRow].toDouble();
+    m_values[row] = value;
+    const bool newFrame = row == PositionRow && notePosition(previousPosition, value.toDouble());
+    // A handler of the first signal may delete this item.
+    const QPointer<MpvObject> alive(this);
+    mirrored.emitChange(*this, value);
+    if (newFrame && alive)
+        emit presentedFramesChanged(m_presentedFrames);
 }
 
-bool MpvObject::notePosition(double value)
+bool MpvObject::notePosition(double previous, double value)
 {
     const bool first = !m_havePosition;
-    const bool moved = !first && value != m_position;
-    m_position = value;
+    const bool moved = !first && value != previous;
     m_havePosition = true;
     if (moved)
         ++m_presentedFrames;
@@ -650,7 +757,7 @@ void MpvObject::skipToLiveEdge()
 {
     // Whatever piled up in the connection and the player's buffers is the past: open the stream
     // anew and start from the present.
-    const QString path = getProperty(QStringLiteral("path")).toString();
+    const QString path = MpvObject::path();
     const double lag = m_lag.lagAtLastFrameSeconds();
     if (path.isEmpty())
         return;
@@ -662,211 +769,40 @@ void MpvObject::skipToLiveEdge()
     emit skippedToLiveEdge(lag);
 }
 
-void MpvObject::noteInt(const char* name, int value)
+const QVariant& MpvObject::cached(int row) const
 {
-    if (std::strcmp(name, "frame-drop-count") == 0)
-        m_voDrops = value;
-    else if (std::strcmp(name, "decoder-frame-drop-count") == 0)
-        m_decoderDrops = value;
-    else if (std::strcmp(name, "dwidth") == 0)
-        m_videoWidth = value;
-    else if (std::strcmp(name, "dheight") == 0)
-        m_videoHeight = value;
+    observe(row);
+    return m_values[row];
 }
 
-void MpvObject::noteDouble(const char* name, double value)
+void MpvObject::observe(int row) const
 {
-    if (std::strcmp(name, "video-bitrate") == 0)
-        m_videoBitrate = value;
-    else if (std::strcmp(name, "container-fps") == 0)
-        m_containerFps = value;
-    else if (std::strcmp(name, "estimated-vf-fps") == 0)
-        m_vfFps = value;
+    if (m_observed[row] || !m_mpv)
+        return;
+    m_observed[row] = true;
+    // libmpv answers with a change event holding the present value.
+    const Mirrored& mirrored = kMirrored[row];
+    const int code = mpv_observe_property(m_mpv.get(), 0, mirrored.name, mirrored.format);
+    if (code < 0)
+        qWarning() << "mpv property" << mirrored.name << "not observed:" << mpv_error_string(code);
 }
 
-bool MpvObject::idle() const
+void MpvObject::setMirrored(int row, const QVariant& value)
 {
-    return getProperty(QStringLiteral("idle-active")).toBool();
+    setProperty(QString::fromLatin1(kMirrored[row].name), value);
 }
-bool MpvObject::muted() const
+
+void MpvObject::connectNotify(const QMetaMethod& signal)
 {
-    return getProperty(QStringLiteral("mute")).toBool();
-}
-void MpvObject::set_muted(bool value)
-{
-    setProperty(QStringLiteral("mute"), value);
-}
-bool MpvObject::paused() const
-{
-    return getProperty(QStringLiteral("pause")).toBool();
-}
-void MpvObject::set_paused(bool value)
-{
-    setProperty(QStringLiteral("pause"), value);
-}
-bool MpvObject::pausedForCache() const
-{
-    return getProperty(QStringLiteral("paused-for-cache")).toBool();
-}
-bool MpvObject::seekable() const
-{
-    return getProperty(QStringLiteral("seekable")).toBool();
-}
-int MpvObject::chapter() const
-{
-    return getProperty(QStringLiteral("chapter")).toInt();
-}
-int MpvObject::chapterListCount() const
-{
-    return getProperty(QStringLiteral("chapter-list/count")).toInt();
-}
-int MpvObject::decoderFrameDropCount() const
-{
-    return getProperty(QStringLiteral("decoder-frame-drop-count")).toInt();
-}
-int MpvObject::dheight() const
-{
-    return getProperty(QStringLiteral("dheight")).toInt();
-}
-int MpvObject::dwidth() const
-{
-    return getProperty(QStringLiteral("dwidth")).toInt();
-}
-int MpvObject::estimatedFrameCount() const
-{
-    return getProperty(QStringLiteral("estimated-frame-count")).toInt();
-}
-void MpvObject::set_estimatedFrameCount(int value)
-{
-    setProperty(QStringLiteral("estimated-frame-count"), value);
-}
-int MpvObject::estimatedFrameNumber() const
-{
-    return getProperty(QStringLiteral("estimated-frame-number")).toInt();
-}
-void MpvObject::set_estimatedFrameNumber(int value)
-{
-    setProperty(QStringLiteral("estimated-frame-number"), value);
-}
-int MpvObject::frameDropCount() const
-{
-    return getProperty(QStringLiteral("frame-drop-count")).toInt();
-}
-int MpvObject::playlistPos() const
-{
-    return getProperty(QStringLiteral("playlist-pos")).toInt();
-}
-void MpvObject::set_playlistPos(int value)
-{
-    setProperty(QStringLiteral("playlist-pos"), value);
-}
-int MpvObject::playlistCount() const
-{
-    return getProperty(QStringLiteral("playlist/count")).toInt();
-}
-int MpvObject::voDelayedFrameCount() const
-{
-    return getProperty(QStringLiteral("vo-delayed-frame-count")).toInt();
-}
-void MpvObject::set_voDelayedFrameCount(int value)
-{
-    setProperty(QStringLiteral("vo-delayed-frame-count"), value);
-}
-int MpvObject::volume() const
-{
-    return getProperty(QStringLiteral("volume")).toInt();
-}
-void MpvObject::set_volume(int value)
-{
-    setProperty(QStringLiteral("volume"), value);
-}
-double MpvObject::audioBitrate() const
-{
-    return getProperty(QStringLiteral("audio-bitrate")).toDouble();
-}
-double MpvObject::avsync() const
-{
-    return getProperty(QStringLiteral("avsync")).toDouble();
-}
-double MpvObject::containerFps() const
-{
-    return getProperty(QStringLiteral("container-fps")).toDouble();
-}
-double MpvObject::estimatedDisplayFps() const
-{
-    return getProperty(QStringLiteral("estimated-display-fps")).toDouble();
-}
-double MpvObject::estimatedVfFps() const
-{
-    return getProperty(QStringLiteral("estimated-vf-fps")).toDouble();
-}
-double MpvObject::fps() const
-{
-    return getProperty(QStringLiteral("fps")).toDouble();
-}
-double MpvObject::speed() const
-{
-    return getProperty(QStringLiteral("speed")).toDouble();
-}
-void MpvObject::set_speed(double value)
-{
-    setProperty(QStringLiteral("speed"), value);
-}
-double MpvObject::videoBitrate() const
-{
-    return getProperty(QStringLiteral("video-bitrate")).toDouble();
-}
-QString MpvObject::audioCodec() const
-{
-    return getProperty(QStringLiteral("audio-codec")).toString();
-}
-QString MpvObject::audioCodecName() const
-{
-    return getProperty(QStringLiteral("audio-codec-name")).toString();
-}
-QString MpvObject::filename() const
-{
-    return getProperty(QStringLiteral("filename")).toString();
-}
-QString MpvObject::fileFormat() const
-{
-    return getProperty(QStringLiteral("file-format")).toString();
-}
-QString MpvObject::fileSize() const
-{
-    return getProperty(QStringLiteral("file-size")).toString();
-}
-QString MpvObject::format() const
-{
-    return getProperty(QStringLiteral("format")).toString();
-}
-QString MpvObject::hwdec() const
-{
-    return getProperty(QStringLiteral("hwdec")).toString();
-}
-QString MpvObject::hwdecCurrent() const
-{
-    return getProperty(QStringLiteral("hwdec-current")).toString();
-}
-QString MpvObject::hwdecInterop() const
-{
-    return getProperty(QStringLiteral("hwdec-interop")).toString();
-}
-QString MpvObject::mediaTitle() const
-{
-    return getProperty(QStringLiteral("media-title")).toString();
-}
-QString MpvObject::path() const
-{
-    return getProperty(QStringLiteral("path")).toString();
-}
-QString MpvObject::videoCodec() const
-{
-    return getProperty(QStringLiteral("video-codec")).toString();
-}
-QString MpvObject::videoFormat() const
-{
-    return getProperty(QStringLiteral("video-format")).toString();
+    QQuickFramebufferObject::connectNotify(signal);
+    const int row = rowOfSignal(signal);
+    if (row < 0)
+        return;
+    if (QThread::currentThread() == thread())
+        observe(row);
+    else
+        QMetaObject::invokeMethod(
+            this, [this, row] { observe(row); }, Qt::QueuedConnection);
 }
 
 void MpvObject::renderContextReady()
@@ -980,14 +916,6 @@ void MpvObject::updateState()
     emit isPlayingChanged(playing);
 }
 
-double MpvObject::duration() const
-{
-    return m_duration;
-}
-double MpvObject::position() const
-{
-    return m_position;
-}
 void MpvObject::setHoldPicture(bool value)
 {
     if (m_holdPicture->exchange(value) == value)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <memory>
 
@@ -25,7 +26,8 @@ class MpvRenderer;
 class SoftwareFrameSource;
 
 // A Qt Quick item that plays one stream or file with libmpv and renders it into the scene.
-// Playback state is libmpv's own; the item mirrors it as properties with change signals.
+// Playback state is libmpv's own; the item mirrors it as properties with change signals, whose
+// getters give what libmpv last reported and never wait on the player.
 class MpvObject : public QQuickFramebufferObject
 {
     Q_OBJECT
@@ -77,7 +79,10 @@ class MpvObject : public QQuickFramebufferObject
     // Grows by one whenever the playback position moves on to a new frame; stands still while a
     // stream delivers nothing, so that a view can tell a stalled stream from a playing one.
     Q_PROPERTY(int presentedFrames READ presentedFrames NOTIFY presentedFramesChanged)
-    // A live stream: the item tracks how far its picture is behind the live edge.
+    // A live camera's stream: the player is set up for low latency (no cache, no audio, frames it
+    // cannot show in time dropped rather than shown late, small buffers), and the item tracks how
+    // far its picture is behind the live edge. The set-up is for the core's life: turning `live`
+    // off again only ends the tracking.
     Q_PROPERTY(bool live READ live WRITE setLive NOTIFY liveChanged)
     // While true the item keeps showing its last picture and takes no new one: a tile changing
     // streams shows the old picture until the new stream's first frame, not an empty one.
@@ -121,6 +126,8 @@ public:
 
 protected:
     QSGNode* updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data) override;
+    // A connection to a property's change signal (a QML binding makes one) is a reader of it.
+    void connectNotify(const QMetaMethod& signal) override;
 
 signals:
     void idleChanged(bool value);
@@ -181,52 +188,52 @@ signals:
     void snapshotFailed(const QString& path, const QString& reason);
 
 public slots:
-    bool idle() const;
-    bool muted() const;
-    void set_muted(bool value);
-    bool paused() const;
-    void set_paused(bool value);
-    bool pausedForCache() const;
-    bool seekable() const;
-    int chapter() const;
-    int chapterListCount() const;
-    int decoderFrameDropCount() const;
-    int dheight() const;
-    int dwidth() const;
-    int estimatedFrameCount() const;
-    void set_estimatedFrameCount(int value);
-    int estimatedFrameNumber() const;
-    void set_estimatedFrameNumber(int value);
-    int frameDropCount() const;
-    int playlistPos() const;
-    void set_playlistPos(int value);
-    int playlistCount() const;
-    int voDelayedFrameCount() const;
-    void set_voDelayedFrameCount(int value);
-    int volume() const;
-    void set_volume(int value);
-    double audioBitrate() const;
-    double avsync() const;
-    double containerFps() const;
-    double estimatedDisplayFps() const;
-    double estimatedVfFps() const;
-    double fps() const;
-    double speed() const;
-    void set_speed(double value);
-    double videoBitrate() const;
-    QString audioCodec() const;
-    QString audioCodecName() const;
-    QString filename() const;
-    QString fileFormat() const;
-    QString fileSize() const;
-    QString format() const;
-    QString hwdec() const;
-    QString hwdecCurrent() const;
-    QString hwdecInterop() const;
-    QString mediaTitle() const;
-    QString path() const;
-    QString videoCodec() const;
-    QString videoFormat() const;
+    bool idle() const { return cached(IdleRow).toBool(); }
+    bool muted() const { return cached(MutedRow).toBool(); }
+    void set_muted(bool value) { setMirrored(MutedRow, value); }
+    bool paused() const { return cached(PausedRow).toBool(); }
+    void set_paused(bool value) { setMirrored(PausedRow, value); }
+    bool pausedForCache() const { return cached(PausedForCacheRow).toBool(); }
+    bool seekable() const { return cached(SeekableRow).toBool(); }
+    int chapter() const { return cached(ChapterRow).toInt(); }
+    int chapterListCount() const { return cached(ChapterListCountRow).toInt(); }
+    int decoderFrameDropCount() const { return cached(DecoderFrameDropCountRow).toInt(); }
+    int dheight() const { return cached(DheightRow).toInt(); }
+    int dwidth() const { return cached(DwidthRow).toInt(); }
+    int estimatedFrameCount() const { return cached(EstimatedFrameCountRow).toInt(); }
+    void set_estimatedFrameCount(int value) { setMirrored(EstimatedFrameCountRow, value); }
+    int estimatedFrameNumber() const { return cached(EstimatedFrameNumberRow).toInt(); }
+    void set_estimatedFrameNumber(int value) { setMirrored(EstimatedFrameNumberRow, value); }
+    int frameDropCount() const { return cached(FrameDropCountRow).toInt(); }
+    int playlistPos() const { return cached(PlaylistPosRow).toInt(); }
+    void set_playlistPos(int value) { setMirrored(PlaylistPosRow, value); }
+    int playlistCount() const { return cached(PlaylistCountRow).toInt(); }
+    int voDelayedFrameCount() const { return cached(VoDelayedFrameCountRow).toInt(); }
+    void set_voDelayedFrameCount(int value) { setMirrored(VoDelayedFrameCountRow, value); }
+    int volume() const { return cached(VolumeRow).toInt(); }
+    void set_volume(int value) { setMirrored(VolumeRow, value); }
+    double audioBitrate() const { return cached(AudioBitrateRow).toDouble(); }
+    double avsync() const { return cached(AvsyncRow).toDouble(); }
+    double containerFps() const { return cached(ContainerFpsRow).toDouble(); }
+    double estimatedDisplayFps() const { return cached(EstimatedDisplayFpsRow).toDouble(); }
+    double estimatedVfFps() const { return cached(EstimatedVfFpsRow).toDouble(); }
+    double fps() const { return cached(FpsRow).toDouble(); }
+    double speed() const { return cached(SpeedRow).toDouble(); }
+    void set_speed(double value) { setMirrored(SpeedRow, value); }
+    double videoBitrate() const { return cached(VideoBitrateRow).toDouble(); }
+    QString audioCodec() const { return cached(AudioCodecRow).toString(); }
+    QString audioCodecName() const { return cached(AudioCodecNameRow).toString(); }
+    QString filename() const { return cached(FilenameRow).toString(); }
+    QString fileFormat() const { return cached(FileFormatRow).toString(); }
+    QString fileSize() const { return cached(FileSizeRow).toString(); }
+    QString format() const { return cached(FormatRow).toString(); }
+    QString hwdec() const { return cached(HwdecRow).toString(); }
+    QString hwdecCurrent() const { return cached(HwdecCurrentRow).toString(); }
+    QString hwdecInterop() const { return cached(HwdecInteropRow).toString(); }
+    QString mediaTitle() const { return cached(MediaTitleRow).toString(); }
+    QString path() const { return cached(PathRow).toString(); }
+    QString videoCodec() const { return cached(VideoCodecRow).toString(); }
+    QString videoFormat() const { return cached(VideoFormatRow).toString(); }
 
     void command(const QVariant& params);
     void reinitRenderer();
@@ -239,8 +246,8 @@ public slots:
     void setEnableAudio(bool value);
     bool isPlaying() const;
     void updateState();
-    double duration() const;
-    double position() const;
+    double duration() const { return m_values[DurationRow].toDouble(); }
+    double position() const { return m_values[PositionRow].toDouble(); }
     int presentedFrames() const;
     void on_mpv_events();
     void doUpdate();
@@ -259,6 +266,52 @@ public:
 
     // Empty when the core could not be set up; everything then does nothing.
     MpvHandle core() const { return m_mpv; }
+    // The libmpv properties mirrored as the item's properties, one row each of the table in
+    // mpvobject.cpp, in the order in which they are observed.
+    enum MirroredRow : int {
+        IdleRow,
+        MutedRow,
+        PausedRow,
+        PausedForCacheRow,
+        SeekableRow,
+        ChapterRow,
+        ChapterListCountRow,
+        DecoderFrameDropCountRow,
+        DheightRow,
+        DwidthRow,
+        EstimatedFrameCountRow,
+        EstimatedFrameNumberRow,
+        FrameDropCountRow,
+        PlaylistPosRow,
+        PlaylistCountRow,
+        VoDelayedFrameCountRow,
+        VolumeRow,
+        AudioBitrateRow,
+        AvsyncRow,
+        ContainerFpsRow,
+        DurationRow,
+        EstimatedDisplayFpsRow,
+        EstimatedVfFpsRow,
+        FpsRow,
+        SpeedRow,
+        PositionRow,
+        VideoBitrateRow,
+        AudioCodecRow,
+        AudioCodecNameRow,
+        FilenameRow,
+        FileFormatRow,
+        FileSizeRow,
+        FormatRow,
+        HwdecRow,
+        HwdecCurrentRow,
+        HwdecInteropRow,
+        MediaTitleRow,
+        PathRow,
+        VideoCodecRow,
+        VideoFormatRow,
+        MirroredRowCount
+    };
+
     // libmpv cores made and not yet destroyed, in the whole process.
     static int coreCount();
 
@@ -271,10 +324,13 @@ private:
     void connectCore();
     void handleMpvEvent(const mpv_event& event);
     void handlePropertyChange(const mpv_event_property& property);
-    // Caches the position; true when it moved on from the file's previous one.
-    bool notePosition(double value);
-    void noteInt(const char* name, int value);
-    void noteDouble(const char* name, double value);
+    // A new position; true when it moved on from the file's previous one.
+    bool notePosition(double previous, double value);
+    // The last value libmpv reported for a row of the table; observes the row first if nobody did.
+    const QVariant& cached(int row) const;
+    void observe(int row) const;
+    void setMirrored(int row, const QVariant& value);
+    void applyLiveOptions();
     // A new frame is ready somewhere: have it drawn with the next paced window frame.
     void requestFrame();
     double frameRate() const;
@@ -289,8 +345,10 @@ private:
 
     MpvHandle m_mpv;
     bool m_enableAudio = false;
-    double m_duration = 0.0;
-    double m_position = 0.0;
+    // The mirrored properties by row, and which rows are observed. Observing starts in a const
+    // getter, hence mutable; GUI thread only.
+    std::array<QVariant, MirroredRowCount> m_values;
+    mutable std::array<bool, MirroredRowCount> m_observed{};
     bool m_isPlaying = false;
     int m_presentedFrames = 0;
     // False until the current file has reported a position: its first one shows no progress.
@@ -309,13 +367,6 @@ private:
     std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
     // Read by the renderer on the render thread.
     std::shared_ptr<std::atomic<bool>> m_holdPicture;
-    int m_voDrops = 0;
-    int m_decoderDrops = 0;
-    int m_videoWidth = 0;
-    int m_videoHeight = 0;
-    double m_videoBitrate = 0.0;
-    double m_containerFps = 0.0;
-    double m_vfFps = 0.0;
     LiveLagEstimator m_lag;
     LiveEdgePolicy m_edgePolicy;
     LiveCatchUp m_catchUp;

@@ -47,11 +47,11 @@ Item {
     // Live tiles (the player reloads them after an end) are watched for streams that stall.
     readonly property bool watchesSignal: liveMode && hasPlayer && url !== ""
     // True while a watched stream has shown no new frame for G.settings.videoNoSignalMs.
-    readonly property bool noSignal: watchesSignal && signalWatch.lost
+    readonly property bool noSignal: watchesSignal && stallWatch.lost
     // The wait before the next reload of a stalled stream.
-    readonly property alias stallReloadDelayMs: stallReloadTimer.interval
+    readonly property alias stallReloadDelayMs: stallWatch.reloadDelayMs
     // Reloads of stalled streams so far.
-    readonly property alias stallReloads: stallReloadTimer.count
+    readonly property alias stallReloads: stallWatch.reloads
     // Live tiles show their own figures while the operator asks for them.
     readonly property bool statsShown: playerObject !== null && playerObject.live && G.settings.videoStatsVisible
     // Digital zoom, 1 to maxZoom, and the pan of the zoomed picture: the player's own, so that the
@@ -159,8 +159,8 @@ Item {
         shownPosLines = lines.slice();
     }
 
-    // Sets the player up for a live camera: reloaded after an end, low latency, no cache, no
-    // audio, and frames it cannot show in time dropped rather than shown late.
+    // Sets the player up for a live camera: reloaded after an end, and played live (the player
+    // item's own set-up: low latency, no cache, no audio, late frames dropped).
     function setUpLive() {
         liveMode = true;
         applyLive();
@@ -170,19 +170,7 @@ Item {
         if (!backend)
             return;
         backend.shouldAutoplay = true;
-        var mpv = backend.mpvObject;
-        mpv.live = true;
-        mpv.command(["apply-profile", "low-latency"]);
-        // The profile's latency hacks keep the player from dropping frames it cannot show in
-        // time: a tile that draws slowly would fall ever further behind the camera.
-        mpv.setOption("video-latency-hacks", "no");
-        mpv.setOption("cache", "no");
-        mpv.setOption("video-sync", "desync");
-        mpv.setOption("aid", "no");
-        // A live stream needs seconds of buffer, not the minutes meant for files: memory per tile
-        // then has a known ceiling.
-        mpv.setOption("demuxer-max-bytes", G.settings.videoDemuxerMaxBytes);
-        mpv.setOption("demuxer-max-back-bytes", G.settings.videoDemuxerMaxBackBytes);
+        backend.mpvObject.live = true;
     }
 
     // A press anywhere on the tile (a click selects it, wherever it is shown).
@@ -225,8 +213,7 @@ Item {
             return;
         playerObject.loadFile(playUrl);
         // A new stream gets its full time to show a first frame.
-        if (watchesSignal)
-            signalWatch.restart();
+        stallWatch.restart();
     }
     onVideoWidthChanged: console.log("videoWidth:", videoWidth)
     onVideoHeightChanged: console.log("videoHeight:", videoHeight)
@@ -308,47 +295,25 @@ Item {
         ToolTip.text: cameraView.notPlayedHint
     }
 
-    // Restarted by every new frame; when it fires, the stream has stalled.
-    Timer {
-        id: signalWatch
+    // Tells a stalled stream (no new frame for a while, no end either) and reloads it, waiting
+    // twice as long after each attempt, until frames flow.
+    StallWatch {
+        id: stallWatch
 
-        property bool lost: false
-
-        function frameArrived() {
-            if (lost) {
-                console.log("Signal back:", cameraView.url);
-                lost = false;
-                stallReloadTimer.stop();
-                stallReloadTimer.interval = G.settings.videoStallReloadFirstMs;
-            }
-            if (cameraView.watchesSignal)
-                restart();
-        }
-
-        objectName: "signalWatch"
-        interval: G.settings.videoNoSignalMs
-        repeat: false
-        onTriggered: {
-            if (!cameraView.watchesSignal || !cameraView.playerObject || cameraView.playerObject.paused)
-                return;
-            console.warn("No signal for", interval, "ms:", cameraView.url);
-            lost = true;
-            stallReloadTimer.interval = G.settings.videoStallReloadFirstMs;
-            stallReloadTimer.restart();
-        }
-    }
-
-    Connections {
-        target: cameraView.playerObject
-
-        function onPresentedFramesChanged() {
-            signalWatch.frameArrived();
-        }
-
-        // A paused stream shows no frames by choice; the wait starts anew once it plays again.
-        function onPausedChanged(value) {
-            if (!value && cameraView.watchesSignal && !signalWatch.lost)
-                signalWatch.restart();
+        objectName: "stallWatch"
+        watching: cameraView.watchesSignal
+        frames: cameraView.playerObject ? cameraView.playerObject.presentedFrames : 0
+        paused: cameraView.playerObject ? cameraView.playerObject.paused : false
+        // A stream that ended is reloaded by the player itself; loading it here as well would
+        // only cut that attempt short.
+        reloadHeld: cameraView.backend ? cameraView.backend.reloadPending : false
+        source: cameraView.playUrl
+        noSignalMs: G.settings.videoNoSignalMs
+        reloadFirstMs: G.settings.videoStallReloadFirstMs
+        reloadMaxMs: G.settings.videoStallReloadMaxMs
+        onReloadRequested: {
+            if (cameraView.playerObject)
+                cameraView.playerObject.loadFile(cameraView.playUrl);
         }
     }
 
@@ -388,40 +353,6 @@ Item {
         function onFileEnded(reason) {
             if (pictureHold.running && reason === "error")
                 pictureHold.release();
-        }
-    }
-
-    onWatchesSignalChanged: {
-        if (watchesSignal) {
-            signalWatch.restart();
-        } else {
-            signalWatch.stop();
-            signalWatch.lost = false;
-            stallReloadTimer.stop();
-        }
-    }
-
-    // Reloads a stalled stream, waiting twice as long after each attempt, until frames flow.
-    Timer {
-        id: stallReloadTimer
-
-        property int count: 0
-
-        objectName: "stallReloadTimer"
-        interval: G.settings.videoStallReloadFirstMs
-        repeat: false
-        onTriggered: {
-            if (!cameraView.noSignal)
-                return;
-            // A stream that ended is reloaded by the player itself; loading it here as well would
-            // only cut that attempt short.
-            if (cameraView.backend && !cameraView.backend.reloadPending) {
-                console.log("Reloading stalled stream:", cameraView.playUrl);
-                count++;
-                cameraView.playerObject.loadFile(cameraView.playUrl);
-            }
-            interval = Math.min(interval * 2, G.settings.videoStallReloadMaxMs);
-            restart();
         }
     }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The video item in a real Qt Quick window, playing libmpv's synthetic sources. Run under both
-// render loops (QSG_RENDER_LOOP is set by the test registration).
+// The video item in a real Qt Quick window, playing libmpv's synthetic sources. The drawing cases
+// run again under the other render loop and drawing paths (the test registration sets
+// QSG_RENDER_LOOP and the others and names the cases); the rest once.
 #include <memory>
 
 #include <QColor>
@@ -73,6 +74,7 @@ private slots:
     void coreMadeAheadOfTimePlays();
     void snapshotAtTheStreamsOwnSize();
     void holdAcrossALoadKeepsTheOldPicture();
+    void propertiesWithoutAReaderAreObservedFromTheFirst();
 
 private:
     MpvObject* createItem(const QString& qml = QStringLiteral("import Native 1.0\nMpvObject { }"));
@@ -200,6 +202,9 @@ void TestMpvObject::finiteSourcePlaysThrough()
     QTRY_VERIFY_WITH_TIMEOUT(!item->getProperty(QStringLiteral("duration")).isValid(), waitMs());
     QVERIFY(qAbs(item->duration() - 1.0) < 0.2);
     QVERIFY(item->position() > 0.5);
+    // What else libmpv no longer has reads as unavailable, as a read of the core would.
+    QTRY_COMPARE_WITH_TIMEOUT(item->dwidth(), 0, waitMs());
+    QTRY_COMPARE_WITH_TIMEOUT(item->path(), QString(), waitMs());
     QTRY_VERIFY_WITH_TIMEOUT(!item->isPlaying(), waitMs());
     delete item;
 }
@@ -660,5 +665,24 @@ void TestMpvObject::holdAcrossALoadKeepsTheOldPicture()
         QTest::qWait(10);
     }
     QVERIFY2(isBluePixel(image.pixel(160, 120)), "the new stream shows in the end");
+    delete item;
+}
+
+void TestMpvObject::propertiesWithoutAReaderAreObservedFromTheFirst()
+{
+    MpvObject* item = createItem();
+    QVERIFY(item);
+    QVERIFY(waitForFrame());
+    // A connection to the change signal is a reader, as a QML binding is: the value arrives.
+    QSignalSpy titles(item, &MpvObject::mediaTitleChanged);
+    item->loadFile(endlessClip);
+    QTRY_VERIFY_WITH_TIMEOUT(!titles.isEmpty() && !titles.last().at(0).toString().isEmpty(), waitMs());
+    QCOMPARE(item->mediaTitle(), item->getProperty(QStringLiteral("media-title")).toString());
+
+    // So is a read of the getter, even long after the file started.
+    QTRY_VERIFY_WITH_TIMEOUT(item->presentedFrames() >= 5, waitMs());
+    const QString codec = item->getProperty(QStringLiteral("video-codec")).toString();
+    QVERIFY(!codec.isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(item->videoCodec(), codec, waitMs());
     delete item;
 }

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "tileslog.h"
+
+Q_LOGGING_CATEGORY(lcTiles, "station.tiles")
