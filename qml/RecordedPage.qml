@@ -99,7 +99,7 @@ Page {
             break;
         case Qt.Key_Left:
         case Qt.Key_Right:
-            session.step(event.key === Qt.Key_Left ? -G.settings.recordedStepMs : G.settings.recordedStepMs);
+            session.step(event.key === Qt.Key_Left ? -G.recorded.stepMs : G.recorded.stepMs);
             break;
         case Qt.Key_Comma:
         case Qt.Key_Period:
@@ -129,15 +129,15 @@ Page {
         playerPath: mpvObject ? mpvObject.path : ""
         playerPosition: mpvObject ? mpvObject.position : 0
         playerDuration: mpvObject ? mpvObject.duration : 0
-        chunkSearchMarginMs: G.settings.chunkSearchMarginMs
-        posQueryTimeoutMs: G.settings.posQueryTimeoutMs
-        searchLimit: G.settings.posSearchLimit
-        searchLeadMs: G.settings.posSearchLeadMs
-        speeds: G.settings.recordedSpeeds
-        chunkPos.leadMs: G.settings.posLeadMs
-        chunkPos.maxLines: G.settings.posMaxQueuedLines
-        chunkPos.holdMs: G.settings.posHoldMs
-        chunkPos.trimMs: G.settings.posTrimMs
+        chunkSearchMarginMs: G.recorded.chunkSearchMarginMs
+        posQueryTimeoutMs: G.timings.posQueryTimeoutMs
+        searchLimit: G.recorded.posSearchLimit
+        searchLeadMs: G.recorded.posSearchLeadMs
+        speeds: G.recorded.speeds
+        chunkPos.leadMs: G.recorded.posLeadMs
+        chunkPos.maxLines: G.limits.posMaxQueuedLines
+        chunkPos.holdMs: G.timings.posHoldMs
+        chunkPos.trimMs: G.timings.posTrimMs
         // Cleared first, so that the same path loads again.
         onPlayRequested: function (file) {
             player.url = "";
@@ -186,8 +186,8 @@ Page {
                 id: column
 
                 anchors.fill: parent
-                anchors.margins: G.settings.spacing
-                spacing: G.settings.spacing
+                anchors.margins: G.metrics.spacing
+                spacing: G.metrics.spacing
 
                 RecordedStreams {
                     session: session
@@ -231,7 +231,7 @@ Page {
 
             ColumnLayout {
                 anchors.fill: parent
-                spacing: G.settings.spacing
+                spacing: G.metrics.spacing
 
                 Item {
                     Layout.fillWidth: true
@@ -274,7 +274,7 @@ Page {
                         anchors.left: parent.left
                         anchors.right: parent.right
                         anchors.bottom: parent.bottom
-                        anchors.margins: G.settings.spacing
+                        anchors.margins: G.metrics.spacing
                     }
                 }
 
@@ -282,8 +282,8 @@ Page {
                     session: session
                     mpvObject: recordedPage.mpvObject
                     Layout.fillWidth: true
-                    Layout.leftMargin: G.settings.spacing
-                    Layout.rightMargin: G.settings.spacing
+                    Layout.leftMargin: G.metrics.spacing
+                    Layout.rightMargin: G.metrics.spacing
                     onSnapshotRequested: player.takeSnapshot()
                 }
 
@@ -292,7 +292,7 @@ Page {
 
                     objectName: "timeline"
                     Layout.fillWidth: true
-                    Layout.preferredHeight: G.settings.timelineHeight
+                    Layout.preferredHeight: G.metrics.timelineHeight
                     spans: session.spans
                     posTimes: session.dayPos.count >= 0 ? session.dayPos.times() : []
                     position: session.positionMs
@@ -314,9 +314,9 @@ Page {
                 ExportBar {
                     session: session
                     Layout.fillWidth: true
-                    Layout.leftMargin: G.settings.spacing
-                    Layout.rightMargin: G.settings.spacing
-                    Layout.bottomMargin: G.settings.spacing
+                    Layout.leftMargin: G.metrics.spacing
+                    Layout.rightMargin: G.metrics.spacing
+                    Layout.bottomMargin: G.metrics.spacing
                     onExportRequested: recordedPage.exportVideo()
                 }
             }

@@ -27,8 +27,6 @@ Item {
         readonly property int posPixelSize: 15
         readonly property int statsPixelSize: 12
         readonly property int timelineHeight: 56
-        // A tile smaller than this, in device pixels, in either direction plays nothing.
-        readonly property int videoMinimumTilePixels: 48
         readonly property QtObject sidebar: QtObject {
             id: sidebarMetrics
 
@@ -84,10 +82,6 @@ Item {
         readonly property int posVisibleLines: 20
         // A publisher that never pauses would otherwise grow the queue without end.
         readonly property int posMaxQueuedLines: 200
-        // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream, so that
-        // the memory of a tile has a ceiling (the defaults are meant for files).
-        readonly property string videoDemuxerMaxBytes: "4MiB"
-        readonly property string videoDemuxerMaxBackBytes: "1MiB"
     }
 
     // Recorded video: the player's speeds, the step of the seek keys, how far before a POS search
@@ -103,61 +97,11 @@ Item {
         readonly property int chunkSearchMarginMs: 600000
         // Each recorded POS line shows this much before its own time.
         readonly property int posLeadMs: 500
-        readonly property int posFirstDelayMs: 10000
         readonly property string timeFormat: "yyyy-MM-dd hh:mm:ss"
         readonly property string dayFormat: "yyyy-MM-dd"
         readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
     }
 
-    // Where the stream gateways serve recorded chunks and their POS text.
-    readonly property QtObject gateway: QtObject {
-        id: gatewayGroup
-
-        readonly property int httpPort: 9554
-    }
-
-    // The names the pages read before the groups above existed. This block goes once every file
-    // reads the groups; until then each name is an alias, so writes reach the group as well.
-    readonly property QtObject settings: QtObject {
-        property alias sidebar: sidebarMetrics
-        property alias clickDelay: timingsGroup.clickDelay
-        property alias toolbarIconSize: metricsGroup.toolbarIconSize
-        property alias spliterHandleSize: metricsGroup.spliterHandleSize
-        property alias spliterStartSize: metricsGroup.spliterStartSize
-        property alias spacing: metricsGroup.spacing
-        property alias posPixelSize: metricsGroup.posPixelSize
-        property alias snapshotMessageMs: timingsGroup.snapshotMessageMs
-        property alias posVisibleLines: limitsGroup.posVisibleLines
-        property alias posMaxQueuedLines: limitsGroup.posMaxQueuedLines
-        property alias posHoldMs: timingsGroup.posHoldMs
-        property alias posTrimMs: timingsGroup.posTrimMs
-        property alias doorGuardMs: timingsGroup.doorGuardMs
-        property alias videoLoadDelayMs: timingsGroup.videoLoadDelayMs
-        property alias videoDemuxerMaxBytes: limitsGroup.videoDemuxerMaxBytes
-        property alias videoDemuxerMaxBackBytes: limitsGroup.videoDemuxerMaxBackBytes
-        property alias videoMinimumTilePixels: metricsGroup.videoMinimumTilePixels
-        property alias videoReloadDelayMs: timingsGroup.videoReloadDelayMs
-        property alias videoNoSignalMs: timingsGroup.videoNoSignalMs
-        property alias videoStallReloadFirstMs: timingsGroup.videoStallReloadFirstMs
-        property alias videoStallReloadMaxMs: timingsGroup.videoStallReloadMaxMs
-        property alias videoStatsVisible: viewGroup.videoStatsVisible
-        property alias videoStatsIntervalMs: timingsGroup.videoStatsIntervalMs
-        property alias videoStatsLagAlertSeconds: timingsGroup.videoStatsLagAlertSeconds
-        property alias videoStatsStallAlertMs: timingsGroup.videoStatsStallAlertMs
-        property alias gatewayHttpPort: gatewayGroup.httpPort
-        property alias posQueryTimeoutMs: timingsGroup.posQueryTimeoutMs
-        property alias posLeadMs: recordedGroup.posLeadMs
-        property alias posFirstDelayMs: recordedGroup.posFirstDelayMs
-        property alias chunkDateFormat: recordedGroup.chunkDateFormat
-        property alias recordedSpeeds: recordedGroup.speeds
-        property alias recordedStepMs: recordedGroup.stepMs
-        property alias posSearchLeadMs: recordedGroup.posSearchLeadMs
-        property alias posSearchLimit: recordedGroup.posSearchLimit
-        property alias chunkSearchMarginMs: recordedGroup.chunkSearchMarginMs
-        property alias recordedTimeFormat: recordedGroup.timeFormat
-        property alias dayFormat: recordedGroup.dayFormat
-        property alias timelineHeight: metricsGroup.timelineHeight
-    }
 
     readonly property QtObject theme: QtObject {
         readonly property color background: "darkGray"
@@ -205,8 +149,6 @@ Item {
         readonly property color statsAlertText: "red"
         readonly property color statsBackground: "black"
         readonly property real statsBackgroundOpacity: 0.6
-        // A size, so it lives in the metrics; this alias goes together with the old settings names.
-        property alias statsPixelSize: metricsGroup.statsPixelSize
         readonly property real noSignalOpacity: 0.6
         // The strip that says the server connection is lost.
         readonly property color connectionBanner: "darkred"

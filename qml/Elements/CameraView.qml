@@ -46,14 +46,14 @@ Item {
     readonly property bool toolbarOpen: toolbar.open
     // Live tiles (the player reloads them after an end) are watched for streams that stall.
     readonly property bool watchesSignal: liveMode && hasPlayer && url !== ""
-    // True while a watched stream has shown no new frame for G.settings.videoNoSignalMs.
+    // True while a watched stream has shown no new frame for G.timings.videoNoSignalMs.
     readonly property bool noSignal: watchesSignal && stallWatch.lost
     // The wait before the next reload of a stalled stream.
     readonly property alias stallReloadDelayMs: stallWatch.reloadDelayMs
     // Reloads of stalled streams so far.
     readonly property alias stallReloads: stallWatch.reloads
     // Live tiles show their own figures while the operator asks for them.
-    readonly property bool statsShown: playerObject !== null && playerObject.live && G.settings.videoStatsVisible
+    readonly property bool statsShown: playerObject !== null && playerObject.live && G.view.videoStatsVisible
     // Digital zoom, 1 to maxZoom, and the pan of the zoomed picture: the player's own, so that the
     // picture stays sharp. The pan is in fractions of the zoomed picture's size, as the player's.
     property real zoom: 1.0
@@ -72,7 +72,7 @@ Item {
     property string markedPosLine: ""
     // How long a new URL waits before it loads: live tiles let a layout settle first; recorded
     // video loads at once, so that the next chunk follows without a gap.
-    property int loadDelayMs: G.settings.videoLoadDelayMs
+    property int loadDelayMs: G.timings.videoLoadDelayMs
     // What showPosLines last showed.
     property var shownPosLines: []
 
@@ -183,10 +183,10 @@ Item {
         var pieces = String(msg).split("\n");
         for (var i = 0; i < pieces.length; ++i)
             posModel.append({ label: pieces[i] });
-        var excess = posModel.count - G.settings.posMaxQueuedLines;
+        var excess = posModel.count - G.limits.posMaxQueuedLines;
         if (excess > 0)
             posModel.remove(0, excess);
-        trimTimer.interval = G.settings.posHoldMs;
+        trimTimer.interval = G.timings.posHoldMs;
         trimTimer.restart();
     }
 
@@ -252,7 +252,7 @@ Item {
     ELabel {
         objectName: "notPlayedText"
         anchors.centerIn: parent
-        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
         visible: cameraView.url !== "" && !cameraView.hasPlayer && cameraView.notPlayedReason !== ""
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
@@ -274,7 +274,7 @@ Item {
     ELabel {
         objectName: "noSignalText"
         anchors.centerIn: parent
-        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
         elide: Text.ElideRight
         visible: cameraView.noSignal
         font.bold: true
@@ -308,9 +308,9 @@ Item {
         // only cut that attempt short.
         reloadHeld: cameraView.backend ? cameraView.backend.reloadPending : false
         source: cameraView.playUrl
-        noSignalMs: G.settings.videoNoSignalMs
-        reloadFirstMs: G.settings.videoStallReloadFirstMs
-        reloadMaxMs: G.settings.videoStallReloadMaxMs
+        noSignalMs: G.timings.videoNoSignalMs
+        reloadFirstMs: G.timings.videoStallReloadFirstMs
+        reloadMaxMs: G.timings.videoStallReloadMaxMs
         onReloadRequested: {
             if (cameraView.playerObject)
                 cameraView.playerObject.loadFile(cameraView.playUrl);
@@ -331,7 +331,7 @@ Item {
         }
 
         objectName: "pictureHold"
-        interval: G.settings.videoNoSignalMs
+        interval: G.timings.videoNoSignalMs
         repeat: false
         onTriggered: release()
     }
@@ -395,7 +395,7 @@ Item {
     Timer {
         id: snapshotMessageTimer
 
-        interval: G.settings.snapshotMessageMs
+        interval: G.timings.snapshotMessageMs
         onTriggered: cameraView.snapshotMessage = ""
     }
 
@@ -404,7 +404,7 @@ Item {
         objectName: "zoomMark"
         anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.margins: G.settings.spacing
+        anchors.margins: G.metrics.spacing
         visible: cameraView.zoomed
         color: G.theme.posText
         style: Text.Outline
@@ -421,8 +421,8 @@ Item {
         objectName: "snapshotMessage"
         anchors.horizontalCenter: parent.horizontalCenter
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: G.settings.spacing * 4
-        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        anchors.bottomMargin: G.metrics.spacing * 4
+        width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
         elide: Text.ElideMiddle
         visible: cameraView.snapshotMessage !== ""
         color: cameraView.snapshotFailed ? G.theme.alertText : G.theme.posText
@@ -463,19 +463,19 @@ Item {
             id: toolbarRow
 
             width: parent.width
-            spacing: G.settings.spacing
+            spacing: G.metrics.spacing
 
             ELabel {
                 Layout.fillWidth: true
-                Layout.leftMargin: G.settings.spacing
+                Layout.leftMargin: G.metrics.spacing
                 elide: Text.ElideRight
                 text: cameraView.cameraName
             }
 
             EToolButton {
                 objectName: "zoomResetButton"
-                Layout.preferredWidth: G.settings.toolbarIconSize
-                Layout.preferredHeight: G.settings.toolbarIconSize
+                Layout.preferredWidth: G.metrics.toolbarIconSize
+                Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.zoomed
                 source: "qrc:/images/zoom-reset.svg"
                 onClicked: cameraView.resetZoom()
@@ -483,8 +483,8 @@ Item {
 
             EToolButton {
                 objectName: "snapshotButton"
-                Layout.preferredWidth: G.settings.toolbarIconSize
-                Layout.preferredHeight: G.settings.toolbarIconSize
+                Layout.preferredWidth: G.metrics.toolbarIconSize
+                Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.videoLoaded
                 source: "qrc:/images/capture.svg"
                 onClicked: cameraView.takeSnapshot()
@@ -492,11 +492,11 @@ Item {
 
             EToolButton {
                 objectName: "statsButton"
-                Layout.preferredWidth: G.settings.toolbarIconSize
-                Layout.preferredHeight: G.settings.toolbarIconSize
+                Layout.preferredWidth: G.metrics.toolbarIconSize
+                Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.playerObject !== null && cameraView.playerObject.live
                 source: "qrc:/images/info.svg"
-                onClicked: G.settings.videoStatsVisible = !G.settings.videoStatsVisible
+                onClicked: G.view.videoStatsVisible = !G.view.videoStatsVisible
             }
 
             ELabel {
@@ -507,7 +507,7 @@ Item {
             ComboBox {
                 id: fpsBox
 
-                Layout.preferredHeight: G.settings.toolbarIconSize
+                Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.fpsVisible
                 flat: true
                 model: [15, 20, 25]
@@ -524,15 +524,15 @@ Item {
     Column {
         objectName: "posOverlay"
         y: toolbarRow.height
-        x: G.settings.spacing
+        x: G.metrics.spacing
 
         Repeater {
             model: posModel
 
             delegate: ELabel {
                 objectName: "posLine"
-                font.pixelSize: G.settings.posPixelSize
-                visible: index < G.settings.posVisibleLines
+                font.pixelSize: G.metrics.posPixelSize
+                visible: index < G.limits.posVisibleLines
                 text: model.label
                 color: G.theme.posText
                 style: Text.Outline
@@ -568,8 +568,8 @@ Item {
         objectName: "statsOverlay"
         anchors.left: parent.left
         anchors.bottom: parent.bottom
-        anchors.margins: G.settings.spacing
-        width: Math.min(implicitWidth, parent.width - 2 * G.settings.spacing)
+        anchors.margins: G.metrics.spacing
+        width: Math.min(implicitWidth, parent.width - 2 * G.metrics.spacing)
         mpvObject: cameraView.playerObject
         active: cameraView.statsShown
         stream: cameraView.stream
@@ -587,12 +587,12 @@ Item {
     Timer {
         id: trimTimer
 
-        interval: G.settings.posHoldMs
+        interval: G.timings.posHoldMs
         repeat: false
         onTriggered: {
             if (posModel.count > 0) {
                 posModel.remove(0);
-                interval = G.settings.posTrimMs;
+                interval = G.timings.posTrimMs;
                 restart();
             } else {
                 stop();

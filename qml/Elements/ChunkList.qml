@@ -10,7 +10,7 @@ ColumnLayout {
 
     property RecordedSession session: null
 
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     Connections {
         target: root.session
@@ -56,14 +56,14 @@ ColumnLayout {
                 ELabel {
                     objectName: "chunkStart"
                     text: qsTr("start: %1").arg(Qt.formatDateTime(new Date(Number(model.start)),
-                                                                  G.settings.chunkDateFormat))
+                                                                  G.recorded.chunkDateFormat))
                           + I18n.localeNotify
                 }
 
                 ELabel {
                     objectName: "chunkEnd"
                     text: qsTr("end: %1").arg(Qt.formatDateTime(new Date(Number(model.end)),
-                                                                G.settings.chunkDateFormat))
+                                                                G.recorded.chunkDateFormat))
                           + I18n.localeNotify
                 }
 

@@ -13,7 +13,7 @@ Column {
     property string statusText: ""
     property bool statusFailed: false
 
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     ProgressBar {
         objectName: "downloadProgress"

@@ -14,7 +14,7 @@ RowLayout {
     signal exportRequested()
 
     objectName: "exportControls"
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     EButton {
         objectName: "markButton"

@@ -72,7 +72,7 @@ Item {
         id: reloadTimer
 
         objectName: "reloadTimer"
-        interval: G.settings.videoReloadDelayMs
+        interval: G.timings.videoReloadDelayMs
         repeat: false
         onTriggered: {
             if (Utils.isValid(mpvPlayer.filePath) && mpvPlayer.filePath !== "")

@@ -16,7 +16,7 @@ RowLayout {
     signal snapshotRequested()
 
     objectName: "playerControls"
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
     enabled: session !== null && mpvObject !== null && session.positionMs >= 0
 
     // The keys change the speed too, and a choice in the box ends the box's own binding.
@@ -40,7 +40,7 @@ RowLayout {
         objectName: "backButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("-5 s") + I18n.localeNotify
-        onClicked: root.session.step(-G.settings.recordedStepMs)
+        onClicked: root.session.step(-G.recorded.stepMs)
     }
 
     EButton {
@@ -61,7 +61,7 @@ RowLayout {
         objectName: "forwardButton"
         focusPolicy: Qt.NoFocus
         text: qsTr("+5 s") + I18n.localeNotify
-        onClicked: root.session.step(G.settings.recordedStepMs)
+        onClicked: root.session.step(G.recorded.stepMs)
     }
 
     ComboBox {
@@ -69,10 +69,10 @@ RowLayout {
 
         objectName: "speedBox"
         focusPolicy: Qt.NoFocus
-        model: G.settings.recordedSpeeds.map(function (speed) { return speed + "\u00D7"; })
+        model: G.recorded.speeds.map(function (speed) { return speed + "\u00D7"; })
         currentIndex: root.session ? root.session.speedIndex() : 0
         onActivated: function (index) {
-            root.session.speed = G.settings.recordedSpeeds[index];
+            root.session.speed = G.recorded.speeds[index];
         }
     }
 
@@ -92,7 +92,7 @@ RowLayout {
         objectName: "positionLabel"
         color: G.theme.foreColor
         text: root.session && root.session.positionMs >= 0
-              ? Qt.formatDateTime(new Date(root.session.positionMs), G.settings.recordedTimeFormat)
+              ? Qt.formatDateTime(new Date(root.session.positionMs), G.recorded.timeFormat)
               : ""
     }
 

@@ -12,7 +12,7 @@ ColumnLayout {
     // The results' height at most.
     property real maxListHeight: 200
 
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     ETextField {
         id: searchField
@@ -38,8 +38,8 @@ ColumnLayout {
         header: ELabel {
             objectName: "posResultCount"
             color: G.theme.foreColor
-            text: (resultList.count >= G.settings.posSearchLimit
-                   ? qsTr("More than %1 lines found").arg(G.settings.posSearchLimit)
+            text: (resultList.count >= G.recorded.posSearchLimit
+                   ? qsTr("More than %1 lines found").arg(G.recorded.posSearchLimit)
                    : qsTr("Lines found: %1").arg(resultList.count)) + I18n.localeNotify
         }
 

@@ -10,7 +10,7 @@ RowLayout {
 
     property RecordedSession session: null
 
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     EButton {
         objectName: "previousDayButton"
@@ -25,11 +25,11 @@ RowLayout {
         Layout.fillWidth: true
         horizontalAlignment: Text.AlignHCenter
         inputMask: "9999-99-99"
-        text: Qt.formatDate(new Date(root.session.dayStart), G.settings.dayFormat)
+        text: Qt.formatDate(new Date(root.session.dayStart), G.recorded.dayFormat)
         onEditingFinished: {
             var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
             if (isNaN(day.getTime()))
-                text = Qt.formatDate(new Date(root.session.dayStart), G.settings.dayFormat);
+                text = Qt.formatDate(new Date(root.session.dayStart), G.recorded.dayFormat);
             else
                 root.session.showDay(day.getTime());
         }

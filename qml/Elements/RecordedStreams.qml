@@ -13,7 +13,7 @@ ColumnLayout {
     // The list's height at most; it grows with its rows up to it.
     property real maxListHeight: 200
 
-    spacing: G.settings.spacing
+    spacing: G.metrics.spacing
 
     ELabel {
         objectName: "streamsHeading"

@@ -42,11 +42,11 @@ Rectangle {
         lagSeconds = figures.lag;
         // Before its first frame, a tile counts as stalled from the moment the figures show.
         var sinceFrame = figures.msSinceFrame >= 0 ? figures.msSinceFrame : now - _shownSince;
-        alert = lagSeconds > G.settings.videoStatsLagAlertSeconds || sinceFrame > G.settings.videoStatsStallAlertMs;
+        alert = lagSeconds > G.timings.videoStatsLagAlertSeconds || sinceFrame > G.timings.videoStatsStallAlertMs;
     }
 
-    implicitWidth: label.implicitWidth + 2 * G.settings.spacing
-    height: label.height + G.settings.spacing
+    implicitWidth: label.implicitWidth + 2 * G.metrics.spacing
+    height: label.height + G.metrics.spacing
     visible: active
     color: Qt.rgba(0, 0, 0, G.theme.statsBackgroundOpacity)
     onActiveChanged: {
@@ -62,13 +62,13 @@ Rectangle {
         id: label
 
         objectName: "statsText"
-        x: G.settings.spacing
+        x: G.metrics.spacing
         anchors.verticalCenter: parent.verticalCenter
-        width: Math.max(0, videoStats.width - 2 * G.settings.spacing)
+        width: Math.max(0, videoStats.width - 2 * G.metrics.spacing)
         // A small tile shows every figure on more lines rather than losing the last ones.
         wrapMode: Text.Wrap
         textFormat: Text.PlainText
-        font.pixelSize: G.theme.statsPixelSize
+        font.pixelSize: G.metrics.statsPixelSize
         color: videoStats.alert ? G.theme.statsAlertText : G.theme.statsText
         text: [qsTr("%1 received").arg(Math.round(videoStats.receivedPerSecond)),
                qsTr("%1 drawn").arg(Math.round(videoStats.drawnPerSecond)),
@@ -79,7 +79,7 @@ Rectangle {
 
     Timer {
         objectName: "statsTimer"
-        interval: G.settings.videoStatsIntervalMs
+        interval: G.timings.videoStatsIntervalMs
         repeat: true
         running: videoStats.active && videoStats.mpvObject !== null
         triggeredOnStart: true

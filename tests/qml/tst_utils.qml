@@ -72,40 +72,4 @@ TestCase {
         verify(Qt.colorEqual(G.theme.darker1, Qt.darker("darkGray", 1.1)), "darker1 derives from the background");
         verify(Qt.colorEqual(G.theme.lighter2, Qt.lighter("darkGray", 1.2)), "lighter2 derives from the background");
     }
-
-    // Some pages still read the old names: each must show its group's value, and writes made
-    // through either name must reach the other.
-    function test_oldSettingsNamesFollowTheGroups() {
-        var places = [
-            ["spacing", G.metrics, "spacing"],
-            ["toolbarIconSize", G.metrics, "toolbarIconSize"],
-            ["timelineHeight", G.metrics, "timelineHeight"],
-            ["clickDelay", G.timings, "clickDelay"],
-            ["posHoldMs", G.timings, "posHoldMs"],
-            ["posMaxQueuedLines", G.limits, "posMaxQueuedLines"],
-            ["videoDemuxerMaxBytes", G.limits, "videoDemuxerMaxBytes"],
-            ["recordedSpeeds", G.recorded, "speeds"],
-            ["recordedStepMs", G.recorded, "stepMs"],
-            ["recordedTimeFormat", G.recorded, "timeFormat"],
-            ["posLeadMs", G.recorded, "posLeadMs"],
-            ["gatewayHttpPort", G.gateway, "httpPort"],
-            ["videoStatsVisible", G.view, "videoStatsVisible"]
-        ];
-        for (var i = 0; i < places.length; ++i) {
-            var place = places[i];
-            compare(G.settings[place[0]], place[1][place[2]], "G.settings." + place[0]);
-        }
-        compare(G.settings.sidebar.iconSize, G.metrics.sidebar.iconSize, "the sidebar's sizes");
-        compare(G.theme.statsPixelSize, G.metrics.statsPixelSize, "the figures' pixel size");
-
-        var saved = G.timings.videoNoSignalMs;
-        G.settings.videoNoSignalMs = saved + 1;
-        compare(G.timings.videoNoSignalMs, saved + 1, "a write through the old name reaches the group");
-        G.timings.videoNoSignalMs = saved;
-        compare(G.settings.videoNoSignalMs, saved, "and one to the group shows under the old name");
-        G.settings.videoStatsVisible = true;
-        verify(G.view.videoStatsVisible, "the view state follows the old name");
-        G.view.videoStatsVisible = false;
-        verify(!G.settings.videoStatsVisible, "and the other way round");
-    }
 }
