@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -137,87 +138,98 @@ QHash<int, QByteArray> LayoutModel::roleNames() const
 
 void LayoutModel::fromJson(const QString& json)
 {
+    if (std::optional<ParsedLayout> layout = parseLayout(json))
+        applyLayout(std::move(*layout));
+}
+
+std::optional<LayoutModel::ParsedLayout> LayoutModel::parseLayout(const QString& json)
+{
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &parseError);
     if (parseError.error != QJsonParseError::NoError) {
         // The layout on screen stays; the operator's companion still shows the faulty one.
         qWarning().nospace() << "Layout is not valid JSON: " << parseError.errorString() << " at offset "
                              << parseError.offset;
-        return;
+        return std::nullopt;
     }
     if (document.isNull() || document.isEmpty())
-        return;
+        return std::nullopt;
     const QJsonObject layout = document.object();
     if (layout.isEmpty())
-        return;
-    if (!layout.contains(QLatin1String("numRows"))) {
-        qWarning() << "field numRows not found";
-        return;
+        return std::nullopt;
+
+    ParsedLayout parsed;
+    const std::pair<const char*, int*> grid[] = {{"numRows", &parsed.numRows}, {"numCols", &parsed.numCols}};
+    for (const auto& [key, field] : grid) {
+        if (!layout.contains(QLatin1String(key))) {
+            qWarning().noquote() << QStringLiteral("field %1 not found").arg(QLatin1String(key));
+            return std::nullopt;
+        }
+        *field = readInt(layout.value(QLatin1String(key)));
     }
-    const int numRows = readInt(layout.value(QLatin1String("numRows")));
-    if (!layout.contains(QLatin1String("numCols"))) {
-        qWarning() << "field numCols not found";
-        return;
-    }
-    const int numCols = readInt(layout.value(QLatin1String("numCols")));
     if (!layout.contains(QLatin1String("elements"))) {
         qWarning() << "field elements not found";
-        return;
+        return std::nullopt;
     }
     const QJsonArray elements = layout.value(QLatin1String("elements")).toArray();
     if (elements.isEmpty()) {
         qWarning() << "field elements is empty";
-        return;
+        return std::nullopt;
     }
+    parsed.cells.reserve(elements.size());
+    for (const QJsonValue& element : elements) {
+        if (std::optional<LayoutCell> cell = parseCell(element.toObject()))
+            parsed.cells.append(*cell);
+    }
+    return parsed;
+}
 
+std::optional<LayoutModel::LayoutCell> LayoutModel::parseCell(const QJsonObject& element)
+{
+    LayoutCell cell;
+    // The first missing key of the four names the warning.
+    const std::pair<const char*, int*> geometry[] = {
+        {"row", &cell.row}, {"col", &cell.col}, {"rowSpan", &cell.rowSpan}, {"colSpan", &cell.colSpan}};
+    for (const auto& [key, field] : geometry) {
+        if (!element.contains(QLatin1String(key))) {
+            qWarning().noquote() << QStringLiteral("field %1 not found").arg(QLatin1String(key));
+            return std::nullopt;
+        }
+        *field = readInt(element.value(QLatin1String(key)));
+    }
+    cell.deviceId = element.value(QLatin1String("deviceId")).toString();
+    cell.objectId = element.value(QLatin1String("objectId")).toString();
+    cell.label = element.value(QLatin1String("label")).toString();
+    // An element without a type is dropped without a word.
+    if (!element.contains(QLatin1String("type")))
+        return std::nullopt;
+    cell.type = cellType(element.value(QLatin1String("type")).toString());
+    return cell;
+}
+
+LayoutModel::CellType LayoutModel::cellType(const QString& type)
+{
+    if (type == QLatin1String("video"))
+        return Video;
+    if (type == QLatin1String("door"))
+        return Door;
+    if (type == QLatin1String("alarm"))
+        return Alarm;
+    return InvalidType;
+}
+
+void LayoutModel::applyLayout(ParsedLayout layout)
+{
     // Both are announced even when unchanged, and before the cells change.
-    m_numRows = numRows;
+    m_numRows = layout.numRows;
     emit numRowsChanged();
-    m_numCols = numCols;
+    m_numCols = layout.numCols;
     emit numColsChanged();
 
     beginResetModel();
     m_cells.clear();
-    QVector<LayoutCell> cells;
-    cells.reserve(elements.size());
-    static const char* const geometryKeys[] = {"row", "col", "rowSpan", "colSpan"};
-    for (const QJsonValue& value : elements) {
-        const QJsonObject element = value.toObject();
-        int geometry[4] = {0, 0, 0, 0};
-        bool complete = true;
-        for (int i = 0; i < 4; ++i) {
-            const QLatin1String key(geometryKeys[i]);
-            if (!element.contains(key)) {
-                qWarning().noquote() << QStringLiteral("field %1 not found").arg(key);
-                complete = false;
-                break;
-            }
-            geometry[i] = readInt(element.value(key));
-        }
-        if (!complete)
-            continue;
-
-        LayoutCell cell;
-        cell.row = geometry[0];
-        cell.col = geometry[1];
-        cell.rowSpan = geometry[2];
-        cell.colSpan = geometry[3];
-        cell.deviceId = element.value(QLatin1String("deviceId")).toString();
-        cell.objectId = element.value(QLatin1String("objectId")).toString();
-        cell.label = element.value(QLatin1String("label")).toString();
-        if (!element.contains(QLatin1String("type")))
-            continue;
-        const QString type = element.value(QLatin1String("type")).toString();
-        if (type == QLatin1String("video"))
-            cell.type = Video;
-        else if (type == QLatin1String("door"))
-            cell.type = Door;
-        else if (type == QLatin1String("alarm"))
-            cell.type = Alarm;
-        cells.append(cell);
-    }
-    resolveDoors(cells);
-    m_cells = std::move(cells);
+    resolveDoors(layout.cells);
+    m_cells = std::move(layout.cells);
     endResetModel();
 }
 

@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <optional>
+
 #include <QAbstractListModel>
 #include <QPointer>
 #include <QVector>
 
+class QJsonObject;
 class VantorClient;
 class VantorObjectsRepository;
 
@@ -76,7 +79,18 @@ public:
 
     const QVector<LayoutCell>& cells() const { return m_cells; }
 
+    // A layout's grid and cells as its JSON text gives them, doors not yet paired.
+    struct ParsedLayout
+    {
+        int numRows = 0;
+        int numCols = 0;
+        QVector<LayoutCell> cells;
+    };
+
+    // Replaces the grid and the cells with those of the text; a text that is no layout changes nothing.
     Q_INVOKABLE void fromJson(const QString& json);
+    // The text read without touching any model: none when it is no layout (the reason is logged).
+    static std::optional<ParsedLayout> parseLayout(const QString& json);
     // The cell's place among the camera cells, from 0, in the layout's order; -1 for another cell.
     Q_INVOKABLE int cameraOrder(int row) const;
 
@@ -85,6 +99,10 @@ signals:
     void numRowsChanged();
 
 private:
+    // One element of "elements": none when it lacks a key it needs.
+    static std::optional<LayoutCell> parseCell(const QJsonObject& element);
+    static CellType cellType(const QString& type);
+    void applyLayout(ParsedLayout layout);
     void resolveDoors(QVector<LayoutCell>& cells) const;
     QString streamUrl(const LayoutCell& cell) const;
     // A setting of the cell's stream object as text; empty when there is none. No log: most streams

@@ -43,6 +43,8 @@ install_packages() {
 
 # configure_and_build BUILD_DIR [extra cmake arguments...]
 # BUILD_TARGETS (space-separated) limits the build to those targets; empty builds everything.
+# STATION_GENERATOR names the CMake generator of a new build folder: Ninja unless it says another
+# ("Unix Makefiles"). A folder that exists keeps the generator it was made with.
 configure_and_build() {
     local dir="$1"
     shift
@@ -50,7 +52,17 @@ configure_and_build() {
     if [ "${CI:-}" = "true" ]; then
         extra+=("-DSTATION_WERROR=ON")
     fi
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${extra[@]}" "$@"
+    local made_with=""
+    if [ -f "$dir/CMakeCache.txt" ]; then
+        made_with=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$dir/CMakeCache.txt")
+    fi
+    if [ -z "$made_with" ]; then
+        extra+=("-G" "${STATION_GENERATOR:-Ninja}")
+    elif [ -n "${STATION_GENERATOR:-}" ] && [ "$STATION_GENERATOR" != "$made_with" ]; then
+        log "$dir was made with the generator \"$made_with\", not \"$STATION_GENERATOR\": remove it, or leave STATION_GENERATOR unset"
+        return 1
+    fi
+    cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${extra[@]}" "$@"
     local targets=()
     if [ -n "${BUILD_TARGETS:-}" ]; then
         read -r -a targets <<<"$BUILD_TARGETS"

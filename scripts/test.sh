@@ -6,6 +6,9 @@
 #                                 builds only what those need
 #   scripts/test.sh --no-long     leaves out the tests that run for minutes (labelled "long")
 #   scripts/test.sh -- <ctest arguments>   passes the rest to ctest (for example -R store)
+# Tests run side by side, as many as there are cores (STATION_TEST_JOBS says another number); those
+# that need the display hold the lock "display" and run one at a time. STATION_GENERATOR chooses
+# the CMake generator of a new build folder (scripts/common.sh).
 source "$(dirname "$0")/common.sh"
 
 build_dir="$ROOT/build"
@@ -55,7 +58,8 @@ configure_and_build "$build_dir" "${cmake_extra[@]}"
 export QT_QPA_PLATFORM="${QT_QPA_PLATFORM:-xcb}"
 cd "$build_dir"
 status=0
-with_display ctest --output-on-failure --timeout 300 "${ctest_extra[@]}" || status=$?
+with_display ctest --output-on-failure --timeout 300 -j "${STATION_TEST_JOBS:-$(nproc)}" "${ctest_extra[@]}" ||
+    status=$?
 if $sanitize && compgen -G "$reports/*" >/dev/null; then
     log "sanitizer reports (of the tests and of the programs they started), in $reports:"
     cat "$reports"/* >&2

@@ -751,147 +751,223 @@ Json SimServer::sendEvent(Session& session, const Json& args)
 // ---------------------------------------------------------------------------------------------
 // Control channel
 
+// One entry per command, in the order "help" lists them; commands that differ in one word share
+// a handler, which is given the command's own name.
+const std::vector<SimServer::ControlCommand>& SimServer::controlCommands()
+{
+    static const std::vector<ControlCommand> commands = {
+        {"ping", &SimServer::controlPing},
+        {"set-setting", &SimServer::controlSetting},
+        {"remove-setting", &SimServer::controlSetting},
+        {"set-name", &SimServer::controlSetName},
+        {"set-attribute", &SimServer::controlSetting},
+        {"set-sensor", &SimServer::controlSetValue},
+        {"set-actuator", &SimServer::controlSetValue},
+        {"push-event", &SimServer::controlPushEvent},
+        {"update-event", &SimServer::controlPushEvent},
+        {"events", &SimServer::controlEvents},
+        {"sessions", &SimServer::controlSessions},
+        {"bindings", &SimServer::controlBindings},
+        {"stall", &SimServer::controlStallOrFreeze},
+        {"freeze", &SimServer::controlStallOrFreeze},
+        {"resume", &SimServer::controlResume},
+        {"drop", &SimServer::controlDrop},
+        {"pos-rate", &SimServer::controlPosRate},
+        {"door-delay", &SimServer::controlDoorDelay},
+        {"quit", &SimServer::controlQuit},
+        {"help", &SimServer::controlHelp},
+    };
+    return commands;
+}
+
 std::string SimServer::control(const std::string& line)
 {
     const auto [command, rest] = splitWord(line);
-    try {
-        if (command == "ping")
-            return "ok pong";
-        if (command == "help")
-            return "ok ping set-setting remove-setting set-name set-attribute set-sensor set-actuator push-event "
-                   "update-event events sessions bindings stall freeze resume drop pos-rate door-delay quit";
-        if (command == "quit") {
-            m_quit = true;
-            return "ok";
-        }
-        if (command == "set-setting" || command == "remove-setting" || command == "set-attribute") {
-            const auto [idText, afterId] = splitWord(rest);
-            const auto [name, valueText] = splitWord(afterId);
-            ObjectId id = 0;
-            if (!parseId(idText, id) || name.empty())
-                return "error usage: " + command + " <id> <name>" + (command == "remove-setting" ? "" : " <json>");
-            SiteObject* o = m_site.find(id);
-            if (!o)
-                return "error no object " + idText;
-            if (command == "remove-setting") {
-                if (!o->data.settings.remove(name))
-                    return "error object " + idText + " has no setting " + name;
-                pushObjectDataChanged();
-            } else if (command == "set-setting") {
-                o->data.settings.setValue(name, commandValue(valueText));
-                pushObjectDataChanged();
-            } else {
-                o->attributes.setValue(name, commandValue(valueText));
-            }
-            return "ok";
-        }
-        if (command == "set-name") {
-            const auto [idText, name] = splitWord(rest);
-            ObjectId id = 0;
-            if (!parseId(idText, id) || name.empty())
-                return "error usage: set-name <id> <name>";
-            SiteObject* o = m_site.find(id);
-            if (!o)
-                return "error no object " + idText;
-            o->data.name = name;
-            pushObjectDataChanged();
-            return "ok";
-        }
-        if (command == "set-sensor" || command == "set-actuator") {
-            const auto [idText, valueText] = splitWord(rest);
-            ObjectId id = 0;
-            if (!parseId(idText, id) || valueText.empty())
-                return "error usage: " + command + " <id> <json>";
-            const int type = command == "set-sensor" ? SensorType : ActuatorType;
-            SiteObject* o = m_site.find(id);
-            if (!o || o->data.type != type)
-                return "error no " + std::string(type == SensorType ? "sensor " : "actuator ") + idText;
-            o->value = commandValue(valueText);
-            pushValue(type == SensorType ? "sensorValue" : "actuatorValue", id, o->value.value());
-            return "ok";
-        }
-        if (command == "push-event" || command == "update-event") {
-            Event event = eventFromCommand(rest);
-            const bool update = command == "update-event";
-            if (update && event.eventId == 0)
-                return "error update-event needs an \"eventId\"";
-            if (!update)
-                event.eventId = 0;
-            const ObjectId id = storeEvent(event);
-            pushToSignedIn({{"type", "push"},
-                            {"kind", update ? "eventUpdated" : "eventReceived"},
-                            {"event", wire::eventToJson(event)}});
-            return "ok " + std::to_string(id);
-        }
-        if (command == "events")
-            return "ok " + dump(Json(m_events));
-        if (command == "sessions") {
-            int signedIn = 0;
-            for (const auto& [id, s] : m_sessions)
-                signedIn += s.userId != 0;
-            return "ok " + dump({{"sessions", m_sessions.size()}, {"signedIn", signedIn}});
-        }
-        if (command == "bindings") {
-            ObjectId id = 0;
-            if (!parseId(rest, id))
-                return "error usage: bindings <streamId>";
-            Json list = Json::array();
-            auto it = m_bindings.find(id);
-            if (it != m_bindings.end())
-                for (const auto& [device, type] : it->second)
-                    list.push_back(wire::bindingToJson({device, type}));
-            return "ok " + dump(list);
-        }
-        if (command == "stall" || command == "freeze") {
-            if (rest != "on" && rest != "off")
-                return "error usage: " + command + " on|off";
-            bool& flag = command == "stall" ? m_stalled : m_frozen;
-            const bool wasFrozen = m_frozen;
-            flag = rest == "on";
-            if (wasFrozen && !m_frozen) {
-                // Sessions do not expire for the time the endpoint stood still.
-                for (auto& [id, s] : m_sessions)
-                    s.lastSeen = Clock::now();
-            }
-            logLine(command + " " + rest);
-            return "ok";
-        }
-        if (command == "resume") {
-            const bool wasFrozen = m_frozen;
-            m_stalled = m_frozen = false;
-            if (wasFrozen)
-                for (auto& [id, s] : m_sessions)
-                    s.lastSeen = Clock::now();
-            logLine("resume");
-            return "ok";
-        }
-        if (command == "drop") {
-            const auto count = m_sessions.size();
-            for (const auto& [id, s] : m_sessions)
-                send(s.routingId, {{"type", "bye"}, {"reason", "dropped by the operator of the simulator"}});
-            m_sessions.clear();
-            logLine("dropped " + std::to_string(count) + " sessions");
-            return "ok " + std::to_string(count);
-        }
-        if (command == "pos-rate") {
-            char* end = nullptr;
-            const double rate = std::strtod(rest.c_str(), &end);
-            if (rest.empty() || *end != '\0' || !(rate >= 0 && rate <= 1000))
-                return "error usage: pos-rate <messages per second, 0 to 1000>";
-            m_pos.setRate(rate, Clock::now());
-            return "ok";
-        }
-        if (command == "door-delay") {
-            ObjectId ms = 0;
-            if (!parseId(rest, ms) || ms < 0 || ms > 3600000)
-                return "error usage: door-delay <milliseconds>";
-            m_site.doorDelayMs = static_cast<int>(ms);
-            return "ok";
-        }
+    const auto& commands = controlCommands();
+    const auto entry = std::find_if(commands.begin(), commands.end(),
+                                    [&command = command](const ControlCommand& c) { return command == c.name; });
+    if (entry == commands.end())
         return "error unknown command \"" + command + "\" (try help)";
+    try {
+        return (this->*(entry->run))(command, rest);
     } catch (const std::exception& e) {
         return std::string("error ") + e.what();
     }
+}
+
+std::string SimServer::controlPing(const std::string&, const std::string&)
+{
+    return "ok pong";
+}
+
+std::string SimServer::controlHelp(const std::string& command, const std::string&)
+{
+    std::string answer = "ok";
+    for (const ControlCommand& c : controlCommands())
+        if (c.name != command)
+            answer += std::string(" ") + c.name;
+    return answer;
+}
+
+std::string SimServer::controlQuit(const std::string&, const std::string&)
+{
+    m_quit = true;
+    return "ok";
+}
+
+// set-setting, remove-setting and set-attribute: <id> <name> [<json>].
+std::string SimServer::controlSetting(const std::string& command, const std::string& rest)
+{
+    const auto [idText, afterId] = splitWord(rest);
+    const auto [name, valueText] = splitWord(afterId);
+    ObjectId id = 0;
+    if (!parseId(idText, id) || name.empty())
+        return "error usage: " + command + " <id> <name>" + (command == "remove-setting" ? "" : " <json>");
+    SiteObject* o = m_site.find(id);
+    if (!o)
+        return "error no object " + idText;
+    if (command == "remove-setting") {
+        if (!o->data.settings.remove(name))
+            return "error object " + idText + " has no setting " + name;
+        pushObjectDataChanged();
+    } else if (command == "set-setting") {
+        o->data.settings.setValue(name, commandValue(valueText));
+        pushObjectDataChanged();
+    } else {
+        o->attributes.setValue(name, commandValue(valueText));
+    }
+    return "ok";
+}
+
+std::string SimServer::controlSetName(const std::string&, const std::string& rest)
+{
+    const auto [idText, name] = splitWord(rest);
+    ObjectId id = 0;
+    if (!parseId(idText, id) || name.empty())
+        return "error usage: set-name <id> <name>";
+    SiteObject* o = m_site.find(id);
+    if (!o)
+        return "error no object " + idText;
+    o->data.name = name;
+    pushObjectDataChanged();
+    return "ok";
+}
+
+// set-sensor and set-actuator: <id> <json>.
+std::string SimServer::controlSetValue(const std::string& command, const std::string& rest)
+{
+    const auto [idText, valueText] = splitWord(rest);
+    ObjectId id = 0;
+    if (!parseId(idText, id) || valueText.empty())
+        return "error usage: " + command + " <id> <json>";
+    const int type = command == "set-sensor" ? SensorType : ActuatorType;
+    SiteObject* o = m_site.find(id);
+    if (!o || o->data.type != type)
+        return "error no " + std::string(type == SensorType ? "sensor " : "actuator ") + idText;
+    o->value = commandValue(valueText);
+    pushValue(type == SensorType ? "sensorValue" : "actuatorValue", id, o->value.value());
+    return "ok";
+}
+
+// push-event and update-event: <json>.
+std::string SimServer::controlPushEvent(const std::string& command, const std::string& rest)
+{
+    Event event = eventFromCommand(rest);
+    const bool update = command == "update-event";
+    if (update && event.eventId == 0)
+        return "error update-event needs an \"eventId\"";
+    if (!update)
+        event.eventId = 0;
+    const ObjectId id = storeEvent(event);
+    pushToSignedIn(
+        {{"type", "push"}, {"kind", update ? "eventUpdated" : "eventReceived"}, {"event", wire::eventToJson(event)}});
+    return "ok " + std::to_string(id);
+}
+
+std::string SimServer::controlEvents(const std::string&, const std::string&)
+{
+    return "ok " + dump(Json(m_events));
+}
+
+std::string SimServer::controlSessions(const std::string&, const std::string&)
+{
+    int signedIn = 0;
+    for (const auto& [id, s] : m_sessions)
+        signedIn += s.userId != 0;
+    return "ok " + dump({{"sessions", m_sessions.size()}, {"signedIn", signedIn}});
+}
+
+std::string SimServer::controlBindings(const std::string&, const std::string& rest)
+{
+    ObjectId id = 0;
+    if (!parseId(rest, id))
+        return "error usage: bindings <streamId>";
+    Json list = Json::array();
+    auto it = m_bindings.find(id);
+    if (it != m_bindings.end())
+        for (const auto& [device, type] : it->second)
+            list.push_back(wire::bindingToJson({device, type}));
+    return "ok " + dump(list);
+}
+
+// stall and freeze: on|off.
+std::string SimServer::controlStallOrFreeze(const std::string& command, const std::string& rest)
+{
+    if (rest != "on" && rest != "off")
+        return "error usage: " + command + " on|off";
+    bool& flag = command == "stall" ? m_stalled : m_frozen;
+    const bool wasFrozen = m_frozen;
+    flag = rest == "on";
+    if (wasFrozen && !m_frozen)
+        forgiveFrozenTime();
+    logLine(command + " " + rest);
+    return "ok";
+}
+
+std::string SimServer::controlResume(const std::string&, const std::string&)
+{
+    const bool wasFrozen = m_frozen;
+    m_stalled = m_frozen = false;
+    if (wasFrozen)
+        forgiveFrozenTime();
+    logLine("resume");
+    return "ok";
+}
+
+void SimServer::forgiveFrozenTime()
+{
+    // Sessions do not expire for the time the endpoint stood still.
+    for (auto& [id, s] : m_sessions)
+        s.lastSeen = Clock::now();
+}
+
+std::string SimServer::controlDrop(const std::string&, const std::string&)
+{
+    const auto count = m_sessions.size();
+    for (const auto& [id, s] : m_sessions)
+        send(s.routingId, {{"type", "bye"}, {"reason", "dropped by the operator of the simulator"}});
+    m_sessions.clear();
+    logLine("dropped " + std::to_string(count) + " sessions");
+    return "ok " + std::to_string(count);
+}
+
+std::string SimServer::controlPosRate(const std::string&, const std::string& rest)
+{
+    char* end = nullptr;
+    const double rate = std::strtod(rest.c_str(), &end);
+    if (rest.empty() || *end != '\0' || !(rate >= 0 && rate <= 1000))
+        return "error usage: pos-rate <messages per second, 0 to 1000>";
+    m_pos.setRate(rate, Clock::now());
+    return "ok";
+}
+
+std::string SimServer::controlDoorDelay(const std::string&, const std::string& rest)
+{
+    ObjectId ms = 0;
+    if (!parseId(rest, ms) || ms < 0 || ms > 3600000)
+        return "error usage: door-delay <milliseconds>";
+    m_site.doorDelayMs = static_cast<int>(ms);
+    return "ok";
 }
 
 } // namespace vantorsim

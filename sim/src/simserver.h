@@ -102,6 +102,31 @@ private:
 
     ObjectId storeEvent(pelmar::vantor::Event& event);
 
+    // Control commands: each is given its own name and the rest of the line, and gives the answer.
+    using ControlHandler = std::string (SimServer::*)(const std::string& command, const std::string& rest);
+    struct ControlCommand
+    {
+        const char* name;
+        ControlHandler run;
+    };
+    static const std::vector<ControlCommand>& controlCommands();
+    std::string controlPing(const std::string&, const std::string&);
+    std::string controlHelp(const std::string& command, const std::string&);
+    std::string controlQuit(const std::string&, const std::string&);
+    std::string controlSetting(const std::string& command, const std::string& rest);
+    std::string controlSetName(const std::string&, const std::string& rest);
+    std::string controlSetValue(const std::string& command, const std::string& rest);
+    std::string controlPushEvent(const std::string& command, const std::string& rest);
+    std::string controlEvents(const std::string&, const std::string&);
+    std::string controlSessions(const std::string&, const std::string&);
+    std::string controlBindings(const std::string&, const std::string& rest);
+    std::string controlStallOrFreeze(const std::string& command, const std::string& rest);
+    std::string controlResume(const std::string&, const std::string&);
+    std::string controlDrop(const std::string&, const std::string&);
+    std::string controlPosRate(const std::string&, const std::string& rest);
+    std::string controlDoorDelay(const std::string&, const std::string& rest);
+    void forgiveFrozenTime();
+
     Site& m_site;
     SimOptions m_options;
     zmq::context_t m_zmq{1};

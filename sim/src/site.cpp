@@ -443,12 +443,11 @@ Site parseSiteText(const std::string& text, const std::string& label)
     return parseSite(document, label);
 }
 
-Site parseSite(const OrderedJson& document, const std::string& label)
+namespace {
+
+// The site-wide settings: name, door delay and the POS publishers' seed and rate.
+void readSiteSettings(Site& site, const OrderedJson& document, const Where& top)
 {
-    const Where top(label, "");
-    if (!document.is_object())
-        top.fail("the top level must be a JSON object");
-    Site site;
     site.name = optionalString(document, "name", top, "site");
     const auto doorDelayMs = optionalInt(document, "doorDelayMs", 1500, top);
     if (doorDelayMs < 0)
@@ -462,14 +461,21 @@ Site parseSite(const OrderedJson& document, const std::string& label)
     site.posRate = optionalNumber(pos, "rate", 1.0, top.at("pos"));
     if (site.posRate < 0 || site.posRate > 1000)
         top.fail("pos: \"rate\" must lie between 0 and 1000 messages per second");
+}
 
+void readObjects(Site& site, const OrderedJson& document, const Where& top)
+{
     if (!document.contains("objects") || !document.at("objects").is_array() || document.at("objects").empty())
         top.fail("\"objects\" is missing or not a non-empty array");
     const auto& objects = document.at("objects");
     for (std::size_t i = 0; i < objects.size(); ++i)
         parseObject(site, objects.at(i), top.at("objects[" + std::to_string(i) + "]"));
+}
 
-    // Children in site order unless an object lists its own.
+// Children in site order unless an object lists its own; parents and children that are not in the
+// site are warned about.
+void linkChildren(Site& site, const OrderedJson& objects, const Where& top)
+{
     for (auto& o : site.objects) {
         const Where w = top.at("object " + std::to_string(o.data.id));
         if (o.data.parent != 0 && !site.find(o.data.parent))
@@ -488,7 +494,11 @@ Site parseSite(const OrderedJson& document, const std::string& label)
         if (SiteObject* parent = site.find(o.data.parent))
             parent->data.children.push_back(o.data.id);
     }
+}
 
+// "rootId" when given; else object 1; else the first object without a parent; else the first.
+void chooseRoot(Site& site, const OrderedJson& document, const Where& top)
+{
     if (document.contains("rootId")) {
         site.rootId = intOf(document.at("rootId"), top, "rootId");
         if (!site.find(site.rootId))
@@ -500,8 +510,11 @@ Site parseSite(const OrderedJson& document, const std::string& label)
             std::find_if(site.objects.begin(), site.objects.end(), [](const auto& o) { return o.data.parent == 0; });
         site.rootId = it != site.objects.end() ? it->data.id : site.objects.front().data.id;
     }
+}
 
-    // Streams belong to the gateway named by "device" (their parent by default).
+// Streams belong to the gateway named by "device" (their parent by default); user names are unique.
+void assignStreamsAndCheckUsers(Site& site, const Where& top)
+{
     std::set<std::string> userNames;
     for (const auto& o : site.objects) {
         if (o.data.type == StreamType) {
@@ -520,18 +533,25 @@ Site parseSite(const OrderedJson& document, const std::string& label)
         if (o.password && !userNames.insert(o.data.name).second)
             top.fail("two users are named \"" + o.data.name + "\"");
     }
+}
 
+// The layouts become dynamic attributes of object 1, each a layout's JSON text.
+void storeLayouts(Site& site, const OrderedJson& document, const Where& top)
+{
     const auto& layouts = optionalObject(document, "layouts", top);
-    if (!layouts.empty()) {
-        SiteObject* holder = site.find(1);
-        if (!holder)
-            top.fail("\"layouts\" are stored on object 1, which the site does not have");
-        for (auto it = layouts.begin(); it != layouts.end(); ++it) {
-            const std::string text = it.value().is_string() ? it.value().get<std::string>() : it.value().dump();
-            holder->attributes.setValue(it.key(), vt::StringValue(text));
-        }
+    if (layouts.empty())
+        return;
+    SiteObject* holder = site.find(1);
+    if (!holder)
+        top.fail("\"layouts\" are stored on object 1, which the site does not have");
+    for (auto it = layouts.begin(); it != layouts.end(); ++it) {
+        const std::string text = it.value().is_string() ? it.value().get<std::string>() : it.value().dump();
+        holder->attributes.setValue(it.key(), vt::StringValue(text));
     }
+}
 
+void readRecordings(Site& site, const OrderedJson& document, const Where& top)
+{
     std::int64_t nextChunkId = 1;
     if (document.contains("recordings")) {
         const auto& recs = document.at("recordings");
@@ -541,6 +561,23 @@ Site parseSite(const OrderedJson& document, const std::string& label)
             parseRecording(site, recs.at(i), nextChunkId, top.at("recordings[" + std::to_string(i) + "]"));
     }
     buildRecordedPos(site);
+}
+
+} // namespace
+
+Site parseSite(const OrderedJson& document, const std::string& label)
+{
+    const Where top(label, "");
+    if (!document.is_object())
+        top.fail("the top level must be a JSON object");
+    Site site;
+    readSiteSettings(site, document, top);
+    readObjects(site, document, top);
+    linkChildren(site, document.at("objects"), top);
+    chooseRoot(site, document, top);
+    assignStreamsAndCheckUsers(site, top);
+    storeLayouts(site, document, top);
+    readRecordings(site, document, top);
     return site;
 }
 

@@ -39,6 +39,8 @@ private slots:
     void overridesMoveGateways();
     void mistypedArgumentsGetAnAnswer_data();
     void mistypedArgumentsGetAnAnswer();
+    void controlAnswers_data();
+    void controlAnswers();
 };
 
 void TestVantorWire::valueRoundTrip_data()
@@ -465,6 +467,80 @@ void TestVantorWire::mistypedArgumentsGetAnAnswer()
     QCOMPARE(reply.value("ok", true), false);
     QCOMPARE(reply.at("error").value("code", 0), int(ErrInvalidArgument));
     QVERIFY(!reply.at("error").value("message", "").empty());
+}
+
+void TestVantorWire::controlAnswers_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("ping") << "ping"
+                          << "ok pong";
+    QTest::newRow("help") << "  help "
+                          << "ok ping set-setting remove-setting set-name set-attribute set-sensor set-actuator "
+                             "push-event update-event events sessions bindings stall freeze resume drop pos-rate "
+                             "door-delay quit";
+    QTest::newRow("unknown") << "frobnicate 1"
+                             << "error unknown command \"frobnicate\" (try help)";
+    QTest::newRow("empty line") << ""
+                                << "error unknown command \"\" (try help)";
+    QTest::newRow("set-setting") << "set-setting 21 fps 30"
+                                 << "ok";
+    QTest::newRow("set-setting without a name") << "set-setting 21"
+                                                << "error usage: set-setting <id> <name> <json>";
+    QTest::newRow("remove-setting without an id") << "remove-setting x fps"
+                                                  << "error usage: remove-setting <id> <name>";
+    QTest::newRow("remove-setting of none") << "remove-setting 21 zoom"
+                                            << "error object 21 has no setting zoom";
+    QTest::newRow("set-attribute of no object") << "set-attribute 99 note 1"
+                                                << "error no object 99";
+    QTest::newRow("set-name") << "set-name 21 Front door"
+                              << "ok";
+    QTest::newRow("set-name without a name") << "set-name 21"
+                                             << "error usage: set-name <id> <name>";
+    QTest::newRow("set-sensor") << "set-sensor 31 false"
+                                << "ok";
+    QTest::newRow("set-sensor of an actuator") << "set-sensor 32 false"
+                                               << "error no sensor 32";
+    QTest::newRow("set-actuator without a value") << "set-actuator 32"
+                                                  << "error usage: set-actuator <id> <json>";
+    QTest::newRow("push-event") << R"(push-event {"className": "ctrl.TEST"})"
+                                << "ok 1001";
+    QTest::newRow("push-event not an object") << "push-event [1]"
+                                              << "error the event must be a JSON object";
+    QTest::newRow("update-event without an id") << "update-event {}"
+                                                << "error update-event needs an \"eventId\"";
+    QTest::newRow("sessions") << "sessions"
+                              << R"(ok {"sessions":0,"signedIn":0})";
+    QTest::newRow("bindings") << "bindings 21"
+                              << "ok []";
+    QTest::newRow("bindings without an id") << "bindings"
+                                            << "error usage: bindings <streamId>";
+    QTest::newRow("stall") << "stall on"
+                           << "ok";
+    QTest::newRow("freeze without on or off") << "freeze maybe"
+                                              << "error usage: freeze on|off";
+    QTest::newRow("resume") << "resume"
+                            << "ok";
+    QTest::newRow("drop") << "drop"
+                          << "ok 0";
+    QTest::newRow("pos-rate out of range") << "pos-rate 1001"
+                                           << "error usage: pos-rate <messages per second, 0 to 1000>";
+    QTest::newRow("door-delay") << "door-delay 10"
+                                << "ok";
+    QTest::newRow("door-delay negative") << "door-delay -1"
+                                         << "error usage: door-delay <milliseconds>";
+    QTest::newRow("quit") << "quit"
+                          << "ok";
+}
+
+void TestVantorWire::controlAnswers()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, answer);
+    vantorsim::Site site = vantorsim::loadSite(PLATFORM_SITES_DIR "/small.json");
+    vantorsim::SimServer server(site, vantorsim::SimOptions());
+    server.setSender([](const std::string&, const std::string&) {});
+    QCOMPARE(QString::fromStdString(server.control(line.toStdString())), answer);
 }
 
 QTEST_GUILESS_MAIN(TestVantorWire)

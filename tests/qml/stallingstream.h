@@ -2,18 +2,15 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
 #include <QObject>
 #include <QString>
-#include <QTcpServer>
 #include <QTemporaryDir>
-#include <QTimer>
 
-class QTcpSocket;
+#include "testhttpserver.h"
 
-// A live camera stream over HTTP for the tests: an MPEG-TS file made with ffmpeg, sent to every
-// client at a little above its own rate. It can stall (send nothing more, yet keep every
-// connection open and accept new ones), resume, or end all streams.
+// A live camera stream over HTTP for the QML tests: an MPEG-TS file made with ffmpeg, sent by the
+// tests' HTTP server to every client at a little above its own rate. It can stall (send nothing
+// more, yet keep every connection open and accept new ones), resume, or end all streams.
 class StallingStream : public QObject
 {
     Q_OBJECT
@@ -24,16 +21,15 @@ class StallingStream : public QObject
 
 public:
     explicit StallingStream(QObject* parent = nullptr);
-    ~StallingStream() override;
 
     // Makes the stream file and starts listening; false, with errorString, when either fails.
     Q_INVOKABLE bool start();
     // Closes every connection, so that players see the end of the stream.
-    Q_INVOKABLE void endStreams();
+    Q_INVOKABLE void endStreams() { m_server.closeConnections(); }
 
     QString url() const;
-    int requests() const { return m_requests; }
-    bool stalled() const { return m_stalled; }
+    int requests() const { return m_server.requestCount(); }
+    bool stalled() const { return m_server.paused(); }
     void setStalled(bool stalled);
     QString errorString() const { return m_error; }
 
@@ -43,27 +39,10 @@ signals:
     void stalledChanged();
 
 private:
-    struct Client
-    {
-        QTcpSocket* socket = nullptr;
-        QByteArray request;
-        bool answered = false;
-        int offset = 0;
-    };
-
     bool makeStream();
-    void accept();
-    void readRequest(QTcpSocket* socket);
-    void sendTick();
-    Client* find(QTcpSocket* socket);
 
     QTemporaryDir m_dir;
     QByteArray m_stream;
-    int m_bytesPerTick = 0;
-    QTcpServer m_server;
-    QList<Client> m_clients;
-    QTimer m_ticker;
-    int m_requests = 0;
-    bool m_stalled = false;
+    TestHttpServer m_server;
     QString m_error;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Recorded chunks joined into one MP4 without re-encoding (MediaJoiner), and exported from their
-// URLs (ChunkExporter): the inputs are made with the ffmpeg program, the chunks served by a tiny
-// HTTP server in the test, and the results read back with libavformat.
+// URLs (ChunkExporter): the inputs are made with the ffmpeg program, the chunks served by the tests'
+// HTTP server, and the results read back with libavformat.
 #include <atomic>
 #include <memory>
 
@@ -16,8 +16,6 @@
 #include <QQmlEngine>
 #include <QSignalSpy>
 #include <QStandardPaths>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QtTest>
@@ -31,6 +29,7 @@ extern "C" {
 #include "logcapture.h"
 #include "mediajoiner.h"
 #include "recordedtypes.h"
+#include "testhttpserver.h"
 
 namespace {
 
@@ -129,70 +128,17 @@ qlonglong localMs(int year, int month, int day, int hour, int minute, int second
     return QDateTime(QDate(year, month, day), QTime(hour, minute, second), Qt::LocalTime).toMSecsSinceEpoch();
 }
 
-} // namespace
-
-// Answers GET requests with files, 404 for paths it does not know, and never finishes the
-// answers of "stalled" paths (so that a test can act while a transfer is in progress).
-class ChunkServer : public QObject
+// Promises a megabyte, sends a few bytes, then waits for ever: a test can act while a transfer is
+// in progress.
+TestHttpServer::Reply stalledChunk()
 {
-    Q_OBJECT
+    TestHttpServer::Reply reply = TestHttpServer::Reply::ok(QByteArray(1024, '\0'), "video/mp4");
+    reply.contentLength = 1048576;
+    reply.ending = TestHttpServer::Ending::Hold;
+    return reply;
+}
 
-public:
-    bool listen()
-    {
-        connect(&m_server, &QTcpServer::newConnection, this, &ChunkServer::handleConnection);
-        return m_server.listen(QHostAddress::LocalHost);
-    }
-    void serve(const QString& path, const QString& file) { m_files.insert(path, file); }
-    void stall(const QString& path) { m_stalled.insert(path, true); }
-    QString url(const QString& path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path);
-    }
-    int requests() const { return m_requests; }
-
-private:
-    void handleConnection()
-    {
-        while (QTcpSocket* socket = m_server.nextPendingConnection()) {
-            socket->setParent(this);
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { handleRequest(socket); });
-        }
-    }
-
-    void handleRequest(QTcpSocket* socket)
-    {
-        QByteArray& buffer = m_buffers[socket];
-        buffer += socket->readAll();
-        if (!buffer.contains("\r\n\r\n"))
-            return;
-        ++m_requests;
-        const QList<QByteArray> words = buffer.left(buffer.indexOf("\r\n")).split(' ');
-        const QString path = words.size() >= 2 ? QString::fromUtf8(words.at(1)) : QString();
-        if (m_stalled.contains(path)) {
-            // Promises a megabyte, sends a few bytes, then waits for ever.
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 1048576\r\n\r\n");
-            socket->write(QByteArray(1024, '\0'));
-            return;
-        }
-        if (!m_files.contains(path)) {
-            socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\nConnection: close\r\n\r\nNot Found");
-            socket->disconnectFromHost();
-            return;
-        }
-        const QByteArray body = readAll(m_files.value(path));
-        socket->write("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nConnection: close\r\nContent-Length: " +
-                      QByteArray::number(body.size()) + "\r\n\r\n");
-        socket->write(body);
-        socket->disconnectFromHost();
-    }
-
-    QTcpServer m_server;
-    QHash<QString, QString> m_files;
-    QHash<QString, bool> m_stalled;
-    QHash<QTcpSocket*, QByteArray> m_buffers;
-    int m_requests = 0;
-};
+} // namespace
 
 class TestChunkExporter : public QObject
 {
@@ -231,7 +177,8 @@ private:
 
     QTemporaryDir m_media;
     QString m_mediaProblem;
-    ChunkServer m_server;
+    // The chunks' gateway: files, 404 for paths it does not know, and transfers that stall.
+    TestHttpServer m_server;
     qlonglong m_startMs = 0;
     qlonglong m_endMs = 0;
 };
@@ -273,7 +220,7 @@ void TestChunkExporter::initTestCase()
     }
     QVERIFY(writeFile(media("notes.txt"), "Not a video, just a few words of text.\n"));
     for (const QString& name : QStringList{"a.mp4", "b.mp4", "big.mp4", "av.mp4"})
-        m_server.serve(QStringLiteral("/cam1-") + name, media(name));
+        m_server.route(QStringLiteral("/cam1-") + name, TestHttpServer::Reply::ok(readAll(media(name)), "video/mp4"));
 }
 
 bool TestChunkExporter::haveMedia()
@@ -651,7 +598,7 @@ void TestChunkExporter::refusedStarts()
     QStringList urls = {m_server.url("/cam1-a.mp4")};
     QString folder = out.path();
     if (kind == QLatin1String("busy")) {
-        m_server.stall(QStringLiteral("/cam1-stalled.mp4"));
+        m_server.route(QStringLiteral("/cam1-stalled.mp4"), stalledChunk());
         QVERIFY(exporter.start({m_server.url("/cam1-stalled.mp4")}, folder, "Cam A", m_startMs, m_endMs));
         busyChanged.clear();
     } else if (kind == QLatin1String("noUrls")) {
@@ -675,13 +622,13 @@ void TestChunkExporter::refusedStarts()
 void TestChunkExporter::cancelWhileDownloading()
 {
     QTemporaryDir out;
-    m_server.stall(QStringLiteral("/cam1-stalled.mp4"));
+    m_server.route(QStringLiteral("/cam1-stalled.mp4"), stalledChunk());
     ChunkExporter exporter;
     QSignalSpy failed(&exporter, &ChunkExporter::failed);
     QSignalSpy finished(&exporter, &ChunkExporter::finished);
-    const int requests = m_server.requests();
+    const int requests = m_server.requestCount();
     QVERIFY(exporter.start({m_server.url("/cam1-stalled.mp4")}, out.path(), "Cam A", m_startMs, m_endMs));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server.requests() > requests && exporter.progress() > 0.0, TimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount() > requests && exporter.progress() > 0.0, TimeoutMs);
 
     exporter.cancel();
     QCOMPARE(failed.count(), 1);
@@ -729,11 +676,11 @@ void TestChunkExporter::cancelWhileJoining()
 void TestChunkExporter::destroyWhileDownloading()
 {
     QTemporaryDir out;
-    m_server.stall(QStringLiteral("/cam1-stalled.mp4"));
+    m_server.route(QStringLiteral("/cam1-stalled.mp4"), stalledChunk());
     auto exporter = std::make_unique<ChunkExporter>();
-    const int requests = m_server.requests();
+    const int requests = m_server.requestCount();
     QVERIFY(exporter->start({m_server.url("/cam1-stalled.mp4")}, out.path(), "Cam A", m_startMs, m_endMs));
-    QTRY_VERIFY_WITH_TIMEOUT(m_server.requests() > requests && exporter->progress() > 0.0, TimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(m_server.requestCount() > requests && exporter->progress() > 0.0, TimeoutMs);
     exporter.reset();
     QTest::qWait(100); // the aborted reply's deferred deletion and events
     QVERIFY(entries(out.path()).isEmpty());

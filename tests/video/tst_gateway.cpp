@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The client side of a stream gateway, against the simulator: recorded chunks over HTTP (and a
-// small local server for what the gateway never does: cut a transfer short, stall, show the
+// The client side of a stream gateway, against the simulator: recorded chunks over HTTP (and the
+// tests' HTTP server for what the gateway never does: cut a transfer short, stall, show the
 // request it got), and POS receipts over ZeroMQ.
 #include <QDir>
 #include <QFile>
@@ -10,14 +10,13 @@
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QtTest>
 
 #include "downloader.h"
 #include "freeports.h"
 #include "posreceiver.h"
 #include "simprocess.h"
+#include "testhttpserver.h"
 #include "videotypes.h"
 
 namespace {
@@ -31,35 +30,14 @@ QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Answers every request with a fixed reply and keeps the request it got.
-class LocalServer : public QTcpServer
+// A reply that promises `contentLength` bytes and sends `body`, then ends as `ending` says.
+TestHttpServer::Reply shortReply(const QByteArray& body, qint64 contentLength, TestHttpServer::Ending ending)
 {
-public:
-    explicit LocalServer(QByteArray reply, bool closeAfter = true) : m_reply(std::move(reply)), m_close(closeAfter)
-    {
-        connect(this, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket* socket = nextPendingConnection();
-            connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                m_request += socket->readAll();
-                if (!m_request.contains("\r\n\r\n") || m_answered)
-                    return;
-                m_answered = true;
-                socket->write(m_reply);
-                if (m_close)
-                    socket->disconnectFromHost();
-            });
-        });
-        listen(QHostAddress::LocalHost, 0);
-    }
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/chunk").arg(serverPort()); }
-    QByteArray request() const { return m_request; }
-
-private:
-    QByteArray m_reply;
-    bool m_close;
-    bool m_answered = false;
-    QByteArray m_request;
-};
+    TestHttpServer::Reply reply = TestHttpServer::Reply::ok(body, "video/mp4");
+    reply.contentLength = contentLength;
+    reply.ending = ending;
+    return reply;
+}
 
 } // namespace
 
@@ -201,11 +179,13 @@ void TestGateway::refusedChunkFails()
 
 void TestGateway::cutShortTransferFails()
 {
-    LocalServer server("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: 1000\r\n\r\nonly ten b");
+    TestHttpServer server;
+    server.route(QStringLiteral("/chunk"), shortReply("only ten b", 1000, TestHttpServer::Ending::Close));
+    QVERIFY(server.listen());
     Downloader downloader;
     QSignalSpy finished(&downloader, &Downloader::finished);
     QSignalSpy failed(&downloader, &Downloader::failed);
-    downloader.setUrl(server.url());
+    downloader.setUrl(server.url(QStringLiteral("/chunk")));
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("failed:")));
     downloader.download();
     QVERIFY(failed.wait(timeoutMs));
@@ -215,14 +195,18 @@ void TestGateway::cutShortTransferFails()
 
 void TestGateway::requestCarriesTheClientName()
 {
-    LocalServer server("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nchunk");
+    TestHttpServer server;
+    server.route(QStringLiteral("/chunk"), TestHttpServer::Reply::ok("chunk", "video/mp4"));
+    QVERIFY(server.listen());
     Downloader downloader;
     QSignalSpy finished(&downloader, &Downloader::finished);
-    downloader.setUrl(server.url());
+    downloader.setUrl(server.url(QStringLiteral("/chunk")));
     downloader.download();
     QVERIFY(finished.wait(timeoutMs));
-    QVERIFY2(server.request().startsWith("GET /chunk HTTP/1.1\r\n"), server.request().constData());
-    QVERIFY2(server.request().contains("\r\nUser-Agent: PELMAR client\r\n"), server.request().constData());
+    QCOMPARE(server.requestCount(), 1);
+    const QByteArray request = server.requests().first().head;
+    QVERIFY2(request.startsWith("GET /chunk HTTP/1.1\r\n"), request.constData());
+    QVERIFY2(request.contains("\r\nUser-Agent: PELMAR client\r\n"), request.constData());
     QCOMPARE(readFile(downloader.filePath()), QByteArray("chunk"));
 }
 
@@ -236,8 +220,10 @@ void TestGateway::cancel()
     QCOMPARE(cancelled.count(), 1);
 
     // A transfer that stalls after its first bytes: cancelled, it leaves no half chunk.
-    LocalServer server("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\nfirst bytes", false);
-    downloader.setUrl(server.url());
+    TestHttpServer server;
+    server.route(QStringLiteral("/chunk"), shortReply("first bytes", 100000, TestHttpServer::Ending::Hold));
+    QVERIFY(server.listen());
+    downloader.setUrl(server.url(QStringLiteral("/chunk")));
     downloader.download();
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(downloader.filePath()).size() > 0, timeoutMs);
     downloader.cancel();
