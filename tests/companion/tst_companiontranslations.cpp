@@ -37,11 +37,9 @@ private slots:
         const QStringList english{"Menu", "Layouts", "Playback", "Recorder"};
 
         QTest::newRow("Spanish") << "es_ES" << true << "Lista"
-                                 << "Inicie sesión para continuar"
-                                 << english;
+                                 << "Inicie sesión para continuar" << english;
         QTest::newRow("Portuguese") << "pt_BR" << true << "Lista"
-                                    << "Faça login para continuar"
-                                    << english;
+                                    << "Faça login para continuar" << english;
         QTest::newRow("English is the source") << "en_GB" << false << "List"
                                                << "Login to continue" << english;
         QTest::newRow("no such translation") << "fr_FR" << false << "List"
