@@ -279,8 +279,10 @@ void SimServer::floodTick(const std::shared_ptr<Flood>& flood)
     }
     if (flood->sent < flood->total)
         schedule(floodTickMs, [this, flood] { floodTick(flood); });
-    else
+    else {
+        m_floodingPerSecond -= flood->perSecond;
         logLine("flood of " + std::to_string(flood->total) + " events done");
+    }
 }
 
 } // namespace vantorsim

@@ -1047,6 +1047,11 @@ std::string SimServer::controlFloodEvents(const std::string&, const std::string&
         return "error flood-events: seconds must lie between 1 and 600";
     if (priority < 0 || priority > 100)
         return "error flood-events: priority must lie between 0 and 100";
+    // Floods at once add up: together they keep to the same bound.
+    if (m_floodingPerSecond + perSecond > 20000)
+        return "error flood-events: floods running already send " + std::to_string(m_floodingPerSecond) +
+               " a second; together at most 20000";
+    m_floodingPerSecond += perSecond;
     auto flood = std::make_shared<Flood>();
     flood->start = Clock::now();
     flood->perSecond = perSecond;

@@ -190,6 +190,7 @@ private:
     std::map<ObjectId, std::map<ObjectId, int>> m_bindings; // stream -> device -> binding type
     std::deque<Json> m_events;
     std::map<ObjectId, DoorState> m_doors; // door sensor -> its state
+    std::int64_t m_floodingPerSecond = 0;  // the running floods' rates together
     ObjectId m_nextEventId = 1001;
     std::uint64_t m_tokens = 0;
     bool m_stalled = false; // requests and hellos go unanswered; heartbeats go on

@@ -299,6 +299,9 @@ void TestSimEvents::floodSendsEveryEventPaced()
 {
     const std::size_t from = m_log.receivedCount();
     QCOMPARE(m_doors.command("flood-events 2000 1 5"), QStringLiteral("ok"));
+    // Floods that run together keep to the bound together.
+    const QString second = m_doors.command("flood-events 19000 1");
+    QVERIFY2(second.startsWith("error ") && second.contains("together at most 20000"), qPrintable(second));
     const auto last = m_log.waitReceived(
         from, [](const Event& e) { return e.className == "test.flood" && e.fields.value("n").toInt64() == 1999; },
         15000);
