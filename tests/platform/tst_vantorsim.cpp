@@ -18,11 +18,9 @@
 #include <zmq_addon.hpp>
 
 #include "box.h"
-#include "eventschedule.h"
 #include "freeports.h"
 #include "posgen.h"
 #include "simprocess.h"
-#include "site.h"
 #include "vantor/vantor.h"
 
 using namespace pelmar::vantor;
@@ -158,7 +156,6 @@ private slots:
     void portsInUse_data();
     void portsInUse();
     void demoSiteServesAWholeSite();
-    void demoSiteRaisesAlarmsEveryMinute();
 
 private:
     QString gatewayUrl(qint64 gateway, const QString& path) const
@@ -371,17 +368,11 @@ void TestVantorSim::badSiteFiles_data()
                                         << "events: access[0]: \"door\" 3 is not a door sensor";
     QTest::newRow("access without holders")
         << withEvents("{\"access\": [{\"door\": 2, \"everySeconds\": 5}]}") << "events: access[0]: \"holders\"";
-    QTest::newRow("empty holder name") << withEvents("{\"access\": [{\"door\": 2, \"holders\": [\"A\", \"\"]}]}")
-                                       << "events: access[0]: holders[1]: must be a name";
     QTest::newRow("motion of no time")
         << withEvents("{\"cameras\": [{\"stream\": 3, \"motionEverySeconds\": 5, \"motionSeconds\": 0}]}")
         << "events: cameras[0]: \"motionSeconds\" must lie between 1";
-    QTest::newRow("motion at a door") << withEvents("{\"cameras\": [{\"stream\": 2}]}")
-                                      << "events: cameras[0]: \"stream\" 2 is not a stream";
     QTest::newRow("negative period") << withEvents("{\"forced\": [{\"door\": 2, \"everySeconds\": -1}]}")
                                      << "events: forced[0]: \"everySeconds\" must lie between 0";
-    QTest::newRow("period of text") << withEvents("{\"forced\": [{\"door\": 2, \"everySeconds\": \"often\"}]}")
-                                    << "events: forced[0]: \"everySeconds\" must be an integer";
     QTest::newRow("held open for text") << withEvents("{}", "{\"heldOpenSeconds\": \"long\"}")
                                         << "object 2: setting \"heldOpenSeconds\"";
 }
@@ -562,57 +553,6 @@ void TestVantorSim::demoSiteServesAWholeSite()
     QCOMPARE(demo.command("quit"), QStringLiteral("ok"));
     QVERIFY(demo.waitForExit());
     QCOMPARE(demo.process().exitCode(), 0);
-}
-
-void TestVantorSim::demoSiteRaisesAlarmsEveryMinute()
-{
-    // The demo's schedules, laid out as the simulator runs them: when an alarm (priority 50 or
-    // more) starts during the first half hour. A headless demo shows alarms within its first minute.
-    using namespace vantorsim;
-    const Site site = loadSite(DEMO_SITE);
-    const std::uint64_t seed = site.events.seed;
-    constexpr std::int64_t horizonMs = 30 * 60 * 1000;
-    std::vector<std::int64_t> alarms;
-    // Occurrence times of one schedule: each comes its gap after the last, and no sooner than the
-    // last one's length (plus a second) for the ones that last.
-    auto occurrences = [&](ScheduleKind kind, ObjectId id, int every, int first, std::int64_t lastsMs) {
-        std::vector<std::int64_t> times;
-        for (std::int64_t t = 0, k = 0; every > 0; ++k) {
-            const std::int64_t gap = scheduleGapMs(seed, kind, id, std::uint64_t(k), every, first);
-            t += k > 0 && lastsMs > 0 ? std::max(gap, lastsMs + 1000) : gap;
-            if (t > horizonMs)
-                break;
-            times.push_back(t);
-        }
-        return times;
-    };
-    for (const AccessPlan& p : site.events.access) {
-        const auto times = occurrences(ScheduleKind::Access, p.door, p.everySeconds, p.firstAfterSeconds, 0);
-        for (std::size_t k = 0; k < times.size(); ++k)
-            if (!accessAttempt(seed, p, k).granted)
-                alarms.push_back(times[k]);
-    }
-    for (const CameraPlan& p : site.events.cameras)
-        for (auto t : occurrences(ScheduleKind::Tamper, p.stream, p.tamperEverySeconds, p.tamperFirstAfterSeconds,
-                                  p.tamperSeconds * 1000))
-            alarms.push_back(t);
-    for (const ForcedPlan& p : site.events.forced) {
-        const auto held = site.find(p.door)->data.settings.value("heldOpenSeconds").toInt64();
-        for (auto t :
-             occurrences(ScheduleKind::Forced, p.door, p.everySeconds, p.firstAfterSeconds, p.openSeconds * 1000)) {
-            alarms.push_back(t);
-            if (held > 0 && held < p.openSeconds)
-                alarms.push_back(t + held * 1000);
-        }
-    }
-    std::sort(alarms.begin(), alarms.end());
-    QVERIFY(!alarms.empty());
-    QVERIFY2(alarms.front() <= 20000, qPrintable(QString::number(alarms.front())));
-    for (std::size_t i = 1; i < alarms.size(); ++i)
-        QVERIFY2(alarms[i] - alarms[i - 1] <= 60000, qPrintable(QStringLiteral("%1 ms without an alarm after %2 ms")
-                                                                    .arg(alarms[i] - alarms[i - 1])
-                                                                    .arg(alarms[i - 1])));
-    QVERIFY2(alarms.back() >= horizonMs - 60000, qPrintable(QString::number(alarms.back())));
 }
 
 QTEST_GUILESS_MAIN(TestVantorSim)
