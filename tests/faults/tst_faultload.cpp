@@ -129,6 +129,11 @@ private:
     Holdings settledHoldings()
     {
         settle();
+        // Players of the tiles just gone end on the thread pool, seconds later on a busy machine;
+        // one that never ends is what the count is for.
+        const int endingMs = 30000;
+        static_cast<void>(QTest::qWaitFor(
+            [&] { return MpvObject::coreCount() - m_otherPlayers <= m_client.cameras().size(); }, endingMs));
         Holdings held;
         held.tiles = m_client.cameras().size();
         held.players = MpvObject::coreCount() - m_otherPlayers;

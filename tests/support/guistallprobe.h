@@ -1,0 +1,50 @@
+// SPDX-License-Identifier: MIT
+// How long the GUI thread stood still, as a 10 ms timer of its own sees it, less the time the thread
+// (and the scene graph's render threads, which it waits for) were ready to run but waited for a
+// CPU: a machine busy with other work (a build, a parallel test run) delays every timer, and that is
+// not the program's stall. What remains is time the program itself kept the thread from its event
+// loop: work in one go, or a wait for a thread of its own.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QPair>
+#include <QTimer>
+#include <QVector>
+
+namespace testsupport {
+
+class GuiStallProbe : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit GuiStallProbe(int intervalMs = 10, QObject* parent = nullptr);
+
+    void start();
+    void stop();
+    // The worst lateness of the timer after `settleMs` from the start, with and without the time
+    // spent waiting for a CPU taken off.
+    qint64 worstOwnStallMs() const { return m_worstOwnMs; }
+    qint64 worstLateMs() const { return m_worstLateMs; }
+    void setSettleMs(int ms) { m_settleMs = ms; }
+
+private:
+    void tick();
+    // Nanoseconds the GUI thread and the render threads waited on a run queue so far (the
+    // kernel's schedstat).
+    QPair<qint64, qint64> runQueueWaitNs();
+    void findRenderThreads();
+
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    QElapsedTimer m_sinceLast;
+    QPair<qint64, qint64> m_lastWaitNs;
+    qint64 m_worstOwnMs = 0;
+    qint64 m_worstLateMs = 0;
+    int m_settleMs = 0;
+    int m_ticks = 0;
+    QVector<int> m_renderThreads;
+};
+
+} // namespace testsupport
