@@ -22,6 +22,77 @@ TestCase {
         return page;
     }
 
+    // What kind of control the operator uses an item as; "" for none. Duck-typed, as QML has no
+    // instanceof for the Controls' types.
+    function controlKind(item) {
+        if (item.objectName === "alarmRow")
+            return "alarm row";
+        if (item.textRole !== undefined && item.popup !== undefined && item.currentIndex !== undefined)
+            return "ComboBox";
+        if (item.up !== undefined && item.down !== undefined && item.stepSize !== undefined)
+            return "SpinBox";
+        if (item.snapMode !== undefined && item.stepSize !== undefined && item.from !== undefined)
+            return "Slider";
+        if (item.placeholderText !== undefined && item.echoMode !== undefined)
+            return "TextField";
+        // Button, ToolButton, CheckBox, Switch and the list rows made of ItemDelegate.
+        if (item.autoRepeat !== undefined && item.checkable !== undefined && item.pressed !== undefined)
+            return "Button";
+        if (item.acceptedButtons !== undefined && item.pressAndHoldInterval !== undefined)
+            return item.enabled && item.acceptedButtons !== Qt.NoButton ? "MouseArea" : "";
+        return "";
+    }
+
+    function accessibleName(item) {
+        return item && item.Accessible ? String(item.Accessible.name) : "";
+    }
+
+    function describe(item) {
+        var path = [];
+        for (var at = item; at; at = at.parent)
+            path.unshift(at.objectName !== "" ? at.objectName : String(at).replace(/\(.*$/, ""));
+        return path.slice(-4).join("/");
+    }
+
+    // Every visible control under root without an accessible name. A mouse area is the button of
+    // the item around it (an icon button, a row): a name there counts.
+    function unnamedControls(root) {
+        var found = [];
+        var walk = function (item) {
+            if (!item || !item.visible)
+                return;
+            var kind = controlKind(item);
+            if (kind !== "") {
+                var named = accessibleName(item) !== "";
+                if (kind === "MouseArea")
+                    named = named || accessibleName(item.parent) !== ""
+                            || (item.parent && accessibleName(item.parent.parent) !== "");
+                if (!named)
+                    found.push(kind + " " + describe(item));
+            }
+            for (var i = 0; i < item.children.length; ++i)
+                walk(item.children[i]);
+        };
+        walk(root);
+        return found;
+    }
+
+    function verifyAllNamed(root, what) {
+        var controls = 0;
+        var count = function (item) {
+            if (!item || !item.visible)
+                return;
+            if (controlKind(item) !== "")
+                ++controls;
+            for (var i = 0; i < item.children.length; ++i)
+                count(item.children[i]);
+        };
+        count(root);
+        verify(controls > 0, what + ": the walk finds the page's controls");
+        var unnamed = unnamedControls(root);
+        verify(unnamed.length === 0, what + ": controls without an accessible name: " + unnamed.join(", "));
+    }
+
     function test_jumpRequests() {
         var page = createPage();
         var pages = findChild(page, "pages");
