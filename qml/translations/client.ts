@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Door opened</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Door closed</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Access granted</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Access denied</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Door forced open</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Door held open</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Motion</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Camera tampered</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarm acknowledged</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Door command</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>

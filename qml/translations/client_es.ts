@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Puerta abierta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Puerta cerrada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Acceso concedido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Acceso denegado</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Puerta forzada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Puerta mantenida abierta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Movimiento</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Cámara manipulada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarma reconocida</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Orden de puerta</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>

@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Porta aberta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Porta fechada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Acesso concedido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Acesso negado</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Porta forçada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Porta mantida aberta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Movimento</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Câmera adulterada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarme reconhecido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Comando de porta</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>
