@@ -14,9 +14,19 @@ Rectangle {
     property var alarms: App.alarms !== undefined ? App.alarms : null
     readonly property var model: alarms ? alarms.model : null
     readonly property alias list: list
-    // The event classes the server and the station raise, as the class filter offers them.
-    readonly property var knownClasses: ["door.opened", "door.closed", "door.accessGranted", "door.accessDenied",
-        "door.forcedOpen", "door.heldOpen", "camera.motion", "camera.tamper", "station.ack", "station.doorCommand"]
+    // The event classes the server and the station raise, by their titles in the events room.
+    readonly property var knownClasses: [
+        { value: "door.opened", title: QT_TRANSLATE_NOOP("EventClasses", "Door opened") },
+        { value: "door.closed", title: QT_TRANSLATE_NOOP("EventClasses", "Door closed") },
+        { value: "door.accessGranted", title: QT_TRANSLATE_NOOP("EventClasses", "Access granted") },
+        { value: "door.accessDenied", title: QT_TRANSLATE_NOOP("EventClasses", "Access denied") },
+        { value: "door.forcedOpen", title: QT_TRANSLATE_NOOP("EventClasses", "Door forced open") },
+        { value: "door.heldOpen", title: QT_TRANSLATE_NOOP("EventClasses", "Door held open") },
+        { value: "camera.motion", title: QT_TRANSLATE_NOOP("EventClasses", "Motion") },
+        { value: "camera.tamper", title: QT_TRANSLATE_NOOP("EventClasses", "Camera tampered") },
+        { value: "station.ack", title: QT_TRANSLATE_NOOP("EventClasses", "Alarm acknowledged") },
+        { value: "station.doorCommand", title: QT_TRANSLATE_NOOP("EventClasses", "Door command") }
+    ]
     readonly property var stateChoices: [
         { text: qsTr("All states") + I18n.localeNotify, value: "" },
         { text: qsTr("New") + I18n.localeNotify, value: "new" },
@@ -131,12 +141,14 @@ Rectangle {
 
                 objectName: "alarmClassFilter"
                 Layout.fillWidth: true
-                model: [qsTr("All classes") + I18n.localeNotify].concat(panel.knownClasses)
+                model: [qsTr("All classes") + I18n.localeNotify].concat(panel.knownClasses.map(function (known) {
+                    return qsTranslate("EventClasses", known.title) + I18n.localeNotify;
+                }))
                 Accessible.role: Accessible.ComboBox
                 Accessible.name: qsTr("Event class") + I18n.localeNotify
                 onActivated: function (index) {
                     if (panel.model)
-                        panel.model.classFilter = index > 0 ? panel.knownClasses[index - 1] : "";
+                        panel.model.classFilter = index > 0 ? panel.knownClasses[index - 1].value : "";
                 }
             }
 

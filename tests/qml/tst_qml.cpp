@@ -27,6 +27,9 @@ public slots:
         std::setlocale(LC_NUMERIC, "C");
         // The login fields live in the user's settings store; tests keep theirs apart.
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
+        // The station's files of the working folder (the local store, the events journal) are
+        // this run's own: no run sees the events of the one before.
+        QDir::setCurrent(m_work.path());
         QCoreApplication::setApplicationName(QStringLiteral("PELMAR"));
         QCoreApplication::setOrganizationDomain(QStringLiteral("pelmar.example"));
 
@@ -49,6 +52,7 @@ public slots:
 
 private:
     QTemporaryDir m_config;
+    QTemporaryDir m_work;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tst_qml, Setup)

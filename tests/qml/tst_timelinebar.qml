@@ -190,7 +190,8 @@ TestCase {
 
     // A thin line under a flag: told apart from the playing moment even where both meet.
     function test_drawsTheMarkedMoment() {
-        var spy = signalSpy.createObject(testCase, { target: bar, signalName: "markedMomentChanged" });
+        var spy = markSpy;
+        spy.clear();
         bar.markedMoment = day + 12 * hourMs;
         compare(spy.count, 1, "the mark tells its change");
         bar.markedMoment = day + 12 * hourMs;
@@ -221,7 +222,6 @@ TestCase {
         waitForRendering(bar);
         image = grabImage(bar);
         verify(Qt.colorEqual(image.pixel(446, 0), bar.gapColor), "no flag once the mark is gone");
-        spy.destroy();
     }
 
     function test_drawsSpansGapsAndMarks() {
@@ -281,10 +281,11 @@ TestCase {
         textColor: "#ffffff"
     }
 
-    Component {
-        id: signalSpy
+    SignalSpy {
+        id: markSpy
 
-        SignalSpy {}
+        target: bar
+        signalName: "markedMomentChanged"
     }
 
     SignalSpy {
