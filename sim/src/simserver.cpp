@@ -40,12 +40,6 @@ struct RequestError
     std::string message;
 };
 
-std::int64_t nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-        .count();
-}
-
 std::string dump(const Json& json)
 {
     return json.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -158,6 +152,13 @@ Event eventFromCommand(const std::string& text)
 SimServer::SimServer(Site& site, const SimOptions& options)
     : m_site(site), m_options(options), m_media(options.mediaDir, options.ffmpeg), m_pos(m_zmq, site)
 {
+    initDoors();
+}
+
+std::int64_t SimServer::nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 SimServer::~SimServer()
@@ -181,6 +182,9 @@ bool SimServer::bind(std::string& error)
     try {
         m_router = std::make_unique<zmq::socket_t>(m_zmq, zmq::socket_type::router);
         m_router->set(zmq::sockopt::linger, 0);
+        // A burst of events (an event flood) must queue, not be dropped at ZeroMQ's default of 1000
+        // messages per peer; a peer that stops reading still expires by its heartbeats.
+        m_router->set(zmq::sockopt::sndhwm, 200000);
         m_router->bind(endpoint);
     } catch (const zmq::error_t& e) {
         error = m_options.bind + ":" + std::to_string(m_options.port) + " (server endpoint): " + e.what();
@@ -225,6 +229,7 @@ int SimServer::run()
     for (auto& g : m_gateways)
         g->start();
     m_pos.setRate(m_site.posRate, Clock::now());
+    startEventSchedules();
 
     std::printf("vantor-sim: ready\n");
     std::fflush(stdout);
@@ -621,6 +626,7 @@ Json SimServer::setActuatorValue(Session&, const Json& args)
     actuator.value = value;
     const ObjectId id = actuator.data.id;
     m_afterReply.push_back([this, id, value] { pushValue("actuatorValue", id, value.value()); });
+    noteActuatorCommand(actuator, value.value());
 
     // A door: its sensor follows the lock after the door's delay.
     const std::string layout = actuator.data.settings.value("layout").toString();
@@ -631,10 +637,7 @@ Json SimServer::setActuatorValue(Session&, const Json& args)
                 const bool state = value.value().toBool();
                 m_afterReply.push_back([this, sensorId, state] {
                     schedule(m_site.doorDelayMs, [this, sensorId, state] {
-                        if (SiteObject* sensor = m_site.find(sensorId)) {
-                            sensor->value = makeValue<BoolValue>(state);
-                            pushValue("sensorValue", sensorId, sensor->value.value());
-                        }
+                        setSensorValue(sensorId, makeValue<BoolValue>(state), DoorCause::Command);
                     });
                 });
                 break;
@@ -774,6 +777,9 @@ const std::vector<SimServer::ControlCommand>& SimServer::controlCommands()
         {"drop", &SimServer::controlDrop},
         {"pos-rate", &SimServer::controlPosRate},
         {"door-delay", &SimServer::controlDoorDelay},
+        {"open-door", &SimServer::controlOpenDoor},
+        {"access", &SimServer::controlAccess},
+        {"flood-events", &SimServer::controlFloodEvents},
         {"quit", &SimServer::controlQuit},
         {"help", &SimServer::controlHelp},
     };
@@ -864,8 +870,14 @@ std::string SimServer::controlSetValue(const std::string& command, const std::st
     SiteObject* o = m_site.find(id);
     if (!o || o->data.type != type)
         return "error no " + std::string(type == SensorType ? "sensor " : "actuator ") + idText;
+    if (type == SensorType) {
+        // No door behaviour, but a door sensor that moves raises its door's events.
+        setSensorValue(id, commandValue(valueText), DoorCause::ByHand);
+        return "ok";
+    }
     o->value = commandValue(valueText);
-    pushValue(type == SensorType ? "sensorValue" : "actuatorValue", id, o->value.value());
+    noteActuatorCommand(*o, o->value.value());
+    pushValue("actuatorValue", id, o->value.value());
     return "ok";
 }
 
@@ -967,6 +979,86 @@ std::string SimServer::controlDoorDelay(const std::string&, const std::string& r
     if (!parseId(rest, ms) || ms < 0 || ms > 3600000)
         return "error usage: door-delay <milliseconds>";
     m_site.doorDelayMs = static_cast<int>(ms);
+    return "ok";
+}
+
+// open-door <sensorId> [seconds]: the door opened by hand, closed again after the seconds.
+std::string SimServer::controlOpenDoor(const std::string&, const std::string& rest)
+{
+    const auto [idText, secondsText] = splitWord(rest);
+    ObjectId id = 0;
+    ObjectId seconds = 5;
+    if (!parseId(idText, id) ||
+        (!secondsText.empty() && (!parseId(secondsText, seconds) || seconds < 1 || seconds > 3600)))
+        return "error usage: open-door <sensorId> [seconds, 1 to 3600]";
+    const SiteObject* sensor = m_site.find(id);
+    if (!sensor || !isDoorSensor(m_site, *sensor))
+        return "error no door sensor " + idText;
+    if (m_doors[id].open)
+        return "error door " + idText + " is open already";
+    return "ok " + std::to_string(openDoorByHand(id, static_cast<int>(seconds)));
+}
+
+// access <sensorId> granted|denied [cardHolder]: an access attempt now.
+std::string SimServer::controlAccess(const std::string&, const std::string& rest)
+{
+    const auto [idText, afterId] = splitWord(rest);
+    const auto [outcome, holderText] = splitWord(afterId);
+    ObjectId id = 0;
+    if (!parseId(idText, id) || (outcome != "granted" && outcome != "denied"))
+        return "error usage: access <sensorId> granted|denied [cardHolder]";
+    const SiteObject* sensor = m_site.find(id);
+    if (!sensor || !isDoorSensor(m_site, *sensor))
+        return "error no door sensor " + idText;
+    // The door's own schedule, when it has one, knows the holders and how long a grant opens.
+    const auto& plans = m_site.events.access;
+    const auto plan = std::find_if(plans.begin(), plans.end(), [id = id](const AccessPlan& p) { return p.door == id; });
+    AccessAttempt attempt;
+    attempt.granted = outcome == "granted";
+    attempt.cardHolder = !holderText.empty() ? holderText : plan != plans.end() ? plan->holders.front() : "Visitor";
+    attempt.card = "0000";
+    bool listed = false;
+    if (plan != plans.end()) {
+        const auto it = std::find(plan->holders.begin(), plan->holders.end(), attempt.cardHolder);
+        if (it != plan->holders.end()) {
+            attempt.card = holderCard(static_cast<std::size_t>(it - plan->holders.begin()));
+            listed = true;
+        }
+    }
+    if (!attempt.granted)
+        attempt.reason = listed ? "outside schedule" : "unknown card";
+    return "ok " + std::to_string(accessAttemptAt(id, attempt, plan != plans.end() ? plan->openSeconds : 4));
+}
+
+// flood-events <perSecond> <seconds> [priority]: synthetic events, paced evenly.
+std::string SimServer::controlFloodEvents(const std::string&, const std::string& rest)
+{
+    const auto [rateText, afterRate] = splitWord(rest);
+    const auto [secondsText, priorityText] = splitWord(afterRate);
+    ObjectId perSecond = 0;
+    ObjectId seconds = 0;
+    ObjectId priority = 0;
+    if (!parseId(rateText, perSecond) || !parseId(secondsText, seconds) ||
+        (!priorityText.empty() && !parseId(priorityText, priority)))
+        return "error usage: flood-events <perSecond> <seconds> [priority]";
+    if (perSecond < 1 || perSecond > 20000)
+        return "error flood-events: perSecond must lie between 1 and 20000";
+    if (seconds < 1 || seconds > 600)
+        return "error flood-events: seconds must lie between 1 and 600";
+    if (priority < 0 || priority > 100)
+        return "error flood-events: priority must lie between 0 and 100";
+    // Floods at once add up: together they keep to the same bound.
+    if (m_floodingPerSecond + perSecond > 20000)
+        return "error flood-events: floods running already send " + std::to_string(m_floodingPerSecond) +
+               " a second; together at most 20000";
+    m_floodingPerSecond += perSecond;
+    auto flood = std::make_shared<Flood>();
+    flood->start = Clock::now();
+    flood->perSecond = perSecond;
+    flood->total = perSecond * seconds;
+    flood->priority = static_cast<int>(priority);
+    logLine("flooding " + std::to_string(flood->total) + " events over " + std::to_string(seconds) + " s");
+    schedule(0, [this, flood] { floodTick(flood); });
     return "ok";
 }
 

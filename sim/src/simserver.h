@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The simulator's main loop: the server endpoint that libvantor talks to (a ZeroMQ ROUTER), the
-// sessions, the requests and pushes, the door timers, the POS publishers and the control channel.
-// The gateways' HTTP services run on threads of their own.
+// sessions, the requests and pushes, the door timers, the site's own events, the POS publishers and
+// the control channel. The gateways' HTTP services run on threads of their own.
 #pragma once
 
 #include <chrono>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include <zmq.hpp>
 
 #include "controlserver.h"
+#include "eventschedule.h"
 #include "gatewayserver.h"
 #include "mediacache.h"
 #include "pospublisher.h"
@@ -101,6 +103,48 @@ private:
     Json sendEvent(Session&, const Json& args);
 
     ObjectId storeEvent(pelmar::vantor::Event& event);
+    static std::int64_t nowMs(); // wall clock, milliseconds since the epoch
+
+    // The site's own events (simevents.cpp).
+    using Event = pelmar::vantor::Event;
+    // What moved a door sensor: it decides whether an opening is forced.
+    enum class DoorCause { Command, Grant, ByHand };
+    struct DoorState
+    {
+        bool open = false;
+        std::uint64_t opening = 0;                     // counts the openings: a timer of an earlier one does nothing
+        std::optional<Clock::time_point> authorizedAt; // last open command or access grant
+        std::optional<Event> forced;                   // alarms of the current opening, ended on close
+        std::optional<Event> held;
+    };
+    struct Flood
+    {
+        Clock::time_point start;
+        std::int64_t perSecond = 0;
+        std::int64_t total = 0;
+        std::int64_t sent = 0;
+        int priority = 0;
+    };
+    void initDoors();
+    void startEventSchedules();
+    Event raiseEvent(const std::string& className, ObjectId sourceId, int priority,
+                     pelmar::vantor::NameValueMap fields);
+    void endEvent(Event event);
+    void setSensorValue(ObjectId sensorId, const pelmar::vantor::ValuePtr& value, DoorCause cause);
+    void doorMoved(const SiteObject& sensor, bool open, DoorCause cause);
+    void raiseHeldOpen(ObjectId sensorId, std::uint64_t opening, int seconds);
+    int heldOpenSeconds(const SiteObject& sensor) const;
+    // An open command to a door actuator authorises its sensor's next opening; a close command
+    // takes that back.
+    void noteActuatorCommand(const SiteObject& actuator, const pelmar::vantor::Value& value);
+    // A by-hand opening that closes after `seconds`; the forced-open event's id, 0 when a command or
+    // a grant made it legitimate.
+    ObjectId openDoorByHand(ObjectId sensorId, int seconds);
+    ObjectId accessAttemptAt(ObjectId sensorId, const AccessAttempt& attempt, int openSeconds);
+    void scheduleAccess(std::size_t plan, std::uint64_t k);
+    void scheduleCamera(std::size_t plan, ScheduleKind kind, std::uint64_t k);
+    void scheduleForced(std::size_t plan, std::uint64_t k);
+    void floodTick(const std::shared_ptr<Flood>& flood);
 
     // Control commands: each is given its own name and the rest of the line, and gives the answer.
     using ControlHandler = std::string (SimServer::*)(const std::string& command, const std::string& rest);
@@ -125,6 +169,9 @@ private:
     std::string controlDrop(const std::string&, const std::string&);
     std::string controlPosRate(const std::string&, const std::string& rest);
     std::string controlDoorDelay(const std::string&, const std::string& rest);
+    std::string controlOpenDoor(const std::string&, const std::string& rest);
+    std::string controlAccess(const std::string&, const std::string& rest);
+    std::string controlFloodEvents(const std::string&, const std::string& rest);
     void forgiveFrozenTime();
 
     Site& m_site;
@@ -142,6 +189,8 @@ private:
     std::vector<std::function<void()>> m_afterReply;        // pushes that follow the reply being made
     std::map<ObjectId, std::map<ObjectId, int>> m_bindings; // stream -> device -> binding type
     std::deque<Json> m_events;
+    std::map<ObjectId, DoorState> m_doors; // door sensor -> its state
+    std::int64_t m_floodingPerSecond = 0;  // the running floods' rates together
     ObjectId m_nextEventId = 1001;
     std::uint64_t m_tokens = 0;
     bool m_stalled = false; // requests and hellos go unanswered; heartbeats go on

@@ -563,7 +563,165 @@ void readRecordings(Site& site, const OrderedJson& document, const Where& top)
     buildRecordedPos(site);
 }
 
+// Seconds of an event schedule: whole seconds within [minimum, a week].
+int secondsOf(const OrderedJson& obj, const char* key, int fallback, int minimum, const Where& w)
+{
+    constexpr std::int64_t week = 7 * 24 * 3600;
+    const auto value = optionalInt(obj, key, fallback, w);
+    if (obj.contains(key) && (value < minimum || value > week))
+        w.fail("\"" + std::string(key) + "\" must lie between " + std::to_string(minimum) + " and " +
+               std::to_string(week) + " seconds");
+    return static_cast<int>(value);
+}
+
+// A typo in an event key would silently turn a schedule off: unknown keys are refused.
+void checkKeys(const OrderedJson& obj, std::initializer_list<const char*> known, const Where& w)
+{
+    if (!obj.is_object())
+        w.fail("must be an object");
+    for (auto it = obj.begin(); it != obj.end(); ++it)
+        if (std::none_of(known.begin(), known.end(), [&](const char* k) { return it.key() == k; }))
+            w.fail("unknown key \"" + it.key() + "\"");
+}
+
+const OrderedJson& optionalArray(const OrderedJson& obj, const char* key, const Where& w)
+{
+    static const OrderedJson empty = OrderedJson::array();
+    if (!obj.contains(key))
+        return empty;
+    if (!obj.at(key).is_array())
+        w.fail("\"" + std::string(key) + "\" must be an array");
+    return obj.at(key);
+}
+
+ObjectId objectOfKind(const Site& site, const OrderedJson& obj, const char* key, bool door, const Where& w)
+{
+    const ObjectId id = requireInt(obj, key, w);
+    const SiteObject* o = site.find(id);
+    if (door && (!o || !isDoorSensor(site, *o)))
+        w.fail("\"" + std::string(key) + "\" " + std::to_string(id) +
+               " is not a door sensor of the site (a sensor of class \"sensor.DOOR\" or paired with a door)");
+    if (!door && (!o || o->data.type != StreamType))
+        w.fail("\"" + std::string(key) + "\" " + std::to_string(id) + " is not a stream object (type 10) of the site");
+    return id;
+}
+
+AccessPlan parseAccess(const Site& site, const OrderedJson& j, const Where& w)
+{
+    checkKeys(j, {"door", "everySeconds", "firstAfterSeconds", "deniedEvery", "openSeconds", "holders"}, w);
+    AccessPlan plan;
+    plan.door = objectOfKind(site, j, "door", true, w);
+    plan.everySeconds = secondsOf(j, "everySeconds", 0, 0, w);
+    plan.firstAfterSeconds = secondsOf(j, "firstAfterSeconds", -1, 0, w);
+    plan.openSeconds = secondsOf(j, "openSeconds", 4, 1, w);
+    const auto deniedEvery = optionalInt(j, "deniedEvery", 0, w);
+    if (deniedEvery < 0 || deniedEvery > 1000000)
+        w.fail("\"deniedEvery\" must lie between 0 (never) and 1000000");
+    plan.deniedEvery = static_cast<int>(deniedEvery);
+    const auto& holders = optionalArray(j, "holders", w);
+    if (holders.empty() || holders.size() > 1000)
+        w.fail("\"holders\" must list 1 to 1000 card holders' names");
+    for (std::size_t i = 0; i < holders.size(); ++i) {
+        if (!holders.at(i).is_string() || holders.at(i).get<std::string>().empty())
+            w.at(": holders[" + std::to_string(i) + "]").fail("must be a name (a non-empty string)");
+        plan.holders.push_back(holders.at(i).get<std::string>());
+    }
+    return plan;
+}
+
+CameraPlan parseCamera(const Site& site, const OrderedJson& j, const Where& w)
+{
+    checkKeys(j,
+              {"stream", "motionEverySeconds", "motionSeconds", "motionFirstAfterSeconds", "tamperEverySeconds",
+               "tamperSeconds", "tamperFirstAfterSeconds"},
+              w);
+    CameraPlan plan;
+    plan.stream = objectOfKind(site, j, "stream", false, w);
+    plan.motionEverySeconds = secondsOf(j, "motionEverySeconds", 0, 0, w);
+    plan.motionSeconds = secondsOf(j, "motionSeconds", 5, 1, w);
+    plan.motionFirstAfterSeconds = secondsOf(j, "motionFirstAfterSeconds", -1, 0, w);
+    plan.tamperEverySeconds = secondsOf(j, "tamperEverySeconds", 0, 0, w);
+    plan.tamperSeconds = secondsOf(j, "tamperSeconds", 10, 1, w);
+    plan.tamperFirstAfterSeconds = secondsOf(j, "tamperFirstAfterSeconds", -1, 0, w);
+    return plan;
+}
+
+ForcedPlan parseForced(const Site& site, const OrderedJson& j, const Where& w)
+{
+    checkKeys(j, {"door", "everySeconds", "firstAfterSeconds", "openSeconds"}, w);
+    ForcedPlan plan;
+    plan.door = objectOfKind(site, j, "door", true, w);
+    plan.everySeconds = secondsOf(j, "everySeconds", 0, 0, w);
+    plan.firstAfterSeconds = secondsOf(j, "firstAfterSeconds", -1, 0, w);
+    plan.openSeconds = secondsOf(j, "openSeconds", 5, 1, w);
+    return plan;
+}
+
+// "heldOpenSeconds" of a door sensor steers the simulator: a value it cannot use is the file's
+// fault, not something to find out when the door is first held open.
+void checkDoorSettings(const Site& site, const Where& top)
+{
+    for (const auto& o : site.objects) {
+        if (o.data.type != SensorType || !o.data.settings.contains("heldOpenSeconds"))
+            continue;
+        const auto& value = o.data.settings.value("heldOpenSeconds");
+        if (value.tag() != vt::Value::IntTag || value.toInt64() < 0 || value.toInt64() > 7 * 24 * 3600)
+            top.at("object " + std::to_string(o.data.id))
+                .fail("setting \"heldOpenSeconds\" must be an integer between 0 (never) and 604800");
+    }
+}
+
+void readEvents(Site& site, const OrderedJson& document, const Where& top)
+{
+    checkDoorSettings(site, top);
+    if (!document.contains("events"))
+        return;
+    const Where w = top.at("events");
+    const auto& events = document.at("events");
+    checkKeys(events, {"seed", "access", "cameras", "forced"}, w);
+    const auto seed = optionalInt(events, "seed", 1, w);
+    if (seed < 0)
+        w.fail("\"seed\" must not be negative");
+    site.events.seed = static_cast<std::uint64_t>(seed);
+    const auto& access = optionalArray(events, "access", w);
+    for (std::size_t i = 0; i < access.size(); ++i)
+        site.events.access.push_back(parseAccess(site, access.at(i), w.at(": access[" + std::to_string(i) + "]")));
+    const auto& cameras = optionalArray(events, "cameras", w);
+    for (std::size_t i = 0; i < cameras.size(); ++i)
+        site.events.cameras.push_back(parseCamera(site, cameras.at(i), w.at(": cameras[" + std::to_string(i) + "]")));
+    const auto& forced = optionalArray(events, "forced", w);
+    for (std::size_t i = 0; i < forced.size(); ++i)
+        site.events.forced.push_back(parseForced(site, forced.at(i), w.at(": forced[" + std::to_string(i) + "]")));
+}
+
 } // namespace
+
+bool isDoorSensor(const Site& site, const SiteObject& object)
+{
+    if (object.data.type != SensorType)
+        return false;
+    return object.data.className == "sensor.DOOR" || pairedActuator(site, object) != nullptr;
+}
+
+const SiteObject* pairedActuator(const Site& site, const SiteObject& sensor)
+{
+    const std::string layout = sensor.data.settings.value("layout").toString();
+    if (sensor.data.type != SensorType || layout.empty())
+        return nullptr;
+    // An actuator pairs with the first sensor of its layout: this sensor only if no earlier one has it.
+    for (const auto& o : site.objects) {
+        if (o.data.type == SensorType && o.data.settings.value("layout").toString() == layout &&
+            o.data.id != sensor.data.id)
+            return nullptr;
+        if (o.data.id == sensor.data.id)
+            break;
+    }
+    for (const auto& o : site.objects)
+        if (o.data.type == ActuatorType && o.data.className == "actuator.DOOR" &&
+            o.data.settings.value("layout").toString() == layout)
+            return &o;
+    return nullptr;
+}
 
 Site parseSite(const OrderedJson& document, const std::string& label)
 {
@@ -578,6 +736,7 @@ Site parseSite(const OrderedJson& document, const std::string& label)
     assignStreamsAndCheckUsers(site, top);
     storeLayouts(site, document, top);
     readRecordings(site, document, top);
+    readEvents(site, document, top);
     return site;
 }
 

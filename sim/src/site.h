@@ -68,6 +68,45 @@ struct Recording
     std::int64_t posEveryMs = 0; // a generated receipt every so often within each chunk
 };
 
+// The site's own events (see sim/SITE-FORMAT.md, "events"). Times are whole seconds; 0 turns a
+// schedule off.
+struct AccessPlan
+{
+    ObjectId door = 0; // the door's sensor
+    int everySeconds = 0;
+    int firstAfterSeconds = -1; // -1: one period (drawn like the others)
+    int deniedEvery = 0;        // every n-th attempt is denied; 0: none
+    int openSeconds = 4;        // how long a granted door stays open
+    std::vector<std::string> holders;
+};
+
+struct CameraPlan
+{
+    ObjectId stream = 0;
+    int motionEverySeconds = 0;
+    int motionSeconds = 5;
+    int motionFirstAfterSeconds = -1;
+    int tamperEverySeconds = 0;
+    int tamperSeconds = 10;
+    int tamperFirstAfterSeconds = -1;
+};
+
+struct ForcedPlan
+{
+    ObjectId door = 0;
+    int everySeconds = 0;
+    int firstAfterSeconds = -1;
+    int openSeconds = 5;
+};
+
+struct EventPlan
+{
+    std::uint64_t seed = 1;
+    std::vector<AccessPlan> access;
+    std::vector<CameraPlan> cameras;
+    std::vector<ForcedPlan> forced;
+};
+
 struct Site
 {
     std::string path;
@@ -80,12 +119,18 @@ struct Site
     std::map<ObjectId, std::size_t> index;
     std::vector<Gateway> gateways; // site order
     std::map<ObjectId, Recording> recordings;
+    EventPlan events;
     std::vector<std::string> warnings;
 
     SiteObject* find(ObjectId id);
     const SiteObject* find(ObjectId id) const;
     const Gateway* gateway(ObjectId id) const;
 };
+
+// A door sensor: a sensor of class "sensor.DOOR", or one that a door actuator is paired with.
+bool isDoorSensor(const Site& site, const SiteObject& object);
+// The door actuator paired with a sensor through their "layout" settings; null when none is.
+const SiteObject* pairedActuator(const Site& site, const SiteObject& sensor);
 
 // Overrides from the command line, applied after loading.
 struct SiteOverrides

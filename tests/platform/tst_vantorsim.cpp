@@ -356,6 +356,25 @@ void TestVantorSim::badSiteFiles_data()
                       "                                     {\"id\": 2, \"name\": \"h\", \"type\": 2, \"gateway\": "
                       "{\"httpPort\": 41001}}]}")
         << "both use 127.0.0.1:41001";
+    // The site's own events: every key is checked, and the message names its place.
+    const auto withEvents = [](const char* events, const char* doorSettings = "{}") {
+        return QByteArray("{\"objects\": [{\"id\": 1, \"name\": \"s\", \"type\": 7},\n"
+                          " {\"id\": 2, \"name\": \"d\", \"type\": 8, \"className\": \"sensor.DOOR\", "
+                          "\"settings\": ") +
+               doorSettings + "},\n {\"id\": 3, \"name\": \"c\", \"type\": 10}],\n \"events\": " + events + "}";
+    };
+    QTest::newRow("unknown events key") << withEvents("{\"sed\": 1}") << "events: unknown key \"sed\"";
+    QTest::newRow("access at a camera") << withEvents("{\"access\": [{\"door\": 3, \"holders\": [\"A\"]}]}")
+                                        << "events: access[0]: \"door\" 3 is not a door sensor";
+    QTest::newRow("access without holders")
+        << withEvents("{\"access\": [{\"door\": 2, \"everySeconds\": 5}]}") << "events: access[0]: \"holders\"";
+    QTest::newRow("motion of no time")
+        << withEvents("{\"cameras\": [{\"stream\": 3, \"motionEverySeconds\": 5, \"motionSeconds\": 0}]}")
+        << "events: cameras[0]: \"motionSeconds\" must lie between 1";
+    QTest::newRow("negative period") << withEvents("{\"forced\": [{\"door\": 2, \"everySeconds\": -1}]}")
+                                     << "events: forced[0]: \"everySeconds\" must lie between 0";
+    QTest::newRow("held open for text") << withEvents("{}", "{\"heldOpenSeconds\": \"long\"}")
+                                        << "object 2: setting \"heldOpenSeconds\"";
 }
 
 void TestVantorSim::badSiteFiles()
@@ -459,9 +478,10 @@ void TestVantorSim::demoSiteServesAWholeSite()
     }
     QCOMPARE(urls.size(), std::size_t(6)); // a different picture on every camera
 
-    // Three layouts: a 2x2, a 3x3 with a tile spanning cells, and one with doors.
-    QCOMPARE(site.layouts.size(), std::size_t(3));
-    bool plain2x2 = false, spanning3x3 = false, withDoors = false;
+    // Four layouts: a 2x2, a 3x3 with a tile spanning cells, one with doors, and "Alarms" (a 2x2 with
+    // both doors and an alarm cell for any object).
+    QCOMPARE(site.layouts.size(), std::size_t(4));
+    bool plain2x2 = false, spanning3x3 = false, withDoors = false, alarms = false;
     for (const auto& name : site.layouts.names()) {
         QJsonParseError error;
         const QJsonObject layout =
@@ -471,20 +491,25 @@ void TestVantorSim::demoSiteServesAWholeSite()
         const QJsonArray elements = layout.value("elements").toArray();
         QVERIFY(!elements.isEmpty());
         int cells = 0;
-        bool spans = false, door = false;
+        bool spans = false, door = false, alarm = false;
         for (const auto& v : elements) {
             const QJsonObject e = v.toObject();
             for (const char* key : {"row", "col", "rowSpan", "colSpan"})
                 QVERIFY2(e.value(key).isDouble(), key);
-            QVERIFY(e.value("deviceId").isString() && e.value("objectId").isString());
             const int row = e.value("row").toInt(), col = e.value("col").toInt();
             const int rowSpan = e.value("rowSpan").toInt(), colSpan = e.value("colSpan").toInt();
             QVERIFY(row >= 0 && col >= 0 && row + rowSpan <= rows && col + colSpan <= cols);
             cells += rowSpan * colSpan;
             spans |= rowSpan * colSpan > 1;
+            const QString type = e.value("type").toString();
+            if (type == "alarm") {
+                QVERIFY(!e.contains("objectId")); // any object's alarms
+                alarm = true;
+                continue;
+            }
+            QVERIFY(e.value("deviceId").isString() && e.value("objectId").isString());
             const Object* target = site.find(e.value("objectId").toString().toLongLong());
             QVERIFY2(target, qPrintable(e.value("objectId").toString()));
-            const QString type = e.value("type").toString();
             if (type == "video") {
                 QCOMPARE(target->type(), 10);
                 QCOMPARE(target->parent(), e.value("deviceId").toString().toLongLong());
@@ -495,11 +520,18 @@ void TestVantorSim::demoSiteServesAWholeSite()
             }
         }
         QCOMPARE(cells, rows * cols); // the tiles cover the grid without overlapping
-        plain2x2 |= rows == 2 && cols == 2 && !door;
+        plain2x2 |= rows == 2 && cols == 2 && !door && !alarm;
         spanning3x3 |= rows == 3 && cols == 3 && spans;
         withDoors |= door;
+        alarms |= name == "Alarms" && rows == 2 && cols == 2 && door && alarm;
     }
-    QVERIFY(plain2x2 && spanning3x3 && withDoors);
+    QVERIFY(plain2x2 && spanning3x3 && withDoors && alarms);
+
+    // Each door names a camera that sees it.
+    for (ObjectId door : {31, 33}) {
+        const ObjectId camera = std::stoll(site.find(door)->settings().value("cameras").toString());
+        QVERIFY2(site.find(camera) && site.find(camera)->type() == 10, std::to_string(door).c_str());
+    }
 
     // A day of recordings with POS text through it, fetched as the recorded page does. The day is
     // the one the simulator started on; the range also takes the day before and after, for a test

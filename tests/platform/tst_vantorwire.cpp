@@ -478,7 +478,7 @@ void TestVantorWire::controlAnswers_data()
     QTest::newRow("help") << "  help "
                           << "ok ping set-setting remove-setting set-name set-attribute set-sensor set-actuator "
                              "push-event update-event events sessions bindings stall freeze resume drop pos-rate "
-                             "door-delay quit";
+                             "door-delay open-door access flood-events quit";
     QTest::newRow("unknown") << "frobnicate 1"
                              << "error unknown command \"frobnicate\" (try help)";
     QTest::newRow("empty line") << ""

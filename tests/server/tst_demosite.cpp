@@ -79,7 +79,8 @@ void TestDemoSite::layouts()
     m_client.getAttr(QString::number(VantorClient::AttrLayout), "");
     QVERIFY(received.wait(5000));
     const QVariantMap layouts = received.first().at(1).toMap();
-    QCOMPARE(layouts.size(), 3);
+    QCOMPARE(layouts.size(), 4);
+    QVERIFY(layouts.contains("Alarms"));
     for (const QVariant& json : layouts)
         QVERIFY(QJsonDocument::fromJson(json.toString().toUtf8()).isObject());
 }
