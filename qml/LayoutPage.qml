@@ -493,30 +493,39 @@ Pane {
                 anchors.left: parent.left
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
-                height: alarmCell.hasAlarm ? alarmInfoRow.implicitHeight + 2 * G.metrics.spacing : 0
+                height: alarmCell.hasAlarm ? alarmInfoColumn.implicitHeight + 2 * G.metrics.spacing : 0
                 visible: alarmCell.hasAlarm
                 color: G.theme.alarmMark
 
-                RowLayout {
-                    id: alarmInfoRow
+                // A cell may be narrow: the title, then its time and source, then the button.
+                ColumnLayout {
+                    id: alarmInfoColumn
 
                     anchors.fill: parent
                     anchors.margins: G.metrics.spacing
-                    spacing: G.metrics.spacing
+                    spacing: 0
+
+                    ELabel {
+                        objectName: "alarmCellTitle"
+                        Layout.fillWidth: true
+                        elide: Text.ElideRight
+                        font.bold: true
+                        color: G.theme.alarmMarkText
+                        text: alarmCell.hasAlarm ? alarmCell.alarm.title : ""
+                    }
 
                     ELabel {
                         objectName: "alarmCellText"
                         Layout.fillWidth: true
                         elide: Text.ElideRight
-                        font.bold: true
                         color: G.theme.alarmMarkText
-                        text: alarmCell.hasAlarm
-                              ? alarmCell.alarm.timeText + "  " + alarmCell.alarm.title + "  " + alarmCell.alarm.sourceName
-                              : ""
+                        text: alarmCell.hasAlarm ? alarmCell.alarm.timeText + "  " + alarmCell.alarm.sourceName : ""
                     }
 
                     EButton {
                         objectName: "alarmAcknowledgeButton"
+                        Layout.alignment: Qt.AlignRight
+                        Layout.topMargin: G.metrics.spacing
                         text: qsTr("Acknowledge") + I18n.localeNotify
                         accessibleName: qsTr("Acknowledge %1").arg(alarmCell.hasAlarm ? alarmCell.alarm.title : "")
                                         + I18n.localeNotify

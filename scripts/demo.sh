@@ -137,6 +137,11 @@ if $headless; then
         (cd "$RUN_DIR" && exec ./tavrel --layout "$ALARM_LAYOUT") &
         pids+=($!)
         if client_log_has "Applying layout: \"$ALARM_LAYOUT\"" 20; then
+            # The new companion opens over the client: beside it, as the first one.
+            for window in $(xdotool search --name '^List$' 2>/dev/null || true); do
+                [ "$window" != "${companion_window:-}" ] && xdotool windowmove "$window" 650 0
+            done
+            xdotool windowraise "$client_window" 2>/dev/null || true
             xdotool windowactivate --sync "$client_window" 2>/dev/null || xdotool windowfocus "$client_window" || true
             xdotool key --window "$client_window" F9
             if client_log_has "Alarm panel lists" "$ALARM_WAIT"; then

@@ -189,9 +189,14 @@ Rectangle {
                 }
             }
 
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: G.metrics.spacing
+
             Switch {
                 objectName: "allEventsSwitch"
-                Layout.fillWidth: true
                 checked: panel.model ? !panel.model.alarmsOnly : false
                 text: qsTr("All events") + I18n.localeNotify
                 Accessible.role: Accessible.CheckBox
@@ -201,14 +206,14 @@ Rectangle {
                         panel.model.alarmsOnly = !checked;
                 }
             }
-        }
 
-        EButton {
-            objectName: "acknowledgeShownButton"
-            Layout.fillWidth: true
-            enabled: panel.alarms !== null && panel.alarms.unacknowledgedCount > 0
-            text: qsTr("Acknowledge all shown") + I18n.localeNotify
-            onClicked: panel.askAcknowledgeShown()
+            EButton {
+                objectName: "acknowledgeShownButton"
+                Layout.fillWidth: true
+                enabled: panel.alarms !== null && panel.alarms.unacknowledgedCount > 0
+                text: qsTr("Acknowledge all shown") + I18n.localeNotify
+                onClicked: panel.askAcknowledgeShown()
+            }
         }
 
         ELabel {
