@@ -197,6 +197,8 @@ Rectangle {
 
             Switch {
                 objectName: "allEventsSwitch"
+                // Readable on the panel's dark background.
+                palette.windowText: G.theme.foreColor
                 checked: panel.model ? !panel.model.alarmsOnly : false
                 text: qsTr("All events") + I18n.localeNotify
                 Accessible.role: Accessible.CheckBox
