@@ -27,9 +27,6 @@ public slots:
         std::setlocale(LC_NUMERIC, "C");
         // The login fields live in the user's settings store; tests keep theirs apart.
         qputenv("XDG_CONFIG_HOME", m_config.path().toUtf8());
-        // The station's files of the working folder (the local store, the events journal) are
-        // this run's own: no run sees the events of the one before.
-        QDir::setCurrent(m_work.path());
         QCoreApplication::setApplicationName(QStringLiteral("PELMAR"));
         QCoreApplication::setOrganizationDomain(QStringLiteral("pelmar.example"));
 
@@ -42,6 +39,10 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
+        // The station's files of the working folder (the local store, the events journal) are
+        // this run's own: no run sees the events of the one before. The test files are read
+        // after this move, so -input names them with absolute paths, as ctest does.
+        QDir::setCurrent(m_work.path());
         registerClientTypes();
         engine->addImportPath(QStringLiteral("qrc:/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
