@@ -6,6 +6,7 @@
 #include <QtDebug>
 #include <QtQml>
 
+#include "alarmcenter.h"
 #include "client_service.h"
 #include "layoutlist.h"
 #include "layoutmodel.h"
@@ -39,6 +40,8 @@ App::App(QObject* parent) : QObject(parent)
     m_tileRules = std::make_shared<TileRules>(
         TileRules::maxTilesFromConfig(QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini")));
     qInfo() << "Camera tiles that play at most:" << m_tileRules->maxTiles();
+    m_alarms = std::make_shared<AlarmCenter>(m_vantorClient.get(), m_vantorRepository.get(),
+                                             QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
 
     // Door buttons write actuator values through the server client.
     VantorObject::setActuatorWriter(m_vantorClient.get());
@@ -80,6 +83,7 @@ App::~App()
     s_instance = nullptr;
     if (VantorObject::actuatorWriter() == m_vantorClient.get())
         VantorObject::setActuatorWriter(nullptr);
+    m_alarms.reset();
     m_layoutsList.reset();
     m_rpcSource.reset();
     m_layoutModel.reset();

@@ -9,6 +9,7 @@
 
 #include "backoff.h"
 
+class AlarmCenter;
 class LayoutList;
 class LayoutModel;
 class TileRules;
@@ -33,6 +34,8 @@ class App : public QObject
     Q_PROPERTY(LayoutList* layoutsList READ layoutsList NOTIFY layoutsListChanged)
     // What camera cells may play: the cap from config.ini ("Video/maxTiles") and the smallest tile.
     Q_PROPERTY(TileRules* tileRules READ tileRules CONSTANT)
+    // The station's events and alarms, with their journal.
+    Q_PROPERTY(AlarmCenter* alarms READ alarms CONSTANT)
     // False while the server connection is down after a sign-in; the client then reconnects by itself.
     Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
     Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged)
@@ -53,6 +56,7 @@ public:
     LayoutModel* layoutModel() const;
     LayoutList* layoutsList() const;
     TileRules* tileRules() const { return m_tileRules.get(); }
+    AlarmCenter* alarms() const { return m_alarms.get(); }
     RpcSource* rpcSource() const;
     bool signedIn() const { return m_signedIn; }
     bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
@@ -111,6 +115,7 @@ private:
     // The fetched layouts as a list model, for the sidebar element.
     std::shared_ptr<LayoutList> m_layoutsList;
     std::shared_ptr<TileRules> m_tileRules;
+    std::shared_ptr<AlarmCenter> m_alarms;
 
     bool m_signedIn = false;
     // Set from a lost connection until the next sign-in or explicit login.

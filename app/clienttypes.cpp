@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "cppaccessor.h"
+#include "eventstypes.h"
 #include "gatewaytypes.h"
 #include "i18n.h"
 #include "layoutstypes.h"
@@ -37,4 +38,5 @@ void registerClientTypes()
     registerTilesTypes();
     registerRecordedTypes();
     registerStoreTypes();
+    registerEventsTypes();
 }

@@ -102,12 +102,8 @@ QVariant LayoutModel::data(const QModelIndex& index, int role) const
         return streamUrl(cell);
     case ActuatorIdRole:
         return cell.actuatorId;
-    case SubUrlRole: {
-        const QString stored = streamSetting(cell, QStringLiteral("subUrl"));
-        return stored.isEmpty()
-                   ? QString()
-                   : QString::fromStdString(expandTemplate(stored.toStdString(), {{"EQU", "="}, {"SMC", ";"}}));
-    }
+    case SubUrlRole:
+        return subStreamUrl(cell);
     case SizeRole:
         return streamSetting(cell, QStringLiteral("size"));
     case SubSizeRole:
@@ -310,6 +306,25 @@ QString LayoutModel::streamSetting(const LayoutCell& cell, const QString& key) c
     if (!object || !object->settings() || !object->settings()->contains(key))
         return QString();
     return object->settings()->prop(key);
+}
+
+QString LayoutModel::subStreamUrl(const LayoutCell& cell) const
+{
+    const QString stored = streamSetting(cell, QStringLiteral("subUrl"));
+    return stored.isEmpty()
+               ? QString()
+               : QString::fromStdString(expandTemplate(stored.toStdString(), {{"EQU", "="}, {"SMC", ";"}}));
+}
+
+QVariantMap LayoutModel::streamOf(const QString& streamId) const
+{
+    LayoutCell cell;
+    cell.type = Video;
+    cell.objectId = streamId;
+    return {{QStringLiteral("url"), streamUrl(cell)},
+            {QStringLiteral("subUrl"), subStreamUrl(cell)},
+            {QStringLiteral("size"), streamSetting(cell, QStringLiteral("size"))},
+            {QStringLiteral("subSize"), streamSetting(cell, QStringLiteral("subSize"))}};
 }
 
 int LayoutModel::cameraOrder(int row) const

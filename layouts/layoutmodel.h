@@ -5,6 +5,7 @@
 
 #include <QAbstractListModel>
 #include <QPointer>
+#include <QVariantMap>
 #include <QVector>
 
 class QJsonObject;
@@ -93,6 +94,9 @@ public:
     static std::optional<ParsedLayout> parseLayout(const QString& json);
     // The cell's place among the camera cells, from 0, in the layout's order; -1 for another cell.
     Q_INVOKABLE int cameraOrder(int row) const;
+    // What a camera cell of this stream object would give: "url", "subUrl", "size" and "subSize",
+    // for a tile that shows a stream outside the layout's cells (an alarm's camera).
+    Q_INVOKABLE QVariantMap streamOf(const QString& streamId) const;
 
 signals:
     void numColsChanged();
@@ -108,6 +112,7 @@ private:
     // A setting of the cell's stream object as text; empty when there is none. No log: most streams
     // have no sub-stream.
     QString streamSetting(const LayoutCell& cell, const QString& key) const;
+    QString subStreamUrl(const LayoutCell& cell) const;
 
     int m_numCols = 1;
     int m_numRows = 1;

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Window 2.15
 import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
 import Native 1.0
 import Config 1.0
 import Elements 1.0
@@ -19,6 +20,8 @@ Pane {
     property int objectsGeneration: 0
     property var cellComponents: ({})
     property int doorGuardInterval: G.timings.doorGuardMs
+    // The events room of the application; null where there is none.
+    readonly property var alarms: App.alarms !== undefined ? App.alarms : null
     // The tile the keys act on (shown with a frame); -1: none.
     property int selectedIndex: -1
     readonly property var selectedCell: selectedIndex >= 0 ? cells.itemAt(selectedIndex) : null
@@ -244,9 +247,12 @@ Pane {
                 property string posIP: ""
                 property string posChannel: ""
 
-                // The cell's place among the layout's cameras, and whether it plays at its size.
-                readonly property int cameraOrder: layoutPage.layoutModel ? layoutPage.layoutModel.cameraOrder(cellIndex)
-                                                                          : -1
+                // The cell's place among the layout's cameras, and whether it plays at its size. An
+                // alarm's camera plays whatever the cap: it is what the operator has to see.
+                readonly property int cameraOrder: cellType === LayoutModel.Alarm
+                                                   ? 0
+                                                   : layoutPage.layoutModel ? layoutPage.layoutModel.cameraOrder(cellIndex)
+                                                                            : -1
                 readonly property int verdict: App.tileRules
                                                ? App.tileRules.verdict(url !== "", cameraOrder,
                                                                        width * Screen.devicePixelRatio,
@@ -269,7 +275,21 @@ Pane {
                                  : verdict === TileRules.TooSmall ? qsTr("Too small to play") + I18n.localeNotify : ""
                 onPressed: layoutPage.select(cellIndex)
 
+                function refreshAlarm() {
+                    alarmMarked = layoutPage.alarms !== null && Utils.isValid(streamId) && streamId !== ""
+                                  && layoutPage.alarms.hasOpenAlarm(streamId);
+                }
+
+                Connections {
+                    target: layoutPage.alarms
+
+                    function onOpenAlarmsChanged() {
+                        camera.refreshAlarm();
+                    }
+                }
+
                 Component.onCompleted: {
+                    refreshAlarm();
                     setUpLive();
                     if (!Utils.isValid(streamId) || streamId === "" || !Utils.isValid(gatewayId) || gatewayId === "")
                         return;
@@ -341,6 +361,7 @@ Pane {
 
             objectName: "doorView"
             name: itemLabel
+            objectId: Utils.isValid(streamId) ? streamId : ""
             isClosed: sens ? sens.value : false
             stateKnown: sens ? sens.valueKnown : false
             toOpen: actr ? actr.value : false
@@ -381,11 +402,140 @@ Pane {
         }
     }
 
+    // The newest alarm nobody has acknowledged, of the object the cell names or of any object:
+    // the live video of the camera that sees its source, what it is, and its acknowledgement.
+    // Without one the cell stays empty.
     Component {
         id: alarmComponent
 
         Item {
+            id: alarmCell
+
+            // The model's roles of the alarm; empty: none.
+            property var alarm: ({})
+            // The alarm's camera ("streamId", "deviceId", ...); empty: none sees its source.
+            property var video: ({})
+            readonly property bool hasAlarm: alarm.localId !== undefined
+            readonly property bool hasVideo: hasAlarm && video.streamId !== undefined && String(video.streamId) !== ""
+            // For the page's keys and full view, as a camera cell has it.
+            readonly property var view: alarmVideo.item ? alarmVideo.item.view : null
+            // The cell's own, from its loader, for the camera tile's loader that has a name alike.
+            readonly property int ownIndex: cellIndex
+
+            function refresh() {
+                var found = layoutPage.alarms ? layoutPage.alarms.newestOpenAlarm(Utils.isValid(streamId) ? streamId : "")
+                                              : {};
+                // The same alarm keeps its tile, and its video plays on.
+                if (found.localId !== undefined && found.localId === alarm.localId)
+                    return;
+                alarm = found;
+                video = found.localId !== undefined ? layoutPage.alarms.videoFor(found.localId) : {};
+            }
+
             objectName: "alarmView"
+            Accessible.role: Accessible.Pane
+            Accessible.name: hasAlarm ? qsTr("Alarm: %1").arg(alarm.title) + I18n.localeNotify
+                                      : qsTr("No alarm") + I18n.localeNotify
+
+            Component.onCompleted: refresh()
+
+            Connections {
+                target: layoutPage.alarms
+
+                function onOpenAlarmsChanged() {
+                    alarmCell.refresh();
+                }
+            }
+
+            TapHandler {
+                onTapped: layoutPage.select(cellIndex)
+            }
+
+            Rectangle {
+                anchors.fill: parent
+                visible: alarmCell.hasAlarm
+                color: G.theme.pageBackground
+                border.width: G.metrics.selectionFrameWidth
+                border.color: G.theme.alarmMark
+            }
+
+            // The camera tile of the layout page, on the alarm's stream; it reads these names.
+            Loader {
+                id: alarmVideo
+
+                readonly property string itemLabel: alarmCell.hasVideo
+                                                    ? layoutPage.alarms.objectName(String(alarmCell.video.streamId)) : ""
+                readonly property var stream: alarmCell.hasVideo && layoutPage.layoutModel
+                                              ? layoutPage.layoutModel.streamOf(String(alarmCell.video.streamId)) : ({})
+                readonly property var videoUrl: stream.url
+                readonly property var subStreamUrl: stream.subUrl
+                readonly property var mainStreamSize: stream.size
+                readonly property var subStreamSize: stream.subSize
+                readonly property string gatewayId: alarmCell.hasVideo ? String(alarmCell.video.deviceId) : ""
+                readonly property string streamId: alarmCell.hasVideo ? String(alarmCell.video.streamId) : ""
+                readonly property int cellType: LayoutModel.Alarm
+                readonly property int cellIndex: alarmCell.ownIndex
+
+                objectName: "alarmVideo"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.bottom: alarmInfo.top
+                anchors.margins: G.metrics.selectionFrameWidth
+                active: alarmCell.hasVideo
+                sourceComponent: cameraComponent
+            }
+
+            Rectangle {
+                id: alarmInfo
+
+                objectName: "alarmInfo"
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: alarmCell.hasAlarm ? alarmInfoColumn.implicitHeight + 2 * G.metrics.spacing : 0
+                visible: alarmCell.hasAlarm
+                color: G.theme.alarmMark
+
+                // A cell may be narrow: the title, then its time and source, then the button.
+                ColumnLayout {
+                    id: alarmInfoColumn
+
+                    anchors.fill: parent
+                    anchors.margins: G.metrics.spacing
+                    spacing: 0
+
+                    ELabel {
+                        objectName: "alarmCellTitle"
+                        Layout.fillWidth: true
+                        elide: Text.ElideRight
+                        font.bold: true
+                        color: G.theme.alarmMarkText
+                        text: alarmCell.hasAlarm ? alarmCell.alarm.title : ""
+                    }
+
+                    ELabel {
+                        objectName: "alarmCellText"
+                        Layout.fillWidth: true
+                        elide: Text.ElideRight
+                        color: G.theme.alarmMarkText
+                        text: alarmCell.hasAlarm ? alarmCell.alarm.timeText + "  " + alarmCell.alarm.sourceName : ""
+                    }
+
+                    EButton {
+                        objectName: "alarmAcknowledgeButton"
+                        Layout.alignment: Qt.AlignRight
+                        Layout.topMargin: G.metrics.spacing
+                        text: qsTr("Acknowledge") + I18n.localeNotify
+                        accessibleName: qsTr("Acknowledge %1").arg(alarmCell.hasAlarm ? alarmCell.alarm.title : "")
+                                        + I18n.localeNotify
+                        onClicked: {
+                            if (alarmCell.hasAlarm)
+                                layoutPage.alarms.acknowledge(alarmCell.alarm.localId);
+                        }
+                    }
+                }
+            }
         }
     }
 }

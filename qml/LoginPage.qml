@@ -124,6 +124,7 @@ Page {
             id: txtHost
 
             objectName: "txtHost"
+            accessibleName: qsTr("Host") + I18n.localeNotify
             enabled: !loginPage.busy
         }
 
@@ -135,6 +136,7 @@ Page {
             id: txtPort
 
             objectName: "txtPort"
+            accessibleName: qsTr("Port") + I18n.localeNotify
             enabled: !loginPage.busy
         }
 
@@ -152,6 +154,7 @@ Page {
             id: txtUsername
 
             objectName: "txtUsername"
+            accessibleName: qsTr("Username") + I18n.localeNotify
             enabled: !loginPage.busy
         }
 
@@ -163,6 +166,7 @@ Page {
             id: txtPassword
 
             objectName: "txtPassword"
+            accessibleName: qsTr("Password") + I18n.localeNotify
             enabled: !loginPage.busy
             echoMode: TextInput.Password
         }

@@ -35,6 +35,12 @@ Page {
     property alias markA: session.markA
     property alias markB: session.markB
     property alias markedLine: session.markedLine
+    // The moment of the event the page was opened for (ms), marked on the time bar while its
+    // stream is chosen; -1: none.
+    property real markedMomentMs: -1
+    property string markedStreamId: ""
+    // Where to play from once the chosen stream's chunks are in; -1: nothing waits.
+    property real pendingOpenMs: -1
     // What the last export or snapshot did, for the status line.
     property string statusText: ""
     property bool statusFailed: false
@@ -53,6 +59,17 @@ Page {
 
     function seekTo(ms) {
         session.seekTo(ms);
+    }
+
+    // Shows a stream at a moment: its day, its chunks, and from `fromMs` once they are in, with
+    // `momentMs` marked on the time bar.
+    function openAt(deviceId, streamId, fromMs, momentMs) {
+        session.showDay(fromMs);
+        session.chooseStream(deviceId, streamId);
+        // After the choice, which clears the mark of the stream before.
+        markedStreamId = session.strmId;
+        markedMomentMs = momentMs;
+        pendingOpenMs = fromMs;
     }
 
     function togglePause() {
@@ -154,6 +171,30 @@ Page {
 
     Downloader {
         id: downloader
+    }
+
+    Connections {
+        target: session
+
+        // Another stream chosen: the event's moment is not on its time bar.
+        function onStreamChanged() {
+            if (session.strmId !== recordedPage.markedStreamId) {
+                recordedPage.markedMomentMs = -1;
+                recordedPage.pendingOpenMs = -1;
+            }
+        }
+    }
+
+    Connections {
+        target: session.spans
+
+        function onChanged() {
+            if (recordedPage.pendingOpenMs < 0 || session.spans.count() === 0)
+                return;
+            var from = recordedPage.pendingOpenMs;
+            recordedPage.pendingOpenMs = -1;
+            session.seekTo(from);
+        }
     }
 
     // The next chunk, fetched while this one plays.
@@ -303,6 +344,8 @@ Page {
                     posColor: G.theme.timelinePos
                     positionColor: G.theme.timelinePosition
                     markColor: G.theme.timelineMark
+                    markedMoment: recordedPage.markedMomentMs
+                    markedMomentColor: G.theme.timelineMarkedMoment
                     textColor: G.theme.timelineText
                     onSeekRequested: function (ms) {
                         recordedPage.forceActiveFocus();

@@ -298,6 +298,21 @@ void TimelineBar::setMarkB(qlonglong ms)
     update();
 }
 
+qlonglong TimelineBar::markedMoment() const
+{
+    return m_markedMoment;
+}
+
+void TimelineBar::setMarkedMoment(qlonglong ms)
+{
+    ms = boundTime(ms);
+    if (ms == m_markedMoment)
+        return;
+    m_markedMoment = ms;
+    emit markedMomentChanged();
+    update();
+}
+
 void TimelineBar::setColor(QColor* member, const QColor& color)
 {
     if (*member == color)
@@ -355,6 +370,16 @@ QColor TimelineBar::markColor() const
 void TimelineBar::setMarkColor(const QColor& color)
 {
     setColor(&m_markColor, color);
+}
+
+QColor TimelineBar::markedMomentColor() const
+{
+    return m_markedMomentColor;
+}
+
+void TimelineBar::setMarkedMomentColor(const QColor& color)
+{
+    setColor(&m_markedMomentColor, color);
 }
 
 QColor TimelineBar::textColor() const
@@ -522,9 +547,28 @@ void TimelineBar::paintBar(QPainter* painter, const QSize& size) const
             painter->drawText(QPoint(column + 3, metrics.ascent()), mark.second);
         }
     }
+    paintMarkedMoment(painter, columns, height);
     if (m_position >= 0)
         paintLine(painter, m_position, columns, height, m_positionColor);
     painter->restore();
+}
+
+// A thin line under a small flag at the top, so that it does not pass for the playing moment (a
+// thicker line) or an export mark (a line with a letter), even where they meet.
+void TimelineBar::paintMarkedMoment(QPainter* painter, int columns, int height) const
+{
+    if (m_markedMoment < 0)
+        return;
+    const int column = Columns(m_viewStart, m_viewEnd, columns).at(m_markedMoment);
+    if (column < 0 || column >= columns)
+        return;
+    painter->fillRect(QRect(column, 0, 1, height), m_markedMomentColor);
+    constexpr int flagHalfWidth = 4;
+    const int flagHeight = std::min(height, 2 * flagHalfWidth);
+    for (int row = 0; row < flagHeight; ++row) {
+        const int half = flagHalfWidth - row / 2;
+        painter->fillRect(QRect(column - half, row, 2 * half + 1, 1), m_markedMomentColor);
+    }
 }
 
 // Runs of touched columns are found by searching, not by visiting each chunk: a run grows by

@@ -13,9 +13,10 @@
 class QPainter;
 
 // The time bar under the recorded-video player: one day with its recorded chunks as filled spans,
-// POS receipts as marks, the playing moment and two export marks. The wheel zooms around the
+// POS receipts as marks, the playing moment, two export marks and a marked moment (an event looked
+// at). The wheel zooms around the
 // pointer between the whole day and two minutes, a drag pans, a click asks to play from there.
-// Times are ms since the epoch; -1 stands for "none" in position, markA and markB.
+// Times are ms since the epoch; -1 stands for "none" in position, markA, markB and markedMoment.
 class TimelineBar : public QQuickPaintedItem
 {
     Q_OBJECT
@@ -28,11 +29,13 @@ class TimelineBar : public QQuickPaintedItem
     Q_PROPERTY(qlonglong position READ position WRITE setPosition NOTIFY positionChanged)
     Q_PROPERTY(qlonglong markA READ markA WRITE setMarkA NOTIFY markAChanged)
     Q_PROPERTY(qlonglong markB READ markB WRITE setMarkB NOTIFY markBChanged)
+    Q_PROPERTY(qlonglong markedMoment READ markedMoment WRITE setMarkedMoment NOTIFY markedMomentChanged)
     Q_PROPERTY(QColor spanColor READ spanColor WRITE setSpanColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor gapColor READ gapColor WRITE setGapColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor posColor READ posColor WRITE setPosColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor positionColor READ positionColor WRITE setPositionColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor markColor READ markColor WRITE setMarkColor NOTIFY colorsChanged)
+    Q_PROPERTY(QColor markedMomentColor READ markedMomentColor WRITE setMarkedMomentColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor textColor READ textColor WRITE setTextColor NOTIFY colorsChanged)
 
 public:
@@ -68,6 +71,8 @@ public:
     void setMarkA(qlonglong ms);
     qlonglong markB() const;
     void setMarkB(qlonglong ms);
+    qlonglong markedMoment() const;
+    void setMarkedMoment(qlonglong ms);
 
     QColor spanColor() const;
     void setSpanColor(const QColor& color);
@@ -79,6 +84,8 @@ public:
     void setPositionColor(const QColor& color);
     QColor markColor() const;
     void setMarkColor(const QColor& color);
+    QColor markedMomentColor() const;
+    void setMarkedMomentColor(const QColor& color);
     QColor textColor() const;
     void setTextColor(const QColor& color);
 
@@ -107,6 +114,7 @@ signals:
     void positionChanged();
     void markAChanged();
     void markBChanged();
+    void markedMomentChanged();
     void colorsChanged();
     void seekRequested(qlonglong ms);
 
@@ -128,6 +136,7 @@ private:
     void paintPosMarks(QPainter* painter, int columns, int top, int height) const;
     void paintTicks(QPainter* painter, int columns, int barHeight, int height) const;
     void paintLine(QPainter* painter, qint64 ms, int columns, int height, const QColor& color) const;
+    void paintMarkedMoment(QPainter* painter, int columns, int height) const;
 
     QPointer<ChunkSpans> m_spans;
     std::vector<qint64> m_posTimes;
@@ -138,11 +147,13 @@ private:
     qint64 m_position = -1;
     qint64 m_markA = -1;
     qint64 m_markB = -1;
+    qint64 m_markedMoment = -1;
     QColor m_spanColor{0x4c, 0xaf, 0x50};
     QColor m_gapColor{0x30, 0x30, 0x30};
     QColor m_posColor{0xff, 0xc1, 0x07};
     QColor m_positionColor{0xf4, 0x43, 0x36};
     QColor m_markColor{0x21, 0x96, 0xf3};
+    QColor m_markedMomentColor{0xe0, 0x40, 0xfb};
     QColor m_textColor{0xe0, 0xe0, 0xe0};
 
     // A press becomes a drag once it moves further than the platform's drag distance.

@@ -38,6 +38,9 @@ DEMO_USER="${DEMO_USER:-operator}"
 DEMO_PASS="${DEMO_PASS:-operator}"
 # The layout the companion shows first, over the remote interface, once the client offers it.
 DEMO_LAYOUT="${DEMO_LAYOUT:-Overview 2x2}"
+# The layout of the alarm shot, and how long to wait for the site's first alarm (seconds).
+ALARM_LAYOUT="${ALARM_LAYOUT:-Alarms}"
+ALARM_WAIT="${ALARM_WAIT:-60}"
 IPC_URL="${IPC_URL:-tcp://127.0.0.1:12230}"
 CLIENT_LOG="${XDG_DATA_HOME:-$HOME/.local/share}/PELMAR/clientLogs.txt"
 LOGIN_STORE="${XDG_CONFIG_HOME:-$HOME/.config}/pelmar.example/PELMAR.conf"
@@ -128,6 +131,27 @@ if $headless; then
             xdotool mousemove --window "$client_window" $((WIDTH / 4)) $((HEIGHT / 3)) click --repeat 2 --delay 80 1
             sleep 3
             import -window Client "$OUT_DIR/client-fullview.png" 2>/dev/null && shots="$shots, client-fullview.png"
+        fi
+        # The alarms: a second companion has the layout "Alarms" shown, F9 shows the alarm panel,
+        # and the shot waits until the panel lists an alarm.
+        (cd "$RUN_DIR" && exec ./tavrel --layout "$ALARM_LAYOUT") &
+        pids+=($!)
+        if client_log_has "Applying layout: \"$ALARM_LAYOUT\"" 20; then
+            # The new companion opens over the client: beside it, as the first one.
+            for window in $(xdotool search --name '^List$' 2>/dev/null || true); do
+                [ "$window" != "${companion_window:-}" ] && xdotool windowmove "$window" 650 0
+            done
+            xdotool windowraise "$client_window" 2>/dev/null || true
+            xdotool windowactivate --sync "$client_window" 2>/dev/null || xdotool windowfocus "$client_window" || true
+            xdotool key --window "$client_window" F9
+            if client_log_has "Alarm panel lists" "$ALARM_WAIT"; then
+                sleep 2
+                import -window Client "$OUT_DIR/client-alarms.png" 2>/dev/null && shots="$shots, client-alarms.png"
+            else
+                log "no alarm was listed within $ALARM_WAIT s; see $OUT_DIR/vantor-sim.log and $CLIENT_LOG"
+            fi
+        else
+            log "the layout \"$ALARM_LAYOUT\" was not applied; see $RUN_DIR/tavrel.log"
         fi
     fi
     log "screenshots saved to $OUT_DIR ($shots)"

@@ -239,7 +239,9 @@ void VantorClient::connectToVantor()
     clientCallbacks.eventReceived = [current](const vantor::Event& event) {
         current([event](VantorClient* client) { client->signalEventReceived(event); });
     };
-    clientCallbacks.eventUpdated = [](const vantor::Event&) {};
+    clientCallbacks.eventUpdated = [current](const vantor::Event& event) {
+        current([event](VantorClient* client) { client->signalEventUpdated(event); });
+    };
     clientCallbacks.sensorValueChanged = [current](vantor::ObjectId id, vantor::ValuePtr value) {
         current([id, value](VantorClient* client) { client->sensorChanged(id, value); });
     };
@@ -625,6 +627,7 @@ void VantorClient::getActrValue(const QString& id)
 
 void VantorClient::setActrValue(const QString& id, bool value)
 {
+    emit actuatorCommandSent(id, value);
     m_client.setActuatorValue(
         toObjectId(id), vantor::BoolValue(value),
         [anchor = m_anchor, id, value] {
@@ -644,6 +647,12 @@ void VantorClient::signalEventReceived(const vantor::Event& event)
 {
     qDebug() << "signalEventReceived";
     emit signEventReceived(eventToVariantMap(event));
+    emit serverEventReceived(event);
+}
+
+void VantorClient::signalEventUpdated(const vantor::Event& event)
+{
+    emit serverEventUpdated(event);
 }
 
 QVariantMap VantorClient::eventToVariantMap(const vantor::Event& event)

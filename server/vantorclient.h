@@ -132,6 +132,12 @@ signals:
     void streamChunksReceived(const QVariantList& chunks);
     void streamInfoReceived(const QString& deviceId, const QString& streamId, const QString& token,
                             const QString& addr);
+    // The whole event as the server pushed it, new or updated (an event with a duration ends with
+    // an update), on the client's thread.
+    void serverEventReceived(const pelmar::vantor::Event& event);
+    void serverEventUpdated(const pelmar::vantor::Event& event);
+    // setActrValue sent a command to an actuator (a door).
+    void actuatorCommandSent(const QString& id, bool value);
 
 private:
     class Anchor;
@@ -140,6 +146,7 @@ private:
     void onConnectionError(const pelmar::vantor::ConnectionError& error);
     void updateObjectData();
     void signalEventReceived(const pelmar::vantor::Event& event);
+    void signalEventUpdated(const pelmar::vantor::Event& event);
     void sensorChanged(pelmar::vantor::ObjectId id, const pelmar::vantor::ValuePtr& value);
     void actrChanged(pelmar::vantor::ObjectId id, const pelmar::vantor::ValuePtr& value);
     void operationError(const pelmar::vantor::HandlerError& error, const std::string& context);
@@ -169,3 +176,5 @@ private:
     // come before its object does: both take their values from here.
     QHash<pelmar::vantor::ObjectId, bool> m_reportedValues;
 };
+
+Q_DECLARE_METATYPE(pelmar::vantor::Event)

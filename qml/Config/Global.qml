@@ -27,6 +27,10 @@ Item {
         readonly property int posPixelSize: 15
         readonly property int statsPixelSize: 12
         readonly property int timelineHeight: 56
+        readonly property int alarmPanelWidth: 420
+        readonly property int alarmRowHeight: 40
+        readonly property int alarmPriorityMarkWidth: 6
+        readonly property int alarmBadgeSize: 20
         readonly property QtObject sidebar: QtObject {
             id: sidebarMetrics
 
@@ -65,6 +69,10 @@ Item {
         readonly property int videoStatsStallAlertMs: 2000
         // A gateway that never answers the POS query must not hold back the chunk itself.
         readonly property int posQueryTimeoutMs: 10000
+        // How long a word of the alarm panel stays, and how a new alarm makes the count flash.
+        readonly property int alarmNoticeMs: 5000
+        readonly property int alarmFlashMs: 250
+        readonly property int alarmFlashCount: 4
     }
 
     // What the operator switches while the client runs.
@@ -136,6 +144,8 @@ Item {
         readonly property color timelinePos: "gold"
         readonly property color timelinePosition: "red"
         readonly property color timelineMark: "limegreen"
+        // An event's moment, when the page was opened to look at it.
+        readonly property color timelineMarkedMoment: "magenta"
         readonly property color timelineText: "white"
         readonly property color selectionFrame: "deepskyblue"
         readonly property color dialogText: "black"
@@ -153,6 +163,15 @@ Item {
         // The strip that says the server connection is lost.
         readonly property color connectionBanner: "darkred"
         readonly property color connectionBannerText: "white"
+        readonly property color alarmPanelBackground: "#202020"
+        // The count of alarms not acknowledged: red while there are any.
+        readonly property color alarmBadge: "red"
+        readonly property color alarmBadgeIdle: "dimgray"
+        readonly property color alarmBadgeFlash: "yellow"
+        readonly property color alarmBadgeText: "white"
+        // An open alarm on a tile.
+        readonly property color alarmMark: "red"
+        readonly property color alarmMarkText: "white"
     }
 
     readonly property QtObject dialogs: QtObject {

@@ -75,6 +75,8 @@ Item {
     property int loadDelayMs: G.timings.videoLoadDelayMs
     // What showPosLines last showed.
     property var shownPosLines: []
+    // The camera's stream has an alarm that nobody has acknowledged yet.
+    property bool alarmMarked: false
 
     // The picture's size at zoom 1, fitted into the tile with its own aspect.
     function fittedVideoSize() {
@@ -356,6 +358,12 @@ Item {
         }
     }
 
+    // The tile itself: a click folds the toolbar out, a double click shows it alone.
+    Accessible.role: Accessible.Button
+    Accessible.name: qsTr("Camera %1").arg(cameraView.cameraName) + I18n.localeNotify
+    Accessible.description: qsTr("Press to show the camera's toolbar") + I18n.localeNotify
+    Accessible.onPressAction: toolbar.open = !toolbar.open
+
     EMouseArea {
         id: mouseArea
 
@@ -434,6 +442,31 @@ Item {
         text: cameraView.snapshotMessage
     }
 
+    // An open alarm: a red frame and a word in the corner, under the toolbar.
+    Rectangle {
+        objectName: "cameraAlarmMark"
+        anchors.fill: parent
+        visible: cameraView.alarmMarked
+        color: "transparent"
+        border.width: G.metrics.selectionFrameWidth * 2
+        border.color: G.theme.alarmMark
+
+        ELabel {
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.rightMargin: G.metrics.spacing * 2
+            anchors.topMargin: toolbar.height + G.metrics.spacing * 2
+            leftPadding: 3
+            rightPadding: 3
+            font.bold: true
+            color: G.theme.alarmMarkText
+            text: qsTr("Alarm") + I18n.localeNotify
+            background: Rectangle {
+                color: G.theme.alarmMark
+            }
+        }
+    }
+
     Item {
         id: toolbar
 
@@ -478,6 +511,7 @@ Item {
                 Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.zoomed
                 source: "qrc:/images/zoom-reset.svg"
+                accessibleName: qsTr("Show the whole picture") + I18n.localeNotify
                 onClicked: cameraView.resetZoom()
             }
 
@@ -487,6 +521,7 @@ Item {
                 Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.videoLoaded
                 source: "qrc:/images/capture.svg"
+                accessibleName: qsTr("Save a snapshot") + I18n.localeNotify
                 onClicked: cameraView.takeSnapshot()
             }
 
@@ -496,6 +531,7 @@ Item {
                 Layout.preferredHeight: G.metrics.toolbarIconSize
                 visible: cameraView.playerObject !== null && cameraView.playerObject.live
                 source: "qrc:/images/info.svg"
+                accessibleName: qsTr("Show the video figures") + I18n.localeNotify
                 onClicked: G.view.videoStatsVisible = !G.view.videoStatsVisible
             }
 
@@ -511,6 +547,8 @@ Item {
                 visible: cameraView.fpsVisible
                 flat: true
                 model: [15, 20, 25]
+                Accessible.role: Accessible.ComboBox
+                Accessible.name: qsTr("Frames per second") + I18n.localeNotify
                 onCurrentTextChanged: {
                     if (visible && cameraView.playerObject) {
                         cameraView.playerObject.setOption("correct-pts", "no");

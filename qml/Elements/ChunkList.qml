@@ -47,6 +47,11 @@ ColumnLayout {
             highlighted: String(model.start) === root.session.startTime
                          && String(model.end) === root.session.endTime
             onClicked: root.session.chooseChunk(model.start, model.end)
+            Accessible.role: Accessible.ListItem
+            Accessible.name: qsTr("Chunk from %1 to %2").arg(Qt.formatDateTime(new Date(Number(model.start)),
+                                                                            G.recorded.chunkDateFormat))
+                             .arg(Qt.formatDateTime(new Date(Number(model.end)), G.recorded.chunkDateFormat))
+                             + I18n.localeNotify
 
             background: Rectangle {
                 color: chunkRow.highlighted ? G.theme.selectedRow : "transparent"

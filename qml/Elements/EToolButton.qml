@@ -6,8 +6,15 @@ Item {
 
     property int padding: G.metrics.toolButtonPadding
     property url source: ""
+    // An icon says nothing to assistive tools: every tool button is given a name.
+    property string accessibleName: ""
 
     signal clicked()
+
+    Accessible.role: Accessible.Button
+    Accessible.name: accessibleName
+    Accessible.focusable: true
+    Accessible.onPressAction: toolButton.clicked()
 
     Image {
         x: toolButton.padding

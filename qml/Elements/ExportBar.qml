@@ -42,6 +42,7 @@ RowLayout {
         id: exportFolder
 
         objectName: "exportFolder"
+        accessibleName: qsTr("Export folder") + I18n.localeNotify
         Layout.fillWidth: true
         text: root.session.exportFolder
         onTextChanged: root.session.exportFolder = text
@@ -64,6 +65,8 @@ RowLayout {
 
     ProgressBar {
         objectName: "exportProgress"
+        Accessible.role: Accessible.ProgressBar
+        Accessible.name: qsTr("Export progress") + I18n.localeNotify
         visible: root.session.exporter.busy
         value: root.session.exporter.progress
     }

@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
+import Native 1.0
 import Config 1.0
 
 // Picks the interface language. Without a choice the source texts (English) show.
@@ -11,6 +12,8 @@ ComboBox {
     }
 
     objectName: "languageBox"
+    Accessible.role: Accessible.ComboBox
+    Accessible.name: qsTr("Language") + I18n.localeNotify
     textRole: "name"
     model: G.language.choices
     currentIndex: currentChoice()

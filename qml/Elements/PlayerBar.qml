@@ -39,6 +39,7 @@ RowLayout {
     EButton {
         objectName: "backButton"
         focusPolicy: Qt.NoFocus
+        accessibleName: qsTr("Back 5 seconds") + I18n.localeNotify
         text: qsTr("-5 s") + I18n.localeNotify
         onClicked: root.session.step(-G.recorded.stepMs)
     }
@@ -60,6 +61,7 @@ RowLayout {
     EButton {
         objectName: "forwardButton"
         focusPolicy: Qt.NoFocus
+        accessibleName: qsTr("Forward 5 seconds") + I18n.localeNotify
         text: qsTr("+5 s") + I18n.localeNotify
         onClicked: root.session.step(G.recorded.stepMs)
     }
@@ -69,6 +71,8 @@ RowLayout {
 
         objectName: "speedBox"
         focusPolicy: Qt.NoFocus
+        Accessible.role: Accessible.ComboBox
+        Accessible.name: qsTr("Speed") + I18n.localeNotify
         model: G.recorded.speeds.map(function (speed) { return speed + "\u00D7"; })
         currentIndex: root.session ? root.session.speedIndex() : 0
         onActivated: function (index) {
@@ -81,6 +85,8 @@ RowLayout {
 
         objectName: "positionSlider"
         focusPolicy: Qt.NoFocus
+        Accessible.role: Accessible.Slider
+        Accessible.name: qsTr("Position in the chunk") + I18n.localeNotify
         Layout.fillWidth: true
         from: 0
         to: Math.max(0.001, root.mpvObject ? root.mpvObject.duration : 0)

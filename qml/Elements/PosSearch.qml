@@ -50,6 +50,8 @@ ColumnLayout {
             width: resultList.width
             highlighted: modelData.line === root.session.markedLine
             onClicked: root.session.showResult(modelData)
+            Accessible.role: Accessible.ListItem
+            Accessible.name: Qt.formatTime(new Date(modelData.time), "hh:mm:ss") + " " + modelData.line
 
             background: Rectangle {
                 color: resultRow.highlighted ? G.theme.selectedRow : "transparent"

@@ -15,6 +15,7 @@ RowLayout {
     EButton {
         objectName: "previousDayButton"
         text: "\u25C0"
+        accessibleName: qsTr("Previous day") + I18n.localeNotify
         onClicked: root.session.showDay(root.session.dayStart - 12 * 3600 * 1000)
     }
 
@@ -25,6 +26,7 @@ RowLayout {
         Layout.fillWidth: true
         horizontalAlignment: Text.AlignHCenter
         inputMask: "9999-99-99"
+        accessibleName: qsTr("Day (YYYY-MM-DD)") + I18n.localeNotify
         text: Qt.formatDate(new Date(root.session.dayStart), G.recorded.dayFormat)
         onEditingFinished: {
             var day = Date.fromLocaleString(Qt.locale("C"), text, "yyyy-MM-dd");
@@ -38,6 +40,7 @@ RowLayout {
     EButton {
         objectName: "nextDayButton"
         text: "\u25B6"
+        accessibleName: qsTr("Next day") + I18n.localeNotify
         onClicked: root.session.showDay(root.session.dayEnd + 12 * 3600 * 1000)
     }
 

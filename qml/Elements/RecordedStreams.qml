@@ -55,6 +55,8 @@ ColumnLayout {
                     visible: model.type === LayoutModel.Video
                     highlighted: model.objectId === root.session.strmId
                     onClicked: root.session.chooseStream(model.deviceId, model.objectId)
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: contentItem.text
 
                     background: Rectangle {
                         color: streamRow.highlighted ? G.theme.selectedRow : "transparent"

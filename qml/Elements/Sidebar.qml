@@ -38,6 +38,7 @@ Rectangle {
                 width: G.metrics.sidebar.iconSize
                 height: G.metrics.sidebar.iconSize
                 source: modelData.image
+                accessibleName: qsTr(modelData.label) + I18n.localeNotify
                 onClicked: {
                     sidebar.currentCode = modelData.code;
                     sidebar.clicked(modelData.code);
@@ -71,6 +72,10 @@ Rectangle {
                 color: G.theme.sidebarText
                 text: model.name
             }
+
+            Accessible.role: Accessible.ListItem
+            Accessible.name: model.name
+            Accessible.onPressAction: sidebar.layoutChanged(model.name, model.json)
 
             MouseArea {
                 anchors.fill: parent

@@ -1,4 +1,5 @@
 import QtQuick 2.15
+import Native 1.0
 import Config 1.0
 
 // Two panes one above the other; the handle is dragged freely and the top pane follows on release.
@@ -35,6 +36,8 @@ Item {
         width: spliter.width
         height: G.metrics.spliterHandleSize
         color: G.theme.spliterHandle
+        Accessible.role: Accessible.Separator
+        Accessible.name: qsTr("Pane divider") + I18n.localeNotify
 
         MouseArea {
             anchors.fill: parent

@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Door opened</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Door closed</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Access granted</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Access denied</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Door forced open</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Door held open</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Motion</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Camera tampered</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarm acknowledged</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Door command</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>
@@ -33,6 +86,41 @@
         <source>no picture yet</source>
         <translation>no picture yet</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Camera %1</source>
+        <translation>Camera %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Press to show the camera&apos;s toolbar</source>
+        <translation>Press to show the camera&apos;s toolbar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Alarm</source>
+        <translation>Alarm</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the whole picture</source>
+        <translation>Show the whole picture</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Save a snapshot</source>
+        <translation>Save a snapshot</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the video figures</source>
+        <translation>Show the video figures</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Frames per second</source>
+        <translation>Frames per second</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -55,6 +143,36 @@
         <location filename="../Elements/DoorView.qml"/>
         <source>State unknown</source>
         <translation>State unknown</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Door %1</source>
+        <translation>Door %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Open %1</source>
+        <translation>Open %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Close %1</source>
+        <translation>Close %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Events</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Last events of %1</source>
+        <translation>Last events of %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>No events yet</source>
+        <translation>No events yet</translation>
     </message>
 </context>
 <context>
@@ -204,6 +322,26 @@
         <source>Too small to play</source>
         <translation>Too small to play</translation>
     </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Alarm: %1</source>
+        <translation>Alarm: %1</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>No alarm</source>
+        <translation>No alarm</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge</source>
+        <translation>Acknowledge</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge %1</source>
+        <translation>Acknowledge %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordedStreams</name>
@@ -230,6 +368,11 @@
         <source>end: %1</source>
         <translation>end: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Chunk from %1 to %2</source>
+        <translation>Chunk from %1 to %2</translation>
+    </message>
 </context>
 <context>
     <name>RecordedDay</name>
@@ -237,6 +380,21 @@
         <location filename="../Elements/RecordedDay.qml"/>
         <source>Today</source>
         <translation>Today</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Previous day</source>
+        <translation>Previous day</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Day (YYYY-MM-DD)</source>
+        <translation>Day (YYYY-MM-DD)</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Next day</source>
+        <translation>Next day</translation>
     </message>
 </context>
 <context>
@@ -294,6 +452,26 @@
         <source>Snapshot</source>
         <translation>Snapshot</translation>
     </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Back 5 seconds</source>
+        <translation>Back 5 seconds</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Forward 5 seconds</source>
+        <translation>Forward 5 seconds</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Speed</source>
+        <translation>Speed</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Position in the chunk</source>
+        <translation>Position in the chunk</translation>
+    </message>
 </context>
 <context>
     <name>ExportBar</name>
@@ -332,6 +510,16 @@
         <source>Cancel</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export folder</source>
+        <translation>Export folder</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export progress</source>
+        <translation>Export progress</translation>
+    </message>
 </context>
 <context>
     <name>ChunkMessages</name>
@@ -344,6 +532,156 @@
         <location filename="../Elements/ChunkMessages.qml"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>The chunk could not be played: the file is damaged or not a video.</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmPanel</name>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All states</source>
+        <translation>All states</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>New</source>
+        <translation>New</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledged</source>
+        <translation>Acknowledged</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended</source>
+        <translation>Ended</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged by %1, %2</source>
+        <translation>acknowledged by %1, %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged, %1</source>
+        <translation>acknowledged, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended, %1</source>
+        <translation>Ended, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>No camera sees this event&apos;s source</source>
+        <translation>No camera sees this event&apos;s source</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events shown: %1 of %2</source>
+        <translation>Events shown: %1 of %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound off</source>
+        <translation>Sound off</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound on</source>
+        <translation>Sound on</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Mute the alarm sound</source>
+        <translation>Mute the alarm sound</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Search the events</source>
+        <translation>Search the events</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All classes</source>
+        <translation>All classes</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Event class</source>
+        <translation>Event class</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>State</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Minimum priority</source>
+        <translation>Minimum priority</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All events</source>
+        <translation>All events</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge all shown</source>
+        <translation>Acknowledge all shown</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events</source>
+        <translation>Events</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge alarms</source>
+        <translation>Acknowledge alarms</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge every unacknowledged alarm shown in the list?</source>
+        <translation>Acknowledge every unacknowledged alarm shown in the list?</translation>
+    </message>
+</context>
+<context>
+    <name>HSpliter</name>
+    <message>
+        <location filename="../Elements/HSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Pane divider</translation>
+    </message>
+</context>
+<context>
+    <name>VSpliter</name>
+    <message>
+        <location filename="../Elements/VSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Pane divider</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageBox</name>
+    <message>
+        <location filename="../Elements/LanguageBox.qml"/>
+        <source>Language</source>
+        <translation>Language</translation>
+    </message>
+</context>
+<context>
+    <name>MainPage</name>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarms</source>
+        <translation>Alarms</translation>
+    </message>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarm panel, %1 not acknowledged</source>
+        <translation>Alarm panel, %1 not acknowledged</translation>
     </message>
 </context>
 </TS>

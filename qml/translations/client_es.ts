@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Puerta abierta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Puerta cerrada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Acceso concedido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Acceso denegado</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Puerta forzada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Puerta mantenida abierta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Movimiento</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Cámara manipulada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarma reconocida</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Orden de puerta</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>
@@ -33,6 +86,41 @@
         <source>no picture yet</source>
         <translation>aún no hay imagen</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Camera %1</source>
+        <translation>Cámara %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Press to show the camera&apos;s toolbar</source>
+        <translation>Pulse para mostrar la barra de la cámara</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Alarm</source>
+        <translation>Alarma</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the whole picture</source>
+        <translation>Mostrar la imagen entera</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Save a snapshot</source>
+        <translation>Guardar una captura</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the video figures</source>
+        <translation>Mostrar las cifras del vídeo</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Frames per second</source>
+        <translation>Imágenes por segundo</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -55,6 +143,36 @@
         <location filename="../Elements/DoorView.qml"/>
         <source>State unknown</source>
         <translation>Estado desconocido</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Door %1</source>
+        <translation>Puerta %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Open %1</source>
+        <translation>Abrir %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Close %1</source>
+        <translation>Cerrar %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Last events of %1</source>
+        <translation>Últimos eventos de %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>No events yet</source>
+        <translation>Todavía no hay eventos</translation>
     </message>
 </context>
 <context>
@@ -204,6 +322,26 @@
         <source>Too small to play</source>
         <translation>Demasiado pequeña para reproducirse</translation>
     </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Alarm: %1</source>
+        <translation>Alarma: %1</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>No alarm</source>
+        <translation>Sin alarma</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge</source>
+        <translation>Reconocer</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge %1</source>
+        <translation>Reconocer %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordedStreams</name>
@@ -230,6 +368,11 @@
         <source>end: %1</source>
         <translation>fin: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Chunk from %1 to %2</source>
+        <translation>Fragmento de %1 a %2</translation>
+    </message>
 </context>
 <context>
     <name>RecordedDay</name>
@@ -237,6 +380,21 @@
         <location filename="../Elements/RecordedDay.qml"/>
         <source>Today</source>
         <translation>Hoy</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Previous day</source>
+        <translation>Día anterior</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Day (YYYY-MM-DD)</source>
+        <translation>Día (AAAA-MM-DD)</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Next day</source>
+        <translation>Día siguiente</translation>
     </message>
 </context>
 <context>
@@ -294,6 +452,26 @@
         <source>Snapshot</source>
         <translation>Captura</translation>
     </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Back 5 seconds</source>
+        <translation>Atrás 5 segundos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Forward 5 seconds</source>
+        <translation>Adelante 5 segundos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Speed</source>
+        <translation>Velocidad</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Position in the chunk</source>
+        <translation>Posición en el fragmento</translation>
+    </message>
 </context>
 <context>
     <name>ExportBar</name>
@@ -332,6 +510,16 @@
         <source>Cancel</source>
         <translation>Cancelar</translation>
     </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export folder</source>
+        <translation>Carpeta de exportación</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export progress</source>
+        <translation>Progreso de la exportación</translation>
+    </message>
 </context>
 <context>
     <name>ChunkMessages</name>
@@ -344,6 +532,156 @@
         <location filename="../Elements/ChunkMessages.qml"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>No se pudo reproducir el fragmento: el archivo está dañado o no es un vídeo.</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmPanel</name>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All states</source>
+        <translation>Todos los estados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>New</source>
+        <translation>Nueva</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledged</source>
+        <translation>Reconocida</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended</source>
+        <translation>Terminada</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged by %1, %2</source>
+        <translation>reconocida por %1, %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged, %1</source>
+        <translation>reconocida, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended, %1</source>
+        <translation>Terminada, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>No camera sees this event&apos;s source</source>
+        <translation>Ninguna cámara ve el origen de este evento</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events shown: %1 of %2</source>
+        <translation>Eventos mostrados: %1 de %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound off</source>
+        <translation>Sonido apagado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound on</source>
+        <translation>Sonido encendido</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Mute the alarm sound</source>
+        <translation>Silenciar el sonido de alarma</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Search the events</source>
+        <translation>Buscar en los eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All classes</source>
+        <translation>Todas las clases</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Event class</source>
+        <translation>Clase de evento</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>State</source>
+        <translation>Estado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Minimum priority</source>
+        <translation>Prioridad mínima</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All events</source>
+        <translation>Todos los eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge all shown</source>
+        <translation>Reconocer todas las mostradas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge alarms</source>
+        <translation>Reconocer alarmas</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge every unacknowledged alarm shown in the list?</source>
+        <translation>¿Reconocer todas las alarmas sin reconocer que muestra la lista?</translation>
+    </message>
+</context>
+<context>
+    <name>HSpliter</name>
+    <message>
+        <location filename="../Elements/HSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Divisor de paneles</translation>
+    </message>
+</context>
+<context>
+    <name>VSpliter</name>
+    <message>
+        <location filename="../Elements/VSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Divisor de paneles</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageBox</name>
+    <message>
+        <location filename="../Elements/LanguageBox.qml"/>
+        <source>Language</source>
+        <translation>Idioma</translation>
+    </message>
+</context>
+<context>
+    <name>MainPage</name>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarms</source>
+        <translation>Alarmas</translation>
+    </message>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarm panel, %1 not acknowledged</source>
+        <translation>Panel de alarmas, %1 sin reconocer</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,59 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="pt">
 <context>
+    <name>EventClasses</name>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door opened</source>
+        <translation>Porta aberta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door closed</source>
+        <translation>Porta fechada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access granted</source>
+        <translation>Acesso concedido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Access denied</source>
+        <translation>Acesso negado</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door forced open</source>
+        <translation>Porta forçada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door held open</source>
+        <translation>Porta mantida aberta</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Motion</source>
+        <translation>Movimento</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Camera tampered</source>
+        <translation>Câmera adulterada</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Alarm acknowledged</source>
+        <translation>Alarme reconhecido</translation>
+    </message>
+    <message>
+        <location filename="../../events/eventclasses.cpp"/>
+        <source>Door command</source>
+        <translation>Comando de porta</translation>
+    </message>
+</context>
+<context>
     <name>CameraView</name>
     <message>
         <location filename="../Elements/CameraView.qml" line="92"/>
@@ -33,6 +86,41 @@
         <source>no picture yet</source>
         <translation>ainda não há imagem</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Camera %1</source>
+        <translation>Câmera %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Press to show the camera&apos;s toolbar</source>
+        <translation>Pressione para mostrar a barra da câmera</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Alarm</source>
+        <translation>Alarme</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the whole picture</source>
+        <translation>Mostrar a imagem inteira</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Save a snapshot</source>
+        <translation>Salvar uma captura</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Show the video figures</source>
+        <translation>Mostrar os números do vídeo</translation>
+    </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Frames per second</source>
+        <translation>Quadros por segundo</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -55,6 +143,36 @@
         <location filename="../Elements/DoorView.qml"/>
         <source>State unknown</source>
         <translation>Estado desconhecido</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Door %1</source>
+        <translation>Porta %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Open %1</source>
+        <translation>Abrir %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Close %1</source>
+        <translation>Fechar %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>Last events of %1</source>
+        <translation>Últimos eventos de %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/DoorView.qml"/>
+        <source>No events yet</source>
+        <translation>Ainda não há eventos</translation>
     </message>
 </context>
 <context>
@@ -204,6 +322,26 @@
         <source>Too small to play</source>
         <translation>Pequena demais para reproduzir</translation>
     </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Alarm: %1</source>
+        <translation>Alarme: %1</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>No alarm</source>
+        <translation>Sem alarme</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge</source>
+        <translation>Reconhecer</translation>
+    </message>
+    <message>
+        <location filename="../LayoutPage.qml"/>
+        <source>Acknowledge %1</source>
+        <translation>Reconhecer %1</translation>
+    </message>
 </context>
 <context>
     <name>RecordedStreams</name>
@@ -230,6 +368,11 @@
         <source>end: %1</source>
         <translation>fim: %1</translation>
     </message>
+    <message>
+        <location filename="../Elements/ChunkList.qml"/>
+        <source>Chunk from %1 to %2</source>
+        <translation>Fragmento de %1 a %2</translation>
+    </message>
 </context>
 <context>
     <name>RecordedDay</name>
@@ -237,6 +380,21 @@
         <location filename="../Elements/RecordedDay.qml"/>
         <source>Today</source>
         <translation>Hoje</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Previous day</source>
+        <translation>Dia anterior</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Day (YYYY-MM-DD)</source>
+        <translation>Dia (AAAA-MM-DD)</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedDay.qml"/>
+        <source>Next day</source>
+        <translation>Dia seguinte</translation>
     </message>
 </context>
 <context>
@@ -294,6 +452,26 @@
         <source>Snapshot</source>
         <translation>Captura</translation>
     </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Back 5 seconds</source>
+        <translation>Voltar 5 segundos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Forward 5 seconds</source>
+        <translation>Avançar 5 segundos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Speed</source>
+        <translation>Velocidade</translation>
+    </message>
+    <message>
+        <location filename="../Elements/PlayerBar.qml"/>
+        <source>Position in the chunk</source>
+        <translation>Posição no fragmento</translation>
+    </message>
 </context>
 <context>
     <name>ExportBar</name>
@@ -332,6 +510,16 @@
         <source>Cancel</source>
         <translation>Cancelar</translation>
     </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export folder</source>
+        <translation>Pasta de exportação</translation>
+    </message>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Export progress</source>
+        <translation>Progresso da exportação</translation>
+    </message>
 </context>
 <context>
     <name>ChunkMessages</name>
@@ -344,6 +532,156 @@
         <location filename="../Elements/ChunkMessages.qml"/>
         <source>The chunk could not be played: the file is damaged or not a video.</source>
         <translation>Não foi possível reproduzir o fragmento: o arquivo está danificado ou não é um vídeo.</translation>
+    </message>
+</context>
+<context>
+    <name>AlarmPanel</name>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All states</source>
+        <translation>Todos os estados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>New</source>
+        <translation>Nova</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledged</source>
+        <translation>Reconhecida</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended</source>
+        <translation>Encerrada</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged by %1, %2</source>
+        <translation>reconhecida por %1, %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>acknowledged, %1</source>
+        <translation>reconhecida, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Ended, %1</source>
+        <translation>Encerrada, %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>No camera sees this event&apos;s source</source>
+        <translation>Nenhuma câmera vê a origem deste evento</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events shown: %1 of %2</source>
+        <translation>Eventos mostrados: %1 de %2</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound off</source>
+        <translation>Som desligado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Sound on</source>
+        <translation>Som ligado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Mute the alarm sound</source>
+        <translation>Silenciar o som de alarme</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Search the events</source>
+        <translation>Pesquisar nos eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All classes</source>
+        <translation>Todas as classes</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Event class</source>
+        <translation>Classe de evento</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>State</source>
+        <translation>Estado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Minimum priority</source>
+        <translation>Prioridade mínima</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>All events</source>
+        <translation>Todos os eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge all shown</source>
+        <translation>Reconhecer todos os mostrados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Events</source>
+        <translation>Eventos</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge alarms</source>
+        <translation>Reconhecer alarmes</translation>
+    </message>
+    <message>
+        <location filename="../Elements/AlarmPanel.qml"/>
+        <source>Acknowledge every unacknowledged alarm shown in the list?</source>
+        <translation>Reconhecer todos os alarmes não reconhecidos mostrados na lista?</translation>
+    </message>
+</context>
+<context>
+    <name>HSpliter</name>
+    <message>
+        <location filename="../Elements/HSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Divisor de painéis</translation>
+    </message>
+</context>
+<context>
+    <name>VSpliter</name>
+    <message>
+        <location filename="../Elements/VSpliter.qml"/>
+        <source>Pane divider</source>
+        <translation>Divisor de painéis</translation>
+    </message>
+</context>
+<context>
+    <name>LanguageBox</name>
+    <message>
+        <location filename="../Elements/LanguageBox.qml"/>
+        <source>Language</source>
+        <translation>Idioma</translation>
+    </message>
+</context>
+<context>
+    <name>MainPage</name>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarms</source>
+        <translation>Alarmes</translation>
+    </message>
+    <message>
+        <location filename="../MainPage.qml"/>
+        <source>Alarm panel, %1 not acknowledged</source>
+        <translation>Painel de alarmes, %1 não reconhecidos</translation>
     </message>
 </context>
 </TS>

@@ -6,7 +6,9 @@
 #include <QSettings>
 #include <QtDebug>
 
+#include "alarmcenter.h"
 #include "app.h"
+#include "eventlistmodel.h"
 #include "mpvobject.h"
 #include "vantorclient.h"
 #include "vantorobject.h"
@@ -112,6 +114,26 @@ void TestStation::reportConnectionClosed()
     // a connection that could report anything later.
     if (App* app = App::instance())
         emit app->vantorClient()->connectionStateChanged(VantorClient::Closed, VantorClient::Open);
+}
+
+void TestStation::raiseEvent(const QVariantMap& description, bool updated)
+{
+    App* app = App::instance();
+    if (!app || !app->alarms()) {
+        qWarning() << "TestStation::raiseEvent: no alarm center yet";
+        return;
+    }
+    pelmar::vantor::Event event;
+    event.className = description.value(QStringLiteral("className")).toString().toStdString();
+    event.eventId = description.value(QStringLiteral("eventId")).toLongLong();
+    event.sourceId = description.value(QStringLiteral("sourceId")).toLongLong();
+    event.timestamp = description.value(QStringLiteral("timestamp")).toLongLong();
+    event.priority = description.value(QStringLiteral("priority")).toInt();
+    const QVariantMap fields = description.value(QStringLiteral("fields")).toMap();
+    for (auto it = fields.cbegin(); it != fields.cend(); ++it)
+        event.fields.setValue(it.key().toStdString(), pelmar::vantor::StringValue(it.value().toString().toStdString()));
+    app->alarms()->handleServerEvent(event, updated);
+    app->alarms()->model()->publishPending();
 }
 
 void TestStation::setRenderDelay(int ms)

@@ -47,6 +47,10 @@ public:
     // A folder of this test run, removed at its end: for files the pages write (exports,
     // snapshots).
     Q_INVOKABLE QString temporaryFolder() const { return m_folder.path(); }
+    // Plays an event of the server into the application's alarm center, shown at once (not with
+    // the model's next batch). Keys: className, sourceId, priority, eventId, timestamp (ms) and
+    // fields (a map of texts); updated: the server's update of an event it sent (its end).
+    Q_INVOKABLE void raiseEvent(const QVariantMap& event, bool updated = false);
 
     void setActrValue(const QString& id, bool value) override;
 

@@ -7,6 +7,7 @@ TestCase {
     id: testCase
 
     property var page: null
+    property int nextEventId: 1
     property Component pageComponent: Qt.createComponent("qrc:/qml/LayoutPage.qml")
 
     name: "LayoutPage"
@@ -66,6 +67,9 @@ TestCase {
                                 settings: { layout: "D4" } });
         TestStation.addObject({ id: "41", name: "Back door actuator", type: VantorObject.Actuator,
                                 cls: "actuator.DOOR", settings: { layout: "D4" } });
+        // A door that the small camera sees.
+        TestStation.addObject({ id: "62", name: "Gate sensor", type: VantorObject.Sensor, cls: "sensor.DOOR",
+                                settings: { layout: "", cameras: "50" } });
         TestStation.announceObjects();
     }
 
@@ -75,6 +79,102 @@ TestCase {
         if (!App.signedIn)
             TestStation.reportSignedIn();
         verify(App.signedIn, "the application is signed in");
+    }
+
+    // An event of the server, now; gives its entry in the alarm center's model.
+    function raise(className, sourceId, priority) {
+        TestStation.raiseEvent({ className: className, eventId: nextEventId++, sourceId: sourceId,
+                                 priority: priority, timestamp: Date.now(), fields: {} });
+        return App.alarms.model.get(0);
+    }
+
+    function acknowledgeEverything() {
+        App.alarms.model.alarmsOnly = true;
+        App.alarms.acknowledgeShown();
+        compare(App.alarms.unacknowledgedCount, 0, "no open alarm left from before");
+    }
+
+    function test_alarmCellShowsTheNewestOpenAlarm_data() {
+        return [
+            { tag: "of any object", objectId: undefined, showsOthers: true },
+            { tag: "of the object it names", objectId: "62", showsOthers: false }
+        ];
+    }
+
+    function test_alarmCellShowsTheNewestOpenAlarm(data) {
+        acknowledgeEverything();
+        var element = { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "alarm" };
+        if (data.objectId !== undefined)
+            element.objectId = data.objectId;
+        createPage(layoutJson(1, 1, [element]));
+        var cell = cellLoaders()[0].item;
+        compare(cell.objectName, "alarmView");
+        var info = findChild(cell, "alarmInfo");
+        var video = findChild(cell, "alarmVideo");
+        verify(!info.visible && !video.active, "without an alarm the cell is an empty placeholder");
+
+        // An alarm of a door that no camera sees.
+        var other = raise("door.forcedOpen", 20, 90);
+        compare(info.visible, data.showsOthers, "another object's alarm shows only in a cell that names none");
+        verify(!video.active, "no camera sees that door");
+
+        var alarm = raise("door.heldOpen", 62, 70);
+        verify(info.visible, "the alarm shows");
+        compare(findChild(cell, "alarmCellTitle").text, alarm.title, "its title");
+        var text = findChild(cell, "alarmCellText").text;
+        verify(text.indexOf(alarm.timeText) >= 0 && text.indexOf("Gate sensor") >= 0, "time and source: " + text);
+        verify(video.active, "with the live video of the camera that sees the door");
+        compare(video.item.view.url, "av://lavfi:color=c=gray:size=32x24:rate=2", "the camera's stream");
+        verify(video.item.view.hasPlayer, "which plays, whatever the layout's cap");
+
+        mouseClick(findChild(cell, "alarmAcknowledgeButton"));
+        compare(App.alarms.model.get(0).state, "acknowledged", "Acknowledge acknowledges the alarm shown");
+        compare(info.visible, data.showsOthers, "then the next open alarm shows, or the placeholder");
+        if (data.showsOthers)
+            compare(findChild(cell, "alarmCellTitle").text, other.title, "the other door's alarm");
+    }
+
+    function test_doorTileShowsItsOpenAlarm() {
+        acknowledgeEverything();
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "door", label: "Gate", objectId: "62" }
+        ]));
+        var door = cellLoaders()[0].item;
+        var mark = findChild(door, "doorAlarm");
+        verify(!mark.visible, "no mark without an alarm");
+        raise("door.opened", 62, 10);
+        verify(!mark.visible, "an event that is no alarm leaves no mark");
+        var alarm = raise("door.forcedOpen", 62, 90);
+        verify(mark.visible, "an open alarm marks the door");
+        compare(findChild(door, "doorAlarmText").text, alarm.timeText + "  " + alarm.title);
+
+        mouseClick(findChild(door, "doorEventsButton"));
+        var popup = findChild(door, "doorEventsPopup");
+        tryCompare(popup, "opened", true);
+        var list = findChild(door, "doorEventsList");
+        compare(list.count, Math.min(10, App.alarms.recentEvents("62", 10).length), "its last events");
+        compare(list.model[0].title, alarm.title, "the newest first");
+        compare(list.model[1].className, "door.opened", "events that are no alarm too");
+        popup.close();
+
+        App.alarms.acknowledge(alarm.localId);
+        verify(!mark.visible, "the mark goes once the alarm is acknowledged");
+    }
+
+    function test_cameraTileMarksAnOpenAlarm() {
+        acknowledgeEverything();
+        createPage(layoutJson(1, 1, [
+            { row: 0, col: 0, rowSpan: 1, colSpan: 1, type: "video", label: "Small", objectId: "50" }
+        ]));
+        var camera = cameraOf(cellLoaders()[0]);
+        var mark = findChild(camera, "cameraAlarmMark");
+        verify(!mark.visible);
+        raise("camera.motion", 50, 40);
+        verify(!mark.visible, "motion below the alarm priority marks nothing");
+        var alarm = raise("camera.tamper", 50, 80);
+        verify(mark.visible, "an open alarm of its stream marks the tile");
+        App.alarms.acknowledge(alarm.localId);
+        verify(!mark.visible, "until it is acknowledged");
     }
 
     function test_keysMoveTheSelectionAndTheFullView() {

@@ -39,6 +39,10 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
+        // The station's files of the working folder (the local store, the events journal) are
+        // this run's own: no run sees the events of the one before. The test files are read
+        // after this move, so -input names them with absolute paths, as ctest does.
+        QDir::setCurrent(m_work.path());
         registerClientTypes();
         engine->addImportPath(QStringLiteral("qrc:/qml"));
         engine->rootContext()->setContextProperty(QStringLiteral("debug"), false);
@@ -49,6 +53,7 @@ public slots:
 
 private:
     QTemporaryDir m_config;
+    QTemporaryDir m_work;
 };
 
 QUICK_TEST_MAIN_WITH_SETUP(tst_qml, Setup)

@@ -28,6 +28,7 @@ TestCase {
         bar.position = -1;
         bar.markA = -1;
         bar.markB = -1;
+        bar.markedMoment = -1;
         bar.posTimes = [];
         spans.setChunks([]);
         seekSpy.clear();
@@ -187,6 +188,42 @@ TestCase {
         compare(bar.timeAt(5000), bar.viewEnd - 1, "right of the bar is its last ms");
     }
 
+    // A thin line under a flag: told apart from the playing moment even where both meet.
+    function test_drawsTheMarkedMoment() {
+        var spy = markSpy;
+        spy.clear();
+        bar.markedMoment = day + 12 * hourMs;
+        compare(spy.count, 1, "the mark tells its change");
+        bar.markedMoment = day + 12 * hourMs;
+        compare(spy.count, 1, "the same moment again changes nothing");
+        waitForRendering(bar);
+        var image = grabImage(bar);
+        // 96 s a column: 12:00 is column 450.
+        var expected = [
+            { x: 450, y: spanRow, color: bar.markedMomentColor, what: "the mark's line" },
+            { x: 451, y: spanRow, color: bar.gapColor, what: "beside the line" },
+            { x: 446, y: 0, color: bar.markedMomentColor, what: "the flag's left end" },
+            { x: 454, y: 0, color: bar.markedMomentColor, what: "the flag's right end" },
+            { x: 446, y: spanRow, color: bar.gapColor, what: "below the flag" }
+        ];
+        for (var i = 0; i < expected.length; ++i) {
+            var pixel = image.pixel(expected[i].x, expected[i].y);
+            verify(Qt.colorEqual(pixel, expected[i].color),
+                   expected[i].what + " at x " + expected[i].x + " is " + pixel + ", not " + expected[i].color);
+        }
+
+        bar.position = day + 12 * hourMs;
+        waitForRendering(bar);
+        image = grabImage(bar);
+        verify(Qt.colorEqual(image.pixel(450, spanRow), bar.positionColor), "the playing moment is drawn over it");
+        verify(Qt.colorEqual(image.pixel(446, 0), bar.markedMomentColor), "the flag still shows where both meet");
+
+        bar.markedMoment = -1;
+        waitForRendering(bar);
+        image = grabImage(bar);
+        verify(Qt.colorEqual(image.pixel(446, 0), bar.gapColor), "no flag once the mark is gone");
+    }
+
     function test_drawsSpansGapsAndMarks() {
         // 96 s a column: 06:00 to 08:00 is columns 225 to 299, 14:00 for 30 s is column 525 alone.
         spans.setChunks([
@@ -240,7 +277,15 @@ TestCase {
         posColor: "#ffc800"
         positionColor: "#ff0000"
         markColor: "#0000ff"
+        markedMomentColor: "#ff00ff"
         textColor: "#ffffff"
+    }
+
+    SignalSpy {
+        id: markSpy
+
+        target: bar
+        signalName: "markedMomentChanged"
     }
 
     SignalSpy {

@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "eventslog.h"
+
+Q_LOGGING_CATEGORY(lcEvents, "station.events")
