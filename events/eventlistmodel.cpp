@@ -143,7 +143,11 @@ QString EventListModel::timeText(qint64 timestamp)
 
 QString EventListModel::searchTextOf(const StationEvent& event)
 {
-    const QString title = EventClasses::title(event.className, event.fieldsText);
+    return searchTextOf(event, EventClasses::title(event.className, event.fieldsText));
+}
+
+QString EventListModel::searchTextOf(const StationEvent& event, const QString& title)
+{
     QString text;
     text.reserve(title.size() + event.sourceName.size() + event.className.size() + event.fieldsText.size() + 3);
     text += title;

@@ -116,6 +116,8 @@ public:
     static QString timeText(qint64 timestamp);
     // The lower-case text the text filter looks in.
     static QString searchTextOf(const StationEvent& event);
+    // The same with the title already known: a journal of one class costs one translation.
+    static QString searchTextOf(const StationEvent& event, const QString& title);
 
 signals:
     void alarmsOnlyChanged();
