@@ -184,7 +184,6 @@ std::vector<StationEvent> EventJournal::load()
     sqlite3_bind_int64(statement, 2, m_keepCount);
     entries.reserve(size_t(m_keepCount));
     TextPool pool;
-    QHash<QString, QString> titles; // of the known classes
     int step = SQLITE_ROW;
     while ((step = sqlite3_step(statement)) == SQLITE_ROW) {
         entries.emplace_back();
@@ -204,14 +203,7 @@ std::vector<StationEvent> EventJournal::load()
         entry.acknowledged = sqlite3_column_int(statement, 12) != 0;
         entry.ackBy = pool.text(statement, 13);
         entry.ackTime = sqlite3_column_int64(statement, 14);
-        if (EventClasses::isKnown(entry.className)) {
-            auto title = titles.find(entry.className);
-            if (title == titles.end())
-                title = titles.insert(entry.className, EventClasses::title(entry.className, QString()));
-            entry.searchText = EventListModel::searchTextOf(entry, title.value());
-        } else {
-            entry.searchText = EventListModel::searchTextOf(entry);
-        }
+        // The search text is made later, by the model, so that start-up does not wait for it.
     }
     const QString error = step == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
     sqlite3_finalize(statement);
