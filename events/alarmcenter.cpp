@@ -2,6 +2,8 @@
 #include "alarmcenter.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSettings>
 
 #include "alarmsound.h"
@@ -208,9 +210,10 @@ void AlarmCenter::recordDoorCommand(const QString& actuatorId, bool value)
     const QString user = m_client ? m_client->username() : QString();
     const QString valueText = value ? QStringLiteral("true") : QStringLiteral("false");
     entry.fieldsText = QStringLiteral("actuatorId: %1, value: %2, user: %3").arg(actuatorId, valueText, user);
-    entry.fieldsJson =
-        QStringLiteral("{\"actuatorId\":\"%1\",\"user\":\"%2\",\"value\":%3}")
-            .arg(QString::number(entry.sourceId), QString(user).replace(QLatin1Char('"'), QString()), valueText);
+    entry.fieldsJson = QString::fromUtf8(QJsonDocument(QJsonObject{{QStringLiteral("actuatorId"), actuatorId},
+                                                                   {QStringLiteral("value"), value},
+                                                                   {QStringLiteral("user"), user}})
+                                             .toJson(QJsonDocument::Compact));
     const VantorObjectPtr object = m_repository ? m_repository->findById(actuatorId) : VantorObjectPtr();
     entry.sourceName = object ? object->name() : QStringLiteral("#") + actuatorId;
     addEntry(std::move(entry));

@@ -2,6 +2,7 @@
 #include "eventlistmodel.h"
 
 #include <algorithm>
+#include <limits>
 
 #include <QDateTime>
 
@@ -13,6 +14,23 @@ EventListModel::EventListModel(int alarmPriority, int keepCount, QObject* parent
     m_batchTimer.setSingleShot(true);
     m_batchTimer.setInterval(defaultBatchIntervalMs);
     connect(&m_batchTimer, &QTimer::timeout, this, &EventListModel::publishPending);
+    m_searchTextTimer.setInterval(0);
+    connect(&m_searchTextTimer, &QTimer::timeout, this, [this] { prepareSearchTexts(searchTextChunk); });
+}
+
+void EventListModel::prepareSearchTexts(qint64 count)
+{
+    // Loaded entries lie before every appended one, from the newest down to the oldest, so that
+    // the newest are searchable first.
+    qint64 position = m_searchTextsFrom - m_dropped - 1;
+    for (; position >= 0 && count > 0; --position, --count) {
+        StationEvent& event = m_entries[size_t(position)];
+        if (event.searchText.isEmpty())
+            event.searchText = searchTextOf(event);
+    }
+    m_searchTextsFrom = std::max<qint64>(m_dropped, position + 1 + m_dropped);
+    if (m_searchTextsFrom <= m_dropped)
+        m_searchTextTimer.stop();
 }
 
 EventListModel::~EventListModel() = default;
@@ -143,7 +161,11 @@ QString EventListModel::timeText(qint64 timestamp)
 
 QString EventListModel::searchTextOf(const StationEvent& event)
 {
-    const QString title = EventClasses::title(event.className, event.fieldsText);
+    return searchTextOf(event, EventClasses::title(event.className, event.fieldsText));
+}
+
+QString EventListModel::searchTextOf(const StationEvent& event, const QString& title)
+{
     QString text;
     text.reserve(title.size() + event.sourceName.size() + event.className.size() + event.fieldsText.size() + 3);
     text += title;
@@ -220,6 +242,8 @@ bool EventListModel::passes(const StationEvent& event) const
 
 void EventListModel::refilter()
 {
+    if (!m_textFilterLower.isEmpty())
+        prepareSearchTexts(std::numeric_limits<qint64>::max());
     const int before = count();
     beginResetModel();
     m_shown.clear();
@@ -250,15 +274,21 @@ void EventListModel::reset(std::vector<StationEvent> entries)
     const size_t first = entries.size() > size_t(m_keepCount) ? entries.size() - size_t(m_keepCount) : 0;
     m_sequenceByEventId.reserve(int(entries.size() - first));
     for (size_t i = first; i < entries.size(); ++i) {
-        const qint64 sequence = qint64(m_entries.size());
         if (entries[i].eventId != 0)
-            m_sequenceByEventId.insert(entries[i].eventId, sequence);
+            m_sequenceByEventId.insert(entries[i].eventId, qint64(m_entries.size()));
         countIn(entries[i], +1);
         m_entries.push_back(std::move(entries[i]));
-        if (passes(m_entries.back()))
-            m_shown.push_back(sequence);
     }
     m_firstPending = qint64(m_entries.size());
+    m_searchTextsFrom = m_firstPending;
+    if (!m_textFilterLower.isEmpty())
+        prepareSearchTexts(std::numeric_limits<qint64>::max());
+    if (m_searchTextsFrom > 0)
+        m_searchTextTimer.start();
+    for (qint64 sequence = 0; sequence < m_firstPending; ++sequence) {
+        if (passes(m_entries[size_t(sequence)]))
+            m_shown.push_back(sequence);
+    }
     endResetModel();
     if (count() != before)
         emit countChanged();

@@ -52,6 +52,8 @@ public:
     static constexpr int defaultAlarmPriority = 50;
     static constexpr int defaultKeepCount = 200000;
     static constexpr int defaultBatchIntervalMs = 75;
+    // Search texts made per turn of the event loop after a journal is loaded.
+    static constexpr int searchTextChunk = 20000;
 
     explicit EventListModel(int alarmPriority = defaultAlarmPriority, int keepCount = defaultKeepCount,
                             QObject* parent = nullptr);
@@ -116,6 +118,8 @@ public:
     static QString timeText(qint64 timestamp);
     // The lower-case text the text filter looks in.
     static QString searchTextOf(const StationEvent& event);
+    // The same with the title already known: a journal of one class costs one translation.
+    static QString searchTextOf(const StationEvent& event, const QString& title);
 
 signals:
     void alarmsOnlyChanged();
@@ -138,6 +142,9 @@ private:
     int rowOfSequence(qint64 sequence) const;
     void countIn(const StationEvent& event, int sign);
     void entryChanged(qint64 sequence);
+    // Search texts of loaded entries are made after start-up, a chunk per turn of the event loop;
+    // a text filter makes the rest at once.
+    void prepareSearchTexts(qint64 count);
 
     int m_alarmPriority;
     int m_keepCount;
@@ -160,4 +167,7 @@ private:
     int m_openAlarms = 0;
     QHash<qint64, int> m_openAlarmsBySource;
     QTimer m_batchTimer;
+    // Entries from this sequence number on have their search text.
+    qint64 m_searchTextsFrom = 0;
+    QTimer m_searchTextTimer;
 };

@@ -169,7 +169,8 @@ private slots:
                                                 "qml-module-qtquick-controls2",
                                                 "qml-module-qt-labs-settings",
                                                 "libqt5sql5-sqlite",
-                                                "libqt5svg5"};
+                                                "libqt5svg5",
+                                                "libqt5multimedia5-plugins"};
         QTest::newRow("simulator") << SimPackage << QStringList{"libc6", "libzmq5", "libcpp-httplib[0-9.]+", "ffmpeg"};
     }
 
