@@ -67,9 +67,9 @@ for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHE
     fi
 done
 
-BENCH_GROUPS=(tiles switch pos repository signin recorded substreams)
+BENCH_GROUPS=(tiles switch pos repository signin recorded substreams events)
 # Groups that run the client and mpv windows.
-LIVE_GROUPS=(tiles switch signin substreams)
+LIVE_GROUPS=(tiles switch signin substreams events)
 # Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; its XTEST
 # headers: bench_click, the double clicks of the sub-stream group).
 BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev)
