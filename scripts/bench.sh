@@ -184,6 +184,7 @@ fi
         "$FULLVIEW_ROUNDS"
     printf 'SWITCHES=%s\nSWITCH_DEBOUNCE_MS=%s\nFIRSTFRAME_RUNS=%s\n' "$SWITCHES" "$SWITCH_DEBOUNCE_MS" "$FIRSTFRAME_RUNS"
     printf 'POS_SECONDS=%s\nPOS_RATES=%s\n' "$POS_SECONDS" "$(IFS=,; printf '%s' "${POS_RATES[*]}")"
+    printf 'EVENTS_SECONDS=%s\nEVENTS_RATES=%s\nEVENTS_TILES=%s\n' "$EVENTS_SECONDS" "$EVENTS_RATES" "$EVENTS_TILES"
     printf 'DATE=%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
     printf 'CPU=%s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
     printf 'CORES=%s\n' "$cores"
