@@ -5,7 +5,7 @@
 
 DIR is the script's work folder: `params` (key=value lines: what was run, and on what machine),
 the raw figures of each group that ran (`tiles.raw`, `streams.log`, `switch.raw`, `pos.raw`,
-`repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`) and the
+`repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`, `events.raw`) and the
 screen samples of groups 1 and 7. The
 statistics, the tables, the goal checks and the findings' figures are all here; the shell only
 builds, starts and collects. Every goal is a row of GOALS. Standard library only.
@@ -22,7 +22,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lag  # noqa: E402  (the screen tables of group 1)
 
-GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams"]
+GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams", "events"]
 TITLES = {
     "tiles": "1. Live tiles",
     "switch": "2. Layout switch",
@@ -31,6 +31,7 @@ TITLES = {
     "signin": "5. Sign-in",
     "recorded": "6. Recorded video",
     "substreams": "7. Sub-streams",
+    "events": "8. Events and alarms",
 }
 
 # The goals: (name, test, limit, the text of the check when met, when not met). A text has the
@@ -55,6 +56,13 @@ GOALS = {
     # 360p streams must (lag.GOALS), and stays live.
     "substreams_shown_worst": (">=", 20.0),
     "substreams_lag_worst": ("<=", 0.3),
+    # Events with 9 live tiles playing: the row on the screen within 100 ms (p99) at 100 events a
+    # second, and the window answering within 100 ms at 1,000 a second.
+    "events_p99_ms": ("<=", 100.0),
+    "events_stall_ms": ("<=", 100.0),
+    # A full journal (200,000 events) costs at most 300 ms of start-up; a text filter over it 50 ms.
+    "events_startup_extra_ms": ("<=", 300.0),
+    "events_filter_ms": ("<=", 50.0),
 }
 
 
@@ -742,6 +750,48 @@ class Report:
                                                                  fixed(0, summary[2]), len(switches)))
         else:
             self.check("Full view: the main stream's first frame was not seen on the screen (see the log of the run).")
+
+    # -----------------------------------------------------------------------------------------
+    # Group 8: events and alarms
+
+    def events(self, out):
+        raw = read_lines(self.work, "events.raw")
+        live = [l for l in raw if l.get(1) == "events"]
+        rates = sorted({int(l["rate"]) for l in live if l.get("rate", "").isdigit()})
+
+        def of(rate, key):
+            return [v for v in numbers([l for l in live if l.get("rate") == str(rate)], key) if v >= 0]
+
+        out.write("The client shows 9 live tiles (`Tiles 9 360p` of the benchmark site, as in group 1) and its\n")
+        out.write("event list (alarms, the default filter); `vantor-sim` pushes events of priority 60 (alarms) at\n")
+        out.write("each rate for %s s through its control channel (`flood-events`). *Push to screen*: the event's\n"
+                  % self.param("EVENTS_SECONDS", "10"))
+        out.write("time, stamped by the simulator as it pushes, to the first frame the client's window swapped with\n")
+        out.write("the row in it (wall clock, one machine; the client's event statistics file). *Longest answer*:\n")
+        out.write("from outside, `bench_live` asks the client's remote interface for its sign-in state every 20 ms;\n")
+        out.write("the answer comes from the client's GUI thread, so the longest wait is its longest stall (plus\n")
+        out.write("the round trip, under a millisecond). %s runs, a new client each.\n\n" % self.param("RUNS"))
+        out.write("| Events/s | Pushed | Rows shown | Push to screen p50 (ms) | p99 (ms) | max (ms) | Longest answer (ms) | "
+                  "Answer p99 (ms) |\n|---|---|---|---|---|---|---|---|\n")
+        for rate in rates:
+            out.write("| %d | %s | %s | %s | %s | %s | %s | %s |\n" % (
+                rate, fmt(0, stats(of(rate, "pushed"))), fmt(0, stats(of(rate, "shown"))),
+                fmt(0, stats(of(rate, "p50_ms"))), fmt(0, stats(of(rate, "p99_ms"))),
+                fmt(0, stats(of(rate, "max_ms"))), fmt(0, stats(of(rate, "response_max_ms"))),
+                fmt(0, stats(of(rate, "response_p99_ms")))))
+        p99 = stats(of(100, "p99_ms"))
+        if p99 is not None:
+            self.check("Events at 100 a second with 9 live tiles: push to screen p99 %s ms (goal: at most %s ms): %s."
+                       % (fixed(0, p99[0]), fixed(0, GOALS["events_p99_ms"][1]),
+                          "met" if met("events_p99_ms", p99[0]) else "not met"))
+        else:
+            self.check("Events at 100 a second: no figures (a run failed; see the log of the run).")
+        stall = stats(of(1000, "response_max_ms"))
+        if stall is not None:
+            self.check("Events at 1,000 a second with 9 live tiles: the GUI thread's longest answer %s ms (goal: at "
+                       "most %s ms): %s." % (fixed(0, stall[0]), fixed(0, GOALS["events_stall_ms"][1]),
+                                            "met" if met("events_stall_ms", stall[0]) else "not met"))
+        self.events_journal(out, raw)
 
     # -----------------------------------------------------------------------------------------
 

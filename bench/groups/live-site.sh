@@ -8,6 +8,8 @@ LIVE_SIM_PORT=20971
 LIVE_IPC_URL="tcp://$LIVE_ADDRESS:22971"
 LIVE_GATEWAY_PORT=29571
 LIVE_POS_PORT=25571
+# The control channel of the benchmark site's simulator (the events group pushes through it).
+LIVE_CONTROL_PORT=20972
 LIVE_PORT360=28001
 LIVE_PORT720=28101
 LIVE_PORT1080=28201
@@ -70,13 +72,14 @@ live_store_login() {
         >"$XDG_CONFIG_HOME/pelmar.example/PELMAR.conf"
 }
 
-# live_sim NAME SITE PORT GATEWAY_PORT POS_PORT: starts vantor-sim on the live address; its log is
-# $WORK/NAME.log.
+# live_sim NAME SITE PORT GATEWAY_PORT POS_PORT [CONTROL_PORT]: starts vantor-sim on the live
+# address; its log is $WORK/NAME.log.
 live_sim() {
-    local name="$1" site="$2" port="$3"
+    local name="$1" site="$2" port="$3" control=()
+    [ -n "${6:-}" ] && control=(--control-port "$6")
     : >"$WORK/$name.log"
     "$BUILD_DIR/sim/vantor-sim" --site "$site" --bind "$LIVE_ADDRESS" --port "$port" \
-        --gateway-address "$LIVE_ADDRESS" --gateway-port "$4" --pos-port "$5" \
+        --gateway-address "$LIVE_ADDRESS" --gateway-port "$4" --pos-port "$5" "${control[@]}" \
         >>"$WORK/$name.log" 2>&1 &
     LIVE_PIDS+=($!)
     LAST_PID=$!
@@ -107,7 +110,8 @@ live_up() {
     python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT720" "${files720[@]}" \
         >>"$WORK/streams.log" 2>&1 &
     LIVE_PIDS+=($!)
-    live_sim live-sim "$WORK/live-site.json" "$LIVE_SIM_PORT" "$LIVE_GATEWAY_PORT" "$LIVE_POS_PORT" || return 1
+    live_sim live-sim "$WORK/live-site.json" "$LIVE_SIM_PORT" "$LIVE_GATEWAY_PORT" "$LIVE_POS_PORT" \
+        "$LIVE_CONTROL_PORT" || return 1
     live_wait_servers 2 || return 1
     live_store_login "$LIVE_SIM_PORT"
     LIVE_READY=true

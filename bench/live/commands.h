@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <vector>
+
 // The command line of bench_live, shared by its commands (main.cpp reads it).
 struct LiveOptions
 {
@@ -30,6 +32,12 @@ struct LiveOptions
     // Full-view rounds after the window (0: none), and the program that double-clicks.
     int fullviewRounds = 0;
     QString clicker;
+    // The events command: the simulator's control channel, the client's event statistics, the
+    // rates (events a second) and the events' priority.
+    QString control;
+    QString eventStats;
+    std::vector<int> rates;
+    int priority = 60;
 };
 
 class LiveClient;
@@ -41,6 +49,7 @@ int runMpvTiles(const LiveOptions& options);   // mpvtilescommand.cpp
 int runSwitch(const LiveOptions& options);     // switchcommand.cpp
 int runFirstFrame(const LiveOptions& options); // firstframecommand.cpp
 int runSignIn(const LiveOptions& options);     // signincommand.cpp
+int runEvents(const LiveOptions& options);     // eventscommand.cpp
 
 // The full-view rounds after the tiles' window, in the same client (fullview.cpp); `first` is the
 // first tick with every tile loaded.

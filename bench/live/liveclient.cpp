@@ -35,6 +35,11 @@ bool LiveClient::start()
     QObject::connect(m_replica.get(), &client_ServiceReplica::loggedIn, [this](bool in) {
         if (in && m_loggedInMs == 0)
             m_loggedInMs = nowMs();
+        // The source answers in order, so the oldest probe is the one answered.
+        if (!m_probesSent.empty()) {
+            m_responseTimes.push_back(nowMs() - m_probesSent.front());
+            m_probesSent.pop_front();
+        }
     });
     QObject::connect(m_replica.get(), &client_ServiceReplica::layoutListChanged,
                      [this](const QList<client_Layout>& layouts) {
@@ -100,6 +105,14 @@ qint64 LiveClient::setLayout(const QString& name)
     const qint64 sent = nowMs();
     m_replica->setLayout(found->first, found->second);
     return sent;
+}
+
+void LiveClient::probeResponse()
+{
+    if (!m_replica || !m_replica->isReplicaValid())
+        return;
+    m_probesSent.push_back(nowMs());
+    m_replica->requestLoginStatus();
 }
 
 void LiveClient::stop()

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <deque>
 #include <map>
 #include <memory>
+#include <vector>
 
 #include <QProcess>
 #include <QString>
@@ -32,6 +34,12 @@ public:
     // Returns when the call went out (the monotonic clock, ms), 0 when it could not.
     qint64 setLayout(const QString& name);
     void stop();
+    // Asks for the sign-in state over the remote interface; the answer comes from the client's GUI
+    // thread, so the time until it arrives is how long that thread kept the question waiting.
+    void probeResponse();
+    // The round trips of the answered probes (ms), in order.
+    const std::vector<qint64>& responseTimes() const { return m_responseTimes; }
+    std::size_t probesUnanswered() const { return m_probesSent.size(); }
 
     // Reads what the log and the statistics file have gained.
     void poll();
@@ -62,4 +70,6 @@ private:
     qint64 m_loggedInMs = 0;
     qint64 m_layoutsMs = 0;
     qint64 m_sourceMs = 0;
+    std::deque<qint64> m_probesSent;
+    std::vector<qint64> m_responseTimes;
 };

@@ -9,6 +9,8 @@
 //   bench_live switch     --client PATH --log FILE --ipc URL --layout A --other B --tiles N --switches K
 //   bench_live firstframe --url URL [--mpv PATH]
 //   bench_live signin     --client PATH --log FILE [--stats FILE] --ipc URL
+//   bench_live events     --client PATH --log FILE --ipc URL --layout NAME --tiles N --control HOST:PORT
+//                         --event-stats FILE [--event-rates 1,100,1000] [--seconds S] [--priority P]
 //
 // One source file per command (commands.h). The client's figures come from its statistics file
 // (--stats, by default tileStats.txt beside the log), which the client is told in
@@ -25,6 +27,8 @@
 //   stall who=W stop_ns=T cont_ns=T end_ns=T
 // bench/lag.py turns these, with the stream server's log, into lag and frames shown. --fullview:
 // see fullview.cpp.
+#include <algorithm>
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -40,7 +44,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Live-view benchmarks of the client against standalone mpv"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("tiles, mpv-tiles, switch, firstframe or signin"));
+                                 QStringLiteral("tiles, mpv-tiles, switch, firstframe, signin or events"));
     const QList<QCommandLineOption> list{
         {QStringLiteral("client"), QStringLiteral("client executable"), QStringLiteral("path")},
         {QStringLiteral("log"), QStringLiteral("the client's log file"), QStringLiteral("path")},
@@ -71,6 +75,12 @@ int main(int argc, char* argv[])
         {QStringLiteral("fullview"), QStringLiteral("after the window, measured full views by double click"),
          QStringLiteral("k"), QStringLiteral("0")},
         {QStringLiteral("click"), QStringLiteral("bench_click executable (double clicks)"), QStringLiteral("path")},
+        {QStringLiteral("control"), QStringLiteral("the simulator's control channel"), QStringLiteral("host:port")},
+        {QStringLiteral("event-stats"), QStringLiteral("the client's event statistics file (STATION_EVENT_STATS_FILE)"),
+         QStringLiteral("path")},
+        {QStringLiteral("event-rates"), QStringLiteral("events a second, comma-separated"), QStringLiteral("list"),
+         QStringLiteral("1,100,1000")},
+        {QStringLiteral("priority"), QStringLiteral("the events' priority"), QStringLiteral("p"), QStringLiteral("60")},
     };
     parser.addOptions(list);
     parser.process(app);
@@ -104,6 +114,11 @@ int main(int argc, char* argv[])
     options.stallObserveSeconds = parser.value(QStringLiteral("stall-observe")).toInt();
     options.fullviewRounds = parser.value(QStringLiteral("fullview")).toInt();
     options.clicker = parser.value(QStringLiteral("click"));
+    options.control = parser.value(QStringLiteral("control"));
+    options.eventStats = parser.value(QStringLiteral("event-stats"));
+    options.priority = parser.value(QStringLiteral("priority")).toInt();
+    for (const QString& rate : parser.value(QStringLiteral("event-rates")).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        options.rates.push_back(rate.toInt());
     if (!options.screen.isEmpty() && (options.samples.isEmpty() || options.rateHz <= 0)) {
         fail(QStringLiteral("--screen needs --samples FILE and a positive --rate"));
         return 2;
@@ -120,6 +135,14 @@ int main(int argc, char* argv[])
         return runFirstFrame(options);
     if (command == QLatin1String("signin"))
         return runSignIn(options);
+    if (command == QLatin1String("events")) {
+        if (options.control.isEmpty() || options.eventStats.isEmpty() || options.rates.empty() ||
+            std::any_of(options.rates.begin(), options.rates.end(), [](int rate) { return rate <= 0; })) {
+            fail(QStringLiteral("events needs --control HOST:PORT, --event-stats FILE and positive --event-rates"));
+            return 2;
+        }
+        return runEvents(options);
+    }
     fail(QStringLiteral("unknown command %1").arg(command));
     return 2;
 }
