@@ -17,8 +17,11 @@
 #include <malloc.h>
 #endif
 
+#include "alarmcenter.h"
 #include "app.h"
 #include "clienttypes.h"
+#include "eventlistmodel.h"
+#include "eventstats.h"
 #include "logfile.h"
 #include "mpvcorepool.h"
 #include "settingsfile.h"
@@ -101,6 +104,9 @@ int runClient(const QUrl& mainQml)
     VideoRenderMode::chooseSceneGraphBackend();
     setUpPlayerPool();
     installTileDiagnostics([] { return App::instance() ? App::instance()->layoutsList() : nullptr; });
+    installEventDiagnostics([]() -> QAbstractItemModel* {
+        return App::instance() && App::instance()->alarms() ? App::instance()->alarms()->model() : nullptr;
+    });
     QQmlApplicationEngine engine;
 
     const QString debugValue =

@@ -14,7 +14,9 @@ Figures are the median of the runs with the minimum and maximum in brackets when
 ratios are taken within a run and then summarised the same way.
 """
 import argparse
+import glob
 import io
+import json
 import math
 import os
 import sys
@@ -792,6 +794,54 @@ class Report:
                        "most %s ms): %s." % (fixed(0, stall[0]), fixed(0, GOALS["events_stall_ms"][1]),
                                             "met" if met("events_stall_ms", stall[0]) else "not met"))
         self.events_journal(out, raw)
+
+    def events_journal(self, out, raw):
+        runs = []
+        for path in sorted(glob.glob(os.path.join(self.work, "events-journal-*.json"))):
+            try:
+                with open(path, encoding="utf-8") as f:
+                    runs.append({b["name"]: b for b in json.load(f).get("benchmarks", [])})
+            except (OSError, ValueError):
+                continue
+
+        def ms(name):
+            values = []
+            for run in runs:
+                b = run.get(name)
+                if b is not None:
+                    scale = {"ns": 1e-6, "us": 1e-3, "ms": 1.0, "s": 1e3}.get(b.get("time_unit", "ns"), 1e-6)
+                    values.append(b["real_time"] * scale)
+            return values
+
+        out.write("\nThe journal and the list (`bench_events`, Release, in one process, on a journal in a temporary\n")
+        out.write("folder): *insert* writes one batch of 2,000 events in one transaction (what 10,000 events a\n")
+        out.write("second bring in one 200 ms interval); *flood* takes 10,000 server events through the alarm\n")
+        out.write("center (decode, list, journal); *start-up* opens the journal and fills the list, empty and with\n")
+        out.write("200,000 events; *filter* is a text filter over 200,000 rows, and *first filter* the same right\n")
+        out.write("after loading, before the rows' search texts are made in the background.\n\n")
+        out.write("| Figure | Median (min–max) (ms) |\n|---|---|\n")
+        rows = (("insert 2,000 events", "BM_JournalInsert/2000"), ("flood of 10,000 events", "BM_FloodThroughAlarmCenter/iterations:10"),
+                ("start-up, empty journal", "BM_StartUp/0/iterations:3"),
+                ("start-up, 200,000 events", "BM_StartUp/200000/iterations:3"), ("text filter", "BM_TextFilter"),
+                ("first text filter after loading", "BM_FirstTextFilterAfterLoad/iterations:3"))
+        for label, name in rows:
+            out.write("| %s | %s |\n" % (label, fmt(1, stats(ms(name)))))
+        insert = stats(ms("BM_JournalInsert/2000"))
+        if insert is not None and insert[0] > 0:
+            out.write("\nInsert rate: %s events a second.\n" % fixed(0, 2000 / insert[0] * 1000))
+        empty, full = ms("BM_StartUp/0/iterations:3"), ms("BM_StartUp/200000/iterations:3")
+        if empty and full:
+            extra = stats([f - e for e, f in zip(empty, full)])
+            self.check("Start-up with a full journal (200,000 events): %s ms more than with an empty one (goal: at most "
+                       "%s ms): %s." % (fixed(0, extra[0]), fixed(0, GOALS["events_startup_extra_ms"][1]),
+                                       "met" if met("events_startup_extra_ms", extra[0]) else "not met"))
+        else:
+            self.check("Journal start-up: no figures (see the log of the run).")
+        text = stats(ms("BM_TextFilter"))
+        if text is not None:
+            self.check("A text filter over 200,000 events: %s ms (goal: at most %s ms): %s." % (
+                fixed(1, text[0]), fixed(0, GOALS["events_filter_ms"][1]),
+                "met" if met("events_filter_ms", text[0]) else "not met"))
 
     # -----------------------------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import Qt.labs.settings 1.0
 import Native 1.0
 import Config 1.0
 import Elements 1.0
@@ -81,6 +82,12 @@ Page {
             G.dialogs._wait = null;
         if (G.dialogs._endWait === endWait)
             G.dialogs._endWait = null;
+    }
+
+    // An operator who works with the panel open finds it open at the next start.
+    Settings {
+        category: "Events"
+        property alias panelShown: mainPage.alarmPanelShown
     }
 
     Shortcut {

@@ -27,8 +27,8 @@ events_run() {
             --event-rates "$EVENTS_RATES" --seconds "$EVENTS_SECONDS" | sed "s/^/run=$run /" >>"$WORK/events.raw" ||
             log "the events run failed"
         log "events, run $run of $RUNS: the journal"
-        (cd "$WORK" && "$BUILD_DIR/bench/bench_events") | sed "s/^/run=$run /" >>"$WORK/events.raw" ||
-            log "the journal run failed"
+        "$BUILD_DIR/bench/bench_events" --benchmark_color=false --benchmark_out_format=json \
+            --benchmark_out="$WORK/events-journal-$run.json" >&2 || log "the journal run failed"
     done
     live_store_login "$LIVE_SIM_PORT"
 }
