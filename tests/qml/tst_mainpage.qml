@@ -19,11 +19,28 @@ TestCase {
     visible: true
     when: windowShown
 
-    function createPage() {
+    // The page with the alarm panel hidden, unless the test wants what the last page left stored.
+    function createPage(keepStoredPanel) {
         compare(pageComponent.status, Component.Ready, pageComponent.errorString());
         var page = createTemporaryObject(pageComponent, testCase, { width: 640, height: 480 });
         verify(page !== null, "the main page loads");
+        if (!keepStoredPanel)
+            page.alarmPanelShown = false;
         return page;
+    }
+
+    function test_alarmPanelStaysAsLeft() {
+        var page = createPage();
+        page.toggleAlarmPanel();
+        // Stored as the page goes, which destroy() leaves to the event loop.
+        page.destroy();
+        wait(0);
+        var next = createPage(true);
+        verify(next.alarmPanelShown, "the panel shown at the last close is shown at the next start");
+        next.toggleAlarmPanel();
+        next.destroy();
+        wait(0);
+        verify(!createPage(true).alarmPanelShown, "and hidden once hidden");
     }
 
     // What kind of control the operator uses an item as; "" for none. Duck-typed, as QML has no
@@ -146,7 +163,6 @@ TestCase {
         var panel = findChild(page, "alarmPanel");
         var badge = findChild(page, "alarmBadge");
         var flash = findChild(page, "alarmFlash");
-        verify(!panel.visible, "the panel starts hidden");
         verify(badge.visible, "the count shows with the panel hidden");
         compare(findChild(page, "alarmBadgeText").text, "0");
 
