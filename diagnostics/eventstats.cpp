@@ -9,11 +9,7 @@
 
 #include "diagnosticslog.h"
 
-EventStats::EventStats(const QString& filePath, QObject* parent)
-    : QObject(parent)
-    , m_file(filePath)
-{
-}
+EventStats::EventStats(const QString& filePath, QObject* parent) : QObject(parent), m_file(filePath) {}
 
 bool EventStats::open()
 {
@@ -35,11 +31,10 @@ void EventStats::watch(QAbstractItemModel* model, QQuickWindow* window)
         qCWarning(lcDiagnostics) << "The event list has no role \"timestamp\": no event statistics";
         return;
     }
-    connect(model, &QAbstractItemModel::rowsInserted, this,
-            [this](const QModelIndex& parent, int first, int last) {
-                if (!parent.isValid())
-                    onRowsInserted(first, last);
-            });
+    connect(model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex& parent, int first, int last) {
+        if (!parent.isValid())
+            onRowsInserted(first, last);
+    });
     // Direct: on the render thread, at the synchronisation and when the frame is on the screen,
     // not when the GUI thread next runs.
     connect(window, &QQuickWindow::afterSynchronizing, this, &EventStats::onSynchronized, Qt::DirectConnection);
@@ -77,8 +72,8 @@ void EventStats::onFrameSwapped()
 
 void EventStats::writeShown(qint64 shownMs, const QVector<qint64>& stamps)
 {
-    QByteArray line = "shown ms=" + QByteArray::number(shownMs) + " rows=" + QByteArray::number(stamps.size()) +
-                      " stamps=";
+    QByteArray line =
+        "shown ms=" + QByteArray::number(shownMs) + " rows=" + QByteArray::number(stamps.size()) + " stamps=";
     for (int i = 0; i < stamps.size(); ++i) {
         if (i)
             line += ',';

@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <vector>
+
 #include <QString>
 #include <QStringList>
 #include <QUrl>
-
-#include <vector>
 
 // The command line of bench_live, shared by its commands (main.cpp reads it).
 struct LiveOptions

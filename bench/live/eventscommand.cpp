@@ -90,9 +90,11 @@ int runEvents(const LiveOptions& options)
         const std::size_t probesBefore = client.responseTimes().size();
         const qint64 startWallMs = QDateTime::currentMSecsSinceEpoch();
         const QString answer = controlCommand(
-            options.control, QStringLiteral("flood-events %1 %2 %3").arg(rate).arg(options.seconds).arg(options.priority));
+            options.control,
+            QStringLiteral("flood-events %1 %2 %3").arg(rate).arg(options.seconds).arg(options.priority));
         if (!answer.startsWith(QLatin1String("ok"))) {
-            fail(QStringLiteral("the simulator refused the events: %1").arg(answer.isEmpty() ? QStringLiteral("no answer") : answer));
+            fail(QStringLiteral("the simulator refused the events: %1")
+                     .arg(answer.isEmpty() ? QStringLiteral("no answer") : answer));
             return 1;
         }
         // The pushes, and a second for the last rows to reach the screen.
