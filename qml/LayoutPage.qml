@@ -484,6 +484,12 @@ Pane {
                 anchors.margins: G.metrics.selectionFrameWidth
                 active: alarmCell.hasVideo
                 sourceComponent: cameraComponent
+                // A tile plays the stream it was made with: another alarm's camera gets a tile of
+                // its own.
+                onStreamIdChanged: {
+                    sourceComponent = null;
+                    sourceComponent = cameraComponent;
+                }
             }
 
             Rectangle {
