@@ -10,7 +10,9 @@
 #include "client_service.h"
 #include "layoutlist.h"
 #include "layoutmodel.h"
+#include "passwordstore.h"
 #include "rpcsource.h"
+#include "settingsfile.h"
 #include "sqliterepository.h"
 #include "tilerules.h"
 #include "user.h"
@@ -42,6 +44,9 @@ App::App(QObject* parent) : QObject(parent)
     qInfo() << "Camera tiles that play at most:" << m_tileRules->maxTiles();
     m_alarms = std::make_shared<AlarmCenter>(m_vantorClient.get(), m_vantorRepository.get(),
                                              QCoreApplication::applicationDirPath() + QStringLiteral("/config.ini"));
+
+    m_passwords = PasswordStore::forLoginPage(loginSettingsFilePath());
+    m_passwords->start();
 
     // Door buttons write actuator values through the server client.
     VantorObject::setActuatorWriter(m_vantorClient.get());

@@ -12,6 +12,7 @@
 class AlarmCenter;
 class LayoutList;
 class LayoutModel;
+class PasswordStore;
 class TileRules;
 class Repository;
 class RpcSource;
@@ -36,6 +37,8 @@ class App : public QObject
     Q_PROPERTY(TileRules* tileRules READ tileRules CONSTANT)
     // The station's events and alarms, with their journal.
     Q_PROPERTY(AlarmCenter* alarms READ alarms CONSTANT)
+    // Where the login page keeps its password: the desktop's keyring, or the settings file.
+    Q_PROPERTY(PasswordStore* passwords READ passwords CONSTANT)
     // False while the server connection is down after a sign-in; the client then reconnects by itself.
     Q_PROPERTY(bool signedIn READ signedIn NOTIFY signedInChanged)
     Q_PROPERTY(bool reconnecting READ reconnecting NOTIFY reconnectingChanged)
@@ -57,6 +60,7 @@ public:
     LayoutList* layoutsList() const;
     TileRules* tileRules() const { return m_tileRules.get(); }
     AlarmCenter* alarms() const { return m_alarms.get(); }
+    PasswordStore* passwords() const { return m_passwords.get(); }
     RpcSource* rpcSource() const;
     bool signedIn() const { return m_signedIn; }
     bool reconnecting() const { return m_reconnectTimer.isActive() || m_reconnectAttempt; }
@@ -116,6 +120,7 @@ private:
     std::shared_ptr<LayoutList> m_layoutsList;
     std::shared_ptr<TileRules> m_tileRules;
     std::shared_ptr<AlarmCenter> m_alarms;
+    std::unique_ptr<PasswordStore> m_passwords;
 
     bool m_signedIn = false;
     // Set from a lost connection until the next sign-in or explicit login.

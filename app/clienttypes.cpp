@@ -5,6 +5,7 @@
 
 #include "app.h"
 #include "cppaccessor.h"
+#include "credentialstypes.h"
 #include "eventstypes.h"
 #include "gatewaytypes.h"
 #include "i18n.h"
@@ -39,4 +40,5 @@ void registerClientTypes()
     registerRecordedTypes();
     registerStoreTypes();
     registerEventsTypes();
+    registerCredentialsTypes();
 }

@@ -7,6 +7,7 @@
 #include <QtDebug>
 
 #include "ipcdefaults.h"
+#include "localsocket.h"
 #include "rep_client_service_replica.h"
 
 namespace {
@@ -14,11 +15,17 @@ namespace {
 // they run fast then and slowly once the link is up.
 constexpr int HeartbeatWhileAway = 500;
 constexpr int HeartbeatWhileValid = 5000;
+// How often a local socket that is missing, or not this user's, is looked at again.
+constexpr int SocketCheckInterval = 500;
 } // namespace
 
 RpcReplica::RpcReplica(QObject* parent) : RpcReplica(configuredHostUrl(), parent) {}
 
-RpcReplica::RpcReplica(const QUrl& hostUrl, QObject* parent) : QObject(parent), m_hostUrl(hostUrl) {}
+RpcReplica::RpcReplica(const QUrl& hostUrl, QObject* parent) : QObject(parent), m_hostUrl(hostUrl)
+{
+    m_socketCheck.setInterval(SocketCheckInterval);
+    connect(&m_socketCheck, &QTimer::timeout, this, &RpcReplica::connectNodeWhenSafe);
+}
 
 RpcReplica::~RpcReplica()
 {
@@ -80,11 +87,11 @@ void RpcReplica::connectToHost()
         },
         Qt::DirectConnection);
 
-    if (!m_node->connectToNode(m_hostUrl))
-        qWarning() << "connectToNode() failed";
-
-    // An empty name binds to the source published under its type name.
+    // An empty name binds to the source published under its type name. Acquired before the node
+    // connects: the caller attaches to the replica at once, and a local socket may come later.
     m_replica.reset(m_node->acquire<client_ServiceReplica>());
+    m_refusedSocket = false;
+    connectNodeWhenSafe();
 
     connect(
         m_replica.get(), &QRemoteObjectReplica::initialized, this,
@@ -93,6 +100,35 @@ void RpcReplica::connectToHost()
             Qt::DirectConnection);
 
     qDebug() << "Service instance:" << m_replica.get();
+}
+
+void RpcReplica::connectNodeWhenSafe()
+{
+    const QString socketPath = StationIpc::localSocketPath(m_hostUrl);
+    if (!socketPath.isEmpty()) {
+        QString detail;
+        switch (StationIpc::inspectLocalSocket(socketPath, &detail)) {
+        case StationIpc::SocketState::Own:
+        case StationIpc::SocketState::Open:
+            break;
+        case StationIpc::SocketState::Foreign:
+            // Whoever holds it would see the layouts and steer what the companion sends.
+            if (!m_refusedSocket)
+                qWarning().noquote() << "Not connecting to" << m_hostUrl.toString() << ": the socket" << socketPath
+                                     << "belongs to another user (" + detail + ")";
+            m_refusedSocket = true;
+            m_socketCheck.start();
+            return;
+        case StationIpc::SocketState::Missing:
+        case StationIpc::SocketState::Unknown:
+            // The client is not there yet; its socket is looked at again until it is.
+            m_socketCheck.start();
+            return;
+        }
+    }
+    m_socketCheck.stop();
+    if (!m_node->connectToNode(m_hostUrl))
+        qWarning() << "connectToNode() failed";
 }
 
 void RpcReplica::handleStateChanged(QRemoteObjectReplica::State state, QRemoteObjectReplica::State oldState)

@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QRemoteObjectReplica>
+#include <QTimer>
 #include <QUrl>
 
 class QRemoteObjectNode;
@@ -40,9 +41,13 @@ signals:
 
 private:
     void handleStateChanged(QRemoteObjectReplica::State state, QRemoteObjectReplica::State oldState);
+    void connectNodeWhenSafe();
 
     QUrl m_hostUrl;
     std::unique_ptr<QRemoteObjectNode> m_node;
     // Declared after the node so that it goes first: the replica refers to its node.
     std::unique_ptr<client_ServiceReplica> m_replica;
+    QTimer m_socketCheck;
+    // Said once in the log per connection attempt.
+    bool m_refusedSocket = false;
 };

@@ -19,7 +19,8 @@ public:
     ~RpcSource() override;
 
     // Creates the host and the service and publishes the service under its type name. False,
-    // with a warning, when the host cannot listen; the service exists either way.
+    // with a warning, when the host cannot listen, or when a local socket's name is another
+    // user's or its socket cannot be kept to this user; the service exists either way.
     bool start();
 
     // Empty before start.
@@ -30,6 +31,11 @@ public:
     static QString configuredUrl();
 
 private:
+    // For a local socket: whether no other user holds the name, and whether the socket made is
+    // this user's and closed to others (narrowed if it is open). Both say in the log why not.
+    bool socketIsFree(const QString& path);
+    bool socketIsPrivate(const QString& path);
+
     QUrl m_url;
     std::unique_ptr<QRemoteObjectHost> m_host;
     std::shared_ptr<client_Service> m_source;

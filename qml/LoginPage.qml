@@ -27,6 +27,7 @@ Page {
         var port = parseInt(txtPort.text);
         var username = txtUsername.text;
         var password = txtPassword.text;
+        App.passwords.store(password);
         errorText = "";
         busy = true;
         G.dialogs.wait(qsTr("Working") + I18n.localeNotify);
@@ -40,9 +41,29 @@ Page {
         color: G.theme.background
     }
 
-    Component.onCompleted: {
+    // The password comes from the keyring, which may answer after the page is complete; the
+    // automatic sign-in waits for it.
+    function restorePassword() {
+        // What the operator typed meanwhile stays, and signs in only with the button.
+        if (txtPassword.text !== "" || busy)
+            return;
+        txtPassword.text = App.passwords.password();
         if (canSignInAutomatically())
             startLogin();
+    }
+
+    Component.onCompleted: {
+        if (App.passwords.ready)
+            restorePassword();
+    }
+
+    Connections {
+        target: App.passwords
+
+        function onReadyChanged() {
+            if (App.passwords.ready)
+                loginPage.restorePassword();
+        }
     }
 
     Connections {
@@ -78,14 +99,14 @@ Page {
         onTriggered: loginPage.retrySeconds = Math.max(0, Math.ceil((loginPage.retryAt - Date.now()) / 1000))
     }
 
-    // Restored before the page completes, so the automatic sign-in sees the stored values.
+    // Restored before the page completes, so the automatic sign-in sees the stored values. The
+    // password is not among them: App.passwords keeps it.
     Settings {
         id: settings
 
         property alias host: txtHost.text
         property alias port: txtPort.text
         property alias user: txtUsername.text
-        property alias pass: txtPassword.text
     }
 
     // Reachable before signing in; the window also switches language under a key.

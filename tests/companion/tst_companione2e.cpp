@@ -3,11 +3,13 @@
 // one config.ini, the client signing in from its stored login fields.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 #include "freeports.h"
 #include "programrun.h"
@@ -97,13 +99,24 @@ private slots:
     void companionFollowsTheSignedInClient_data()
     {
         QTest::addColumn<bool>("companionFirst");
-        QTest::newRow("client first") << false;
-        QTest::newRow("companion first") << true;
+        QTest::addColumn<bool>("localSocket");
+        QTest::newRow("client first") << false << false;
+        QTest::newRow("companion first") << true << false;
+        // The advice where both run on one machine: only their user can open the socket.
+        QTest::newRow("companion first, on a local socket") << true << true;
     }
 
     void companionFollowsTheSignedInClient()
     {
         QFETCH(bool, companionFirst);
+        QFETCH(bool, localSocket);
+        const QString socketPath = m_dir->filePath(QStringLiteral("station.socket"));
+        if (localSocket) {
+            m_config.reset(); // its file goes with it
+            m_config = std::make_unique<ScopedConfig>(
+                m_dir->path(), ScopedConfig::forUrl(QUrl(QStringLiteral("local:") + socketPath)));
+            QVERIFY(m_config->written());
+        }
         ProgramRun client;
         ProgramRun tavrel;
         const QString clientPath = m_dir->filePath(QStringLiteral("client"));
@@ -123,6 +136,11 @@ private slots:
                  qPrintable(tavrelLog()));
         // The window's first page choice reaches the client once.
         QTRY_COMPARE_WITH_TIMEOUT(clientLog().count(QLatin1String("Jumping to page:")), 1, 15000);
+        if (localSocket) {
+            const QFileInfo socket(socketPath);
+            QCOMPARE(socket.ownerId(), ::geteuid());
+            QVERIFY2(!(socket.permissions() & (QFile::WriteGroup | QFile::WriteOther)), "nobody else may write it");
+        }
 
         tavrel.stop();
         client.stop();

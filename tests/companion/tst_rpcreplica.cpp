@@ -4,7 +4,10 @@
 #include <QPointer>
 #include <QRemoteObjectNode>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 #include "logcapture.h"
 #include "rep_client_service_replica.h"
@@ -140,6 +143,34 @@ private slots:
         QVERIFY(first.isNull());
         QVERIFY(firstNode.isNull());
         QTRY_COMPARE_WITH_TIMEOUT(connected.count(), 2, 10000);
+        QCOMPARE(rpc.replica()->state(), QRemoteObjectReplica::Valid);
+    }
+
+    // On a local socket the companion talks only to its own user's client: another user's socket
+    // under the name is not connected to (said once), and the companion connects once the socket
+    // is its user's.
+    void anotherUsersSocketIsRefused()
+    {
+        if (::geteuid() != 0)
+            QSKIP("making a socket of another user needs root");
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("station"));
+        TestSource source(QUrl(QStringLiteral("local:") + path));
+        QVERIFY(source.start());
+        const QByteArray name = QFile::encodeName(path);
+        QCOMPARE(::chown(name.constData(), 65534, 65534), 0);
+
+        LogCapture log;
+        RpcReplica rpc(source.url());
+        QSignalSpy connected(&rpc, &RpcReplica::connectedToHost);
+        rpc.connectToHost();
+        QVERIFY(rpc.replica());
+        QVERIFY(!connected.wait(2000));
+        QCOMPARE(log.lines(QtWarningMsg).filter(QStringLiteral("belongs to another user")).count(), 1);
+
+        QCOMPARE(::chown(name.constData(), ::geteuid(), ::getegid()), 0);
+        QVERIFY(connected.wait(10000));
         QCOMPARE(rpc.replica()->state(), QRemoteObjectReplica::Valid);
     }
 };

@@ -4,11 +4,17 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QMetaClassInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "client_service.h"
 #include "freeports.h"
@@ -77,6 +83,8 @@ private slots:
     void layouts();
     void pageRequests_data();
     void pageRequests();
+    void localSocketIsTheUsersOwn_data();
+    void localSocketIsTheUsersOwn();
 
     void configFile_data();
     void configFile();
@@ -299,6 +307,64 @@ void tst_RpcSource::nonLoopbackWarns()
     rpc.start();
     QVERIFY2(countContaining(log.lines(QtWarningMsg), securityWarning) == (warns ? 1 : 0),
              qPrintable(log.lines().join(QLatin1Char('\n'))));
+}
+
+void tst_RpcSource::localSocketIsTheUsersOwn_data()
+{
+    QTest::addColumn<QString>("situation");
+    QTest::newRow("another user holds the name") << QStringLiteral("foreign");
+    QTest::newRow("made open to all by the umask") << QStringLiteral("open");
+    QTest::newRow("a stale socket of this user") << QStringLiteral("stale");
+}
+
+// A local socket is steered by whoever may write it: the client listens only on a socket of its
+// user that nobody else may write, and never on a name another user holds.
+void tst_RpcSource::localSocketIsTheUsersOwn()
+{
+    QFETCH(QString, situation);
+    QTemporaryDir socketDir;
+    QVERIFY(socketDir.isValid());
+    const QString path = socketDir.filePath(QStringLiteral("station-rpc"));
+    writeConfigUrl(QStringLiteral("local:") + path);
+
+    QLocalServer squatter;
+    if (situation == QLatin1String("foreign")) {
+        if (::geteuid() != 0)
+            QSKIP("making a socket of another user needs root");
+        QVERIFY(squatter.listen(path));
+        QCOMPARE(::chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    } else if (situation == QLatin1String("stale")) {
+        QVERIFY(squatter.listen(path));
+        squatter.close();
+        QVERIFY(!QFileInfo::exists(path) || QFileInfo(path).ownerId() == ::geteuid());
+    }
+
+    const mode_t previousMask = ::umask(situation == QLatin1String("open") ? 0 : 022);
+    LogCapture log;
+    RpcSource rpc;
+    const bool listening = rpc.start();
+    ::umask(previousMask);
+    QVERIFY(rpc.source());
+
+    if (situation == QLatin1String("foreign")) {
+        QVERIFY(!listening);
+        QCOMPARE(countContaining(log.lines(QtWarningMsg), QStringLiteral("belongs to another user")), 1);
+        QCOMPARE(QFileInfo(path).ownerId(), 65534u);
+        return;
+    }
+    QVERIFY2(listening, qPrintable(log.lines().join(QLatin1Char('\n'))));
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(path).constData(), &st), 0);
+    QCOMPARE(st.st_uid, ::geteuid());
+    QCOMPARE(st.st_mode & 022, mode_t(0));
+    QCOMPARE(countContaining(log.lines(QtInfoMsg), QStringLiteral("made it owner-only")),
+             situation == QLatin1String("open") ? 1 : 0);
+    // And it is a working socket.
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    QVERIFY(socket.waitForConnected(timeoutMs));
 }
 
 QTEST_GUILESS_MAIN(tst_RpcSource)
