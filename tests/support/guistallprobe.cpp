@@ -33,7 +33,7 @@ GuiStallProbe::GuiStallProbe(int intervalMs, QObject* parent) : QObject(parent)
 
 void GuiStallProbe::start()
 {
-    findRenderThreads();
+    findWatchedThreads();
     m_lastWaitNs = runQueueWaitNs();
     m_clock.start();
     m_sinceLast.start();
@@ -45,25 +45,29 @@ void GuiStallProbe::stop()
     m_timer.stop();
 }
 
-void GuiStallProbe::findRenderThreads()
+void GuiStallProbe::findWatchedThreads()
 {
-    m_renderThreads.clear();
+    // The probe runs on the GUI thread: its own thread is the one watched first.
+    m_threads = {static_cast<int>(::syscall(SYS_gettid))};
     const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString& task : tasks) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(task));
-        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("QSGRenderThread"))
-            m_renderThreads.append(task.toInt());
+        if (!comm.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray name = comm.readAll();
+        // The scene graph's render threads, and the software rasteriser's workers they wait for.
+        if (name.startsWith("QSGRenderThread") || name.startsWith("llvmpipe-"))
+            m_threads.append(task.toInt());
     }
 }
 
-QPair<qint64, qint64> GuiStallProbe::runQueueWaitNs()
+QVector<qint64> GuiStallProbe::runQueueWaitNs() const
 {
-    // The probe runs on the GUI thread: its own thread is the one watched.
-    const qint64 gui = waitNsOf(QStringLiteral("/proc/self/task/%1/schedstat").arg(::syscall(SYS_gettid)));
-    qint64 render = 0;
-    for (const int tid : qAsConst(m_renderThreads))
-        render += waitNsOf(QStringLiteral("/proc/self/task/%1/schedstat").arg(tid));
-    return {gui, render};
+    QVector<qint64> waits;
+    waits.reserve(m_threads.size());
+    for (const int tid : m_threads)
+        waits.append(waitNsOf(QStringLiteral("/proc/self/task/%1/schedstat").arg(tid)));
+    return waits;
 }
 
 void GuiStallProbe::tick()
@@ -71,18 +75,20 @@ void GuiStallProbe::tick()
     const qint64 late = m_sinceLast.restart() - m_timer.interval();
     // Windows come and go with their render threads.
     if (++m_ticks % 100 == 0) {
-        findRenderThreads();
+        findWatchedThreads();
         m_lastWaitNs = runQueueWaitNs();
         return;
     }
-    const QPair<qint64, qint64> waitNs = runQueueWaitNs();
-    // The two waits may overlap: only the longer is surely not the program's.
-    const qint64 waitedMs = qMax(waitNs.first - m_lastWaitNs.first, waitNs.second - m_lastWaitNs.second) / 1000000;
+    const QVector<qint64> waitNs = runQueueWaitNs();
+    // The threads' waits may overlap: only the longest one's is surely not the program's.
+    qint64 waitedNs = 0;
+    for (int i = 0; i < waitNs.size() && i < m_lastWaitNs.size(); ++i)
+        waitedNs = qMax(waitedNs, waitNs.at(i) - m_lastWaitNs.at(i));
     m_lastWaitNs = waitNs;
     if (m_clock.elapsed() <= m_settleMs)
         return;
     m_worstLateMs = qMax(m_worstLateMs, late);
-    m_worstOwnMs = qMax(m_worstOwnMs, late - qMax<qint64>(0, waitedMs));
+    m_worstOwnMs = qMax(m_worstOwnMs, late - waitedNs / 1000000);
 }
 
 } // namespace testsupport

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: MIT
 // How long the GUI thread stood still, as a 10 ms timer of its own sees it, less the time the thread
-// (and the scene graph's render threads, which it waits for) were ready to run but waited for a
-// CPU: a machine busy with other work (a build, a parallel test run) delays every timer, and that is
-// not the program's stall. What remains is time the program itself kept the thread from its event
-// loop: work in one go, or a wait for a thread of its own.
+// (or a scene graph render thread or software rasteriser worker, which it waits for) was ready to
+// run but waited for a CPU: a machine busy with other work (a build, a parallel test run) delays every timer, and that
+// is not the program's stall. What remains is time the program itself kept the thread from its event loop: work in one
+// go, or a wait for a thread of its own.
 #pragma once
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QPair>
 #include <QTimer>
 #include <QVector>
 
@@ -31,20 +30,21 @@ public:
 
 private:
     void tick();
-    // Nanoseconds the GUI thread and the render threads waited on a run queue so far (the
-    // kernel's schedstat).
-    QPair<qint64, qint64> runQueueWaitNs();
-    void findRenderThreads();
+    // Nanoseconds each watched thread waited on a run queue so far (the kernel's schedstat), in
+    // the order of m_threads.
+    QVector<qint64> runQueueWaitNs() const;
+    void findWatchedThreads();
 
     QTimer m_timer;
     QElapsedTimer m_clock;
     QElapsedTimer m_sinceLast;
-    QPair<qint64, qint64> m_lastWaitNs;
+    QVector<qint64> m_lastWaitNs;
     qint64 m_worstOwnMs = 0;
     qint64 m_worstLateMs = 0;
     int m_settleMs = 0;
     int m_ticks = 0;
-    QVector<int> m_renderThreads;
+    // The GUI thread first, then the render threads and rasteriser workers.
+    QVector<int> m_threads;
 };
 
 } // namespace testsupport
