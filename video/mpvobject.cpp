@@ -657,9 +657,20 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         emit fileEnded(endReason(end ? static_cast<int>(end->reason) : 1));
         break;
     }
-    case MPV_EVENT_FILE_LOADED:
+    case MPV_EVENT_FILE_LOADED: {
+        // The path's change event may come after this one, and handlers of fileLoaded read the
+        // path at once: it is asked for here, once a file.
+        const QVariant path = getProperty(QString::fromLatin1(kMirrored[PathRow].name));
+        if (path.isValid() && path != m_values[PathRow]) {
+            m_values[PathRow] = path;
+            const QPointer<MpvObject> alive(this);
+            kMirrored[PathRow].emitChange(*this, path);
+            if (!alive)
+                break;
+        }
         emit fileLoaded();
         break;
+    }
     case MPV_EVENT_PLAYBACK_RESTART:
         emit playbackRestarted();
         break;
