@@ -528,6 +528,11 @@ int MpvObject::coreCount()
     return s_coreCount.load();
 }
 
+int MpvObject::endingCoreCount()
+{
+    return s_endingCores.load();
+}
+
 MpvHandle MpvObject::createCore()
 {
     mpv_handle* handle = mpv_create();

@@ -314,6 +314,8 @@ public:
 
     // libmpv cores made and not yet destroyed, in the whole process.
     static int coreCount();
+    // Of those, the cores let go of and still ending on a worker thread.
+    static int endingCoreCount();
 
     // A core set up for a video item, with its software render context where frames are drawn in
     // software. Any thread; throws when libmpv cannot make or start a core.

@@ -108,8 +108,9 @@ private:
         QElapsedTimer waited;
         waited.start();
         static_cast<void>(QTest::qWaitFor([&] { return MpvObject::coreCount() <= live + m_otherPlayers; }, 60000));
-        std::printf("players: %d live, %d not yet ended after %lld ms\n", live, MpvObject::coreCount() - live,
-                    waited.elapsed());
+        // A core still held by something says "held"; one stuck in libmpv's ending says "ending".
+        std::printf("players: %d live, %d not yet ended after %lld ms (%d ending, the rest held)\n", live,
+                    MpvObject::coreCount() - live, waited.elapsed(), MpvObject::endingCoreCount());
         std::fflush(stdout);
     }
 
