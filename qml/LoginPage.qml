@@ -200,6 +200,7 @@ Page {
             Layout.alignment: Qt.AlignRight
             enabled: !loginPage.busy
             text: qsTr("Login") + I18n.localeNotify
+            Accessible.name: text
             onClicked: loginPage.startLogin()
         }
 

@@ -223,22 +223,6 @@ private slots:
         QCOMPARE(store->password(), QStringLiteral("third"));
         QCOMPARE(log.lines(QtWarningMsg).filter(QStringLiteral("locked")).count(), 1);
     }
-
-    // Without a keyring the file is the one copy, read afresh: other writers of the login page's
-    // settings are seen.
-    void withoutKeyringTheFileIsTheStore()
-    {
-        PasswordStore store(nullptr, settingsPath(), QStringLiteral("there is no D-Bus session"));
-        LogCapture log;
-        store.start();
-        QCOMPARE(store.placeName(), QStringLiteral("file"));
-        QCOMPARE(log.lines(QtWarningMsg).filter(QStringLiteral("there is no D-Bus session")).count(), 1);
-        QCOMPARE(store.password(), QString());
-        writeFilePassword(QStringLiteral("typed"));
-        QCOMPARE(store.password(), QStringLiteral("typed"));
-        store.store(QStringLiteral("changed"));
-        QCOMPARE(filePassword(), QStringLiteral("changed"));
-    }
 };
 
 QTEST_GUILESS_MAIN(tst_PasswordStore)
