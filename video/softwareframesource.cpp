@@ -15,6 +15,7 @@
 namespace {
 
 std::atomic<int> s_conversionDelayMs{0};
+std::atomic<int> s_updateDelayMs{0};
 
 // Conversions of every video item share these threads, apart from the global pool, where ending
 // a core may block for most of a second.
@@ -91,6 +92,11 @@ void SoftwareFrameSource::setConversionDelayForTesting(int ms)
     s_conversionDelayMs.store(qMax(0, ms));
 }
 
+void SoftwareFrameSource::setUpdateDelayForTesting(int ms)
+{
+    s_updateDelayMs.store(qMax(0, ms));
+}
+
 void SoftwareFrameSource::setFrameReadyHandler(std::function<void()> handler)
 {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -148,18 +154,32 @@ void SoftwareFrameSource::onUpdate(void* context)
 {
     // A libmpv thread, which must not call back into libmpv: hand the work to a worker. During
     // destruction no share can be had any more, and the update is simply dropped.
-    if (std::shared_ptr<SoftwareFrameSource> self = static_cast<SoftwareFrameSource*>(context)->weak_from_this().lock())
-        self->schedule();
+    std::shared_ptr<SoftwareFrameSource> self = static_cast<SoftwareFrameSource*>(context)->weak_from_this().lock();
+    if (!self)
+        return;
+    // The item may let go of its share meanwhile, and this one must not be the last: the source
+    // would end on this thread, inside the callback, and wait for the lock that libmpv holds
+    // around it (one player in thousands was never ended so). The share goes to a worker.
+    SoftwareFrameSource* source = self.get();
+    source->schedule(std::move(self));
+    if (const int delay = s_updateDelayMs.load(); delay > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
 }
 
 void SoftwareFrameSource::schedule()
 {
+    schedule(shared_from_this());
+}
+
+void SoftwareFrameSource::schedule(std::shared_ptr<SoftwareFrameSource> self)
+{
     // The first request since the running task last looked starts a task; later ones are picked up
     // by that task's loop, so that one source never converts on two threads at once.
-    if (m_requests.fetch_add(1) != 0)
+    if (m_requests.fetch_add(1) != 0) {
+        conversionPool().start([share = std::move(self)]() mutable { share.reset(); });
         return;
-    std::shared_ptr<SoftwareFrameSource> self = shared_from_this();
-    conversionPool().start([self] { self->run(); });
+    }
+    conversionPool().start([share = std::move(self)] { share->run(); });
 }
 
 void SoftwareFrameSource::run()

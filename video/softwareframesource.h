@@ -59,12 +59,16 @@ public:
 
     // Slows every conversion by this much: lets tests play a machine that cannot keep up.
     static void setConversionDelayForTesting(int ms);
+    // Holds libmpv's update callback this long: lets tests let go of the source while it runs.
+    static void setUpdateDelayForTesting(int ms);
 
 private:
     explicit SoftwareFrameSource(MpvHandle core);
 
     static void onUpdate(void* context);
     void schedule();
+    // Hands `self`, a share of this source, to the worker.
+    void schedule(std::shared_ptr<SoftwareFrameSource> self);
     void run();
     // One pass over libmpv's pending work; converts when a frame is due or `force` is set.
     void convert(bool force);
