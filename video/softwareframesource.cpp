@@ -194,6 +194,26 @@ void SoftwareFrameSource::run()
     }
 }
 
+QImage* SoftwareFrameSource::frameBuffer(const QSize& size)
+{
+    // A buffer that the scene has let go of is written again. Large blocks come straight from the
+    // system and go back to it when freed (the allocator's setting at start-up), so a new buffer
+    // for each frame would cost a picture's worth of page faults each time.
+    QImage* spare = nullptr;
+    for (QImage& buffer : m_buffers) {
+        if (buffer.isNull() || buffer.isDetached()) {
+            if (buffer.size() == size)
+                return &buffer;
+            spare = &buffer;
+        }
+    }
+    // All held (a scene slow to let go): a buffer of its own for this frame.
+    if (!spare)
+        spare = &m_overflow;
+    *spare = alignedImage(size);
+    return spare->isNull() ? nullptr : spare;
+}
+
 void SoftwareFrameSource::convert(bool force)
 {
     if (!m_context)
@@ -222,20 +242,23 @@ void SoftwareFrameSource::convert(bool force)
         return;
     }
 
-    QImage image = alignedImage(size);
-    if (image.isNull()) {
+    QImage* buffer = frameBuffer(size);
+    if (!buffer) {
         qWarning() << "no memory for a video frame of" << size;
         return;
     }
+    // Written while only this source holds it: a shared one would be copied first (Qt's images
+    // copy on write), which is the allocation this saves.
+    uchar* bits = buffer->bits();
     int dimensions[2]{size.width(), size.height()};
-    std::size_t stride = static_cast<std::size_t>(image.bytesPerLine());
+    std::size_t stride = static_cast<std::size_t>(buffer->bytesPerLine());
     const char* format = "bgr0";
     // A frame that is due is converted now; the scene shows it as soon as it is taken.
     mpv_render_param params[]{
         {MPV_RENDER_PARAM_SW_SIZE, dimensions},
         {MPV_RENDER_PARAM_SW_FORMAT, const_cast<char*>(format)},
         {MPV_RENDER_PARAM_SW_STRIDE, &stride},
-        {MPV_RENDER_PARAM_SW_POINTER, image.bits()},
+        {MPV_RENDER_PARAM_SW_POINTER, bits},
         {MPV_RENDER_PARAM_BLOCK_FOR_TARGET_TIME, &block},
         {MPV_RENDER_PARAM_INVALID, nullptr},
     };
@@ -253,7 +276,7 @@ void SoftwareFrameSource::convert(bool force)
     std::lock_guard<std::mutex> guard(m_lock);
     if (!m_pending.isNull())
         ++m_replaced;
-    m_pending = std::move(image);
+    m_pending = *buffer;
     if (m_frameReady)
         m_frameReady();
 }

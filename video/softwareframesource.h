@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -73,8 +74,16 @@ private:
     // One pass over libmpv's pending work; converts when a frame is due or `force` is set.
     void convert(bool force);
 
+    // A buffer to convert the next frame into, that neither the scene nor the pending frame holds;
+    // null when no memory is left.
+    QImage* frameBuffer(const QSize& size);
+
     MpvHandle m_core;
     mpv_render_context* m_context = nullptr;
+    // The frame buffers, written by the converting task only (one at a time): the one converted
+    // last, the one the scene shows, and one to write into.
+    std::array<QImage, 3> m_buffers;
+    QImage m_overflow;
 
     // Conversion requests since the running task last looked; one task runs at a time.
     std::atomic<int> m_requests{0};

@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: MIT
+// When the trimmer hands the allocator's free memory back: the heap's free memory and the resident
+// size are scripted, one pair per look, and the trims it makes are counted.
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "freememorytrimmer.h"
+
+namespace {
+
+struct Look
+{
+    qint64 freeMiB;
+    qint64 residentMiB;
+};
+
+constexpr qint64 MiB = 1024 * 1024;
+
+} // namespace
+
+Q_DECLARE_METATYPE(QVector<Look>)
+
+class TestFreeMemoryTrimmer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void trimsWhenMuchWasFreed_data()
+    {
+        QTest::addColumn<QVector<Look>>("looks");
+        QTest::addColumn<QVector<int>>("trimmedAt");
+        QTest::addColumn<int>("followUpMs");
+        // The threshold is 32 MiB.
+        QTest::newRow("little free, however large")
+            << QVector<Look>{{10, 300}, {20, 1900}, {30, 400}} << QVector<int>{} << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("a wall's players ended") << QVector<Look>{{10, 300}, {250, 400}, {250, 300}} << QVector<int>{1}
+                                                << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("freed again after the trim") << QVector<Look>{{250, 400}, {250, 300}, {300, 310}}
+                                                    << QVector<int>{0, 2} << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("used again, then freed again") << QVector<Look>{{250, 400}, {200, 300}, {250, 300}}
+                                                      << QVector<int>{0, 2} << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("resident grew while as much stayed free")
+            << QVector<Look>{{250, 400}, {250, 300}, {250, 320}, {250, 340}} << QVector<int>{0, 3}
+            << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("freed, then used: nothing to hand back")
+            << QVector<Look>{{250, 400}, {20, 600}, {20, 700}} << QVector<int>{0} << int(FreeMemoryTrimmer::FollowUpMs);
+        // Without waiting between them: a few more trims while as much stays free, then none.
+        QTest::newRow("follow-ups, then quiet")
+            << QVector<Look>{{250, 400}, {250, 300}, {250, 300}, {250, 300}, {250, 300}, {10, 300}}
+            << QVector<int>{0, 1, 2, 3} << 0;
+    }
+
+    void trimsWhenMuchWasFreed()
+    {
+        QFETCH(QVector<Look>, looks);
+        QFETCH(QVector<int>, trimmedAt);
+        QFETCH(int, followUpMs);
+        Look now{};
+        QVector<int> trims;
+        int look = 0;
+        FreeMemoryTrimmer::Probes probes;
+        probes.freeHeapBytes = [&] { return now.freeMiB * MiB; };
+        probes.residentBytes = [&] { return now.residentMiB * MiB; };
+        // A trim leaves the resident size as the next look says.
+        probes.trim = [&] { trims.append(look); };
+        FreeMemoryTrimmer trimmer(probes);
+        trimmer.setFollowUpMs(followUpMs);
+        QSignalSpy trimmed(&trimmer, &FreeMemoryTrimmer::trimmed);
+        for (look = 0; look < looks.size(); ++look) {
+            now = looks[look];
+            const int before = trimmed.count();
+            trimmer.check();
+            if (trimmedAt.contains(look))
+                QVERIFY(trimmed.wait(5000) || trimmed.count() > before);
+            // Anything the look set off has ended before the next.
+            QTest::qWait(20);
+        }
+        QCOMPARE(trims, trimmedAt);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFreeMemoryTrimmer)
+#include "tst_freememorytrimmer.moc"
