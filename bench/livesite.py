@@ -79,6 +79,10 @@ def main():
         for n in (4, 9, 16, 25):
             if len(streams[size]) >= n:
                 layouts["Tiles %d %s" % (n, size)] = grid(streams[size][:n])
+    # A 20 by 20 wall of the 360p streams over and over: more cells than the station plays (the
+    # memory group).
+    if streams["360p"]:
+        layouts["Wall 400 360p"] = grid([streams["360p"][i % len(streams["360p"])] for i in range(400)])
     if len(streams["360p"]) >= 18:
         layouts["Switch A"] = grid(streams["360p"][0:9])
         layouts["Switch B"] = grid(streams["360p"][9:18])

@@ -5,7 +5,8 @@
 
 DIR is the script's work folder: `params` (key=value lines: what was run, and on what machine),
 the raw figures of each group that ran (`tiles.raw`, `streams.log`, `switch.raw`, `pos.raw`,
-`repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`, `events.raw`) and the
+`repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`, `events.raw`,
+`memory.raw`) and the
 screen samples of groups 1 and 7. The
 statistics, the tables, the goal checks and the findings' figures are all here; the shell only
 builds, starts and collects. Every goal is a row of GOALS. Standard library only.
@@ -24,7 +25,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lag  # noqa: E402  (the screen tables of group 1)
 
-GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams", "events"]
+GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams", "events", "memory"]
 TITLES = {
     "tiles": "1. Live tiles",
     "switch": "2. Layout switch",
@@ -34,6 +35,7 @@ TITLES = {
     "recorded": "6. Recorded video",
     "substreams": "7. Sub-streams",
     "events": "8. Events and alarms",
+    "memory": "10. Memory given back",
 }
 
 # The goals: (name, test, limit, the text of the check when met, when not met). A text has the
@@ -65,6 +67,11 @@ GOALS = {
     # A full journal (200,000 events) costs at most 300 ms of start-up; a text filter over it 50 ms.
     "events_startup_extra_ms": ("<=", 300.0),
     "events_filter_ms": ("<=", 50.0),
+    # Back on a small layout after a large one, a station holds at most 1.5 times what one that only
+    # ever showed the small layout holds, and that does not grow from round trip to round trip
+    # (the last ten rounds against the first ten, medians).
+    "memory_ratio": ("<=", 1.5),
+    "memory_growth": ("<=", 1.05),
 }
 
 
@@ -842,6 +849,46 @@ class Report:
             self.check("A text filter over 200,000 events: %s ms (goal: at most %s ms): %s." % (
                 fixed(1, text[0]), fixed(0, GOALS["events_filter_ms"][1]),
                 "met" if met("events_filter_ms", text[0]) else "not met"))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 10: memory given back
+
+    def memory(self, out):
+        raw = [l for l in read_lines(self.work, "memory.raw") if l.get(1) == "memory"]
+        baseline = [v for v in numbers([l for l in raw if l.get("who") == "baseline"], "rss_kib") if v > 0]
+        trips = [l for l in raw if l.get("who") == "roundtrip"]
+        rounds = [v for v in numbers(trips, "rss_kib") if v > 0]
+        large = [v for v in numbers(trips, "large_rss_kib") if v > 0]
+        out.write("Resident memory of the client (`VmRSS`, read from `/proc` by `bench_live memory`), each state held\n")
+        out.write("%s s and taken as the median of its second half. *Only the small layout*: a new client that shows\n"
+                  % self.param("MEMORY_SECONDS", "10"))
+        out.write("`Tiles 4 360p` of the benchmark site and nothing else. *Round trips*: a second new client shows\n")
+        out.write("`Wall 400 360p` (20 by 20 cells; the first 64 play, the rest are refused as designed) and then\n")
+        out.write("`Tiles 4 360p` again, %s times; its figure is taken after each return.\n\n"
+                  % self.param("MEMORY_ROUNDS", "50"))
+        if not baseline or not rounds:
+            out.write("No figures: a run failed (see the log of the run).\n")
+            self.check("Memory after a large layout: no figures (a run failed; see the log of the run).")
+            return
+        mib = lambda kib: kib / 1024.0
+        out.write("| | Resident (MiB) |\n|---|---|\n")
+        out.write("| Only the small layout | %s |\n" % fixed(0, mib(baseline[0])))
+        out.write("| 20 by 20, playing (median of the rounds) | %s |\n" % fmt(0, stats([mib(v) for v in large])))
+        out.write("| Back on the small layout, first round | %s |\n" % fixed(0, mib(rounds[0])))
+        out.write("| Back on the small layout, all rounds | %s |\n" % fmt(0, stats([mib(v) for v in rounds])))
+        out.write("| Back on the small layout, last round | %s |\n" % fixed(0, mib(rounds[-1])))
+        worst = max(rounds) / baseline[0]
+        self.check("Back on 2x2 after a 20x20 layout: at most %s times the memory of a station that only showed the 2x2 "
+                   "(goal: at most %s): %s." % (fixed(2, worst), fixed(1, GOALS["memory_ratio"][1]),
+                                               "met" if met("memory_ratio", worst) else "not met"))
+        span = min(10, len(rounds) // 2)
+        if span >= 1:
+            first = sorted(rounds[:span])[span // 2]
+            last = sorted(rounds[-span:])[span // 2]
+            growth = last / first
+            self.check("Over %d round trips: the last %d rounds hold %s times what the first %d held (goal: at most %s): %s."
+                       % (len(rounds), span, fixed(2, growth), span, fixed(2, GOALS["memory_growth"][1]),
+                          "met" if met("memory_growth", growth) else "not met"))
 
     # -----------------------------------------------------------------------------------------
 

@@ -67,9 +67,9 @@ for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHE
     fi
 done
 
-BENCH_GROUPS=(tiles switch pos repository signin recorded substreams events)
+BENCH_GROUPS=(tiles switch pos repository signin recorded substreams events memory)
 # Groups that run the client and mpv windows.
-LIVE_GROUPS=(tiles switch signin substreams events)
+LIVE_GROUPS=(tiles switch signin substreams events memory)
 # Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; its XTEST
 # headers: bench_click, the double clicks of the sub-stream group).
 BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev)
@@ -185,6 +185,7 @@ fi
     printf 'SWITCHES=%s\nSWITCH_DEBOUNCE_MS=%s\nFIRSTFRAME_RUNS=%s\n' "$SWITCHES" "$SWITCH_DEBOUNCE_MS" "$FIRSTFRAME_RUNS"
     printf 'POS_SECONDS=%s\nPOS_RATES=%s\n' "$POS_SECONDS" "$(IFS=,; printf '%s' "${POS_RATES[*]}")"
     printf 'EVENTS_SECONDS=%s\nEVENTS_RATES=%s\nEVENTS_TILES=%s\n' "$EVENTS_SECONDS" "$EVENTS_RATES" "$EVENTS_TILES"
+    printf 'MEMORY_ROUNDS=%s\nMEMORY_SECONDS=%s\n' "$MEMORY_ROUNDS" "$MEMORY_SECONDS"
     printf 'DATE=%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
     printf 'CPU=%s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
     printf 'CORES=%s\n' "$cores"

@@ -20,6 +20,7 @@ struct LiveOptions
     QStringList urls;
     QStringList geometries;
     int tiles = 0;
+    int otherTiles = 0; // of the second layout, those that play
     int seconds = 30;
     int switches = 10;
     int loadTimeoutMs = 30000;
@@ -50,6 +51,7 @@ int runSwitch(const LiveOptions& options);     // switchcommand.cpp
 int runFirstFrame(const LiveOptions& options); // firstframecommand.cpp
 int runSignIn(const LiveOptions& options);     // signincommand.cpp
 int runEvents(const LiveOptions& options);     // eventscommand.cpp
+int runMemory(const LiveOptions& options);     // memorycommand.cpp
 
 // The full-view rounds after the tiles' window, in the same client (fullview.cpp); `first` is the
 // first tick with every tile loaded.

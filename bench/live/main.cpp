@@ -11,6 +11,8 @@
 //   bench_live signin     --client PATH --log FILE [--stats FILE] --ipc URL
 //   bench_live events     --client PATH --log FILE --ipc URL --layout NAME --tiles N --control HOST:PORT
 //                         --event-stats FILE [--event-rates 1,100,1000] [--seconds S] [--priority P]
+//   bench_live memory     --client PATH --log FILE --ipc URL --layout SMALL --tiles N --other LARGE
+//                         --other-tiles M --switches K --seconds S
 //
 // One source file per command (commands.h). The client's figures come from its statistics file
 // (--stats, by default tileStats.txt beside the log), which the client is told in
@@ -44,7 +46,7 @@ int main(int argc, char* argv[])
     parser.setApplicationDescription(QStringLiteral("Live-view benchmarks of the client against standalone mpv"));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("tiles, mpv-tiles, switch, firstframe, signin or events"));
+                                 QStringLiteral("tiles, mpv-tiles, switch, firstframe, signin, events or memory"));
     const QList<QCommandLineOption> list{
         {QStringLiteral("client"), QStringLiteral("client executable"), QStringLiteral("path")},
         {QStringLiteral("log"), QStringLiteral("the client's log file"), QStringLiteral("path")},
@@ -56,6 +58,7 @@ int main(int argc, char* argv[])
         {QStringLiteral("layout"), QStringLiteral("layout to show"), QStringLiteral("name")},
         {QStringLiteral("other"), QStringLiteral("second layout of the switches"), QStringLiteral("name")},
         {QStringLiteral("tiles"), QStringLiteral("video tiles of the layout"), QStringLiteral("n")},
+        {QStringLiteral("other-tiles"), QStringLiteral("tiles of the second layout that play"), QStringLiteral("n")},
         {QStringLiteral("seconds"), QStringLiteral("measuring window"), QStringLiteral("s"), QStringLiteral("30")},
         {QStringLiteral("switches"), QStringLiteral("measured layout switches"), QStringLiteral("n"),
          QStringLiteral("10")},
@@ -101,6 +104,7 @@ int main(int argc, char* argv[])
     options.layout = parser.value(QStringLiteral("layout"));
     options.other = parser.value(QStringLiteral("other"));
     options.tiles = parser.value(QStringLiteral("tiles")).toInt();
+    options.otherTiles = parser.value(QStringLiteral("other-tiles")).toInt();
     options.seconds = parser.value(QStringLiteral("seconds")).toInt();
     options.switches = parser.value(QStringLiteral("switches")).toInt();
     options.urls = parser.value(QStringLiteral("url")).split(QLatin1Char(','), Qt::SkipEmptyParts);
@@ -135,6 +139,14 @@ int main(int argc, char* argv[])
         return runFirstFrame(options);
     if (command == QLatin1String("signin"))
         return runSignIn(options);
+    if (command == QLatin1String("memory")) {
+        if (options.layout.isEmpty() || options.other.isEmpty() || options.tiles <= 0 || options.otherTiles <= 0 ||
+            options.switches <= 0 || options.seconds <= 0) {
+            fail(QStringLiteral("memory needs --layout, --tiles, --other, --other-tiles, --switches and --seconds"));
+            return 2;
+        }
+        return runMemory(options);
+    }
     if (command == QLatin1String("events")) {
         if (options.control.isEmpty() || options.eventStats.isEmpty() || options.rates.empty() ||
             std::any_of(options.rates.begin(), options.rates.end(), [](int rate) { return rate <= 0; })) {
