@@ -4,9 +4,12 @@
 // from another process (the window must stay responsive and memory bounded). Each prints its figures.
 #include <cstdio>
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QQuickItem>
 #include <QSet>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <malloc.h>
@@ -108,10 +111,30 @@ private:
         QElapsedTimer waited;
         waited.start();
         static_cast<void>(QTest::qWaitFor([&] { return MpvObject::coreCount() <= live + m_otherPlayers; }, 60000));
+        if (MpvObject::coreCount() > live + m_otherPlayers)
+            writeStacks();
         // A core still held by something says "held"; one stuck in libmpv's ending says "ending".
         std::printf("players: %d live, %d not yet ended after %lld ms (%d ending, the rest held)\n", live,
                     MpvObject::coreCount() - live, waited.elapsed(), MpvObject::endingCoreCount());
         std::fflush(stdout);
+    }
+
+    // A player that never ends is held by some thread: every thread's stack, to a file that stays,
+    // says which (when gdb is there to ask).
+    static void writeStacks()
+    {
+        const QString gdb = QStandardPaths::findExecutable(QStringLiteral("gdb"));
+        if (gdb.isEmpty())
+            return;
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        const QString path = QDir::temp().filePath(QStringLiteral("tst_faultload-stacks-%1.txt").arg(pid));
+        QProcess process;
+        process.setStandardOutputFile(path);
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.start(gdb, {QStringLiteral("-p"), pid, QStringLiteral("-batch"), QStringLiteral("-ex"),
+                            QStringLiteral("thread apply all bt")});
+        if (process.waitForFinished(120000))
+            std::printf("the stacks of every thread are in %s\n", qPrintable(path));
     }
 
     // What the client holds with a layout on screen, once settled. Counts of live things, and the
