@@ -861,7 +861,7 @@ class Report:
         large = [v for v in numbers(trips, "large_rss_kib") if v > 0]
         out.write("Resident memory of the client (`VmRSS`, read from `/proc` by `bench_live memory`), each state held\n")
         out.write("%s s and taken as the median of its second half. *Only the small layout*: a new client that shows\n"
-                  % self.param("MEMORY_SECONDS", "10"))
+                  % self.param("MEMORY_SECONDS", "16"))
         out.write("`Tiles 4 360p` of the benchmark site and nothing else. *Round trips*: a second new client shows\n")
         out.write("`Wall 400 360p` (20 by 20 cells; the first 64 play, the rest are refused as designed) and then\n")
         out.write("`Tiles 4 360p` again, %s times; its figure is taken after each return.\n\n"

@@ -35,7 +35,7 @@ public:
     static constexpr qint64 DefaultThresholdBytes = 32LL * 1024 * 1024;
     // The trims after one that growth set off, and the time between them.
     static constexpr int FollowUps = 3;
-    static constexpr int FollowUpMs = 10000;
+    static constexpr int FollowUpMs = 5000;
 
     explicit FreeMemoryTrimmer(Probes probes = systemProbes(), QObject* parent = nullptr);
     ~FreeMemoryTrimmer() override;

@@ -6,7 +6,7 @@
 # The rounds are the samples of this group: it runs once, whatever --runs says.
 
 MEMORY_ROUNDS="${MEMORY_ROUNDS:-50}"
-MEMORY_SECONDS="${MEMORY_SECONDS:-10}"
+MEMORY_SECONDS="${MEMORY_SECONDS:-16}"
 # Load time-out: 64 tiles starting at once on two cores take a while.
 MEMORY_TIMEOUT_MS=120000
 
