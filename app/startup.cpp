@@ -124,6 +124,7 @@ int runClient(const QUrl& mainQml)
     FreeMemoryTrimmer trimmer;
     trimmer.start();
     QQmlApplicationEngine engine;
+    trimmer.setGarbageCollector([&engine] { engine.collectGarbage(); });
 
     const QString debugValue =
         QProcessEnvironment::systemEnvironment().value(QStringLiteral("DEBUG"), QStringLiteral("0"));

@@ -6,7 +6,11 @@
 // long; its resident size after each return is read the same way, from /proc (outside the client):
 //   memory who=baseline rss_kib=R hwm_kib=H threads=T
 //   memory who=roundtrip round=N large_rss_kib=P rss_kib=R hwm_kib=H threads=T
-// The resident size of a hold is the median of samples taken over its second half.
+// The resident size of a hold is the median of samples taken over its second half. With
+// BENCH_MEMORY_SMAPS_DIR set, the client's /proc/PID/smaps at the end of each hold is copied there
+// (baseline.smaps, large-N.smaps, small-N.smaps), to see which mappings hold the difference.
+#include <QFile>
+
 #include <algorithm>
 
 #include "commands.h"
@@ -37,7 +41,21 @@ bool waitForLoaded(LiveClient& client, int tiles, bool exactly, qint64 sinceMs, 
 
 // Shows a layout, waits for its tiles, holds it, and returns the median resident size (KiB) of
 // the hold's second half; -1 when the layout did not load.
-qint64 showAndHold(LiveClient& client, const QString& layout, int tiles, bool exactly, const LiveOptions& options)
+void keepMappings(qint64 pid, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("BENCH_MEMORY_SMAPS_DIR");
+    if (dir.isEmpty())
+        return;
+    // /proc files have no size, so QFile::copy would copy nothing: read until the end instead.
+    QFile source(QStringLiteral("/proc/%1/smaps").arg(pid));
+    QFile target(dir + QLatin1Char('/') + name + QStringLiteral(".smaps"));
+    if (!source.open(QIODevice::ReadOnly) || !target.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        target.write(source.readAll()) < 0)
+        fail(QStringLiteral("could not copy the mappings of %1 into %2").arg(pid).arg(dir));
+}
+
+qint64 showAndHold(LiveClient& client, const QString& layout, int tiles, bool exactly, const LiveOptions& options,
+                   const QString& name)
 {
     const qint64 sentMs = client.setLayout(layout);
     if (sentMs == 0)
@@ -59,6 +77,7 @@ qint64 showAndHold(LiveClient& client, const QString& layout, int tiles, bool ex
     }
     if (samples.empty() || !client.running())
         return -1;
+    keepMappings(client.pid(), name);
     std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
     return samples[samples.size() / 2];
 }
@@ -79,7 +98,8 @@ int runMemory(const LiveOptions& options)
         LiveClient baseline(options.client, options.log, options.stats, options.ipc);
         if (!startClient(baseline, options))
             return 1;
-        const qint64 rss = showAndHold(baseline, options.layout, options.tiles, true, options);
+        const qint64 rss = showAndHold(baseline, options.layout, options.tiles, true, options,
+                                        QStringLiteral("baseline"));
         if (rss < 0)
             return 1;
         emitLine(QStringLiteral("memory who=baseline rss_kib=%1 hwm_kib=%2 threads=%3")
@@ -91,8 +111,10 @@ int runMemory(const LiveOptions& options)
     if (!startClient(client, options))
         return 1;
     for (int round = 1; round <= options.switches; ++round) {
-        const qint64 large = showAndHold(client, options.other, options.otherTiles, false, options);
-        const qint64 small = large < 0 ? -1 : showAndHold(client, options.layout, options.tiles, true, options);
+        const qint64 large = showAndHold(client, options.other, options.otherTiles, false, options,
+                                         QStringLiteral("large-%1").arg(round));
+        const qint64 small = large < 0 ? -1 : showAndHold(client, options.layout, options.tiles, true, options,
+                                                               QStringLiteral("small-%1").arg(round));
         if (small < 0)
             return 1;
         emitLine(QStringLiteral("memory who=roundtrip round=%1 large_rss_kib=%2 rss_kib=%3 hwm_kib=%4 threads=%5")

@@ -30,7 +30,7 @@ private slots:
         QTest::addColumn<QVector<Look>>("looks");
         QTest::addColumn<QVector<int>>("trimmedAt");
         QTest::addColumn<int>("followUpMs");
-        // The threshold is 32 MiB.
+        // The threshold is 32 MiB free (and resident growth); 8 MiB freed since a trim.
         QTest::newRow("little free, however large")
             << QVector<Look>{{10, 300}, {20, 1900}, {30, 400}} << QVector<int>{} << int(FreeMemoryTrimmer::FollowUpMs);
         QTest::newRow("a wall's players ended") << QVector<Look>{{10, 300}, {250, 400}, {250, 300}} << QVector<int>{1}
@@ -41,6 +41,11 @@ private slots:
                                                       << QVector<int>{0, 2} << int(FreeMemoryTrimmer::FollowUpMs);
         QTest::newRow("resident grew while as much stayed free")
             << QVector<Look>{{250, 400}, {250, 300}, {250, 320}, {250, 340}} << QVector<int>{0, 3}
+            << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("a few megabytes freed after the trim")
+            << QVector<Look>{{250, 400}, {262, 390}, {266, 390}} << QVector<int>{0, 1} << int(FreeMemoryTrimmer::FollowUpMs);
+        QTest::newRow("churn below the freed threshold")
+            << QVector<Look>{{250, 400}, {254, 400}, {250, 401}, {256, 402}} << QVector<int>{0}
             << int(FreeMemoryTrimmer::FollowUpMs);
         QTest::newRow("freed, then used: nothing to hand back")
             << QVector<Look>{{250, 400}, {20, 600}, {20, 700}} << QVector<int>{0} << int(FreeMemoryTrimmer::FollowUpMs);
@@ -76,6 +81,36 @@ private slots:
             QTest::qWait(20);
         }
         QCOMPARE(trims, trimmedAt);
+    }
+
+    // The script engine's garbage is collected when a layout has just ended (much freed at once),
+    // not on every trim: a collection stops the interface for tens of milliseconds.
+    void collectsGarbageWhenALayoutEnded()
+    {
+        const QVector<Look> looks{{10, 300}, {250, 400}, {262, 390}, {300, 390}, {300, 390}};
+        Look now{};
+        int look = 0;
+        QVector<int> collections;
+        QVector<int> trims;
+        FreeMemoryTrimmer::Probes probes;
+        probes.freeHeapBytes = [&] { return now.freeMiB * MiB; };
+        probes.residentBytes = [&] { return now.residentMiB * MiB; };
+        probes.trim = [&] { trims.append(look); };
+        FreeMemoryTrimmer trimmer(probes);
+        trimmer.setGarbageCollector([&] { collections.append(look); });
+        QSignalSpy trimmed(&trimmer, &FreeMemoryTrimmer::trimmed);
+        // 262 is 12 MiB more than at the trim before: a trim, no collection; 300 is 38 more: both.
+        const QVector<int> trimmedAt{1, 2, 3};
+        for (look = 0; look < looks.size(); ++look) {
+            now = looks[look];
+            const int before = trimmed.count();
+            trimmer.check();
+            if (trimmedAt.contains(look))
+                QVERIFY(trimmed.wait(5000) || trimmed.count() > before);
+            QTest::qWait(20);
+        }
+        QCOMPARE(trims, trimmedAt);
+        QCOMPARE(collections, (QVector<int>{1, 3}));
     }
 };
 
