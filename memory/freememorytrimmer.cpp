@@ -85,8 +85,8 @@ void FreeMemoryTrimmer::check()
     const bool grewResident = resident - m_lowResident > m_threshold;
     // A timer tick can come a little early: half an interval's slack keeps a follow-up from
     // waiting a whole interval more.
-    const bool followUp = m_followUpsLeft > 0 && m_sinceTrim.isValid() &&
-                          m_sinceTrim.elapsed() + m_timer.interval() / 2 >= m_followUpMs;
+    const bool followUp =
+        m_followUpsLeft > 0 && m_sinceTrim.isValid() && m_sinceTrim.elapsed() + m_timer.interval() / 2 >= m_followUpMs;
     if (free <= m_threshold || !(freedMore || grewResident || followUp))
         return;
     // Left alone, the engine collected that garbage 15 to 40 s after the switch, or later.

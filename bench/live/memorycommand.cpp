@@ -9,9 +9,9 @@
 // The resident size of a hold is the median of samples taken over its second half. With
 // BENCH_MEMORY_SMAPS_DIR set, the client's /proc/PID/smaps at the end of each hold is copied there
 // (baseline.smaps, large-N.smaps, small-N.smaps), to see which mappings hold the difference.
-#include <QFile>
-
 #include <algorithm>
+
+#include <QFile>
 
 #include "commands.h"
 #include "liveclient.h"
@@ -98,8 +98,8 @@ int runMemory(const LiveOptions& options)
         LiveClient baseline(options.client, options.log, options.stats, options.ipc);
         if (!startClient(baseline, options))
             return 1;
-        const qint64 rss = showAndHold(baseline, options.layout, options.tiles, true, options,
-                                        QStringLiteral("baseline"));
+        const qint64 rss =
+            showAndHold(baseline, options.layout, options.tiles, true, options, QStringLiteral("baseline"));
         if (rss < 0)
             return 1;
         emitLine(QStringLiteral("memory who=baseline rss_kib=%1 hwm_kib=%2 threads=%3")
@@ -113,8 +113,9 @@ int runMemory(const LiveOptions& options)
     for (int round = 1; round <= options.switches; ++round) {
         const qint64 large = showAndHold(client, options.other, options.otherTiles, false, options,
                                          QStringLiteral("large-%1").arg(round));
-        const qint64 small = large < 0 ? -1 : showAndHold(client, options.layout, options.tiles, true, options,
-                                                               QStringLiteral("small-%1").arg(round));
+        const qint64 small = large < 0 ? -1
+                                       : showAndHold(client, options.layout, options.tiles, true, options,
+                                                     QStringLiteral("small-%1").arg(round));
         if (small < 0)
             return 1;
         emitLine(QStringLiteral("memory who=roundtrip round=%1 large_rss_kib=%2 rss_kib=%3 hwm_kib=%4 threads=%5")

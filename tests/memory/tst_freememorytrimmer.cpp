@@ -43,7 +43,8 @@ private slots:
             << QVector<Look>{{250, 400}, {250, 300}, {250, 320}, {250, 340}} << QVector<int>{0, 3}
             << int(FreeMemoryTrimmer::FollowUpMs);
         QTest::newRow("a few megabytes freed after the trim")
-            << QVector<Look>{{250, 400}, {262, 390}, {266, 390}} << QVector<int>{0, 1} << int(FreeMemoryTrimmer::FollowUpMs);
+            << QVector<Look>{{250, 400}, {262, 390}, {266, 390}} << QVector<int>{0, 1}
+            << int(FreeMemoryTrimmer::FollowUpMs);
         QTest::newRow("churn below the freed threshold")
             << QVector<Look>{{250, 400}, {254, 400}, {250, 401}, {256, 402}} << QVector<int>{0}
             << int(FreeMemoryTrimmer::FollowUpMs);
