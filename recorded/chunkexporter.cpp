@@ -17,6 +17,7 @@
 
 #include <system_error>
 
+#include "exportmanifest.h"
 #include "gatewayfetcher.h"
 #include "mediajoiner.h"
 #include "recordedlog.h"
@@ -83,7 +84,9 @@ QString freePath(const QString& folder, const QString& fileName)
         const QString name = attempt == 1 ? fileName : QStringLiteral("%1 (%2).%3").arg(base).arg(attempt).arg(suffix);
         const QString path = dir.filePath(name);
         const QFileInfo info(path);
-        if (!info.exists() && !info.isSymLink())
+        const QFileInfo manifest(ExportManifest::pathFor(path));
+        // The manifest goes beside it: neither may overwrite an earlier file.
+        if (!info.exists() && !info.isSymLink() && !manifest.exists() && !manifest.isSymLink())
             return path;
     }
     return QString();
@@ -169,6 +172,7 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
     m_parts.clear();
     m_folder = dir;
     m_cameraName = cameraName;
+    m_provenance = m_nextProvenance;
     m_startMs = startMs;
     m_endMs = endMs;
     m_cancel = false;
@@ -313,11 +317,20 @@ void ChunkExporter::startJoin()
                 QMetaObject::invokeMethod(
                     this, [this, value] { handleJoinProgress(value); }, Qt::QueuedConnection);
             });
-            const bool ok = joiner.join(inputs, target);
+            bool ok = joiner.join(inputs, target);
+            QString error = joiner.errorString();
+            // Hashed here, off the interface's thread: an export can be gigabytes.
+            HashedFile hashed;
+            if (ok) {
+                hashed.sha256 = ExportManifest::sha256Of(target, &hashed.bytes, &error, &m_cancel);
+                ok = !hashed.sha256.isEmpty();
+                if (!ok)
+                    QFile::remove(target);
+            }
             QMetaObject::invokeMethod(
                 this,
-                [this, ok, target, error = joiner.errorString(), cancelled = joiner.wasCancelled()] {
-                    handleJoinFinished(ok, target, error, cancelled);
+                [this, ok, target, error, cancelled = joiner.wasCancelled() || m_cancel, hashed] {
+                    handleJoinFinished(ok, target, error, cancelled, hashed);
                 },
                 Qt::QueuedConnection);
         });
@@ -332,12 +345,22 @@ void ChunkExporter::handleJoinProgress(double value)
         setProgress(DownloadShare + (1.0 - DownloadShare) * value);
 }
 
-void ChunkExporter::handleJoinFinished(bool ok, const QString& target, const QString& error, bool cancelled)
+void ChunkExporter::handleJoinFinished(bool ok, const QString& target, const QString& error, bool cancelled,
+                                       const HashedFile& hashed)
 {
     if (m_worker.joinable())
         m_worker.join();
-    if (ok) {
-        succeed(target);
+    if (ok && cancelled)
+        QFile::remove(target);
+    if (ok && !cancelled) {
+        QString manifestError;
+        if (writeManifest(target, hashed, &manifestError)) {
+            succeed(target);
+            return;
+        }
+        // An export without its manifest cannot be checked: nothing is left of it.
+        QFile::remove(target);
+        fail(manifestError);
         return;
     }
     if (cancelled) {
@@ -349,6 +372,28 @@ void ChunkExporter::handleJoinFinished(bool ok, const QString& target, const QSt
     for (int i = 0; i < m_parts.size(); ++i)
         message.replace(m_parts.at(i), m_urls.at(i));
     fail(message);
+}
+
+bool ChunkExporter::writeManifest(const QString& target, const HashedFile& hashed, QString* error) const
+{
+    ExportManifest manifest;
+    manifest.station = m_provenance.station;
+    manifest.operatorName = m_provenance.operatorName;
+    manifest.server = m_provenance.server;
+    manifest.fromMs = m_startMs;
+    manifest.toMs = m_endMs;
+    manifest.created = QDateTime::currentDateTimeUtc();
+    ExportManifest::File file;
+    file.name = QFileInfo(target).fileName();
+    file.camera = m_cameraName;
+    file.streamId = m_provenance.streamId;
+    file.deviceId = m_provenance.deviceId;
+    for (const QString& url : m_urls)
+        file.chunks << ExportManifest::chunkIdOf(url);
+    file.bytes = hashed.bytes;
+    file.sha256 = hashed.sha256;
+    manifest.files << file;
+    return manifest.write(ExportManifest::pathFor(target), error);
 }
 
 void ChunkExporter::setProgress(qreal value)

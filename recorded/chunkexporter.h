@@ -18,6 +18,9 @@ class QTemporaryDir;
 // after the camera and the time span: each chunk URL is fetched in turn into a private temporary
 // folder on this thread, then the parts are joined on a worker thread.
 //
+// Beside the file it writes a manifest ("NAME.manifest.json", see ExportManifest): where the
+// export came from, its chunks and the file's SHA-256, so that a recipient can check it.
+//
 // Every start() that returns true ends in exactly one finished() or failed(); cancel() ends in
 // failed("Export cancelled"). A failure leaves nothing behind and alters no other file.
 class ChunkExporter : public QObject
@@ -31,6 +34,16 @@ class ChunkExporter : public QObject
     Q_PROPERTY(QString lastPath READ lastPath NOTIFY lastPathChanged)
 
 public:
+    // Where the next exports come from, for their manifests.
+    struct Provenance
+    {
+        QString station;
+        QString operatorName;
+        QString server;
+        QString streamId;
+        QString deviceId;
+    };
+
     explicit ChunkExporter(QObject* parent = nullptr);
     // Cancels an export in progress and waits for the joining thread to stop.
     ~ChunkExporter() override;
@@ -47,6 +60,8 @@ public:
                            qlonglong startMs, qlonglong endMs);
     // Stops the export in progress, if any.
     Q_INVOKABLE void cancel();
+    // Taken by the next start().
+    void setProvenance(const Provenance& provenance) { m_nextProvenance = provenance; }
 
     // The user's video folder, or the home folder where there is none.
     Q_INVOKABLE static QString defaultFolder();
@@ -65,13 +80,20 @@ signals:
 
 private:
     enum class Phase { Idle, Downloading, Joining };
+    struct HashedFile
+    {
+        QByteArray sha256;
+        qint64 bytes = 0;
+    };
 
     void fetchNext();
     void handleReadyRead();
     void handleReplyFinished();
     void startJoin();
     void handleJoinProgress(double value);
-    void handleJoinFinished(bool ok, const QString& target, const QString& error, bool cancelled);
+    void handleJoinFinished(bool ok, const QString& target, const QString& error, bool cancelled,
+                            const HashedFile& hashed);
+    bool writeManifest(const QString& target, const HashedFile& hashed, QString* error) const;
 
     void setProgress(qreal value);
     void setLastError(const QString& value);
@@ -93,6 +115,8 @@ private:
     QString m_cameraName;
     qlonglong m_startMs = 0;
     qlonglong m_endMs = 0;
+    Provenance m_nextProvenance;
+    Provenance m_provenance; // of the export in progress
 
     std::unique_ptr<GatewayFetcher> m_fetcher;
     QNetworkReply* m_reply = nullptr;

@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QNetworkReply>
+#include <QSysInfo>
 #include <QUrl>
 
 #include "gatewayaddress.h"
@@ -922,6 +923,15 @@ RecordedSession::ExportStart RecordedSession::exportVideo()
     }
     if (urls.isEmpty())
         return NothingBetweenMarks;
+    ChunkExporter::Provenance provenance;
+    provenance.station = QSysInfo::machineHostName();
+    if (m_client) {
+        provenance.operatorName = m_client->username();
+        provenance.server = QStringLiteral("%1:%2").arg(m_client->host()).arg(m_client->port());
+    }
+    provenance.streamId = m_strmId;
+    provenance.deviceId = m_devId;
+    m_exporter.setProvenance(provenance);
     if (!m_exporter.start(urls, m_exportFolder, m_cameraName, qlonglong(from), qlonglong(to)))
         return ExportRefused;
     return ExportStarted;

@@ -5,11 +5,15 @@
 #include <atomic>
 #include <memory>
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QProcess>
 #include <QQmlComponent>
@@ -159,6 +163,7 @@ private slots:
     void exportsOverHttp();
     void exportsLocalFiles();
     void takenNameGetsNumber();
+    void manifestChecksWithSha256sum();
     void fetchFailure();
     void refusedStarts_data();
     void refusedStarts();
@@ -494,7 +499,8 @@ void TestChunkExporter::exportsOverHttp()
     QVERIFY(exporter.lastError().isEmpty());
     QVERIFY(!exporter.busy());
     QCOMPARE(busyChanged.count(), 2);
-    QCOMPARE(entries(folder), QStringList{QFileInfo(expected).fileName()});
+    QCOMPARE(entries(folder), (QStringList{QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00.manifest.json"),
+                                           QFileInfo(expected).fileName()}));
     QVERIFY(log.contains(QStringLiteral("Export written: ") + expected));
 
     const QStringList names = {"a.mp4", "b.mp4", "a.mp4"};
@@ -546,6 +552,77 @@ void TestChunkExporter::takenNameGetsNumber()
     QCOMPARE(readAll(out.filePath(name)), kept);
     QCOMPARE(readAll(out.filePath(QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00 (2).mp4"))), kept);
     QCOMPARE(readMedia(exporter.lastPath()).videoPackets, videoPacketsOf({"a.mp4"}));
+}
+
+// The manifest names where the export came from and its chunks, and a recipient checks the file
+// with sha256sum alone; an orphaned manifest of an earlier export keeps its name taken.
+void TestChunkExporter::manifestChecksWithSha256sum()
+{
+    REQUIRE_MEDIA();
+    QTemporaryDir out;
+    const QByteArray orphan = "{}";
+    QVERIFY(writeFile(out.filePath(QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00.manifest.json")), orphan));
+    ChunkExporter exporter;
+    QSignalSpy finished(&exporter, &ChunkExporter::finished);
+    ChunkExporter::Provenance provenance{QStringLiteral("desk-3"), QStringLiteral("ops"),
+                                         QStringLiteral("vms.example:5500"), QStringLiteral("101"),
+                                         QStringLiteral("7")};
+    exporter.setProvenance(provenance);
+    const QStringList urls = {m_server.url("/cam1-a.mp4"), m_server.url("/cam1-b.mp4")};
+    QVERIFY(exporter.start(urls, out.path(), QStringLiteral("Cam A"), m_startMs, m_endMs));
+    QVERIFY(finished.wait(TimeoutMs));
+    const QString media = exporter.lastPath();
+    QCOMPARE(QFileInfo(media).fileName(), QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00 (2).mp4"));
+    QCOMPARE(readAll(out.filePath(QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00.manifest.json"))), orphan);
+
+    const QString manifestPath = out.filePath(QStringLiteral("Cam A 2024-05-01 09.00.00-09.10.00 (2).manifest.json"));
+    const QJsonObject manifest = QJsonDocument::fromJson(readAll(manifestPath)).object();
+    QCOMPARE(manifest.value("station").toString(), provenance.station);
+    QCOMPARE(manifest.value("operator").toString(), provenance.operatorName);
+    QCOMPARE(manifest.value("server").toString(), provenance.server);
+    const QJsonObject span = manifest.value("span").toObject();
+    QCOMPARE(qlonglong(span.value("fromMs").toDouble()), qlonglong(m_startMs));
+    QCOMPARE(qlonglong(span.value("toMs").toDouble()), qlonglong(m_endMs));
+    const QJsonArray files = manifest.value("files").toArray();
+    QCOMPARE(files.size(), 1);
+    const QJsonObject file = files.first().toObject();
+    QCOMPARE(file.value("file").toString(), QFileInfo(media).fileName());
+    QCOMPARE(file.value("camera").toString(), QStringLiteral("Cam A"));
+    QCOMPARE(file.value("streamId").toString(), provenance.streamId);
+    QCOMPARE(file.value("deviceId").toString(), provenance.deviceId);
+    QCOMPARE(file.value("chunks").toVariant().toStringList(), (QStringList{"cam1-a.mp4", "cam1-b.mp4"}));
+    QCOMPARE(qint64(file.value("bytes").toDouble()), QFileInfo(media).size());
+    QFile written(media);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QVERIFY(hash.addData(&written));
+    QCOMPARE(file.value("sha256").toString().toLatin1(), hash.result().toHex());
+
+    if (QStandardPaths::findExecutable(QStringLiteral("sha256sum")).isEmpty())
+        QSKIP("sha256sum is not installed");
+    QProcess check;
+    check.setWorkingDirectory(out.path());
+    check.start(QStringLiteral("sha256sum"), {QStringLiteral("-c")});
+    QVERIFY(check.waitForStarted());
+    check.write(file.value("sha256sum").toString().toUtf8() + '\n');
+    check.closeWriteChannel();
+    QVERIFY(check.waitForFinished(TimeoutMs));
+    QCOMPARE(check.exitCode(), 0);
+    QVERIFY(check.readAllStandardOutput().endsWith(": OK\n"));
+
+    // A changed byte is found.
+    written.close();
+    QVERIFY(written.open(QIODevice::ReadWrite));
+    QVERIFY(written.seek(written.size() / 2));
+    const char byte = written.peek(1).at(0);
+    QVERIFY(written.putChar(char(byte ^ 0x5a)));
+    written.close();
+    check.start(QStringLiteral("sha256sum"), {QStringLiteral("-c")});
+    QVERIFY(check.waitForStarted());
+    check.write(file.value("sha256sum").toString().toUtf8() + '\n');
+    check.closeWriteChannel();
+    QVERIFY(check.waitForFinished(TimeoutMs));
+    QVERIFY(check.exitCode() != 0);
 }
 
 void TestChunkExporter::fetchFailure()
@@ -670,7 +747,8 @@ void TestChunkExporter::cancelWhileJoining()
     // And the exporter can export again.
     QVERIFY(exporter.start({m_server.url("/cam1-a.mp4")}, out.path(), "Cam A", m_startMs, m_endMs));
     QVERIFY(finished.wait(TimeoutMs));
-    QCOMPARE(entries(out.path()), QStringList{"Cam A 2024-05-01 09.00.00-09.10.00.mp4"});
+    QCOMPARE(entries(out.path()), (QStringList{"Cam A 2024-05-01 09.00.00-09.10.00.manifest.json",
+                                               "Cam A 2024-05-01 09.00.00-09.10.00.mp4"}));
 }
 
 void TestChunkExporter::destroyWhileDownloading()
