@@ -526,6 +526,60 @@ void VantorClient::removeAttr(const QString& objId, const QString& attr)
         });
 }
 
+void VantorClient::readAttributes(const QString& objId, AttributesDone done)
+{
+    const std::shared_ptr<Anchor> anchor = m_anchor;
+    auto shared = std::make_shared<AttributesDone>(std::move(done));
+    getDynamicAttribute(
+        toObjectId(objId), std::string(),
+        [anchor, shared](const vantor::NameValueMap& attributes) {
+            QVariantMap attrs;
+            for (const std::string& name : attributes.names())
+                attrs.insert(QString::fromStdString(name), vantorValToVariant(attributes.value(name)));
+            anchor->post([shared, attrs](VantorClient*) { (*shared)(attrs, QString()); });
+        },
+        [anchor, shared](const vantor::HandlerError& error) {
+            anchor->post([shared, text = errorText(error)](VantorClient*) { (*shared)(QVariantMap(), text); });
+        });
+}
+
+namespace {
+
+// The library's two callbacks of a write, as one WriteDone posted to the client's thread.
+template <typename Anchor>
+std::pair<std::function<void()>, vantor::ErrorCallback> writeCallbacks(const std::shared_ptr<Anchor>& anchor,
+                                                                       VantorClient::WriteDone done)
+{
+    auto shared = std::make_shared<VantorClient::WriteDone>(std::move(done));
+    return {[anchor, shared] { anchor->post([shared](VantorClient*) { (*shared)(QString()); }); },
+            [anchor, shared](const vantor::HandlerError& error) {
+                anchor->post([shared, text = errorText(error)](VantorClient*) { (*shared)(text); });
+            }};
+}
+
+} // namespace
+
+void VantorClient::createAttribute(const QString& objId, const QString& name, const QString& value, WriteDone done)
+{
+    auto callbacks = writeCallbacks(m_anchor, std::move(done));
+    m_client.createDynamicAttribute(toObjectId(objId), name.toStdString(), vantor::StringValue(value.toStdString()),
+                                    std::move(callbacks.first), std::move(callbacks.second));
+}
+
+void VantorClient::updateAttribute(const QString& objId, const QString& name, const QString& value, WriteDone done)
+{
+    auto callbacks = writeCallbacks(m_anchor, std::move(done));
+    m_client.setDynamicAttribute(toObjectId(objId), name.toStdString(), vantor::StringValue(value.toStdString()),
+                                 std::move(callbacks.first), std::move(callbacks.second));
+}
+
+void VantorClient::deleteAttribute(const QString& objId, const QString& name, WriteDone done)
+{
+    auto callbacks = writeCallbacks(m_anchor, std::move(done));
+    m_client.removeDynamicAttribute(toObjectId(objId), name.toStdString(), std::move(callbacks.first),
+                                    std::move(callbacks.second));
+}
+
 void VantorClient::bindStream(const QString& streamId, const QString& deviceId, StreamBindingType type)
 {
     vantor::BindingPair pair;

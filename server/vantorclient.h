@@ -110,6 +110,15 @@ public:
     // An empty name asks for every attribute. Without a failure callback a failure is dropped.
     void getDynamicAttribute(pelmar::vantor::ObjectId objectId, const std::string& name, AttributesCallback onResult,
                              pelmar::vantor::ErrorCallback onError = {});
+    // Dynamic attributes for callers that must know the outcome: done runs on the client's thread,
+    // with an empty error when the server did it, else the server's or the connection's message.
+    using AttributesDone = std::function<void(const QVariantMap& attributes, const QString& error)>;
+    using WriteDone = std::function<void(const QString& error)>;
+    void readAttributes(const QString& objId, AttributesDone done);
+    void createAttribute(const QString& objId, const QString& name, const QString& value, WriteDone done);
+    void updateAttribute(const QString& objId, const QString& name, const QString& value, WriteDone done);
+    void deleteAttribute(const QString& objId, const QString& name, WriteDone done);
+
     void getActrValue(const QString& id);
     void setActrValue(const QString& id, bool value) override;
 

@@ -1,0 +1,6 @@
+// SPDX-License-Identifier: MIT
+#pragma once
+
+#include <QLoggingCategory>
+
+Q_DECLARE_LOGGING_CATEGORY(lcBookmarks)
