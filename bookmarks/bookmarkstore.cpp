@@ -113,6 +113,7 @@ void BookmarkStore::fetch(const QStringList& streamIds)
         m_bookmarks = kept;
         endResetModel();
         emit countChanged();
+        touch();
     }
     m_streams = streamIds;
     if (!m_client) {
@@ -222,6 +223,7 @@ bool BookmarkStore::edit(const QString& id, const QString& title, const QString&
                                       self->m_bookmarks[at] = changed;
                                       const QModelIndex changedIndex = self->index(at);
                                       emit self->dataChanged(changedIndex, changedIndex, {TitleRole, NoteRole});
+                                      self->touch();
                                   }
                                   emit self->saved(changed.id);
                               });
@@ -255,6 +257,7 @@ void BookmarkStore::remove(const QString& id)
             self->m_bookmarks.removeAt(at);
             self->endRemoveRows();
             emit self->countChanged();
+            self->touch();
         }
         emit self->removed(id);
     });
@@ -281,6 +284,7 @@ void BookmarkStore::insertSorted(const Bookmark& bookmark)
     m_bookmarks.insert(row, bookmark);
     endInsertRows();
     emit countChanged();
+    touch();
 }
 
 void BookmarkStore::replaceStream(const QString& streamId, QVector<Bookmark> bookmarks)
@@ -295,6 +299,13 @@ void BookmarkStore::replaceStream(const QString& streamId, QVector<Bookmark> boo
     m_bookmarks = merged;
     endResetModel();
     emit countChanged();
+    touch();
+}
+
+void BookmarkStore::touch()
+{
+    ++m_revision;
+    emit revisionChanged();
 }
 
 void BookmarkStore::startRequest()

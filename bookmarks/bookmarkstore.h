@@ -24,6 +24,8 @@ class BookmarkStore : public QAbstractListModel
     Q_PROPERTY(QString author READ author WRITE setAuthor NOTIFY authorChanged)
     Q_PROPERTY(int count READ rowCount NOTIFY countChanged)
     Q_PROPERTY(bool busy READ busy NOTIFY busyChanged)
+    // Counts up with every change of the list, for bindings that read it through get().
+    Q_PROPERTY(int revision READ revision NOTIFY revisionChanged)
 
 public:
     enum Roles {
@@ -47,6 +49,7 @@ public:
     QString author() const { return m_author; }
     void setAuthor(const QString& author);
     bool busy() const { return m_pending > 0; }
+    int revision() const { return m_revision; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -72,6 +75,7 @@ signals:
     void authorChanged();
     void countChanged();
     void busyChanged();
+    void revisionChanged();
     // A stream's bookmarks were read (invalid attributes among them were skipped with a warning).
     void fetched(const QString& streamId);
     void fetchFailed(const QString& streamId, const QString& message);
@@ -84,6 +88,7 @@ private:
     int rowOf(const QString& id) const;
     void insertSorted(const Bookmark& bookmark);
     void replaceStream(const QString& streamId, QVector<Bookmark> bookmarks);
+    void touch();
     void startRequest();
     void endRequest();
 
@@ -94,4 +99,5 @@ private:
     // Answers to an earlier fetch of a stream that was fetched again are dropped.
     QHash<QString, int> m_fetchGeneration;
     int m_pending = 0;
+    int m_revision = 0;
 };

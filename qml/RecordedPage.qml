@@ -72,6 +72,17 @@ Page {
         pendingOpenMs = fromMs;
     }
 
+    // A bookmark plays from its start: in the shown day a seek, else its day is shown first.
+    function showBookmark(bookmark) {
+        if (bookmark.start >= session.dayStart && bookmark.start < session.dayEnd) {
+            markedStreamId = session.strmId;
+            markedMomentMs = bookmark.start;
+            session.seekTo(bookmark.start);
+        } else {
+            openAt(session.devId, bookmark.streamId, bookmark.start, bookmark.start);
+        }
+    }
+
     function togglePause() {
         mpvObject.paused = !mpvObject.paused;
     }
@@ -113,6 +124,9 @@ Page {
             break;
         case Qt.Key_Space:
             togglePause();
+            break;
+        case Qt.Key_B:
+            bookmarkDialog.openNew();
             break;
         case Qt.Key_Left:
         case Qt.Key_Right:
@@ -243,9 +257,26 @@ Page {
                 }
 
                 PosSearch {
+                    id: posSearch
+
                     session: session
                     Layout.fillWidth: true
                     maxListHeight: column.height / 4
+                }
+
+                // Found by the same search field, by their title and note.
+                BookmarkList {
+                    session: session
+                    searchText: posSearch.text
+                    Layout.fillWidth: true
+                    maxListHeight: column.height / 5
+                    onBookmarkChosen: function (bookmark) {
+                        recordedPage.forceActiveFocus();
+                        recordedPage.showBookmark(bookmark);
+                    }
+                    onEditRequested: function (bookmark) {
+                        bookmarkDialog.openEdit(bookmark);
+                    }
                 }
 
                 ChunkList {
@@ -346,6 +377,8 @@ Page {
                     markColor: G.theme.timelineMark
                     markedMoment: recordedPage.markedMomentMs
                     markedMomentColor: G.theme.timelineMarkedMoment
+                    bookmarkSpans: session.bookmarks.revision >= 0 && session.strmId !== "" ? session.bookmarkSpans() : []
+                    bookmarkColor: G.theme.timelineBookmark
                     textColor: G.theme.timelineText
                     onSeekRequested: function (ms) {
                         recordedPage.forceActiveFocus();
@@ -361,8 +394,16 @@ Page {
                     Layout.rightMargin: G.metrics.spacing
                     Layout.bottomMargin: G.metrics.spacing
                     onExportRequested: recordedPage.exportVideo()
+                    onBookmarkRequested: bookmarkDialog.openNew()
                 }
             }
         }
+    }
+
+    BookmarkDialog {
+        id: bookmarkDialog
+
+        session: session
+        onClosed: recordedPage.forceActiveFocus()
     }
 }

@@ -116,6 +116,7 @@ void RecordedSession::setClient(VantorClient* client)
     if (m_client)
         disconnect(m_client, nullptr, this, nullptr);
     m_client = client;
+    m_bookmarks.setClient(client);
     if (m_client) {
         connect(m_client, &VantorClient::streamChunksReceived, this, &RecordedSession::handleChunksReceived);
         connect(m_client, &VantorClient::streamInfoReceived, this, &RecordedSession::handleStreamInfo);
@@ -449,6 +450,8 @@ void RecordedSession::searchDay()
         return;
     m_client->searchChunks(m_strmId, VantorClient::START, qlonglong(m_dayStart) - m_chunkSearchMarginMs,
                            qlonglong(m_dayEnd) - 1);
+    // Bookmarks other stations made since the last look come with the day.
+    m_bookmarks.fetch({m_strmId});
 }
 
 void RecordedSession::showDay(qreal ms)
@@ -935,6 +938,29 @@ RecordedSession::ExportStart RecordedSession::exportVideo()
     if (!m_exporter.start(urls, m_exportFolder, m_cameraName, qlonglong(from), qlonglong(to)))
         return ExportRefused;
     return ExportStarted;
+}
+
+bool RecordedSession::addBookmark(const QString& title, const QString& note)
+{
+    qreal from = m_positionMs;
+    qreal to = m_positionMs;
+    if (m_markA >= 0 && m_markB >= 0) {
+        from = std::min(m_markA, m_markB);
+        to = std::max(m_markA, m_markB);
+    }
+    if (m_strmId.isEmpty() || from < 0)
+        return false;
+    m_bookmarks.setAuthor(m_client ? m_client->username() : QString());
+    return m_bookmarks.add(m_strmId, qlonglong(from), qlonglong(to), title, note);
+}
+
+QVariantList RecordedSession::bookmarkSpans() const
+{
+    QVariantList spans;
+    for (const Bookmark& bookmark : m_bookmarks.bookmarks())
+        if (bookmark.streamId == m_strmId)
+            spans.append(QVariant(QVariantList{qlonglong(bookmark.startMs), qlonglong(bookmark.endMs)}));
+    return spans;
 }
 
 void RecordedSession::walkChunks() const

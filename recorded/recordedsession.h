@@ -8,6 +8,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+#include "bookmarkstore.h"
 #include "chunkexporter.h"
 #include "chunklistmodel.h"
 #include "chunkspans.h"
@@ -109,6 +110,8 @@ class RecordedSession : public QObject
     Q_PROPERTY(PosTrack* chunkPos READ chunkPos CONSTANT)
     Q_PROPERTY(PosTrack* dayPos READ dayPos CONSTANT)
     Q_PROPERTY(ChunkExporter* exporter READ exporter CONSTANT)
+    // The chosen stream's bookmarks, read again with each day's chunks.
+    Q_PROPERTY(BookmarkStore* bookmarks READ bookmarks CONSTANT)
 
 public:
     // What exportVideo() did.
@@ -205,6 +208,7 @@ public:
     PosTrack* chunkPos() { return &m_chunkPos; }
     PosTrack* dayPos() { return &m_dayPos; }
     ChunkExporter* exporter() { return &m_exporter; }
+    BookmarkStore* bookmarks() { return &m_bookmarks; }
 
     // The repository's object, or null for an empty or unknown id.
     Q_INVOKABLE VantorObject* objectOf(const QString& id) const;
@@ -254,6 +258,11 @@ public:
     Q_INVOKABLE void clearMarks();
     // The playing chunk, or every chunk between the two marks, as one file.
     Q_INVOKABLE ExportStart exportVideo();
+    // A bookmark of the chosen stream: the marked span, else the playing moment. False when
+    // nothing plays or the texts cannot be stored; the store reports the server's answer.
+    Q_INVOKABLE bool addBookmark(const QString& title, const QString& note);
+    // The chosen stream's bookmarks as [start, end] pairs, for the time bar.
+    Q_INVOKABLE QVariantList bookmarkSpans() const;
     // Logs the chunk list (the debug button's walk).
     Q_INVOKABLE void walkChunks() const;
 
@@ -392,6 +401,7 @@ private:
     PosTrack m_chunkPos;
     PosTrack m_dayPos;
     ChunkExporter m_exporter;
+    BookmarkStore m_bookmarks;
 
     GatewayFetcher* m_fetcher = nullptr;
     QPointer<QNetworkReply> m_posRequest;

@@ -3,6 +3,7 @@
 
 #include <QtQml>
 
+#include "bookmarkstore.h"
 #include "chunkexporter.h"
 #include "chunklistmodel.h"
 #include "chunkspans.h"
@@ -17,5 +18,7 @@ void registerRecordedTypes()
     qmlRegisterType<TimelineBar>("Native", 1, 0, "TimelineBar");
     qmlRegisterType<PosTrack>("Native", 1, 0, "PosTrack");
     qmlRegisterType<ChunkExporter>("Native", 1, 0, "ChunkExporter");
+    qmlRegisterUncreatableType<BookmarkStore>("Native", 1, 0, "BookmarkStore",
+                                              QStringLiteral("the recorded page's session has the bookmarks"));
     qmlRegisterType<RecordedSession>("Native", 1, 0, "RecordedSession");
 }

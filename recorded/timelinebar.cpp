@@ -168,6 +168,50 @@ void TimelineBar::setPosTimes(const QVariantList& times)
     setPosTimes(std::move(parsed));
 }
 
+QVariantList TimelineBar::bookmarkSpans() const
+{
+    QVariantList result;
+    for (const auto& span : m_bookmarkSpans)
+        result.append(QVariant(QVariantList{qlonglong(span.first), qlonglong(span.second)}));
+    return result;
+}
+
+void TimelineBar::setBookmarkSpans(const QVariantList& spans)
+{
+    std::vector<std::pair<qint64, qint64>> parsed;
+    int dropped = 0;
+    for (const QVariant& value : spans) {
+        const QVariantList pair = value.toList();
+        bool startOk = false;
+        bool endOk = false;
+        const double start = pair.size() == 2 ? pair.at(0).toDouble(&startOk) : 0;
+        const double end = pair.size() == 2 ? pair.at(1).toDouble(&endOk) : 0;
+        if (!startOk || !endOk || !std::isfinite(start) || !std::isfinite(end)) {
+            ++dropped;
+            continue;
+        }
+        const qint64 from = boundTime(qint64(std::llround(std::clamp(start, -double(maxTimeMs), double(maxTimeMs)))));
+        const qint64 to = boundTime(qint64(std::llround(std::clamp(end, -double(maxTimeMs), double(maxTimeMs)))));
+        parsed.emplace_back(std::min(from, to), std::max(from, to));
+    }
+    if (dropped > 0)
+        qCWarning(lcRecorded).noquote() << QStringLiteral(
+                                               "TimelineBar: dropped %1 of %2 bookmarks that are not two numbers")
+                                               .arg(dropped)
+                                               .arg(spans.size());
+    std::sort(parsed.begin(), parsed.end());
+    if (parsed == m_bookmarkSpans)
+        return;
+    m_bookmarkSpans = std::move(parsed);
+    emit bookmarkSpansChanged();
+    update();
+}
+
+void TimelineBar::setBookmarkColor(const QColor& color)
+{
+    setColor(&m_bookmarkColor, color);
+}
+
 void TimelineBar::setPosTimes(std::vector<qint64> times)
 {
     std::sort(times.begin(), times.end());
@@ -523,6 +567,7 @@ void TimelineBar::paintBar(QPainter* painter, const QSize& size) const
     painter->fillRect(QRect(0, 0, columns, barHeight), m_gapColor);
     paintSpans(painter, columns, 0, barHeight);
     paintPosMarks(painter, columns, 0, std::max(1, int(barHeight * posMarkShare)));
+    paintBookmarks(painter, columns, barHeight);
     if (labels)
         paintTicks(painter, columns, barHeight, height);
 
@@ -555,6 +600,26 @@ void TimelineBar::paintBar(QPainter* painter, const QSize& size) const
 
 // A thin line under a small flag at the top, so that it does not pass for the playing moment (a
 // thicker line) or an export mark (a line with a letter), even where they meet.
+// A span as a band along the bar's foot, its start as a small flag rising from it: apart from the
+// POS marks, which run along the top.
+void TimelineBar::paintBookmarks(QPainter* painter, int columns, int barHeight) const
+{
+    const Columns view(m_viewStart, m_viewEnd, columns);
+    const int band = std::max(2, barHeight / 8);
+    const int flag = std::max(band, barHeight / 3);
+    for (const auto& span : m_bookmarkSpans) {
+        if (span.second < m_viewStart || span.first > m_viewEnd)
+            continue;
+        const int from = std::max(0, view.at(span.first));
+        const int to = std::min(columns - 1, view.at(span.second));
+        if (to >= from)
+            painter->fillRect(QRect(from, barHeight - band, to - from + 1, band), m_bookmarkColor);
+        const int start = view.at(span.first);
+        if (start >= 0 && start < columns)
+            painter->fillRect(QRect(std::max(0, start - 1), barHeight - flag, 3, flag), m_bookmarkColor);
+    }
+}
+
 void TimelineBar::paintMarkedMoment(QPainter* painter, int columns, int height) const
 {
     if (m_markedMoment < 0)

@@ -13,15 +13,16 @@
 class QPainter;
 
 // The time bar under the recorded-video player: one day with its recorded chunks as filled spans,
-// POS receipts as marks, the playing moment, two export marks and a marked moment (an event looked
-// at). The wheel zooms around the
-// pointer between the whole day and two minutes, a drag pans, a click asks to play from there.
-// Times are ms since the epoch; -1 stands for "none" in position, markA, markB and markedMoment.
+// POS receipts as marks, bookmarks as flags at its foot, the playing moment, two export marks and a marked moment (an
+// event looked at). The wheel zooms around the pointer between the whole day and two minutes, a drag pans, a click asks
+// to play from there. Times are ms since the epoch; -1 stands for "none" in position, markA, markB and markedMoment.
 class TimelineBar : public QQuickPaintedItem
 {
     Q_OBJECT
     Q_PROPERTY(ChunkSpans* spans READ spans WRITE setSpans NOTIFY spansChanged)
     Q_PROPERTY(QVariantList posTimes READ posTimes WRITE setPosTimes NOTIFY posTimesChanged)
+    // Bookmarks: [start, end] pairs in ms (a moment has start == end).
+    Q_PROPERTY(QVariantList bookmarkSpans READ bookmarkSpans WRITE setBookmarkSpans NOTIFY bookmarkSpansChanged)
     Q_PROPERTY(qlonglong dayStart READ dayStart WRITE setDayStart NOTIFY dayChanged)
     Q_PROPERTY(qlonglong dayEnd READ dayEnd WRITE setDayEnd NOTIFY dayChanged)
     Q_PROPERTY(qlonglong viewStart READ viewStart WRITE setViewStart NOTIFY viewChanged)
@@ -33,6 +34,7 @@ class TimelineBar : public QQuickPaintedItem
     Q_PROPERTY(QColor spanColor READ spanColor WRITE setSpanColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor gapColor READ gapColor WRITE setGapColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor posColor READ posColor WRITE setPosColor NOTIFY colorsChanged)
+    Q_PROPERTY(QColor bookmarkColor READ bookmarkColor WRITE setBookmarkColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor positionColor READ positionColor WRITE setPositionColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor markColor READ markColor WRITE setMarkColor NOTIFY colorsChanged)
     Q_PROPERTY(QColor markedMomentColor READ markedMomentColor WRITE setMarkedMomentColor NOTIFY colorsChanged)
@@ -52,6 +54,11 @@ public:
     // Numbers (ms) or dates; anything else is dropped with one warning.
     void setPosTimes(const QVariantList& times);
     void setPosTimes(std::vector<qint64> times);
+    QVariantList bookmarkSpans() const;
+    // Pairs of numbers; anything else is dropped with one warning.
+    void setBookmarkSpans(const QVariantList& spans);
+    QColor bookmarkColor() const { return m_bookmarkColor; }
+    void setBookmarkColor(const QColor& color);
 
     qlonglong dayStart() const;
     void setDayStart(qlonglong ms);
@@ -109,6 +116,7 @@ public:
 signals:
     void spansChanged();
     void posTimesChanged();
+    void bookmarkSpansChanged();
     void dayChanged();
     void viewChanged();
     void positionChanged();
@@ -137,9 +145,11 @@ private:
     void paintTicks(QPainter* painter, int columns, int barHeight, int height) const;
     void paintLine(QPainter* painter, qint64 ms, int columns, int height, const QColor& color) const;
     void paintMarkedMoment(QPainter* painter, int columns, int height) const;
+    void paintBookmarks(QPainter* painter, int columns, int barHeight) const;
 
     QPointer<ChunkSpans> m_spans;
     std::vector<qint64> m_posTimes;
+    std::vector<std::pair<qint64, qint64>> m_bookmarkSpans;
     qint64 m_dayStart = 0;
     qint64 m_dayEnd = 24 * 3600 * 1000;
     qint64 m_viewStart = 0;
@@ -152,6 +162,7 @@ private:
     QColor m_gapColor{0x30, 0x30, 0x30};
     QColor m_posColor{0xff, 0xc1, 0x07};
     QColor m_positionColor{0xf4, 0x43, 0x36};
+    QColor m_bookmarkColor{0x00, 0xe5, 0xff};
     QColor m_markColor{0x21, 0x96, 0xf3};
     QColor m_markedMomentColor{0xe0, 0x40, 0xfb};
     QColor m_textColor{0xe0, 0xe0, 0xe0};

@@ -146,6 +146,7 @@ Item {
         readonly property color timelineMark: "limegreen"
         // An event's moment, when the page was opened to look at it.
         readonly property color timelineMarkedMoment: "magenta"
+        readonly property color timelineBookmark: "cyan"
         readonly property color timelineText: "white"
         readonly property color selectionFrame: "deepskyblue"
         readonly property color dialogText: "black"

@@ -12,6 +12,8 @@ RowLayout {
 
     // The export button was pressed: the page starts the export and says how it went.
     signal exportRequested()
+    // A bookmark of the playing moment or the marked span (B).
+    signal bookmarkRequested()
 
     objectName: "exportControls"
     spacing: G.metrics.spacing
@@ -31,6 +33,14 @@ RowLayout {
         enabled: root.session.markA >= 0
         text: qsTr("Clear marks") + I18n.localeNotify
         onClicked: root.session.clearMarks()
+    }
+
+    EButton {
+        objectName: "bookmarkButton"
+        focusPolicy: Qt.NoFocus
+        enabled: root.session.positionMs >= 0
+        text: qsTr("Bookmark") + I18n.localeNotify
+        onClicked: root.bookmarkRequested()
     }
 
     ELabel {

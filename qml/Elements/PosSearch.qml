@@ -11,6 +11,8 @@ ColumnLayout {
     property RecordedSession session: null
     // The results' height at most.
     property real maxListHeight: 200
+    // What the operator looks for (the bookmarks beside it are found by the same text).
+    readonly property alias text: searchField.text
 
     spacing: G.metrics.spacing
 

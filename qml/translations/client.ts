@@ -2,6 +2,82 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en">
 <context>
+    <name>BookmarkDialog</name>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Not saved: %1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Not saved: nothing is playing</source>
+        <translation>Not saved: nothing is playing</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>The server did not save it: %1</source>
+        <translation>The server did not save it: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>New bookmark</source>
+        <translation>New bookmark</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Change bookmark</source>
+        <translation>Change bookmark</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Title</source>
+        <translation>Title</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Note (optional)</source>
+        <translation>Note (optional)</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Save</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>BookmarkList</name>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Bookmarks: %1</source>
+        <translation>Bookmarks: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Change</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Change bookmark</source>
+        <translation>Change bookmark</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Delete</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Delete bookmark</source>
+        <translation>Delete bookmark</translation>
+    </message>
+</context>
+<context>
     <name>EventClasses</name>
     <message>
         <location filename="../../events/eventclasses.cpp"/>
@@ -475,6 +551,11 @@
 </context>
 <context>
     <name>ExportBar</name>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Bookmark</source>
+        <translation>Bookmark</translation>
+    </message>
     <message>
         <location filename="../Elements/ExportBar.qml"/>
         <source>Set end mark</source>

@@ -2,6 +2,82 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="es">
 <context>
+    <name>BookmarkDialog</name>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Not saved: %1</source>
+        <translation>No guardado: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Not saved: nothing is playing</source>
+        <translation>No guardado: no se reproduce nada</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>The server did not save it: %1</source>
+        <translation>El servidor no lo guardó: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>New bookmark</source>
+        <translation>Nuevo marcador</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Change bookmark</source>
+        <translation>Cambiar marcador</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Title</source>
+        <translation>Título</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Note (optional)</source>
+        <translation>Nota (opcional)</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Save</source>
+        <translation>Guardar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkDialog.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+</context>
+<context>
+    <name>BookmarkList</name>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Bookmarks: %1</source>
+        <translation>Marcadores: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Change</source>
+        <translation>Cambiar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Change bookmark</source>
+        <translation>Cambiar marcador</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Delete</source>
+        <translation>Borrar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/BookmarkList.qml"/>
+        <source>Delete bookmark</source>
+        <translation>Borrar marcador</translation>
+    </message>
+</context>
+<context>
     <name>EventClasses</name>
     <message>
         <location filename="../../events/eventclasses.cpp"/>
@@ -475,6 +551,11 @@
 </context>
 <context>
     <name>ExportBar</name>
+    <message>
+        <location filename="../Elements/ExportBar.qml"/>
+        <source>Bookmark</source>
+        <translation>Marcador</translation>
+    </message>
     <message>
         <location filename="../Elements/ExportBar.qml"/>
         <source>Set end mark</source>

@@ -19,6 +19,7 @@ private slots:
     void columnsMatchTheChunks_data();
     void columnsMatchTheChunks();
     void linesAtTheirMoments();
+    void bookmarksAlongTheFoot();
     void labelsAdaptToTheZoom_data();
     void labelsAdaptToTheZoom();
     void badPropertyValuesAreHarmless();
@@ -289,6 +290,48 @@ void TestTimelineBar::linesAtTheirMoments()
     }
     for (int column : {200, 201, 300, 400, 500})
         QCOMPARE(QColor(image.pixel(column, spanRow)), spanColor);
+}
+
+// Bookmarks as a band along the bar's foot from start to end, with a flag at the start; the middle
+// of the bar (chunks, POS marks) stays as it was.
+void TestTimelineBar::bookmarksAlongTheFoot()
+{
+    const int columns = 800;
+    const QColor bookmarkColor(0x00, 0xe5, 0xff);
+    ChunkSpans spans;
+    spans.setChunks(toEntries({{day, day + dayMs}}));
+    TimelineBar bar;
+    bar.setSize(QSizeF(columns, imageHeight));
+    bar.setSpans(&spans);
+    bar.setSpanColor(spanColor);
+    bar.setBookmarkColor(bookmarkColor);
+    bar.setDayStart(day);
+    bar.setDayEnd(day + dayMs);
+    // 108 s a column: a span over columns 100 to 150, a moment at column 600.
+    QTest::ignoreMessage(QtWarningMsg, "TimelineBar: dropped 2 of 4 bookmarks that are not two numbers");
+    bar.setBookmarkSpans(QVariantList{QVariantList{day + 100 * 108000, day + 150 * 108000}, QVariant(day),
+                                      QVariantList{day + 600 * 108000, day + 600 * 108000},
+                                      QVariantList{QStringLiteral("noon"), day}});
+    QCOMPARE(bar.bookmarkSpans().size(), 2);
+
+    QImage image(columns, imageHeight, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        bar.paintBar(&painter, image.size());
+    }
+    const auto rowsOf = [&](int column) {
+        int rows = 0;
+        for (int row = 0; row < imageHeight; ++row)
+            rows += QColor(image.pixel(column, row)) == bookmarkColor ? 1 : 0;
+        return rows;
+    };
+    QVERIFY(rowsOf(125) > 0);
+    QVERIFY(rowsOf(100) > rowsOf(125)); // the flag
+    QVERIFY(rowsOf(600) > 0);
+    QCOMPARE(rowsOf(50), 0);
+    QCOMPARE(rowsOf(300), 0);
+    QCOMPARE(QColor(image.pixel(125, spanRow)), spanColor);
 }
 
 void TestTimelineBar::labelsAdaptToTheZoom_data()

@@ -5,9 +5,13 @@
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QQmlExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -314,7 +318,22 @@ private slots:
         const QString exported = finished.first().first().toString();
         QVERIFY2(QFileInfo(exported).fileName().startsWith(QLatin1String("Entrance 2024-05-01")), qPrintable(exported));
         QVERIFY(QFileInfo(exported).size() > 0);
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 1);
+        // The export and its manifest, which names where it came from.
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files).size(), 2);
+        QFile manifestFile(QFileInfo(exported).dir().filePath(QFileInfo(exported).completeBaseName() +
+                                                              QStringLiteral(".manifest.json")));
+        QVERIFY(manifestFile.open(QIODevice::ReadOnly));
+        const QJsonObject manifest = QJsonDocument::fromJson(manifestFile.readAll()).object();
+        QVERIFY2(manifest.value(QStringLiteral("server")).toString().endsWith(QString::number(m_sim.serverPort())),
+                 qPrintable(manifest.value(QStringLiteral("server")).toString()));
+        QVERIFY(!manifest.value(QStringLiteral("operator")).toString().isEmpty());
+        QCOMPARE(manifest.value(QStringLiteral("files"))
+                     .toArray()
+                     .first()
+                     .toObject()
+                     .value(QStringLiteral("streamId"))
+                     .toString(),
+                 QStringLiteral("11"));
         QTRY_VERIFY(firstNamed(QStringLiteral("statusText"))->property("text").toString().contains(exported));
         QVERIFY(m_sim.output().contains(QStringLiteral("GET /11-1714550400000-1714550410000 -> 200")));
 
@@ -327,6 +346,26 @@ private slots:
         QVERIFY2(shot.startsWith(QLatin1String("Entrance 2024-05-01")), qPrintable(shot));
         // The frame at its own size, not the tile's.
         QTRY_COMPARE_WITH_TIMEOUT(QImage(folder.filePath(shot)).size(), QSize(640, 360), 5000);
+    }
+
+    // B's button with the export marks still set: a bookmark of the marked span, stored through
+    // the server, listed beside the search and flagged on the time bar.
+    void bookmarkOnThePage()
+    {
+        QTRY_VERIFY(page()->property("positionMs").toDouble() > 0);
+        click(firstNamed(QStringLiteral("bookmarkButton")));
+        QTRY_VERIFY(firstNamed(QStringLiteral("bookmarkTitle")) &&
+                    firstNamed(QStringLiteral("bookmarkTitle"))->isVisible());
+        QVERIFY(
+            firstNamed(QStringLiteral("bookmarkTitle"))->setProperty("text", QStringLiteral("Left by the side door")));
+        click(firstNamed(QStringLiteral("bookmarkSave")));
+        QTRY_VERIFY_WITH_TIMEOUT(!visibleRows(QStringLiteral("bookmarkRow")).isEmpty(), 10000);
+        QTRY_VERIFY(!firstNamed(QStringLiteral("bookmarkTitle")) ||
+                    !firstNamed(QStringLiteral("bookmarkTitle"))->isVisible());
+        const QVariantList spans = firstNamed(QStringLiteral("timeline"))->property("bookmarkSpans").toList();
+        QCOMPARE(spans.size(), 1);
+        QCOMPARE(spans.first().toList().value(0).toLongLong(), 1714550405000LL);
+        QCOMPARE(spans.first().toList().value(1).toLongLong(), 1714550415000LL);
     }
 
     void missingMediaShowsTheFailure()
