@@ -16,6 +16,40 @@ struct Look
 
 constexpr qint64 MiB = 1024 * 1024;
 
+// The process as the probes see it, one look at a time; what the trimmer did at each look.
+struct ScriptedProcess
+{
+    Look now{};
+    int look = 0;
+    QVector<int> trims;
+
+    FreeMemoryTrimmer::Probes probes()
+    {
+        FreeMemoryTrimmer::Probes probes;
+        probes.freeHeapBytes = [this] { return now.freeMiB * MiB; };
+        probes.residentBytes = [this] { return now.residentMiB * MiB; };
+        // A trim leaves the resident size as the next look says.
+        probes.trim = [this] { trims.append(look); };
+        return probes;
+    }
+
+    // Every look in turn; false when a trim expected at a look did not end.
+    bool run(FreeMemoryTrimmer& trimmer, const QVector<Look>& looks, const QVector<int>& trimmedAt)
+    {
+        QSignalSpy trimmed(&trimmer, &FreeMemoryTrimmer::trimmed);
+        for (look = 0; look < looks.size(); ++look) {
+            now = looks[look];
+            const int before = trimmed.count();
+            trimmer.check();
+            if (trimmedAt.contains(look) && !trimmed.wait(5000) && trimmed.count() == before)
+                return false;
+            // Anything the look set off has ended before the next.
+            QTest::qWait(20);
+        }
+        return true;
+    }
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(QVector<Look>)
@@ -61,27 +95,11 @@ private slots:
         QFETCH(QVector<Look>, looks);
         QFETCH(QVector<int>, trimmedAt);
         QFETCH(int, followUpMs);
-        Look now{};
-        QVector<int> trims;
-        int look = 0;
-        FreeMemoryTrimmer::Probes probes;
-        probes.freeHeapBytes = [&] { return now.freeMiB * MiB; };
-        probes.residentBytes = [&] { return now.residentMiB * MiB; };
-        // A trim leaves the resident size as the next look says.
-        probes.trim = [&] { trims.append(look); };
-        FreeMemoryTrimmer trimmer(probes);
+        ScriptedProcess process;
+        FreeMemoryTrimmer trimmer(process.probes());
         trimmer.setFollowUpMs(followUpMs);
-        QSignalSpy trimmed(&trimmer, &FreeMemoryTrimmer::trimmed);
-        for (look = 0; look < looks.size(); ++look) {
-            now = looks[look];
-            const int before = trimmed.count();
-            trimmer.check();
-            if (trimmedAt.contains(look))
-                QVERIFY(trimmed.wait(5000) || trimmed.count() > before);
-            // Anything the look set off has ended before the next.
-            QTest::qWait(20);
-        }
-        QCOMPARE(trims, trimmedAt);
+        QVERIFY(process.run(trimmer, looks, trimmedAt));
+        QCOMPARE(process.trims, trimmedAt);
     }
 
     // The script engine's garbage is collected when a layout has just ended (much freed at once),
@@ -89,28 +107,14 @@ private slots:
     void collectsGarbageWhenALayoutEnded()
     {
         const QVector<Look> looks{{10, 300}, {250, 400}, {262, 390}, {300, 390}, {300, 390}};
-        Look now{};
-        int look = 0;
+        ScriptedProcess process;
         QVector<int> collections;
-        QVector<int> trims;
-        FreeMemoryTrimmer::Probes probes;
-        probes.freeHeapBytes = [&] { return now.freeMiB * MiB; };
-        probes.residentBytes = [&] { return now.residentMiB * MiB; };
-        probes.trim = [&] { trims.append(look); };
-        FreeMemoryTrimmer trimmer(probes);
-        trimmer.setGarbageCollector([&] { collections.append(look); });
-        QSignalSpy trimmed(&trimmer, &FreeMemoryTrimmer::trimmed);
+        FreeMemoryTrimmer trimmer(process.probes());
+        trimmer.setGarbageCollector([&] { collections.append(process.look); });
         // 262 is 12 MiB more than at the trim before: a trim, no collection; 300 is 38 more: both.
         const QVector<int> trimmedAt{1, 2, 3};
-        for (look = 0; look < looks.size(); ++look) {
-            now = looks[look];
-            const int before = trimmed.count();
-            trimmer.check();
-            if (trimmedAt.contains(look))
-                QVERIFY(trimmed.wait(5000) || trimmed.count() > before);
-            QTest::qWait(20);
-        }
-        QCOMPARE(trims, trimmedAt);
+        QVERIFY(process.run(trimmer, looks, trimmedAt));
+        QCOMPARE(process.trims, trimmedAt);
         QCOMPARE(collections, (QVector<int>{1, 3}));
     }
 };
