@@ -24,6 +24,7 @@ RowLayout {
         enabled: root.session.positionMs >= 0
         text: (root.session.markA >= 0 && root.session.markB < 0 ? qsTr("Set end mark") : qsTr("Set start mark"))
               + I18n.localeNotify
+        Accessible.name: text
         onClicked: root.session.setMark()
     }
 
@@ -32,6 +33,7 @@ RowLayout {
         focusPolicy: Qt.NoFocus
         enabled: root.session.markA >= 0
         text: qsTr("Clear marks") + I18n.localeNotify
+        Accessible.name: text
         onClicked: root.session.clearMarks()
     }
 
@@ -40,6 +42,7 @@ RowLayout {
         focusPolicy: Qt.NoFocus
         enabled: root.session.positionMs >= 0
         text: qsTr("Bookmark") + I18n.localeNotify
+        Accessible.name: text
         onClicked: root.bookmarkRequested()
     }
 
