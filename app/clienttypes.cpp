@@ -10,6 +10,7 @@
 #include "gatewaytypes.h"
 #include "i18n.h"
 #include "layoutstypes.h"
+#include "multicamtypes.h"
 #include "objectstypes.h"
 #include "recordedtypes.h"
 #include "servertypes.h"
@@ -38,6 +39,7 @@ void registerClientTypes()
     registerVideoTypes();
     registerTilesTypes();
     registerRecordedTypes();
+    registerMulticamTypes();
     registerStoreTypes();
     registerEventsTypes();
     registerCredentialsTypes();

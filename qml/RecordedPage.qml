@@ -45,6 +45,139 @@ Page {
     property string statusText: ""
     property bool statusFailed: false
 
+    // Cameras in step: several streams on one clock, in a grid, from the layout or ticked in the
+    // list of streams. One stream is the page as it always was.
+    readonly property alias cameraSync: cameraSync
+    readonly property alias syncGrid: syncGrid
+    readonly property bool inStep: syncModel.count > 1
+    // Whether the cameras in step are the layout's, in its geometry.
+    property bool inStepFromLayout: false
+    // The session the lists, the search, the bookmarks and the export bar follow: the chosen
+    // camera's in step, else the page's own.
+    readonly property RecordedSession activeSession: inStep && syncGrid.selectedSession ? syncGrid.selectedSession
+                                                                                          : session
+    // The cameras' lanes on the time bar, read again when their days, POS text or bookmarks change.
+    readonly property var lanes: {
+        var result = [];
+        if (!inStep)
+            return result;
+        for (var i = 0; i < syncGrid.count; ++i) {
+            var tile = syncGrid.tileAt(i);
+            if (!tile)
+                continue;
+            var tileSession = tile.session;
+            result.push({
+                "spans": tileSession.spans,
+                "posTimes": tileSession.dayPos.count >= 0 ? tileSession.dayPos.times() : [],
+                "bookmarkSpans": tileSession.bookmarks.revision >= 0 ? tileSession.bookmarkSpans() : [],
+                "name": tileSession.cameraName
+            });
+        }
+        return result;
+    }
+
+    // The layout's cameras, in step and in its geometry (at most as many as can be).
+    function playLayoutInStep() {
+        var cells = [];
+        for (var i = 0; i < layoutCells.count; ++i) {
+            var cell = layoutCells.itemAt(i);
+            if (cell && cell.isVideo && cell.objectId !== "" && cells.length < cameraSync.maxCameras)
+                cells.push({"deviceId": cell.deviceId, "objectId": cell.objectId, "row": cell.row, "col": cell.col,
+                            "rowSpan": cell.rowSpan, "colSpan": cell.colSpan});
+        }
+        if (cells.length < 2) {
+            showStatus(qsTr("The layout has fewer than two cameras.") + I18n.localeNotify, true);
+            return;
+        }
+        var from = session.positionMs;
+        syncModel.clear();
+        inStepFromLayout = true;
+        syncGrid.numRows = Math.max(1, App.layoutModel.numRows);
+        syncGrid.numCols = Math.max(1, App.layoutModel.numCols);
+        enterStep(cells, from);
+    }
+
+    function isTicked(objectId) {
+        for (var i = 0; i < syncModel.count; ++i)
+            if (syncModel.get(i).objectId === objectId)
+                return true;
+        return false;
+    }
+
+    // A stream ticked in the list joins the cameras in step; unticked, it leaves them.
+    function setTicked(deviceId, objectId, ticked) {
+        var cells = [];
+        for (var i = 0; i < syncModel.count; ++i) {
+            var row = syncModel.get(i);
+            if (row.objectId !== objectId)
+                cells.push({"deviceId": row.deviceId, "objectId": row.objectId});
+        }
+        if (syncModel.count === 0 && session.strmId !== "" && session.strmId !== objectId)
+            cells.push({"deviceId": session.devId, "objectId": session.strmId});
+        if (ticked) {
+            if (cells.length >= cameraSync.maxCameras) {
+                showStatus(qsTr("At most %1 cameras play in step.").arg(cameraSync.maxCameras) + I18n.localeNotify, true);
+                return;
+            }
+            cells.push({"deviceId": deviceId, "objectId": objectId});
+        }
+        var from = inStep ? cameraSync.positionMs : session.positionMs;
+        if (cells.length < 2) {
+            // One camera left: the page's own player shows it, from the same moment.
+            syncModel.clear();
+            cameraSync.clear();
+            inStepFromLayout = false;
+            if (cells.length === 1 && cells[0].objectId !== session.strmId)
+                openAt(cells[0].deviceId, cells[0].objectId, from >= 0 ? from : session.dayStart, -1);
+            else if (from >= 0)
+                session.seekTo(from);
+            return;
+        }
+        // Square as their number allows, in the order they were ticked.
+        var cols = Math.ceil(Math.sqrt(cells.length));
+        syncGrid.numCols = cols;
+        syncGrid.numRows = Math.ceil(cells.length / cols);
+        for (var j = 0; j < cells.length; ++j) {
+            cells[j].row = Math.floor(j / cols);
+            cells[j].col = j % cols;
+            cells[j].rowSpan = 1;
+            cells[j].colSpan = 1;
+        }
+        inStepFromLayout = false;
+        enterStep(cells, from);
+    }
+
+    function enterStep(cells, from) {
+        // The page's own player rests while the cameras play in step.
+        if (mpvObject)
+            mpvObject.paused = true;
+        if (syncModel.count === 0) {
+            cameraSync.showDay(session.dayStart);
+            cameraSync.startFrom(from >= 0 ? from : session.dayStart);
+        }
+        // Kept tiles keep their sessions; the others come and go.
+        for (var i = syncModel.count - 1; i >= 0; --i) {
+            var keep = false;
+            for (var j = 0; j < cells.length; ++j)
+                keep = keep || cells[j].objectId === syncModel.get(i).objectId;
+            if (!keep)
+                syncModel.remove(i);
+        }
+        for (var k = 0; k < cells.length; ++k) {
+            var at = -1;
+            for (var m = 0; m < syncModel.count; ++m)
+                if (syncModel.get(m).objectId === cells[k].objectId)
+                    at = m;
+            if (at >= 0) {
+                syncModel.set(at, cells[k]);
+            } else {
+                syncModel.append(cells[k]);
+            }
+        }
+        syncGrid.filledIndex = -1;
+        syncGrid.selectedIndex = Math.min(syncGrid.selectedIndex, syncModel.count - 1);
+    }
+
     function chooseStream(deviceId, objectId) {
         session.chooseStream(deviceId, objectId);
     }
@@ -72,8 +205,25 @@ Page {
         pendingOpenMs = fromMs;
     }
 
-    // A bookmark plays from its start: in the shown day a seek, else its day is shown first.
+    function chooseTile(objectId) {
+        for (var i = 0; i < syncModel.count; ++i)
+            if (syncModel.get(i).objectId === objectId)
+                syncGrid.selectedIndex = i;
+    }
+
+    // A bookmark plays from its start: in the shown day a seek, else its day is shown first. In
+    // step, every camera goes there with the bookmark's.
     function showBookmark(bookmark) {
+        if (inStep) {
+            chooseTile(bookmark.streamId);
+            if (bookmark.start >= cameraSync.dayStart && bookmark.start < cameraSync.dayEnd) {
+                cameraSync.seekTo(bookmark.start);
+            } else {
+                cameraSync.showDay(bookmark.start);
+                cameraSync.startFrom(bookmark.start);
+            }
+            return;
+        }
         if (bookmark.start >= session.dayStart && bookmark.start < session.dayEnd) {
             markedStreamId = session.strmId;
             markedMomentMs = bookmark.start;
@@ -118,6 +268,10 @@ Page {
     Keys.onPressed: function (event) {
         if (event.modifiers & (Qt.ControlModifier | Qt.AltModifier))
             return;
+        if (inStep && handleStepKey(event.key)) {
+            event.accepted = true;
+            return;
+        }
         switch (event.key) {
         case Qt.Key_0:
             player.resetZoom();
@@ -147,6 +301,76 @@ Page {
             return;
         }
         event.accepted = true;
+    }
+
+    // The keys of the cameras in step: the same as one camera's, for all of them, and Enter to
+    // show the chosen one alone (and back).
+    function handleStepKey(key) {
+        switch (key) {
+        case Qt.Key_0:
+            if (syncGrid.selectedTile)
+                syncGrid.selectedTile.view.resetZoom();
+            return true;
+        case Qt.Key_Space:
+            cameraSync.togglePause();
+            return true;
+        case Qt.Key_B:
+            bookmarkDialog.openNew();
+            return true;
+        case Qt.Key_Left:
+        case Qt.Key_Right:
+            cameraSync.step(key === Qt.Key_Left ? -G.recorded.stepMs : G.recorded.stepMs);
+            return true;
+        case Qt.Key_Comma:
+        case Qt.Key_Period:
+            cameraSync.frameStep(key === Qt.Key_Period);
+            return true;
+        case Qt.Key_Minus:
+            cameraSync.changeSpeed(-1);
+            return true;
+        case Qt.Key_Plus:
+        case Qt.Key_Equal:
+            cameraSync.changeSpeed(1);
+            return true;
+        case Qt.Key_Return:
+        case Qt.Key_Enter:
+            syncGrid.toggleFill(syncGrid.selectedIndex);
+            return true;
+        case Qt.Key_Escape:
+            if (syncGrid.filledIndex < 0)
+                return false;
+            syncGrid.filledIndex = -1;
+            return true;
+        }
+        return false;
+    }
+
+    CameraSync {
+        id: cameraSync
+
+        timeline: recordedPage.inStep ? timeline : null
+        speeds: G.recorded.speeds
+    }
+
+    ListModel {
+        id: syncModel
+    }
+
+    // The layout's cells as the page reads them for "in step" (a list model has no get()).
+    Repeater {
+        id: layoutCells
+
+        model: App.layoutModel
+
+        delegate: Item {
+            readonly property bool isVideo: model.type === LayoutModel.Video
+            readonly property string deviceId: model.deviceId || ""
+            readonly property string objectId: model.objectId || ""
+            readonly property int row: model.row
+            readonly property int col: model.col
+            readonly property int rowSpan: model.rowSpan
+            readonly property int colSpan: model.colSpan
+        }
     }
 
     RecordedSession {
@@ -246,27 +470,28 @@ Page {
 
                 RecordedStreams {
                     session: session
+                    page: recordedPage
                     Layout.fillWidth: true
                     maxListHeight: column.height / 4
                 }
 
                 // The day on the time bar and in the list.
                 RecordedDay {
-                    session: session
+                    session: recordedPage.activeSession
                     Layout.fillWidth: true
                 }
 
                 PosSearch {
                     id: posSearch
 
-                    session: session
+                    session: recordedPage.activeSession
                     Layout.fillWidth: true
                     maxListHeight: column.height / 4
                 }
 
                 // Found by the same search field, by their title and note.
                 BookmarkList {
-                    session: session
+                    session: recordedPage.activeSession
                     searchText: posSearch.text
                     Layout.fillWidth: true
                     maxListHeight: column.height / 5
@@ -280,7 +505,7 @@ Page {
                 }
 
                 ChunkList {
-                    session: session
+                    session: recordedPage.activeSession
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                 }
@@ -309,6 +534,16 @@ Page {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
 
+                    SyncGrid {
+                        id: syncGrid
+
+                        anchors.fill: parent
+                        visible: recordedPage.inStep
+                        model: syncModel
+                        sync: cameraSync
+                        gatewayPort: recordedPage.gatewayPort
+                    }
+
                     CameraView {
                         id: player
 
@@ -321,7 +556,7 @@ Page {
                         keepsPlayer: true
                         onPressed: recordedPage.forceActiveFocus()
                         // The last frame of the previous chunk must not pass for the one that failed.
-                        visible: session.downloadError === ""
+                        visible: session.downloadError === "" && !recordedPage.inStep
                         fpsVisible: true
                         // A recording is watched frame by frame: a frame late on screen is still shown.
                         Component.onCompleted: playerObject.setOption("framedrop", "no")
@@ -341,6 +576,7 @@ Page {
 
                     ChunkMessages {
                         session: session
+                        visible: !recordedPage.inStep || recordedPage.statusText !== ""
                         statusText: recordedPage.statusText
                         statusFailed: recordedPage.statusFailed
                         anchors.left: parent.left
@@ -351,12 +587,19 @@ Page {
                 }
 
                 PlayerBar {
-                    session: session
-                    mpvObject: recordedPage.mpvObject
+                    session: recordedPage.inStep ? recordedPage.activeSession : session
+                    mpvObject: recordedPage.inStep && syncGrid.selectedTile ? syncGrid.selectedTile.view.playerObject
+                                                                            : recordedPage.mpvObject
+                    sync: recordedPage.inStep ? cameraSync : null
                     Layout.fillWidth: true
                     Layout.leftMargin: G.metrics.spacing
                     Layout.rightMargin: G.metrics.spacing
-                    onSnapshotRequested: player.takeSnapshot()
+                    onSnapshotRequested: {
+                        if (recordedPage.inStep && syncGrid.selectedTile)
+                            syncGrid.selectedTile.view.takeSnapshot();
+                        else
+                            player.takeSnapshot();
+                    }
                 }
 
                 TimelineBar {
@@ -367,9 +610,10 @@ Page {
                     Layout.preferredHeight: G.metrics.timelineHeight
                     spans: session.spans
                     posTimes: session.dayPos.count >= 0 ? session.dayPos.times() : []
-                    position: session.positionMs
-                    markA: session.markA
-                    markB: session.markB
+                    lanes: recordedPage.lanes
+                    position: recordedPage.inStep ? cameraSync.positionMs : session.positionMs
+                    markA: recordedPage.inStep ? cameraSync.markA : session.markA
+                    markB: recordedPage.inStep ? cameraSync.markB : session.markB
                     spanColor: G.theme.timelineSpan
                     gapColor: G.theme.timelineGap
                     posColor: G.theme.timelinePos
@@ -382,13 +626,17 @@ Page {
                     textColor: G.theme.timelineText
                     onSeekRequested: function (ms) {
                         recordedPage.forceActiveFocus();
-                        session.seekTo(ms);
+                        if (recordedPage.inStep)
+                            cameraSync.seekTo(ms);
+                        else
+                            session.seekTo(ms);
                     }
                 }
 
                 // Export: the playing chunk, or what lies between two marks, into one file.
                 ExportBar {
-                    session: session
+                    session: recordedPage.activeSession
+                    sync: recordedPage.inStep ? cameraSync : null
                     Layout.fillWidth: true
                     Layout.leftMargin: G.metrics.spacing
                     Layout.rightMargin: G.metrics.spacing
@@ -403,7 +651,7 @@ Page {
     BookmarkDialog {
         id: bookmarkDialog
 
-        session: session
+        session: recordedPage.activeSession
         onClosed: recordedPage.forceActiveFocus()
     }
 }

@@ -456,6 +456,15 @@ void RecordedSession::searchDay()
 
 void RecordedSession::showDay(qreal ms)
 {
+    if (m_followsClock) {
+        emit clockDayRequested(ms);
+        return;
+    }
+    loadDay(ms);
+}
+
+void RecordedSession::loadDay(qreal ms)
+{
     setDayStart(startOfDay(ms));
     if (m_timeline) {
         m_timeline->setDayStart(qint64(m_dayStart));
@@ -495,8 +504,21 @@ void RecordedSession::showChunks(const QVariantList& chunks)
 
 void RecordedSession::chooseChunk(const QVariant& start, const QVariant& end, const QVariant& seekMs)
 {
+    if (m_followsClock) {
+        if (isGiven(seekMs) && seekMs.toDouble() >= 0)
+            emit clockSeekRequested(seekMs.toDouble());
+        else if (isGiven(start))
+            emit clockSeekRequested(start.toDouble());
+        return;
+    }
+    loadChunk(start, end, seekMs);
+}
+
+void RecordedSession::loadChunk(const QVariant& start, const QVariant& end, const QVariant& seekMs)
+{
     if (m_strmId.isEmpty())
         return;
+    setNoRecording(false);
     setStartTime(textOf(start));
     setEndTime(textOf(end));
     setPendingSeekMs(isGiven(seekMs) ? seekMs.toDouble() : -1);
@@ -530,8 +552,12 @@ QString RecordedSession::mediaUrl(const QString& host) const
     return GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, m_startTime, m_endTime);
 }
 
-void RecordedSession::handleStreamInfo(const QString& deviceId, const QString&, const QString&, const QString& addr)
+void RecordedSession::handleStreamInfo(const QString& deviceId, const QString& streamId, const QString&,
+                                       const QString& addr)
 {
+    // Every session of the page hears every answer: only this stream's is this session's.
+    if (!streamId.isEmpty() && streamId != m_strmId)
+        return;
     const QString host = gatewayHost(deviceId, addr);
     if (m_dayInfoPending) {
         m_dayInfoPending = false;
@@ -699,7 +725,8 @@ void RecordedSession::handleFileEnded(const QString& reason)
     if (reason == QLatin1String("error") && !m_playingFile.isEmpty()) {
         qCWarning(lcRecorded).noquote() << "The chunk could not be played:" << m_playingFile;
         setPlayFailed(true);
-    } else if (reason == QLatin1String("eof")) {
+    } else if (reason == QLatin1String("eof") && !m_followsClock) {
+        // In step, the clock says when the next chunk plays: after a gap, not at once.
         advance();
     }
 }
@@ -707,6 +734,15 @@ void RecordedSession::handleFileEnded(const QString& reason)
 // --- Moving through the day -------------------------------------------------------------------
 
 void RecordedSession::seekTo(qreal ms)
+{
+    if (m_followsClock) {
+        emit clockSeekRequested(ms);
+        return;
+    }
+    seekNow(ms);
+}
+
+void RecordedSession::seekNow(qreal ms)
 {
     const qint64 at = qint64(std::floor(ms));
     const int index = m_spans.indexAt(at);
@@ -724,7 +760,7 @@ void RecordedSession::seekTo(qreal ms)
                             QStringLiteral("absolute"), QStringLiteral("exact")});
         return;
     }
-    chooseChunk(chunk.start, chunk.end, target);
+    loadChunk(chunk.start, chunk.end, target);
 }
 
 void RecordedSession::step(qreal deltaMs)
@@ -736,7 +772,7 @@ void RecordedSession::step(qreal deltaMs)
         emit playerCommand(
             {QStringLiteral("seek"), secondsText(deltaMs), QStringLiteral("relative"), QStringLiteral("exact")});
     else
-        seekTo(std::max(m_dayStart, target));
+        seekNow(std::max(m_dayStart, target));
 }
 
 void RecordedSession::frameStep(bool forward)
@@ -762,10 +798,14 @@ void RecordedSession::changeSpeed(int direction)
 void RecordedSession::prefetchNext()
 {
     forgetNext();
-    if (m_startTime.isEmpty() || m_streamHost.isEmpty())
+    if (m_startTime.isEmpty())
         return;
-    const int index = m_spans.nextIndex(qint64(endMs()));
-    if (index < 0)
+    prefetchChunk(m_spans.nextIndex(qint64(endMs())));
+}
+
+void RecordedSession::prefetchChunk(int index)
+{
+    if (index < 0 || index >= m_spans.count() || m_streamHost.isEmpty())
         return;
     const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(index)];
     const QString start = QString::number(chunk.start);
@@ -813,6 +853,8 @@ void RecordedSession::handleNextFetched()
 void RecordedSession::handleNextFetchFailed(const QString& message)
 {
     qCWarning(lcRecorded).noquote() << "Could not fetch the next chunk:" << message;
+    // Not asked again ahead of time; the chunk is fetched when it is to play, and says why not.
+    m_failedPrefetch = m_nextStart;
     m_advanceWhenReady = false;
     setNext(QString(), m_nextEnd, false);
 }
@@ -904,26 +946,13 @@ RecordedSession::ExportStart RecordedSession::exportVideo()
 {
     if (m_streamHost.isEmpty() && m_startTime.isEmpty())
         return NothingToExport;
-    const QString host = m_streamHost.isEmpty() ? GatewayAddress::defaultHost() : m_streamHost;
-    QStringList urls;
     qreal from = startMs();
     qreal to = endMs();
     if (m_markA >= 0 && m_markB >= 0) {
         from = std::min(m_markA, m_markB);
         to = std::max(m_markA, m_markB);
-        int index = m_spans.indexAt(qint64(from));
-        if (index < 0)
-            index = m_spans.nextIndex(qint64(from));
-        for (; index >= 0 && index < m_spans.count(); ++index) {
-            const ChunkSpans::Chunk& chunk = m_spans.chunks()[std::size_t(index)];
-            if (qreal(chunk.start) >= to)
-                break;
-            urls << GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, QString::number(chunk.start),
-                                             QString::number(chunk.end));
-        }
-    } else if (!m_startTime.isEmpty()) {
-        urls << mediaUrl(host);
     }
+    const QStringList urls = m_markA >= 0 && m_markB >= 0 ? chunkUrlsBetween(from, to) : chunkUrlsBetween(0, 0);
     if (urls.isEmpty())
         return NothingBetweenMarks;
     ChunkExporter::Provenance provenance;
@@ -938,6 +967,126 @@ RecordedSession::ExportStart RecordedSession::exportVideo()
     if (!m_exporter.start(urls, m_exportFolder, m_cameraName, qlonglong(from), qlonglong(to)))
         return ExportRefused;
     return ExportStarted;
+}
+
+QString RecordedSession::hostForExport() const
+{
+    return m_streamHost.isEmpty() ? GatewayAddress::defaultHost() : m_streamHost;
+}
+
+QStringList RecordedSession::chunkUrlsBetween(qreal fromMs, qreal toMs) const
+{
+    QStringList urls;
+    const QString host = hostForExport();
+    if (toMs <= fromMs) {
+        if (!m_startTime.isEmpty())
+            urls << mediaUrl(host);
+        return urls;
+    }
+    int index = m_spans.indexAt(qint64(fromMs));
+    if (index < 0)
+        index = m_spans.nextIndex(qint64(fromMs));
+    for (; index >= 0 && index < m_spans.count(); ++index) {
+        const ChunkSpans::Chunk& chunk = m_spans.chunks()[std::size_t(index)];
+        if (qreal(chunk.start) >= toMs)
+            break;
+        urls << GatewayAddress::mediaUrl(host, m_gatewayPort, m_strmId, QString::number(chunk.start),
+                                         QString::number(chunk.end));
+    }
+    return urls;
+}
+
+// --- In step with other cameras ---------------------------------------------------------------
+
+void RecordedSession::setFollowsClock(bool follows)
+{
+    if (!assign(m_followsClock, follows))
+        return;
+    if (!m_followsClock)
+        setNoRecording(false);
+    emit followsClockChanged();
+}
+
+void RecordedSession::setNoRecording(bool value)
+{
+    if (assign(m_noRecording, value))
+        emit noRecordingChanged();
+}
+
+bool RecordedSession::isOnChunk(qint64 startMs, qint64 endMs) const
+{
+    return !m_startTime.isEmpty() && m_startTime == QString::number(startMs) && m_endTime == QString::number(endMs);
+}
+
+void RecordedSession::followClock(qreal ms)
+{
+    if (m_strmId.isEmpty())
+        return;
+    const qint64 at = qint64(std::floor(ms));
+    const int index = m_spans.indexAt(at);
+    if (index < 0) {
+        enterGap(at);
+        return;
+    }
+    setNoRecording(false);
+    const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(index)];
+    if (isOnChunk(chunk.start, chunk.end))
+        return;
+    if (m_nextReady && m_nextStart == QString::number(chunk.start) && m_nextEnd == QString::number(chunk.end)) {
+        advance();
+        setPendingSeekMs(ms);
+        return;
+    }
+    loadChunk(chunk.start, chunk.end, ms);
+}
+
+void RecordedSession::enterGap(qint64 at)
+{
+    const int next = m_spans.nextIndex(at);
+    const QString nextStart = next >= 0 ? QString::number(m_spans.chunks()[std::size_t(next)].start) : QString();
+    if (!m_noRecording) {
+        setNoRecording(true);
+        // Nothing of the chunk before may stay on the picture or over it.
+        ++m_chunkRequest;
+        abortPosRequest();
+        m_streamInfoPending = false;
+        cancelDownload(m_downloader);
+        m_chunkPos.clear();
+        emit posLinesUpdated({});
+        setStartTime(QString());
+        setEndTime(QString());
+        setPendingSeekMs(-1);
+        setDownloadError(QString());
+        setPlayFailed(false);
+        play(QString());
+        emit playerCommand({QStringLiteral("stop")});
+        // A fetch ahead still under way belonged to the chunk before; one that is done is kept.
+        if (!m_nextReady)
+            forgetNext();
+    }
+    if (nextStart.isEmpty() || m_nextStart == nextStart || nextStart == m_failedPrefetch)
+        return;
+    forgetNext();
+    prefetchChunk(next);
+}
+
+void RecordedSession::seekPlayer(qreal ms, bool exact)
+{
+    if (m_startTime.isEmpty())
+        return;
+    emit playerCommand({QStringLiteral("seek"), secondsText(std::max(0.0, ms - startMs())), QStringLiteral("absolute"),
+                        exact ? QStringLiteral("exact") : QStringLiteral("keyframes")});
+}
+
+void RecordedSession::setPlayerPaused(bool paused)
+{
+    emit playerCommand(
+        {QStringLiteral("set"), QStringLiteral("pause"), paused ? QStringLiteral("yes") : QStringLiteral("no")});
+}
+
+void RecordedSession::setPlayerSpeed(qreal speed)
+{
+    emit playerCommand({QStringLiteral("set"), QStringLiteral("speed"), QString::number(speed, 'f', 4)});
 }
 
 bool RecordedSession::addBookmark(const QString& title, const QString& note)

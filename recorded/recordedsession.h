@@ -113,6 +113,12 @@ class RecordedSession : public QObject
     // The chosen stream's bookmarks, read again with each day's chunks.
     Q_PROPERTY(BookmarkStore* bookmarks READ bookmarks CONSTANT)
 
+    // Set while the session plays in step with other cameras (CameraSync): the moves an operator
+    // asks of it (a moment, a chunk, a day) go to the shared clock, which moves every camera.
+    Q_PROPERTY(bool followsClock READ followsClock WRITE setFollowsClock NOTIFY followsClockChanged)
+    // In step, the shared clock is at a moment this stream has no recording of.
+    Q_PROPERTY(bool noRecording READ noRecording NOTIFY noRecordingChanged)
+
 public:
     // What exportVideo() did.
     enum ExportStart {
@@ -203,7 +209,12 @@ public:
     QString exportFolder() const { return m_exportFolder; }
     void setExportFolder(const QString& folder);
 
+    bool followsClock() const { return m_followsClock; }
+    void setFollowsClock(bool follows);
+    bool noRecording() const { return m_noRecording; }
+
     ChunkSpans* spans() { return &m_spans; }
+    const ChunkSpans* spans() const { return &m_spans; }
     ChunkListModel* chunks() { return &m_chunks; }
     PosTrack* chunkPos() { return &m_chunkPos; }
     PosTrack* dayPos() { return &m_dayPos; }
@@ -219,9 +230,13 @@ public:
     // Asks the server for the chosen stream's chunks of the chosen day.
     Q_INVOKABLE void searchDay();
     // The day that holds the moment, on the time bar as a whole, with its chunks and POS text.
+    // Following the clock, the clock is asked to show it (clockDayRequested).
     Q_INVOKABLE void showDay(qreal ms);
     // Plays the chunk from seekMs, a moment inside it (undefined or -1: from its start).
+    // Following the clock, the clock is asked to go there (clockSeekRequested).
     Q_INVOKABLE void chooseChunk(const QVariant& start, const QVariant& end, const QVariant& seekMs = QVariant());
+    // What showDay() does when the session is on its own, whatever it follows.
+    void loadDay(qreal ms);
 
     // The gateway's host: its own address setting, then the server's answer, then this machine.
     Q_INVOKABLE QString gatewayHost(const QString& deviceId, const QVariant& serverAddress) const;
@@ -235,8 +250,23 @@ public:
     Q_INVOKABLE bool parsePOS(const QVariant& jsonText);
 
     // Plays from a moment of the day: in the playing chunk a seek, else the chunk that holds it,
-    // else the next recorded one from its start.
+    // else the next recorded one from its start. Following the clock, the clock is asked to go there.
     Q_INVOKABLE void seekTo(qreal ms);
+
+    // In step with the clock at ms: the chunk that holds it is loaded (at once when it was fetched
+    // ahead) and played from ms; between recordings the player stops, noRecording is set and the
+    // next recording is fetched ahead, so that it joins as soon as the clock reaches it. Does
+    // nothing when the chunk holding ms is the one already chosen.
+    void followClock(qreal ms);
+    // The chosen chunk's range is [startMs, endMs).
+    bool isOnChunk(qint64 startMs, qint64 endMs) const;
+    // Commands for the player, through playerCommand.
+    void seekPlayer(qreal ms, bool exact);
+    void setPlayerPaused(bool paused);
+    void setPlayerSpeed(qreal speed);
+    // The gateway media URLs of the chunks that reach into [fromMs, toMs); of the chosen chunk when
+    // toMs is not after fromMs.
+    QStringList chunkUrlsBetween(qreal fromMs, qreal toMs) const;
     // Within the chunk the player seeks itself; past its ends the neighbouring chunk plays.
     Q_INVOKABLE void step(qreal deltaMs);
     Q_INVOKABLE void frameStep(bool forward);
@@ -296,6 +326,12 @@ signals:
 
     // The chunk being played is at this index of the list: the list shows it.
     void playingChunkShown(int index);
+    void followsClockChanged();
+    void noRecordingChanged();
+    // Following the clock: the operator asked for this moment or this day.
+    void clockSeekRequested(qreal ms);
+    void clockDayRequested(qreal ms);
+
     // The player is to play this file from its start, the same path again too; "" stops it.
     void playRequested(const QString& file);
     // A command for the player ("seek", "frame-step", "stop", ...).
@@ -317,6 +353,14 @@ private slots:
 
 private:
     void showChunks(const QVariantList& chunks);
+    void loadChunk(const QVariant& start, const QVariant& end, const QVariant& seekMs);
+    void seekNow(qreal ms);
+    // The chunk at this index of the day, fetched ahead with its POS text.
+    void prefetchChunk(int index);
+    // In step between recordings: nothing plays, the next recording is fetched ahead.
+    void enterGap(qint64 at);
+    void setNoRecording(bool value);
+    QString hostForExport() const;
     void queryPos(const QString& host);
     void abortPosRequest();
     void abortDayPosRequest();
@@ -395,6 +439,9 @@ private:
     QString m_markedLine;
     qreal m_speed = 1;
     QString m_exportFolder;
+    bool m_followsClock = false;
+    QString m_failedPrefetch;
+    bool m_noRecording = false;
 
     ChunkSpans m_spans;
     ChunkListModel m_chunks;

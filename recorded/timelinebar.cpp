@@ -136,7 +136,7 @@ QVariantList TimelineBar::posTimes() const
     return result;
 }
 
-void TimelineBar::setPosTimes(const QVariantList& times)
+std::vector<qint64> TimelineBar::parsePosTimes(const QVariantList& times)
 {
     std::vector<qint64> parsed;
     parsed.reserve(std::size_t(times.size()));
@@ -165,7 +165,13 @@ void TimelineBar::setPosTimes(const QVariantList& times)
                                                "nor a date")
                                                .arg(dropped)
                                                .arg(times.size());
-    setPosTimes(std::move(parsed));
+    std::sort(parsed.begin(), parsed.end());
+    return parsed;
+}
+
+void TimelineBar::setPosTimes(const QVariantList& times)
+{
+    setPosTimes(parsePosTimes(times));
 }
 
 QVariantList TimelineBar::bookmarkSpans() const
@@ -176,7 +182,7 @@ QVariantList TimelineBar::bookmarkSpans() const
     return result;
 }
 
-void TimelineBar::setBookmarkSpans(const QVariantList& spans)
+std::vector<std::pair<qint64, qint64>> TimelineBar::parseBookmarkSpans(const QVariantList& spans)
 {
     std::vector<std::pair<qint64, qint64>> parsed;
     int dropped = 0;
@@ -200,6 +206,12 @@ void TimelineBar::setBookmarkSpans(const QVariantList& spans)
                                                .arg(dropped)
                                                .arg(spans.size());
     std::sort(parsed.begin(), parsed.end());
+    return parsed;
+}
+
+void TimelineBar::setBookmarkSpans(const QVariantList& spans)
+{
+    std::vector<std::pair<qint64, qint64>> parsed = parseBookmarkSpans(spans);
     if (parsed == m_bookmarkSpans)
         return;
     m_bookmarkSpans = std::move(parsed);
@@ -210,6 +222,35 @@ void TimelineBar::setBookmarkSpans(const QVariantList& spans)
 void TimelineBar::setBookmarkColor(const QColor& color)
 {
     setColor(&m_bookmarkColor, color);
+}
+
+void TimelineBar::setLanes(const QVariantList& lanes)
+{
+    for (const Lane& lane : m_lanes)
+        if (lane.spans)
+            disconnect(lane.spans, nullptr, this, nullptr);
+    m_lanes.clear();
+    for (const QVariant& value : lanes) {
+        const QVariantMap entry = value.toMap();
+        Lane lane;
+        lane.spans = qobject_cast<ChunkSpans*>(entry.value(QStringLiteral("spans")).value<QObject*>());
+        lane.posTimes = parsePosTimes(entry.value(QStringLiteral("posTimes")).toList());
+        lane.bookmarks = parseBookmarkSpans(entry.value(QStringLiteral("bookmarkSpans")).toList());
+        lane.name = entry.value(QStringLiteral("name")).toString();
+        if (lane.spans)
+            connect(lane.spans, &ChunkSpans::changed, this, [this] { update(); });
+        m_lanes.push_back(std::move(lane));
+    }
+    m_laneList = lanes;
+    emit lanesChanged();
+    update();
+}
+
+int TimelineBar::laneAt(qreal y) const
+{
+    if (m_lanes.empty() || y < 0 || y >= height())
+        return -1;
+    return std::min(int(m_lanes.size()) - 1, int(y * qreal(m_lanes.size()) / std::max<qreal>(1, m_barHeight)));
 }
 
 void TimelineBar::setPosTimes(std::vector<qint64> times)
@@ -564,10 +605,15 @@ void TimelineBar::paintBar(QPainter* painter, const QSize& size) const
     const bool labels = height >= 2 * (labelHeight + tickLength);
     const int barHeight = labels ? height - labelHeight - tickLength : height;
 
-    painter->fillRect(QRect(0, 0, columns, barHeight), m_gapColor);
-    paintSpans(painter, columns, 0, barHeight);
-    paintPosMarks(painter, columns, 0, std::max(1, int(barHeight * posMarkShare)));
-    paintBookmarks(painter, columns, barHeight);
+    m_barHeight = barHeight;
+    if (m_lanes.empty()) {
+        painter->fillRect(QRect(0, 0, columns, barHeight), m_gapColor);
+        paintSpans(painter, m_spans, columns, 0, barHeight);
+        paintPosMarks(painter, m_posTimes, columns, 0, std::max(1, int(barHeight * posMarkShare)));
+        paintBookmarks(painter, m_bookmarkSpans, columns, 0, barHeight);
+    } else {
+        paintLanes(painter, columns, barHeight);
+    }
     if (labels)
         paintTicks(painter, columns, barHeight, height);
 
@@ -602,12 +648,14 @@ void TimelineBar::paintBar(QPainter* painter, const QSize& size) const
 // thicker line) or an export mark (a line with a letter), even where they meet.
 // A span as a band along the bar's foot, its start as a small flag rising from it: apart from the
 // POS marks, which run along the top.
-void TimelineBar::paintBookmarks(QPainter* painter, int columns, int barHeight) const
+void TimelineBar::paintBookmarks(QPainter* painter, const std::vector<std::pair<qint64, qint64>>& bookmarks,
+                                 int columns, int top, int height) const
 {
     const Columns view(m_viewStart, m_viewEnd, columns);
-    const int band = std::max(2, barHeight / 8);
-    const int flag = std::max(band, barHeight / 3);
-    for (const auto& span : m_bookmarkSpans) {
+    const int band = std::max(2, height / 8);
+    const int flag = std::max(band, height / 3);
+    const int barHeight = top + height;
+    for (const auto& span : bookmarks) {
         if (span.second < m_viewStart || span.first > m_viewEnd)
             continue;
         const int from = std::max(0, view.at(span.first));
@@ -642,19 +690,42 @@ void TimelineBar::paintMarkedMoment(QPainter* painter, int columns, int height) 
 // more, and runs lie a column apart, so a paint makes at most about 2 x columns searches. Each costs
 // O(log n), and no more than the chunks it jumps over: O(columns log n) however many chunks there
 // are, and never worse than linear in the chunks in view.
-void TimelineBar::paintSpans(QPainter* painter, int columns, int top, int height) const
+// One lane a camera, each with its recordings, POS marks and bookmarks, its name at its left end
+// where the lane is tall enough; a thin gap apart.
+void TimelineBar::paintLanes(QPainter* painter, int columns, int barHeight) const
 {
-    if (!m_spans || m_spans->count() == 0)
+    const int count = int(m_lanes.size());
+    const QFontMetrics metrics = painter->fontMetrics();
+    for (int i = 0; i < count; ++i) {
+        const Lane& lane = m_lanes[std::size_t(i)];
+        const int top = barHeight * i / count;
+        const int bottom = barHeight * (i + 1) / count;
+        const int height = std::max(1, bottom - top - (i + 1 < count && bottom - top > 3 ? 1 : 0));
+        painter->fillRect(QRect(0, top, columns, height), m_gapColor);
+        paintSpans(painter, lane.spans, columns, top, height);
+        paintPosMarks(painter, lane.posTimes, columns, top, std::max(1, int(height * posMarkShare)));
+        paintBookmarks(painter, lane.bookmarks, columns, top, height);
+        if (!lane.name.isEmpty() && height >= metrics.height()) {
+            painter->setPen(m_textColor);
+            painter->drawText(QRect(3, top, columns - 6, height), Qt::AlignLeft | Qt::AlignVCenter,
+                              metrics.elidedText(lane.name, Qt::ElideRight, std::max(0, columns / 4)));
+        }
+    }
+}
+
+void TimelineBar::paintSpans(QPainter* painter, const ChunkSpans* spans, int columns, int top, int height) const
+{
+    if (!spans || spans->count() == 0)
         return;
-    const std::vector<ChunkSpans::Chunk>& chunks = m_spans->chunks();
+    const std::vector<ChunkSpans::Chunk>& chunks = spans->chunks();
     const int count = int(chunks.size());
     const Columns view(m_viewStart, m_viewEnd, columns);
     // From one ms before the view, so that a chunk of no length right at its start is not missed.
-    int index = m_spans->overlapping(m_viewStart - 1, m_viewEnd).first;
+    int index = spans->overlapping(m_viewStart - 1, m_viewEnd).first;
     // The last column that the chunks of a run up to `last` touch; a chunk of no length still
     // marks its own column, as a recording is there.
     auto lastColumnUpTo = [&](int last) {
-        return std::max(view.at(m_spans->reach(last) - 1), view.at(chunks[std::size_t(last)].start));
+        return std::max(view.at(spans->reach(last) - 1), view.at(chunks[std::size_t(last)].start));
     };
     while (index < count) {
         const int firstColumn = view.at(chunks[std::size_t(index)].start);
@@ -683,15 +754,16 @@ void TimelineBar::paintSpans(QPainter* painter, int columns, int top, int height
 
 // One mark per column however many receipts fall into it: a search skips the rest of the column.
 // Marks in neighbouring columns go out as one rectangle, as a busy till fills whole stretches.
-void TimelineBar::paintPosMarks(QPainter* painter, int columns, int top, int height) const
+void TimelineBar::paintPosMarks(QPainter* painter, const std::vector<qint64>& times, int columns, int top,
+                                int height) const
 {
-    const int count = int(m_posTimes.size());
+    const int count = int(times.size());
     const Columns view(m_viewStart, m_viewEnd, columns);
-    int index = int(std::lower_bound(m_posTimes.begin(), m_posTimes.end(), m_viewStart) - m_posTimes.begin());
+    int index = int(std::lower_bound(times.begin(), times.end(), m_viewStart) - times.begin());
     int runStart = -1;
     int runEnd = -1;
     while (index < count) {
-        const int column = view.at(m_posTimes[std::size_t(index)]);
+        const int column = view.at(times[std::size_t(index)]);
         if (column >= columns)
             break;
         if (column != runEnd + 1 || runStart < 0) {
@@ -700,8 +772,8 @@ void TimelineBar::paintPosMarks(QPainter* painter, int columns, int top, int hei
             runStart = column;
         }
         runEnd = column;
-        index = gallop(index + 1, count,
-                       [&](int candidate) { return view.at(m_posTimes[std::size_t(candidate)]) > column; });
+        index =
+            gallop(index + 1, count, [&](int candidate) { return view.at(times[std::size_t(candidate)]) > column; });
     }
     if (runStart >= 0)
         painter->fillRect(QRect(runStart, top, runEnd - runStart + 1, height), m_posColor);

@@ -23,6 +23,9 @@ class TimelineBar : public QQuickPaintedItem
     Q_PROPERTY(QVariantList posTimes READ posTimes WRITE setPosTimes NOTIFY posTimesChanged)
     // Bookmarks: [start, end] pairs in ms (a moment has start == end).
     Q_PROPERTY(QVariantList bookmarkSpans READ bookmarkSpans WRITE setBookmarkSpans NOTIFY bookmarkSpansChanged)
+    // Several cameras: a lane each, {spans: ChunkSpans, posTimes, bookmarkSpans, name}, drawn in
+    // place of spans, posTimes and bookmarkSpans; empty for one camera.
+    Q_PROPERTY(QVariantList lanes READ lanes WRITE setLanes NOTIFY lanesChanged)
     Q_PROPERTY(qlonglong dayStart READ dayStart WRITE setDayStart NOTIFY dayChanged)
     Q_PROPERTY(qlonglong dayEnd READ dayEnd WRITE setDayEnd NOTIFY dayChanged)
     Q_PROPERTY(qlonglong viewStart READ viewStart WRITE setViewStart NOTIFY viewChanged)
@@ -58,6 +61,10 @@ public:
     // Pairs of numbers; anything else is dropped with one warning.
     void setBookmarkSpans(const QVariantList& spans);
     QColor bookmarkColor() const { return m_bookmarkColor; }
+    QVariantList lanes() const { return m_laneList; }
+    void setLanes(const QVariantList& lanes);
+    // The lane at a height of the bar, or -1.
+    Q_INVOKABLE int laneAt(qreal y) const;
     void setBookmarkColor(const QColor& color);
 
     qlonglong dayStart() const;
@@ -117,6 +124,7 @@ signals:
     void spansChanged();
     void posTimesChanged();
     void bookmarkSpansChanged();
+    void lanesChanged();
     void dayChanged();
     void viewChanged();
     void positionChanged();
@@ -140,16 +148,33 @@ private:
     // A double start, so that drags and zooms far past the day's edges clamp instead of overflowing.
     void setView(double start, qint64 width);
     void setColor(QColor* member, const QColor& color);
-    void paintSpans(QPainter* painter, int columns, int top, int height) const;
-    void paintPosMarks(QPainter* painter, int columns, int top, int height) const;
+    struct Lane
+    {
+        QPointer<ChunkSpans> spans;
+        std::vector<qint64> posTimes;
+        std::vector<std::pair<qint64, qint64>> bookmarks;
+        QString name;
+    };
+    // Numbers (ms) or dates, sorted; anything else is dropped with one warning.
+    static std::vector<qint64> parsePosTimes(const QVariantList& times);
+    // Pairs of numbers, sorted; anything else is dropped with one warning.
+    static std::vector<std::pair<qint64, qint64>> parseBookmarkSpans(const QVariantList& spans);
+    void paintLanes(QPainter* painter, int columns, int barHeight) const;
+    void paintSpans(QPainter* painter, const ChunkSpans* spans, int columns, int top, int height) const;
+    void paintPosMarks(QPainter* painter, const std::vector<qint64>& times, int columns, int top, int height) const;
     void paintTicks(QPainter* painter, int columns, int barHeight, int height) const;
     void paintLine(QPainter* painter, qint64 ms, int columns, int height, const QColor& color) const;
     void paintMarkedMoment(QPainter* painter, int columns, int height) const;
-    void paintBookmarks(QPainter* painter, int columns, int barHeight) const;
+    void paintBookmarks(QPainter* painter, const std::vector<std::pair<qint64, qint64>>& bookmarks, int columns,
+                        int top, int height) const;
 
     QPointer<ChunkSpans> m_spans;
     std::vector<qint64> m_posTimes;
     std::vector<std::pair<qint64, qint64>> m_bookmarkSpans;
+    std::vector<Lane> m_lanes;
+    QVariantList m_laneList;
+    // The bar's height below which the labels go, as last drawn.
+    mutable int m_barHeight = 0;
     qint64 m_dayStart = 0;
     qint64 m_dayEnd = 24 * 3600 * 1000;
     qint64 m_viewStart = 0;

@@ -9,6 +9,12 @@ RowLayout {
     id: root
 
     property RecordedSession session: null
+    // Cameras in step: their shared marks, and an export of them all.
+    property CameraSync sync: null
+    // What exports: the session's exporter, or the one of the cameras in step.
+    property QtObject exporter: session ? session.exporter : null
+    readonly property QtObject marker: sync !== null ? sync : session
+    readonly property bool canExport: sync !== null ? sync.positionMs >= 0 : session.startTime !== ""
 
     // The export button was pressed: the page starts the export and says how it went.
     signal exportRequested()
@@ -21,20 +27,20 @@ RowLayout {
     EButton {
         objectName: "markButton"
         focusPolicy: Qt.NoFocus
-        enabled: root.session.positionMs >= 0
-        text: (root.session.markA >= 0 && root.session.markB < 0 ? qsTr("Set end mark") : qsTr("Set start mark"))
+        enabled: root.marker.positionMs >= 0
+        text: (root.marker.markA >= 0 && root.marker.markB < 0 ? qsTr("Set end mark") : qsTr("Set start mark"))
               + I18n.localeNotify
         Accessible.name: text
-        onClicked: root.session.setMark()
+        onClicked: root.marker.setMark()
     }
 
     EButton {
         objectName: "clearMarksButton"
         focusPolicy: Qt.NoFocus
-        enabled: root.session.markA >= 0
+        enabled: root.marker.markA >= 0
         text: qsTr("Clear marks") + I18n.localeNotify
         Accessible.name: text
-        onClicked: root.session.clearMarks()
+        onClicked: root.marker.clearMarks()
     }
 
     EButton {
@@ -63,24 +69,24 @@ RowLayout {
 
     EButton {
         objectName: "exportButton"
-        enabled: !root.session.exporter.busy && root.session.startTime !== ""
-        text: (root.session.markA >= 0 && root.session.markB >= 0 ? qsTr("Export marked") : qsTr("Export chunk"))
+        enabled: !root.exporter.busy && root.canExport
+        text: (root.marker.markA >= 0 && root.marker.markB >= 0 ? qsTr("Export marked") : qsTr("Export chunk"))
               + I18n.localeNotify
         onClicked: root.exportRequested()
     }
 
     EButton {
         objectName: "cancelExportButton"
-        visible: root.session.exporter.busy
+        visible: root.exporter.busy
         text: qsTr("Cancel") + I18n.localeNotify
-        onClicked: root.session.exporter.cancel()
+        onClicked: root.exporter.cancel()
     }
 
     ProgressBar {
         objectName: "exportProgress"
         Accessible.role: Accessible.ProgressBar
         Accessible.name: qsTr("Export progress") + I18n.localeNotify
-        visible: root.session.exporter.busy
-        value: root.session.exporter.progress
+        visible: root.exporter.busy
+        value: root.exporter.progress
     }
 }

@@ -12,13 +12,30 @@ ColumnLayout {
     property RecordedSession session: null
     // The list's height at most; it grows with its rows up to it.
     property real maxListHeight: 200
+    // The recorded page, which plays the ticked streams in step.
+    property var page: null
 
     spacing: G.metrics.spacing
 
-    ELabel {
-        objectName: "streamsHeading"
-        font.bold: true
-        text: qsTr("Available streams") + I18n.localeNotify
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: G.metrics.spacing
+
+        ELabel {
+            objectName: "streamsHeading"
+            font.bold: true
+            Layout.fillWidth: true
+            text: qsTr("Available streams") + I18n.localeNotify
+        }
+
+        EButton {
+            objectName: "layoutInStepButton"
+            visible: root.page !== null
+            focusPolicy: Qt.NoFocus
+            text: qsTr("All in step") + I18n.localeNotify
+            Accessible.name: qsTr("Play the layout's cameras in step") + I18n.localeNotify
+            onClicked: root.page.playLayoutInStep()
+        }
     }
 
     // The layout's cells are few; a column keeps the rows of doors and alarms out.
@@ -53,8 +70,15 @@ ColumnLayout {
                     objectName: "streamRow"
                     width: streamColumn.width
                     visible: model.type === LayoutModel.Video
-                    highlighted: model.objectId === root.session.strmId
-                    onClicked: root.session.chooseStream(model.deviceId, model.objectId)
+                    highlighted: model.objectId === (root.page !== null ? root.page.activeSession.strmId
+                                                                       : root.session.strmId)
+                    onClicked: {
+                        // In step, a click chooses the camera's tile; alone, the stream.
+                        if (root.page !== null && root.page.inStep && root.page.isTicked(model.objectId))
+                            root.page.chooseTile(model.objectId);
+                        else
+                            root.session.chooseStream(model.deviceId, model.objectId);
+                    }
                     Accessible.role: Accessible.ListItem
                     Accessible.name: contentItem.text
 
@@ -62,10 +86,31 @@ ColumnLayout {
                         color: streamRow.highlighted ? G.theme.selectedRow : "transparent"
                     }
 
-                    contentItem: ELabel {
-                        elide: Text.ElideRight
-                        textFormat: Text.PlainText
-                        text: streamRow.cellObject ? streamRow.cellObject.name : model.label
+                    contentItem: RowLayout {
+                        spacing: G.metrics.spacing
+
+                        // Ticked streams play together, in step.
+                        CheckBox {
+                            objectName: "streamTick"
+                            visible: root.page !== null
+                            focusPolicy: Qt.NoFocus
+                            // The page says what is ticked; a click only asks it.
+                            checkable: false
+                            checked: root.page !== null && root.page.syncGrid.count >= 0
+                                     && root.page.inStep && root.page.isTicked(model.objectId)
+                            Accessible.role: Accessible.CheckBox
+                            Accessible.name: qsTr("In step: %1").arg(streamName.text) + I18n.localeNotify
+                            onClicked: root.page.setTicked(model.deviceId, model.objectId, !checked)
+                        }
+
+                        ELabel {
+                            id: streamName
+
+                            Layout.fillWidth: true
+                            elide: Text.ElideRight
+                            textFormat: Text.PlainText
+                            text: streamRow.cellObject ? streamRow.cellObject.name : model.label
+                        }
                     }
                 }
             }

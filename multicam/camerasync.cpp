@@ -1,0 +1,672 @@
+// SPDX-License-Identifier: MIT
+#include "camerasync.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QDateTime>
+#include <QDebug>
+
+#include "chunkspans.h"
+#include "multicamlog.h"
+#include "recordedsession.h"
+#include "timelinebar.h"
+#include "vantorclient.h"
+
+namespace {
+
+// A camera playing farther than this from the clock is moved by a seek; nearer, by its speed.
+constexpr qreal ResyncMs = 400;
+// The speed correction brings a camera back over about this long, within MaxNudge of the speed.
+constexpr qreal CatchUpMs = 400;
+constexpr qreal MaxNudge = 0.2;
+// A seek not seen done by then is taken as lost, and may be asked again.
+constexpr qint64 SeekPatienceMs = 1500;
+// Above the fast rate a camera shows key frames, renewed once its picture is this far off.
+constexpr qreal KeyframeToleranceMs = 500;
+// From a day's start, a day and a half reaches into the next day however long the day is.
+constexpr qint64 DayAndAHalfMs = 36 * 3600 * 1000;
+
+qreal startOfDay(qreal ms)
+{
+    const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(ms)), Qt::LocalTime).date();
+    return qreal(date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch());
+}
+
+} // namespace
+
+CameraSync::CameraSync(QObject* parent) : QObject(parent)
+{
+    m_dayStart = startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
+    m_dayEnd = startOfDay(m_dayStart + DayAndAHalfMs);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(m_tickMs);
+    connect(&m_timer, &QTimer::timeout, this, &CameraSync::tick);
+}
+
+CameraSync::~CameraSync()
+{
+    clear();
+}
+
+// --- Settings ---------------------------------------------------------------------------------
+
+QVariantList CameraSync::speeds() const
+{
+    QVariantList list;
+    for (qreal speed : m_speeds)
+        list << speed;
+    return list;
+}
+
+void CameraSync::setSpeeds(const QVariantList& speeds)
+{
+    QList<qreal> values;
+    for (const QVariant& speed : speeds) {
+        bool ok = false;
+        const qreal value = speed.toDouble(&ok);
+        if (ok && value > 0)
+            values << value;
+    }
+    if (values.isEmpty()) {
+        qCWarning(lcMulticam) << "No usable speeds in" << speeds << "- keeping" << m_speeds;
+        return;
+    }
+    if (values == m_speeds)
+        return;
+    m_speeds = values;
+    emit settingsChanged();
+}
+
+void CameraSync::setFrameMs(int ms)
+{
+    if (ms <= 0 || ms == m_frameMs)
+        return;
+    m_frameMs = ms;
+    emit settingsChanged();
+}
+
+void CameraSync::setTickMs(int ms)
+{
+    if (ms <= 0 || ms == m_tickMs)
+        return;
+    m_tickMs = ms;
+    m_timer.setInterval(ms);
+    emit settingsChanged();
+}
+
+void CameraSync::setHoldTimeoutMs(int ms)
+{
+    if (ms < 0 || ms == m_holdTimeoutMs)
+        return;
+    m_holdTimeoutMs = ms;
+    emit settingsChanged();
+}
+
+void CameraSync::setFastRate(qreal rate)
+{
+    if (rate <= 0 || rate == m_fastRate)
+        return;
+    m_fastRate = rate;
+    emit settingsChanged();
+}
+
+void CameraSync::setTimeSource(SharedClock::TimeSource source, bool ownTicks)
+{
+    m_clock.setTimeSource(std::move(source));
+    if (!ownTicks)
+        m_timer.stop();
+    else if (!m_cameras.isEmpty())
+        m_timer.start();
+}
+
+void CameraSync::setTimeline(TimelineBar* timeline)
+{
+    if (timeline == m_timeline)
+        return;
+    m_timeline = timeline;
+    if (m_timeline) {
+        m_timeline->setDayStart(qint64(m_dayStart));
+        m_timeline->setDayEnd(qint64(m_dayEnd));
+    }
+    emit timelineChanged();
+}
+
+// --- The cameras ------------------------------------------------------------------------------
+
+int CameraSync::indexOf(const RecordedSession* session) const
+{
+    for (int i = 0; i < m_cameras.size(); ++i)
+        if (m_cameras.at(i).session == session)
+            return i;
+    return -1;
+}
+
+bool CameraSync::addCamera(RecordedSession* session)
+{
+    if (!session || indexOf(session) >= 0)
+        return false;
+    if (m_cameras.size() >= MaxCameras) {
+        qCWarning(lcMulticam) << "At most" << MaxCameras << "cameras play in step; not added:" << session->strmId();
+        return false;
+    }
+    Camera camera;
+    camera.session = session;
+    m_cameras.append(camera);
+    session->setFollowsClock(true);
+    session->setMarkA(m_markA);
+    session->setMarkB(m_markB);
+    if (session->dayStart() != m_dayStart)
+        session->loadDay(m_dayStart);
+    connect(session, &RecordedSession::clockSeekRequested, this, &CameraSync::handleSeekRequest);
+    connect(session, &RecordedSession::clockDayRequested, this, &CameraSync::handleDayRequest);
+    connect(session, &QObject::destroyed, this, [this] {
+        // A camera's tile went away with its session: forget it.
+        m_cameras.erase(std::remove_if(m_cameras.begin(), m_cameras.end(),
+                                       [](const Camera& camera) { return camera.session.isNull(); }),
+                        m_cameras.end());
+        emit camerasChanged();
+    });
+    // The first chunks of the day give the cameras somewhere to start.
+    connect(session->spans(), &ChunkSpans::changed, this, [this] {
+        if (m_positionMs < 0)
+            seekTo(m_startFrom >= m_dayStart && m_startFrom < m_dayEnd ? m_startFrom : m_dayStart);
+    });
+    qCDebug(lcMulticam) << "In step:" << session->strmId() << "with" << m_cameras.size() - 1 << "others";
+    emit camerasChanged();
+    if (m_timer.interval() > 0 && !m_timer.isActive())
+        m_timer.start();
+    if (m_positionMs >= 0)
+        seekTo(m_positionMs);
+    return true;
+}
+
+void CameraSync::removeCamera(RecordedSession* session)
+{
+    const int index = indexOf(session);
+    if (index < 0)
+        return;
+    disconnect(session, nullptr, this, nullptr);
+    disconnect(session->spans(), nullptr, this, nullptr);
+    session->setFollowsClock(false);
+    m_cameras.remove(index);
+    emit camerasChanged();
+    if (m_cameras.isEmpty())
+        m_timer.stop();
+}
+
+void CameraSync::clear()
+{
+    while (!m_cameras.isEmpty()) {
+        RecordedSession* session = m_cameras.last().session;
+        if (session) {
+            removeCamera(session);
+        } else {
+            m_cameras.removeLast();
+            emit camerasChanged();
+        }
+    }
+    m_timer.stop();
+}
+
+RecordedSession* CameraSync::cameraAt(int index) const
+{
+    return index >= 0 && index < m_cameras.size() ? m_cameras.at(index).session.data() : nullptr;
+}
+
+bool CameraSync::inStep(RecordedSession* session) const
+{
+    const int index = indexOf(session);
+    return index >= 0 && m_cameras.at(index).inStep;
+}
+
+void CameraSync::setInStep(RecordedSession* session, bool inStep)
+{
+    const int index = indexOf(session);
+    if (index < 0 || m_cameras.at(index).inStep == inStep)
+        return;
+    Camera& camera = m_cameras[index];
+    camera.inStep = inStep;
+    camera.pausedAsked = -1;
+    camera.speedAsked = -1;
+    camera.seekTarget = -1;
+    session->setFollowsClock(inStep);
+    if (inStep) {
+        session->setMarkA(m_markA);
+        session->setMarkB(m_markB);
+        if (session->dayStart() != m_dayStart)
+            session->loadDay(m_dayStart);
+        // Back at the clock's moment before the others go on.
+        if (m_positionMs >= 0)
+            seekTo(m_clock.position());
+    } else {
+        // On its own it plays at the speed its own controls choose.
+        session->setPlayerSpeed(session->speed());
+    }
+    qCDebug(lcMulticam) << session->strmId() << (inStep ? "back in step" : "out of step");
+    emit camerasChanged();
+}
+
+qreal CameraSync::offsetOf(RecordedSession* session) const
+{
+    if (!session || session->positionMs() < 0 || m_positionMs < 0)
+        return 0;
+    return session->positionMs() - m_clock.position();
+}
+
+// --- The clock --------------------------------------------------------------------------------
+
+void CameraSync::setPaused(bool paused)
+{
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    if (m_paused)
+        m_clock.stop();
+    else if (!m_holding && m_positionMs >= 0)
+        m_clock.start();
+    logAnchor();
+    emit pausedChanged();
+    tick();
+}
+
+void CameraSync::togglePause()
+{
+    setPaused(!m_paused);
+}
+
+void CameraSync::setSpeed(qreal speed)
+{
+    if (speed <= 0 || speed == m_clock.rate())
+        return;
+    const bool wasFast = m_clock.rate() > m_fastRate;
+    m_clock.setRate(speed);
+    logAnchor();
+    emit speedChanged();
+    // Into or out of key frames only: the cameras start again from the clock's moment.
+    if (wasFast != (speed > m_fastRate) && m_positionMs >= 0)
+        seekTo(m_clock.position());
+}
+
+int CameraSync::speedIndex() const
+{
+    int best = 0;
+    for (int i = 0; i < m_speeds.size(); ++i)
+        if (std::abs(m_speeds.at(i) - speed()) < std::abs(m_speeds.at(best) - speed()))
+            best = i;
+    return best;
+}
+
+void CameraSync::changeSpeed(int direction)
+{
+    setSpeed(m_speeds.at(std::clamp(speedIndex() + direction, 0, int(m_speeds.size()) - 1)));
+}
+
+qreal CameraSync::playableFrom(qreal ms) const
+{
+    const qint64 at = qint64(std::floor(ms));
+    qint64 next = -1;
+    for (const Camera& camera : m_cameras) {
+        if (!camera.session || !camera.inStep)
+            continue;
+        const ChunkSpans* spans = camera.session->spans();
+        if (spans->indexAt(at) >= 0)
+            return ms;
+        const int index = spans->nextIndex(at);
+        if (index >= 0) {
+            const qint64 start = spans->chunks()[std::size_t(index)].start;
+            next = next < 0 ? start : std::min(next, start);
+        }
+    }
+    return qreal(next);
+}
+
+void CameraSync::seekTo(qreal ms)
+{
+    const qreal target = playableFrom(ms);
+    if (target < 0) {
+        qCDebug(lcMulticam).noquote() << "Nothing recorded at or after"
+                                      << QDateTime::fromMSecsSinceEpoch(qint64(ms)).toString(Qt::ISODateWithMs)
+                                      << "on any camera in step";
+        return;
+    }
+    m_clock.seek(target);
+    hold();
+    for (Camera& camera : m_cameras) {
+        if (!camera.session || !camera.inStep)
+            continue;
+        camera.seekTarget = -1;
+        follow(camera, target);
+    }
+    updatePosition();
+    followOnTimeline();
+}
+
+void CameraSync::startFrom(qreal ms)
+{
+    m_startFrom = ms;
+    if (m_positionMs >= 0 || playableFrom(ms) >= 0)
+        seekTo(ms);
+}
+
+void CameraSync::step(qreal deltaMs)
+{
+    if (m_positionMs < 0)
+        return;
+    seekTo(std::max(m_dayStart, m_clock.position() + deltaMs));
+}
+
+void CameraSync::frameStep(bool forward)
+{
+    if (m_positionMs < 0)
+        return;
+    setPaused(true);
+    seekTo(std::max(m_dayStart, m_clock.position() + (forward ? m_frameMs : -m_frameMs)));
+}
+
+void CameraSync::hold()
+{
+    m_clock.stop();
+    m_holdSince = m_clock.now();
+    setHolding(true);
+    logAnchor();
+}
+
+void CameraSync::release()
+{
+    setHolding(false);
+    if (!m_paused)
+        m_clock.start();
+    logAnchor();
+}
+
+void CameraSync::setHolding(bool holding)
+{
+    if (holding == m_holding)
+        return;
+    m_holding = holding;
+    emit holdingChanged();
+}
+
+void CameraSync::updatePosition()
+{
+    const qreal position = std::round(m_clock.position());
+    if (position == m_positionMs)
+        return;
+    m_positionMs = position;
+    emit positionMsChanged();
+}
+
+void CameraSync::logAnchor() const
+{
+    qCDebug(lcMulticam).noquote() << QStringLiteral("clock anchor: position_ms=%1 monotonic_ms=%2 rate=%3 running=%4")
+                                         .arg(QString::number(m_clock.anchorPosition(), 'f', 1))
+                                         .arg(m_clock.anchorNow())
+                                         .arg(m_clock.rate())
+                                         .arg(m_clock.running() ? 1 : 0);
+}
+
+void CameraSync::handleSeekRequest(qreal ms)
+{
+    seekTo(ms);
+}
+
+void CameraSync::handleDayRequest(qreal ms)
+{
+    showDay(ms);
+}
+
+void CameraSync::showDay(qreal ms)
+{
+    const qreal start = startOfDay(ms);
+    m_dayStart = start;
+    m_dayEnd = startOfDay(start + DayAndAHalfMs);
+    emit dayChanged();
+    if (m_timeline) {
+        m_timeline->setDayStart(qint64(m_dayStart));
+        m_timeline->setDayEnd(qint64(m_dayEnd));
+        m_timeline->showWholeDay();
+    }
+    // The new day's first chunks start the cameras again.
+    m_positionMs = -1;
+    m_clock.stop();
+    emit positionMsChanged();
+    for (Camera& camera : m_cameras)
+        if (camera.session && camera.inStep)
+            camera.session->loadDay(ms);
+}
+
+void CameraSync::followOnTimeline()
+{
+    if (!m_timeline || m_positionMs < 0)
+        return;
+    const qint64 viewStart = m_timeline->viewStart();
+    const qint64 viewEnd = m_timeline->viewEnd();
+    if (m_positionMs >= viewStart && m_positionMs < viewEnd)
+        return;
+    const qreal halfWidth = qreal(viewEnd - viewStart) / 2;
+    m_timeline->setViewStart(std::llround(m_positionMs - halfWidth));
+    m_timeline->setViewEnd(std::llround(m_positionMs + halfWidth));
+}
+
+// --- Marks and export -------------------------------------------------------------------------
+
+void CameraSync::setMarkA(qreal ms)
+{
+    if (ms == m_markA)
+        return;
+    m_markA = ms;
+    for (Camera& camera : m_cameras)
+        if (camera.session && camera.inStep)
+            camera.session->setMarkA(ms);
+    emit marksChanged();
+}
+
+void CameraSync::setMarkB(qreal ms)
+{
+    if (ms == m_markB)
+        return;
+    m_markB = ms;
+    for (Camera& camera : m_cameras)
+        if (camera.session && camera.inStep)
+            camera.session->setMarkB(ms);
+    emit marksChanged();
+}
+
+void CameraSync::setMark()
+{
+    if (m_positionMs < 0)
+        return;
+    if (m_markA < 0 || m_markB >= 0) {
+        setMarkA(m_positionMs);
+        setMarkB(-1);
+    } else {
+        setMarkB(m_positionMs);
+    }
+}
+
+void CameraSync::clearMarks()
+{
+    setMarkA(-1);
+    setMarkB(-1);
+}
+
+QVariantList CameraSync::exportSpan() const
+{
+    if (m_markA >= 0 && m_markB >= 0)
+        return {std::min(m_markA, m_markB), std::max(m_markA, m_markB)};
+    // The chunk each camera plays: from the earliest start to the latest end among them.
+    qreal from = -1;
+    qreal to = -1;
+    for (const Camera& camera : m_cameras) {
+        if (!camera.session || !camera.inStep || camera.session->startTime().isEmpty())
+            continue;
+        const qreal start = camera.session->startTime().toDouble();
+        const qreal end = camera.session->endTime().toDouble();
+        from = from < 0 ? start : std::min(from, start);
+        to = std::max(to, end);
+    }
+    return {from, to};
+}
+
+QVariantList CameraSync::exportCameras() const
+{
+    const bool marked = m_markA >= 0 && m_markB >= 0;
+    const QVariantList span = exportSpan();
+    QVariantList cameras;
+    for (const Camera& camera : m_cameras) {
+        if (!camera.session || !camera.inStep)
+            continue;
+        const RecordedSession* session = camera.session;
+        const QStringList urls = marked ? session->chunkUrlsBetween(span.at(0).toDouble(), span.at(1).toDouble())
+                                        : session->chunkUrlsBetween(0, 0);
+        cameras.append(QVariantMap{
+            {QStringLiteral("camera"), session->cameraName().isEmpty() ? session->strmId() : session->cameraName()},
+            {QStringLiteral("streamId"), session->strmId()},
+            {QStringLiteral("deviceId"), session->devId()},
+            {QStringLiteral("urls"), urls},
+        });
+    }
+    return cameras;
+}
+
+// --- Keeping the cameras in step ----------------------------------------------------------------
+
+void CameraSync::askPaused(Camera& camera, bool paused)
+{
+    if (camera.pausedAsked == int(paused))
+        return;
+    camera.pausedAsked = int(paused);
+    camera.session->setPlayerPaused(paused);
+}
+
+void CameraSync::askSpeed(Camera& camera, qreal speed)
+{
+    if (camera.speedAsked > 0 && std::abs(camera.speedAsked - speed) < 0.005 * speed)
+        return;
+    camera.speedAsked = speed;
+    camera.session->setPlayerSpeed(speed);
+}
+
+void CameraSync::askSeek(Camera& camera, qreal ms, bool exact)
+{
+    camera.seekTarget = ms;
+    camera.seekAskedAt = m_clock.now();
+    camera.positionAtSeek = camera.session->positionMs();
+    camera.session->seekPlayer(ms, exact);
+}
+
+bool CameraSync::seekUnderway(Camera& camera, qint64 now) const
+{
+    if (camera.seekTarget < 0)
+        return false;
+    const qreal position = camera.session->positionMs();
+    const bool moved = position >= 0 && position != camera.positionAtSeek;
+    if ((moved && std::abs(position - camera.seekTarget) < ResyncMs + m_frameMs) ||
+        now - camera.seekAskedAt > SeekPatienceMs) {
+        camera.seekTarget = -1;
+        return false;
+    }
+    return true;
+}
+
+void CameraSync::follow(Camera& camera, qreal now)
+{
+    RecordedSession* session = camera.session;
+    const ChunkSpans* spans = session->spans();
+    // Its day's chunks are not in yet: nothing to go by.
+    if (session->strmId().isEmpty() || spans->count() == 0)
+        return;
+    const int index = spans->indexAt(qint64(std::floor(now)));
+    if (index < 0 ||
+        !session->isOnChunk(spans->chunks()[std::size_t(index)].start, spans->chunks()[std::size_t(index)].end)) {
+        // Another chunk, or none: the session fetches it (or stops between recordings).
+        camera.seekTarget = -1;
+        camera.pausedAsked = -1;
+        session->followClock(now);
+        return;
+    }
+    if (session->positionMs() < 0 || !session->downloadError().isEmpty() || session->playFailed())
+        return;
+    const qint64 sourceNow = m_clock.now();
+    const qreal rate = m_clock.rate();
+    const bool fast = rate > m_fastRate;
+    const bool still = m_paused || m_holding || fast;
+    askPaused(camera, still);
+    if (seekUnderway(camera, sourceNow))
+        return;
+    // A frame stays on the picture until the next is due: centred on it, the picture is on time.
+    const qreal offset = session->positionMs() + m_frameMs / 2.0 - now;
+    if (still) {
+        if (fast && !m_holding && !m_paused) {
+            // Aimed where the clock will be once the key frame is decoded, about a tick on.
+            if (std::abs(offset) > KeyframeToleranceMs)
+                askSeek(camera, now + rate * m_tickMs, false);
+        } else if (std::abs(offset) > m_frameMs / 2.0) {
+            askSeek(camera, now, true);
+        }
+        return;
+    }
+    if (std::abs(offset) > ResyncMs * std::max<qreal>(1, rate)) {
+        askSpeed(camera, rate);
+        askSeek(camera, now, true);
+        return;
+    }
+    // Within a quarter frame it plays at the clock's rate; farther off, a little faster or slower.
+    const qreal nudge = std::abs(offset) < m_frameMs / 4.0
+                            ? 0
+                            : std::clamp(-offset / (CatchUpMs * std::max<qreal>(1, rate)), -MaxNudge, MaxNudge);
+    askSpeed(camera, rate * (1 + nudge));
+}
+
+bool CameraSync::settledAt(const Camera& camera, qreal now) const
+{
+    const RecordedSession* session = camera.session;
+    if (!session || session->strmId().isEmpty() || session->noRecording() || session->spans()->count() == 0)
+        return true;
+    if (!session->downloadError().isEmpty() || session->playFailed())
+        return true;
+    const qreal position = session->positionMs();
+    return position >= 0 && camera.seekTarget < 0 && std::abs(position + m_frameMs / 2.0 - now) <= m_frameMs;
+}
+
+void CameraSync::tick()
+{
+    if (m_positionMs < 0 || m_cameras.isEmpty())
+        return;
+    qreal now = m_clock.position();
+    if (!m_holding && m_clock.running()) {
+        // Every camera between recordings: on to the next recording of any.
+        bool anyRecording = false;
+        for (const Camera& camera : m_cameras)
+            if (camera.session && camera.inStep && camera.session->spans()->indexAt(qint64(std::floor(now))) >= 0)
+                anyRecording = true;
+        if (!anyRecording) {
+            const qreal next = playableFrom(now);
+            if (next < 0) {
+                setPaused(true);
+                return;
+            }
+            seekTo(next);
+            now = m_clock.position();
+        }
+    }
+    for (Camera& camera : m_cameras)
+        if (camera.session && camera.inStep)
+            follow(camera, now);
+    if (m_holding) {
+        const bool settled = std::all_of(m_cameras.cbegin(), m_cameras.cend(), [&](const Camera& camera) {
+            return !camera.inStep || settledAt(camera, now);
+        });
+        if (settled || m_clock.now() - m_holdSince >= m_holdTimeoutMs) {
+            if (!settled)
+                qCDebug(lcMulticam) << "Cameras not at the moment after" << m_holdTimeoutMs << "ms: going on";
+            release();
+            for (Camera& camera : m_cameras)
+                if (camera.session && camera.inStep)
+                    follow(camera, now);
+        }
+    }
+    updatePosition();
+    followOnTimeline();
+}

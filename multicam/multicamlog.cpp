@@ -1,0 +1,4 @@
+// SPDX-License-Identifier: MIT
+#include "multicamlog.h"
+
+Q_LOGGING_CATEGORY(lcMulticam, "station.multicam")

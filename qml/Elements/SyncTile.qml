@@ -1,0 +1,203 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Native 1.0
+import Config 1.0
+
+// One camera of the recorded page's cameras in step: its own session, downloaders and player,
+// kept at the shared clock's moment by the page's CameraSync. It says when its camera has no
+// recording at that moment and why a chunk could not be fetched; taken out of step it shows
+// controls of its own. A double click (or Enter on the page) fills the page with it.
+Item {
+    id: tile
+
+    property string deviceId: ""
+    property string objectId: ""
+    property CameraSync sync: null
+    property int gatewayPort: 9554
+    property bool selected: false
+    readonly property alias session: tileSession
+    readonly property alias view: view
+    readonly property bool inStep: sync !== null && stepRevision >= 0 && sync.inStep(tileSession)
+    // Counts up when the cameras' step changes, for the binding above.
+    property int stepRevision: 0
+
+    // The operator chose the tile (a press), or asked to see it alone (a double click).
+    signal chosen()
+    signal fillRequested()
+
+    objectName: "syncTile"
+
+    RecordedSession {
+        id: tileSession
+
+        client: App.vantorClient
+        repository: App.vantorRepository
+        downloader: downloader
+        prefetcher: prefetcher
+        gatewayPort: tile.gatewayPort
+        playerPath: view.playerObject ? view.playerObject.path : ""
+        playerPosition: view.playerObject ? view.playerObject.position : 0
+        playerDuration: view.playerObject ? view.playerObject.duration : 0
+        chunkSearchMarginMs: G.recorded.chunkSearchMarginMs
+        posQueryTimeoutMs: G.timings.posQueryTimeoutMs
+        searchLimit: G.recorded.posSearchLimit
+        searchLeadMs: G.recorded.posSearchLeadMs
+        speeds: G.recorded.speeds
+        chunkPos.leadMs: G.recorded.posLeadMs
+        chunkPos.maxLines: G.limits.posMaxQueuedLines
+        chunkPos.holdMs: G.timings.posHoldMs
+        chunkPos.trimMs: G.timings.posTrimMs
+        onPlayRequested: function (file) {
+            view.url = "";
+            view.url = file;
+        }
+        onPlayerCommand: function (args) {
+            if (view.playerObject)
+                view.playerObject.command(args);
+        }
+        onPosLinesUpdated: function (lines) {
+            view.showPosLines(lines);
+        }
+        // Out of step, the tile's own speed box drives its player.
+        onSpeedChanged: {
+            if (!tile.inStep && view.playerObject)
+                view.playerObject.speed = speed;
+        }
+    }
+
+    Downloader {
+        id: downloader
+    }
+
+    // The next chunk, fetched while this one plays.
+    Downloader {
+        id: prefetcher
+    }
+
+    Connections {
+        target: tile.sync
+
+        function onCamerasChanged() {
+            tile.stepRevision++;
+        }
+    }
+
+    Component.onCompleted: {
+        tileSession.chooseStream(deviceId, objectId);
+        if (sync)
+            sync.addCamera(tileSession);
+    }
+
+    Component.onDestruction: {
+        if (sync)
+            sync.removeCamera(tileSession);
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Item {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+
+            CameraView {
+                id: view
+
+                objectName: "syncView"
+                anchors.fill: parent
+                cameraName: tileSession.cameraName
+                snapshotMomentMs: tileSession.positionMs
+                loadDelayMs: 0
+                keepsPlayer: true
+                visible: tileSession.downloadError === "" && !tileSession.noRecording
+                onPressed: tile.chosen()
+                onSingleViewChanged: {
+                    if (singleView) {
+                        singleView = false;
+                        tile.fillRequested();
+                    }
+                }
+            }
+
+            Connections {
+                target: view.playerObject
+
+                function onFileEnded(reason) {
+                    tileSession.handleFileEnded(reason);
+                }
+
+                function onFileLoaded() {
+                    tileSession.handleFileLoaded();
+                }
+            }
+
+            // Without a picture the tile still answers a press.
+            MouseArea {
+                anchors.fill: parent
+                visible: !view.visible
+                onPressed: tile.chosen()
+                onDoubleClicked: tile.fillRequested()
+            }
+
+            ELabel {
+                objectName: "noRecordingLabel"
+                anchors.centerIn: parent
+                visible: tileSession.noRecording
+                color: G.theme.foreColor
+                text: qsTr("No recording") + I18n.localeNotify
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+
+            ELabel {
+                objectName: "syncCameraName"
+                anchors.left: parent.left
+                anchors.top: parent.top
+                anchors.margins: G.metrics.spacing
+                visible: !view.visible
+                color: G.theme.foreColor
+                textFormat: Text.PlainText
+                text: tileSession.cameraName
+            }
+
+            ChunkMessages {
+                session: tileSession
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                anchors.margins: G.metrics.spacing
+            }
+
+            EButton {
+                objectName: "stepButton"
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.margins: G.metrics.spacing
+                focusPolicy: Qt.NoFocus
+                opacity: tile.selected || !tile.inStep || hovered ? 1 : 0.4
+                text: (tile.inStep ? qsTr("Out of step") : qsTr("Back in step")) + I18n.localeNotify
+                Accessible.name: text
+                onClicked: tile.sync.setInStep(tileSession, !tile.inStep)
+            }
+        }
+
+        // Out of step, the camera's own controls.
+        PlayerBar {
+            objectName: "tileControls"
+            visible: !tile.inStep
+            session: tileSession
+            mpvObject: view.playerObject
+            Layout.fillWidth: true
+            onSnapshotRequested: view.takeSnapshot()
+        }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: "transparent"
+        border.width: tile.selected ? 2 : 0
+        border.color: G.theme.selectedRow
+    }
+}

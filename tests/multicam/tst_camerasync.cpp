@@ -1,0 +1,424 @@
+// SPDX-License-Identifier: MIT
+// Cameras in step without video: each camera is a RecordedSession whose downloads and player are
+// played by the test. The downloads end at once; the players move their position with the test's
+// clock at the speed they were asked for (times a slowness of their own, the seam for a camera
+// that cannot keep up), stand still when paused and land where a seek sends them. The clock's
+// time source is the test's, and so are the ticks.
+#include <cmath>
+#include <memory>
+
+#include <QSignalSpy>
+#include <QTimer>
+#include <QtTest>
+
+#include "camerasync.h"
+#include "chunkspans.h"
+#include "recordedsession.h"
+#include "vantorclient.h"
+
+namespace {
+
+constexpr qreal FrameMs = 40;
+
+// What the session needs of a Downloader: a file path, and the signals. A download ends at once,
+// or fails when the gateway is said to be down.
+class FakeDownloader : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QString url MEMBER m_url)
+    Q_PROPERTY(QString fileName MEMBER m_fileName)
+    Q_PROPERTY(QString filePath MEMBER m_filePath)
+
+public:
+    bool gatewayDown = false;
+
+public slots:
+    void download()
+    {
+        const int ticket = ++m_ticket;
+        QTimer::singleShot(0, this, [this, ticket] {
+            if (ticket != m_ticket)
+                return;
+            if (gatewayDown) {
+                emit failed(QStringLiteral("Connection refused"));
+                return;
+            }
+            m_filePath = m_fileName + QLatin1Char(':') + m_url.section(QLatin1Char('/'), -1);
+            emit finished();
+        });
+    }
+    void cancel() { ++m_ticket; }
+
+signals:
+    void finished();
+    void failed(const QString& message);
+    void cancelled();
+    void progress(qint64 received, qint64 total);
+
+private:
+    QString m_url;
+    QString m_fileName;
+    QString m_filePath;
+    int m_ticket = 0;
+};
+
+// One camera: its session, downloads and a player that follows its commands.
+struct Camera
+{
+    QString streamId;
+    FakeDownloader downloader;
+    FakeDownloader prefetcher;
+    RecordedSession session;
+    QString file;
+    qreal seconds = 0;
+    qreal duration = 0;
+    bool paused = false;
+    qreal speed = 1;
+    // Below 1 the player cannot keep up with the speed asked of it.
+    qreal slowness = 1;
+    int seeks = 0;
+    bool ended = false;
+
+    Camera(VantorClient* client, const QString& stream) : streamId(stream)
+    {
+        session.setClient(client);
+        session.setDownloader(&downloader);
+        session.setPrefetcher(&prefetcher);
+        // Nothing answers there: the POS query fails at once and the chunk plays without lines.
+        session.setGatewayPort(9);
+        QObject::connect(&session, &RecordedSession::playRequested, [this](const QString& path) {
+            file = path;
+            seconds = 0;
+            const QString range = path.section(QLatin1Char(':'), 1);
+            const qint64 start = range.section(QLatin1Char('-'), 1, 1).toLongLong();
+            const qint64 end = range.section(QLatin1Char('-'), 2, 2).toLongLong();
+            duration = path.isEmpty() ? 0 : qreal(end - start) / 1000;
+            ended = false;
+            show();
+            // The player reports the file loaded once it has it, as libmpv does.
+            if (!path.isEmpty())
+                QTimer::singleShot(0, &session, [this, path] {
+                    if (file == path)
+                        session.handleFileLoaded();
+                });
+        });
+        QObject::connect(&session, &RecordedSession::playerCommand, [this](const QVariantList& args) {
+            const QString name = args.value(0).toString();
+            if (name == QLatin1String("seek") && args.value(2) == QLatin1String("absolute")) {
+                seconds = std::min(args.value(1).toDouble(), duration);
+                ended = false;
+                ++seeks;
+            } else if (name == QLatin1String("set") && args.value(1) == QLatin1String("pause")) {
+                paused = args.value(2) == QLatin1String("yes");
+            } else if (name == QLatin1String("set") && args.value(1) == QLatin1String("speed")) {
+                speed = args.value(2).toDouble();
+            } else if (name == QLatin1String("stop")) {
+                file.clear();
+                duration = 0;
+            }
+            show();
+        });
+    }
+
+    // The player's time moves on by ms of the wall clock; at its chunk's end it stops there.
+    void run(qreal ms)
+    {
+        if (file.isEmpty() || paused)
+            return;
+        seconds = std::min(duration, seconds + ms / 1000 * speed * slowness);
+        show();
+        if (seconds >= duration && !ended) {
+            ended = true;
+            session.handleFileEnded(QStringLiteral("eof"));
+        }
+    }
+
+    // Its frames are FrameMs apart: the position it reports is the last frame's.
+    void show()
+    {
+        session.setPlayerPath(file);
+        session.setPlayerDuration(duration);
+        session.setPlayerPosition(std::floor(seconds * 1000 / FrameMs) * FrameMs / 1000);
+    }
+};
+
+QVariantMap chunk(const QString& stream, qlonglong start, qlonglong end)
+{
+    return {{QStringLiteral("streamId"), stream.toLongLong()},
+            {QStringLiteral("start"), start},
+            {QStringLiteral("end"), end},
+            {QStringLiteral("size"), 100LL}};
+}
+
+} // namespace
+
+class TestCameraSync : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void aSeekHoldsUntilEveryCameraShowsTheMoment();
+    void playingCamerasStayWithinTwoFrames_data();
+    void playingCamerasStayWithinTwoFrames();
+    void oneCameraCrossingAChunkHoldsNoOther();
+    void aCameraWithoutRecordingJoinsWhenItStarts();
+    void aCameraWhoseGatewayIsDownHoldsNoOther();
+    void outOfStepAndBack();
+    void aCameraAsksTheClockToMove();
+    void frameStepsMoveEveryCamera();
+
+private:
+    Camera& add(const QString& stream, const QVariantList& chunks);
+    // The test's wall clock moves on by ms in ticks; the players run and the sync follows.
+    void run(qreal ms);
+    // Until every download and answer of the moment is in.
+    void settle();
+    qreal worstOffset() const;
+
+    VantorClient m_client;
+    std::vector<std::unique_ptr<Camera>> m_cameras;
+    std::unique_ptr<CameraSync> m_sync;
+    qint64 m_now = 0;
+    // Each camera's chunks start in the day the sync shows.
+    qint64 m_day = 0;
+};
+
+void TestCameraSync::init()
+{
+    m_now = 1000;
+    m_sync = std::make_unique<CameraSync>();
+    m_sync->setTimeSource([this] { return m_now; }, false);
+    m_day = qint64(m_sync->dayStart()) + 3600 * 1000;
+}
+
+void TestCameraSync::cleanup()
+{
+    m_sync.reset();
+    m_cameras.clear();
+}
+
+Camera& TestCameraSync::add(const QString& stream, const QVariantList& chunks)
+{
+    m_cameras.push_back(std::make_unique<Camera>(&m_client, stream));
+    Camera& camera = *m_cameras.back();
+    camera.session.chooseStream(QStringLiteral("11"), stream);
+    // The server's answers: the gateway, then the day's chunks.
+    emit m_client.streamInfoReceived(QStringLiteral("11"), stream, QString(), QStringLiteral("127.0.0.1"));
+    emit m_client.streamChunksReceived(chunks);
+    m_sync->addCamera(&camera.session);
+    return camera;
+}
+
+void TestCameraSync::settle()
+{
+    for (int round = 0; round < 5; ++round) {
+        // Each camera asks for its gateway again with every chunk it fetches.
+        for (const auto& camera : m_cameras)
+            emit m_client.streamInfoReceived(QStringLiteral("11"), camera->streamId, QString(),
+                                             QStringLiteral("127.0.0.1"));
+        QTest::qWait(20);
+        m_sync->tick();
+    }
+}
+
+void TestCameraSync::run(qreal ms)
+{
+    for (qreal done = 0; done < ms; done += m_sync->tickMs()) {
+        m_now += m_sync->tickMs();
+        for (const auto& camera : m_cameras)
+            camera->run(m_sync->tickMs());
+        m_sync->tick();
+    }
+}
+
+qreal TestCameraSync::worstOffset() const
+{
+    qreal worst = 0;
+    for (const auto& camera : m_cameras)
+        if (m_sync->inStep(&camera->session) && camera->session.positionMs() >= 0)
+            worst = std::max(worst, std::abs(m_sync->offsetOf(&camera->session)));
+    return worst;
+}
+
+void TestCameraSync::aSeekHoldsUntilEveryCameraShowsTheMoment()
+{
+    add(QStringLiteral("21"), {chunk("21", m_day, m_day + 60000)});
+    add(QStringLiteral("22"), {chunk("22", m_day + 1000, m_day + 30000), chunk("22", m_day + 30000, m_day + 60000)});
+    add(QStringLiteral("23"), {chunk("23", m_day, m_day + 60000)});
+    QSignalSpy holding(m_sync.get(), &CameraSync::holdingChanged);
+
+    m_sync->seekTo(m_day + 31234);
+    QVERIFY(m_sync->holding());
+    // The clock stands still while the cameras fetch their chunks.
+    m_now += 500;
+    m_sync->tick();
+    QCOMPARE(m_sync->positionMs(), m_day + 31234.0);
+    settle();
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QVERIFY(holding.count() >= 2);
+    for (const auto& camera : m_cameras) {
+        QVERIFY2(camera->session.positionMs() >= 0, qPrintable(camera->streamId));
+        QVERIFY2(std::abs(m_sync->offsetOf(&camera->session)) <= FrameMs,
+                 qPrintable(
+                     QStringLiteral("%1 is %2 ms off").arg(camera->streamId).arg(m_sync->offsetOf(&camera->session))));
+        QVERIFY(!camera->paused);
+    }
+    QCOMPARE(m_cameras[1]->session.startTime(), QString::number(m_day + 30000));
+}
+
+void TestCameraSync::playingCamerasStayWithinTwoFrames_data()
+{
+    QTest::addColumn<qreal>("speed");
+    QTest::addColumn<qreal>("slowness");
+    QTest::addColumn<qreal>("bound");
+
+    QTest::newRow("1x") << 1.0 << 1.0 << 2 * FrameMs;
+    QTest::newRow("1x, one camera 8 % slow") << 1.0 << 0.92 << 2 * FrameMs;
+    QTest::newRow("1/4x") << 0.25 << 1.0 << 2 * FrameMs;
+    QTest::newRow("4x, one camera 8 % slow") << 4.0 << 0.92 << 2 * FrameMs * 4;
+    // Key frames only: within half a second.
+    QTest::newRow("16x") << 16.0 << 1.0 << 500.0 + 16 * 40;
+}
+
+void TestCameraSync::playingCamerasStayWithinTwoFrames()
+{
+    QFETCH(qreal, speed);
+    QFETCH(qreal, slowness);
+    QFETCH(qreal, bound);
+    add(QStringLiteral("21"), {chunk("21", m_day, m_day + 600000)});
+    add(QStringLiteral("22"), {chunk("22", m_day, m_day + 600000)}).slowness = slowness;
+    m_sync->setSpeed(speed);
+    m_sync->seekTo(m_day + 1000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+
+    // Long enough for a slow camera to fall seconds behind without the sync.
+    qreal worst = 0;
+    for (int second = 0; second < 30; ++second) {
+        run(1000);
+        if (second >= 3)
+            worst = std::max(worst, worstOffset());
+    }
+    QVERIFY2(worst <= bound, qPrintable(QStringLiteral("worst offset %1 ms").arg(worst)));
+    QVERIFY(std::abs(m_sync->positionMs() - (m_day + 1000 + 30000 * speed)) < 100);
+}
+
+void TestCameraSync::oneCameraCrossingAChunkHoldsNoOther()
+{
+    Camera& split =
+        add(QStringLiteral("21"), {chunk("21", m_day, m_day + 10000), chunk("21", m_day + 10000, m_day + 20000)});
+    Camera& whole = add(QStringLiteral("22"), {chunk("22", m_day, m_day + 20000)});
+    m_sync->seekTo(m_day + 8000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    run(1000);
+    // The next chunk was fetched ahead while the first played.
+    QVERIFY(split.session.nextReady());
+
+    const int wholeSeeks = whole.seeks;
+    run(1500);
+    settle();
+    run(1500);
+    QCOMPARE(split.session.startTime(), QString::number(m_day + 10000));
+    QVERIFY(!m_sync->holding());
+    QCOMPARE(whole.seeks, wholeSeeks);
+    QVERIFY(!whole.paused);
+    QVERIFY2(worstOffset() <= 2 * FrameMs, qPrintable(QString::number(worstOffset())));
+}
+
+void TestCameraSync::aCameraWithoutRecordingJoinsWhenItStarts()
+{
+    add(QStringLiteral("21"), {chunk("21", m_day, m_day + 20000)});
+    Camera& late = add(QStringLiteral("22"), {chunk("22", m_day + 5000, m_day + 20000)});
+    QSignalSpy noRecording(&late.session, &RecordedSession::noRecordingChanged);
+    m_sync->seekTo(m_day + 2000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QVERIFY(late.session.noRecording());
+    QVERIFY(late.file.isEmpty());
+    // Its recording is fetched ahead, so that it joins at once.
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), late.session.nextReady()), 5000);
+
+    run(3200);
+    QVERIFY(!late.session.noRecording());
+    QCOMPARE(late.session.startTime(), QString::number(m_day + 5000));
+    run(1000);
+    QVERIFY2(worstOffset() <= 2 * FrameMs, qPrintable(QString::number(worstOffset())));
+    QCOMPARE(noRecording.count(), 2);
+}
+
+void TestCameraSync::aCameraWhoseGatewayIsDownHoldsNoOther()
+{
+    Camera& good = add(QStringLiteral("21"), {chunk("21", m_day, m_day + 20000)});
+    Camera& down = add(QStringLiteral("22"), {chunk("22", m_day, m_day + 20000)});
+    down.downloader.gatewayDown = true;
+    m_sync->seekTo(m_day + 1000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QVERIFY(!down.session.downloadError().isEmpty());
+    run(2000);
+    QVERIFY(!good.paused);
+    QVERIFY(std::abs(m_sync->offsetOf(&good.session)) <= 2 * FrameMs);
+}
+
+void TestCameraSync::outOfStepAndBack()
+{
+    Camera& first = add(QStringLiteral("21"), {chunk("21", m_day, m_day + 60000)});
+    Camera& own = add(QStringLiteral("22"), {chunk("22", m_day, m_day + 60000)});
+    m_sync->seekTo(m_day + 1000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+
+    QSignalSpy changes(m_sync.get(), &CameraSync::camerasChanged);
+    m_sync->setInStep(&own.session, false);
+    QVERIFY(!own.session.followsClock());
+    QCOMPARE(changes.count(), 1);
+    // On its own, its seeks are its own and the clock lets it be.
+    own.session.seekTo(m_day + 40000);
+    run(2000);
+    QCOMPARE(m_sync->offsetOf(&own.session) > 30000, true);
+    QVERIFY(std::abs(m_sync->offsetOf(&first.session)) <= 2 * FrameMs);
+
+    m_sync->setInStep(&own.session, true);
+    QVERIFY(own.session.followsClock());
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    run(1000);
+    QVERIFY2(worstOffset() <= 2 * FrameMs, qPrintable(QString::number(worstOffset())));
+}
+
+void TestCameraSync::aCameraAsksTheClockToMove()
+{
+    Camera& first = add(QStringLiteral("21"), {chunk("21", m_day, m_day + 60000)});
+    Camera& second = add(QStringLiteral("22"), {chunk("22", m_day, m_day + 60000)});
+    m_sync->seekTo(m_day + 1000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+
+    // A POS search result or a chunk of the list chosen on one camera moves them all.
+    second.session.chooseChunk(m_day, m_day + 60000, m_day + 42000);
+    QCOMPARE(m_sync->positionMs(), m_day + 42000.0);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QVERIFY(std::abs(first.session.positionMs() - (m_day + 42000)) <= FrameMs);
+    QVERIFY(std::abs(second.session.positionMs() - (m_day + 42000)) <= FrameMs);
+}
+
+void TestCameraSync::frameStepsMoveEveryCamera()
+{
+    add(QStringLiteral("21"), {chunk("21", m_day, m_day + 60000)});
+    add(QStringLiteral("22"), {chunk("22", m_day, m_day + 60000)});
+    m_sync->seekTo(m_day + 1000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    run(500);
+
+    const qreal before = m_sync->positionMs();
+    m_sync->frameStep(true);
+    QVERIFY(m_sync->paused());
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QCOMPARE(m_sync->positionMs(), before + FrameMs);
+    for (const auto& camera : m_cameras) {
+        QVERIFY(camera->paused);
+        QVERIFY2(std::abs(m_sync->offsetOf(&camera->session)) <= FrameMs, qPrintable(camera->streamId));
+    }
+    m_sync->frameStep(false);
+    QCOMPARE(m_sync->positionMs(), before);
+}
+
+QTEST_GUILESS_MAIN(TestCameraSync)
+#include "tst_camerasync.moc"
