@@ -23,8 +23,13 @@ int main(int argc, char* argv[])
                                          QStringLiteral("Show this layout of the client's once it offers it."),
                                          QStringLiteral("name"));
     options.addOption(startLayout);
+    const QCommandLineOption startPage(QStringLiteral("page"),
+                                       QStringLiteral("With the start layout, show this page (playback or recorder)."),
+                                       QStringLiteral("page"));
+    options.addOption(startPage);
     options.process(app);
     QuickRpc::setStartLayout(options.value(startLayout));
+    QuickRpc::setStartPage(options.value(startPage));
 
     // Relative on purpose: the log goes to the folder the companion was started in.
     LogFile::global().setPath(QByteArrayLiteral("tavrel.log"));

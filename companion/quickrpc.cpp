@@ -18,11 +18,22 @@ QString& startLayoutOfNewInstances()
     static QString name;
     return name;
 }
+
+QString& startPageOfNewInstances()
+{
+    static QString page;
+    return page;
+}
 } // namespace
 
 void QuickRpc::setStartLayout(const QString& name)
 {
     startLayoutOfNewInstances() = name;
+}
+
+void QuickRpc::setStartPage(const QString& page)
+{
+    startPageOfNewInstances() = page;
 }
 
 QuickRpc::QuickRpc(QObject* parent) : QuickRpc(std::make_unique<RpcReplica>(), sharedLayoutList(), parent) {}
@@ -33,7 +44,11 @@ QuickRpc::QuickRpc(const QUrl& hostUrl, LayoutList* layouts, QObject* parent)
 }
 
 QuickRpc::QuickRpc(std::unique_ptr<RpcReplica> rpc, LayoutList* layouts, QObject* parent)
-    : QObject(parent), m_rpc(std::move(rpc)), m_layouts(layouts), m_startLayout(startLayoutOfNewInstances())
+    : QObject(parent),
+      m_rpc(std::move(rpc)),
+      m_layouts(layouts),
+      m_startLayout(startLayoutOfNewInstances()),
+      m_startPage(startPageOfNewInstances())
 {
     connect(m_rpc.get(), &RpcReplica::connectedToHost, this, &QuickRpc::handleConnected);
     connect(m_rpc.get(), &RpcReplica::disconnectedFromHost, this, &QuickRpc::handleDisconnected);
@@ -145,6 +160,8 @@ void QuickRpc::handleLayoutListChanged(const QList<client_Layout>& layouts)
             qInfo() << "Showing the start layout:" << m_startLayout;
             const QString name = std::exchange(m_startLayout, QString());
             setLayout(name, layout.json());
+            if (!m_startPage.isEmpty())
+                setPage(std::exchange(m_startPage, QString()));
             return;
         }
     }

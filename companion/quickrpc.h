@@ -36,6 +36,8 @@ public:
     // on a layout of its own. Taken by the instances made after it is set (the window's is made by
     // the QML engine).
     static void setStartLayout(const QString& name);
+    // The page ("playback" or "recorder") to show with the start layout.
+    static void setStartPage(const QString& page);
 
 signals:
     void loggedInChanged();
@@ -63,4 +65,5 @@ private:
     std::optional<client_ServiceReplica::ClientPage> m_pendingPage;
     // Empty once applied, or when none was asked for.
     QString m_startLayout;
+    QString m_startPage;
 };

@@ -257,6 +257,8 @@ Page {
     }
 
     objectName: "recordedPage"
+    // The player's keys work from the start.
+    Component.onCompleted: forceActiveFocus()
 
     background: Rectangle {
         color: G.theme.pageBackground
@@ -281,6 +283,9 @@ Page {
             break;
         case Qt.Key_B:
             bookmarkDialog.openNew();
+            break;
+        case Qt.Key_L:
+            playLayoutInStep();
             break;
         case Qt.Key_Left:
         case Qt.Key_Right:
@@ -316,6 +321,9 @@ Page {
             return true;
         case Qt.Key_B:
             bookmarkDialog.openNew();
+            return true;
+        case Qt.Key_L:
+            playLayoutInStep();
             return true;
         case Qt.Key_Left:
         case Qt.Key_Right:

@@ -47,6 +47,8 @@ DEMO_LAYOUT="${DEMO_LAYOUT:-Overview 2x2}"
 # The layout of the alarm shot, and how long to wait for the site's first alarm (seconds).
 ALARM_LAYOUT="${ALARM_LAYOUT:-Alarms}"
 ALARM_WAIT="${ALARM_WAIT:-60}"
+# How long the recorded page plays the layout's cameras in step before its shot.
+SYNC_WAIT="${SYNC_WAIT:-8}"
 IPC_URL="${IPC_URL:-tcp://127.0.0.1:12230}"
 CLIENT_LOG="${XDG_DATA_HOME:-$HOME/.local/share}/PELMAR/clientLogs.txt"
 LOGIN_STORE="${XDG_CONFIG_HOME:-$HOME/.config}/pelmar.example/PELMAR.conf"
@@ -164,6 +166,30 @@ if $headless; then
             fi
         else
             log "the layout \"$ALARM_LAYOUT\" was not applied; see $RUN_DIR/tavrel.log"
+        fi
+        # The recorded page with the layout's cameras in step (L): a companion shows the layout
+        # and the page; the shot waits until every camera has had time to fetch its chunk.
+        log_start=$(wc -l < "$CLIENT_LOG")
+        (cd "$RUN_DIR" && exec ./tavrel --layout "$DEMO_LAYOUT" --page recorder) &
+        pids+=($!)
+        if client_log_has "Applying layout: \"$DEMO_LAYOUT\"" 20; then
+            for window in $(xdotool search --name '^List$' 2>/dev/null || true); do
+                [ "$window" != "${companion_window:-}" ] && xdotool windowmove "$window" 650 0
+            done
+            xdotool windowraise "$client_window" 2>/dev/null || true
+            xdotool windowactivate --sync "$client_window" 2>/dev/null || xdotool windowfocus "$client_window" || true
+            xdotool key --window "$client_window" F9
+            sleep 2
+            xdotool key --window "$client_window" l
+            if client_log_has "clock anchor" 20; then
+                sleep "$SYNC_WAIT"
+                import -window Client "$OUT_DIR/client-recorded-sync.png" 2>/dev/null &&
+                    shots="$shots, client-recorded-sync.png"
+            else
+                log "the recorded page did not play the cameras in step; see $CLIENT_LOG"
+            fi
+        else
+            log "the layout \"$DEMO_LAYOUT\" was not applied again; see $RUN_DIR/tavrel.log"
         fi
     fi
     log "screenshots saved to $OUT_DIR ($shots)"
