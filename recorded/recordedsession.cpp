@@ -391,6 +391,17 @@ void RecordedSession::setSpeed(qreal speed)
         emit speedChanged();
 }
 
+void RecordedSession::setFileStem(const QString& stem)
+{
+    // Only what is safe in a file name, so that a stream id cannot reach another folder.
+    QString safe;
+    for (const QChar c : stem)
+        safe += c.isLetterOrNumber() || c == QLatin1Char('-') ? c : QLatin1Char('_');
+    if (safe.isEmpty() || !assign(m_fileStem, safe))
+        return;
+    emit settingsChanged();
+}
+
 void RecordedSession::setExportFolder(const QString& folder)
 {
     if (assign(m_exportFolder, folder))
@@ -425,6 +436,7 @@ void RecordedSession::chooseStream(const QVariant& deviceId, const QVariant& obj
     qDebug().noquote() << "Clicked: dev(" << textOf(deviceId) << ") strmId(" << textOf(objectId) << ")";
     setDevId(textOf(deviceId));
     setStrmId(textOf(objectId));
+    m_failedPrefetch.clear();
     m_chunks.clear();
     abortDayPosRequest();
     m_dayPos.clear();
@@ -636,7 +648,7 @@ void RecordedSession::updatePosLines()
 QString RecordedSession::freeFileName() const
 {
     // Two files in turn: the next chunk is fetched into the one the player does not have.
-    return m_playingFile.endsWith(QLatin1String("-a")) ? QStringLiteral("recorder-b") : QStringLiteral("recorder-a");
+    return m_fileStem + (m_playingFile.endsWith(QLatin1String("-a")) ? QStringLiteral("-b") : QStringLiteral("-a"));
 }
 
 void RecordedSession::play(const QString& file)

@@ -102,6 +102,8 @@ class RecordedSession : public QObject
     // The speed asked for; the player keeps it from chunk to chunk.
     Q_PROPERTY(qreal speed READ speed WRITE setSpeed NOTIFY speedChanged)
     Q_PROPERTY(QString exportFolder READ exportFolder WRITE setExportFolder NOTIFY exportFolderChanged)
+    // The chunks go to the temporary files STEM-a and STEM-b: each session of a page needs its own.
+    Q_PROPERTY(QString fileStem READ fileStem WRITE setFileStem NOTIFY settingsChanged)
 
     Q_PROPERTY(ChunkSpans* spans READ spans CONSTANT)
     Q_PROPERTY(ChunkListModel* chunks READ chunks CONSTANT)
@@ -207,6 +209,8 @@ public:
     qreal speed() const { return m_speed; }
     void setSpeed(qreal speed);
     QString exportFolder() const { return m_exportFolder; }
+    QString fileStem() const { return m_fileStem; }
+    void setFileStem(const QString& stem);
     void setExportFolder(const QString& folder);
 
     bool followsClock() const { return m_followsClock; }
@@ -378,7 +382,7 @@ private:
     void setDownloadError(const QString& error);
     void setPlayFailed(bool failed);
     void setSearchResults(const QVariantList& results);
-    // "recorder-a" or "recorder-b": the one the player does not have.
+    // STEM-a or STEM-b: the one the player does not have.
     QString freeFileName() const;
     qreal startMs() const { return m_startTime.toDouble(); }
     qreal endMs() const { return m_endTime.toDouble(); }
@@ -439,6 +443,7 @@ private:
     QString m_markedLine;
     qreal m_speed = 1;
     QString m_exportFolder;
+    QString m_fileStem = QStringLiteral("recorder");
     bool m_followsClock = false;
     QString m_failedPrefetch;
     bool m_noRecording = false;

@@ -87,6 +87,9 @@ ColumnLayout {
                     }
 
                     contentItem: RowLayout {
+                        // The row's text, as a plain row's label gives it.
+                        readonly property string text: streamName.text
+
                         spacing: G.metrics.spacing
 
                         // Ticked streams play together, in step.

@@ -36,6 +36,8 @@ Item {
         downloader: downloader
         prefetcher: prefetcher
         gatewayPort: tile.gatewayPort
+        // Apart from the page's own player's files and the other tiles'.
+        fileStem: "recorder-step-" + tile.objectId
         playerPath: view.playerObject ? view.playerObject.path : ""
         playerPosition: view.playerObject ? view.playerObject.position : 0
         playerDuration: view.playerObject ? view.playerObject.duration : 0

@@ -407,6 +407,58 @@ private slots:
         QVERIFY(!firstNamed(QStringLiteral("downloadProgress"))->isVisible());
     }
 
+    // The layout's cameras in step: a tile each in the layout's geometry, a lane each on the time
+    // bar, one clock; the camera whose media the gateway lacks says so while the other plays.
+    void layoutCamerasInStep()
+    {
+        click(firstNamed(QStringLiteral("layoutInStepButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(page()->property("inStep").toBool(), 5000);
+        QObject* sync = pageObject("cameraSync");
+        QVERIFY(sync);
+        QTRY_COMPARE_WITH_TIMEOUT(sync->property("count").toInt(), 2, 5000);
+        QCOMPARE(firstNamed(QStringLiteral("timeline"))->property("lanes").toList().size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(sync->property("positionMs").toDouble() >= double(1714550400000), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!sync->property("holding").toBool(), 10000);
+
+        QList<QQuickItem*> tiles = itemsNamed(page(), QStringLiteral("syncTile"));
+        QCOMPARE(tiles.size(), 2);
+        // The layout's columns 0 and 2 of three.
+        QVERIFY(tiles.at(1)->x() > tiles.at(0)->x() + tiles.at(0)->width());
+        auto sessionOf = [](QQuickItem* tile) { return tile->property("session").value<QObject*>(); };
+        QObject* entrance = sessionOf(tiles.at(0));
+        QObject* archive = sessionOf(tiles.at(1));
+        QTRY_VERIFY_WITH_TIMEOUT(entrance->property("positionMs").toDouble() > 0, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!archive->property("downloadError").toString().isEmpty(), 20000);
+        QVERIFY(itemsNamed(tiles.at(1), QStringLiteral("downloadError")).first()->isVisible());
+
+        // Each camera's chunks have files of their own.
+        QVERIFY(entrance->property("playingFile").toString().contains(QLatin1String("step-11")));
+
+        // A click on the time bar moves the clock; the playing camera follows it. The bar shows
+        // two minutes, so that a pixel is a fraction of a second.
+        QQuickItem* timeline = firstNamed(QStringLiteral("timeline"));
+        QVERIFY(timeline->setProperty("viewStart", 1714550400000LL));
+        QVERIFY(timeline->setProperty("viewEnd", 1714550520000LL));
+        const qlonglong target = 1714550415000LL;
+        double x = 0;
+        QVERIFY(QMetaObject::invokeMethod(timeline, "xAt", Q_RETURN_ARG(qreal, x), Q_ARG(qlonglong, target)));
+        QTest::mouseClick(m_client.window(), Qt::LeftButton, Qt::NoModifier,
+                          timeline->mapToScene(QPointF(x, timeline->height() / 4)).toPoint());
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(sync->property("positionMs").toDouble() - double(target)) < 2000, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(std::abs(entrance->property("positionMs").toDouble() - double(target)) < 2000, 20000);
+        QCOMPARE(entrance->property("startTime").toString(), QStringLiteral("1714550410000"));
+        // The archive has no recording there.
+        QTRY_VERIFY_WITH_TIMEOUT(archive->property("noRecording").toBool(), 5000);
+        QVERIFY(itemsNamed(tiles.at(1), QStringLiteral("noRecordingLabel")).first()->isVisible());
+
+        // Untick one: the other is the page's one stream again.
+        QVERIFY(QMetaObject::invokeMethod(page(), "setTicked", Q_ARG(QVariant, QStringLiteral("13")),
+                                          Q_ARG(QVariant, QStringLiteral("12")), Q_ARG(QVariant, false)));
+        QTRY_VERIFY(!page()->property("inStep").toBool());
+        QCOMPARE(page()->property("strmId").toString(), QStringLiteral("11"));
+        QTRY_VERIFY(pageObject("player")->property("visible").toBool());
+    }
+
 private:
     QTemporaryDir m_dir;
     SimProcess m_sim;
