@@ -23,7 +23,7 @@ void registerRecordedTypes()
     qmlRegisterType<MultiCameraExporter>("Native", 1, 0, "MultiCameraExporter");
     qmlRegisterUncreatableType<ExportCameraModel>("Native", 1, 0, "ExportCameraModel",
                                                   QStringLiteral("an exporter of several cameras has its cameras"));
-    qmlRegisterUncreatableType<BookmarkStore>("Native", 1, 0, "BookmarkStore",
-                                              QStringLiteral("the recorded page's session has the bookmarks"));
+    // The recorded page's session has one; the layout page makes its own for the live tiles.
+    qmlRegisterType<BookmarkStore>("Native", 1, 0, "BookmarkStore");
     qmlRegisterType<RecordedSession>("Native", 1, 0, "RecordedSession");
 }

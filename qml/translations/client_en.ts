@@ -197,6 +197,11 @@
         <source>Frames per second</source>
         <translation>Frames per second</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Bookmark the last moments</source>
+        <translation>Bookmark the last moments</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>

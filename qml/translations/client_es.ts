@@ -197,6 +197,11 @@
         <source>Frames per second</source>
         <translation>Imágenes por segundo</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Bookmark the last moments</source>
+        <translation>Marcar los últimos momentos</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
