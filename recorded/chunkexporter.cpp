@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "exportmanifest.h"
+#include "gatewayaddress.h"
 #include "gatewayfetcher.h"
 #include "mediajoiner.h"
 #include "recordedlog.h"
@@ -173,6 +174,7 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
     m_provenance = m_nextProvenance;
     m_fileName = m_nextFileName;
     m_writesManifest = m_nextWritesManifest;
+    m_trimsToSpan = m_nextTrimsToSpan;
     m_lastHash = HashedFile();
     m_startMs = startMs;
     m_endMs = endMs;
@@ -326,10 +328,22 @@ void ChunkExporter::startJoin()
         return;
     }
     const QStringList inputs = m_parts;
+    qint64 headMs = 0;
+    qint64 tailMs = -1;
+    qint64 chunkStart = 0;
+    qint64 chunkEnd = 0;
+    if (m_trimsToSpan && m_endMs > m_startMs) {
+        if (GatewayAddress::chunkSpanOf(m_urls.first(), &chunkStart, &chunkEnd) && m_startMs > chunkStart)
+            headMs = m_startMs - chunkStart;
+        if (GatewayAddress::chunkSpanOf(m_urls.last(), &chunkStart, &chunkEnd) && m_endMs < chunkEnd &&
+            m_endMs > chunkStart)
+            tailMs = m_endMs - chunkStart;
+    }
     try {
-        m_worker = std::thread([this, inputs, target] {
+        m_worker = std::thread([this, inputs, target, headMs, tailMs] {
             MediaJoiner joiner;
             joiner.setCancelFlag(&m_cancel);
+            joiner.setTrim(headMs, tailMs);
             joiner.setProgressCallback([this](double value) {
                 QMetaObject::invokeMethod(
                     this, [this, value] { handleJoinProgress(value); }, Qt::QueuedConnection);

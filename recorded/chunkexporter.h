@@ -68,6 +68,10 @@ public:
     // Whether the next exports write their own manifest beside the file (as at first); an
     // exporter of several cameras writes one for all of them instead.
     void setWritesManifest(bool writes) { m_nextWritesManifest = writes; }
+    // Whether the next exports cut the file to their span, where the first chunk begins before it
+    // or the last one ends after it (their times as gateway URLs name them, see MediaJoiner's
+    // setTrim); off at first: the whole chunks, as the recorded page's export has them.
+    void setTrimsToSpan(bool trims) { m_nextTrimsToSpan = trims; }
     // The size and hex SHA-256 of the file of the last export that succeeded, as its manifest
     // has them; 0 and empty while a new one runs.
     qint64 lastBytes() const { return m_lastHash.bytes; }
@@ -139,6 +143,8 @@ private:
     QString m_fileName; // of the export in progress; empty: fileNameFor
     bool m_nextWritesManifest = true;
     bool m_writesManifest = true;
+    bool m_nextTrimsToSpan = false;
+    bool m_trimsToSpan = false;
     HashedFile m_lastHash;
 
     std::unique_ptr<GatewayFetcher> m_fetcher;

@@ -37,6 +37,8 @@ MultiCameraExporter::MultiCameraExporter(QObject* parent)
 {
     // One manifest for the whole folder, written here.
     m_exporter->setWritesManifest(false);
+    // Each file lasts the span, where recordings cover it.
+    m_exporter->setTrimsToSpan(true);
     connect(m_exporter.get(), &ChunkExporter::finished, this, &MultiCameraExporter::handleCameraFinished);
     connect(m_exporter.get(), &ChunkExporter::failed, this, &MultiCameraExporter::handleCameraFailed);
     connect(m_exporter.get(), &ChunkExporter::progressChanged, this, &MultiCameraExporter::handleCameraProgress);

@@ -16,8 +16,9 @@ class ChunkExporter;
 // Exports the same span of several cameras into one new folder named after the span
 // ("2024-05-01 09.00.00-09.10.00", or "… (2)" when that is taken): one MP4 per camera named after
 // it ("Cam A.mp4", "Cam A (2).mp4" for a second camera of that name), joined by ChunkExporter one
-// camera after another, and one manifest for them all (manifestFileName, see ExportManifest), so
-// that `sha256sum -c` run in the folder on its lines checks every file.
+// camera after another and cut to the span where the chunks' gateway URLs tell their times, and
+// one manifest for them all (ManifestFileName, see ExportManifest), so that `sha256sum -c` run in
+// the folder on its lines checks every file.
 //
 // A camera that fails leaves no file and does not stop the others; the manifest lists the files
 // there are and, under "notExported", the cameras without one and why. A camera without chunks

@@ -4,6 +4,7 @@
 // server, the files read back with libavformat, and the manifest checked with the README's own
 // sha256sum command.
 #include <memory>
+#include <tuple>
 
 #include <QAbstractItemModelTester>
 #include <QDateTime>
@@ -111,6 +112,19 @@ QPair<int, QString> readmeCheck(const QString& folder)
     return {shell.exitCode(), QString::fromLocal8Bit(shell.readAll())};
 }
 
+// What the ffmpeg program says when it decodes the whole file: nothing for a sound one.
+QString decodeErrors(const QString& path)
+{
+    QProcess process;
+    process.start(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")),
+                  {"-v", "error", "-nostdin", "-i", path, "-f", "null", "-"});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("ffmpeg did not finish");
+    const QString errors = QString::fromLocal8Bit(process.readAllStandardError()).trimmed();
+    return process.exitCode() != 0 && errors.isEmpty() ? QStringLiteral("ffmpeg exited with %1").arg(process.exitCode())
+                                                       : errors;
+}
+
 // Promises a megabyte, sends a little, then waits for ever: a transfer in progress.
 TestHttpServer::Reply stalledChunk()
 {
@@ -136,6 +150,8 @@ private slots:
 
     void oneCameraFails_data();
     void oneCameraFails();
+    void filesLastTheirSpan_data();
+    void filesLastTheirSpan();
     void namesInTheFolder();
     void allCamerasFail();
     void refusedStarts_data();
@@ -176,11 +192,18 @@ void TestMultiCameraExporter::initTestCase()
                                         "test's video files");
         return;
     }
-    for (const auto& [name, seconds] : {qMakePair(QStringLiteral("a.mp4"), 2), qMakePair(QStringLiteral("b.mp4"), 3)}) {
+    // x264 as it comes (with B-frames), and as cameras mostly send it: without, a key frame a second.
+    const QStringList withBFrames = {"-c:v", "libx264", "-pix_fmt", "yuv420p"};
+    const QStringList withoutBFrames = withBFrames + QStringList{"-bf", "0", "-g", "10"};
+    for (const auto& [name, seconds, codec] : {std::make_tuple(QStringLiteral("a.mp4"), 2, withBFrames),
+                                               std::make_tuple(QStringLiteral("b.mp4"), 3, withBFrames),
+                                               std::make_tuple(QStringLiteral("p.mp4"), 4, withoutBFrames),
+                                               std::make_tuple(QStringLiteral("bf.mp4"), 4, withBFrames)}) {
         QProcess process;
         process.setWorkingDirectory(m_media.path());
-        process.start(ffmpeg, {"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=10",
-                               "-t", QString::number(seconds), "-c:v", "libx264", "-pix_fmt", "yuv420p", name});
+        process.start(ffmpeg, QStringList{"-v", "error", "-nostdin", "-y", "-f", "lavfi", "-i",
+                                          "testsrc2=size=160x120:rate=10", "-t", QString::number(seconds)} +
+                                  codec + QStringList{name});
         if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
             process.exitCode() != 0) {
             m_mediaProblem = QStringLiteral("ffmpeg could not make %1: %2")
@@ -297,6 +320,58 @@ void TestMultiCameraExporter::oneCameraFails()
     QVERIFY2(outputAfter.contains(QLatin1String("Cam C.mp4: FAILED")) &&
                  outputAfter.contains(QLatin1String("Cam A.mp4: OK")),
              qPrintable(outputAfter));
+}
+
+void TestMultiCameraExporter::filesLastTheirSpan_data()
+{
+    QTest::addColumn<QString>("media");
+    QTest::addColumn<double>("shortBy"); // how much shorter than the span the file may be, in s
+
+    // A frame is 0.1 s: the cut at the end keeps the frame shown at it, or not.
+    QTest::newRow("without B-frames") << "p.mp4" << 0.1;
+    // What follows the first frame past the cut in decoding order goes too: up to the B-frames
+    // between two references (x264 puts up to three).
+    QTest::newRow("with B-frames") << "bf.mp4" << 0.4;
+}
+
+// Chunks named as a gateway names them, with a gap between them: the first begins before the span
+// and the last ends after it, and the file holds what was recorded in the span, to the frame.
+void TestMultiCameraExporter::filesLastTheirSpan()
+{
+    REQUIRE_MEDIA();
+    QFETCH(QString, media);
+    QFETCH(double, shortBy);
+    const qlonglong chunk1 = localMs(9, 0);
+    const qlonglong chunk2 = chunk1 + 5000;
+    const QString path1 = QStringLiteral("/101-%1-%2").arg(chunk1).arg(chunk1 + 4000);
+    const QString path2 = QStringLiteral("/101-%1-%2").arg(chunk2).arg(chunk2 + 4000);
+    const QString path3 = QStringLiteral("/102-%1-%2").arg(chunk2).arg(chunk2 + 4000);
+    for (const QString& path : {path1, path2, path3})
+        m_server.route(path, TestHttpServer::Reply::ok(readAll(this->media(media)), "video/mp4"));
+    // 1.5 s into the first chunk to 2.25 s into the second: 2.5 s and 2.25 s of recording. The
+    // second camera's one chunk begins in the span: only its end is cut.
+    const qlonglong from = chunk1 + 1500;
+    const qlonglong to = chunk2 + 2250;
+    QTemporaryDir out;
+    MultiCameraExporter exporter;
+    QSignalSpy finished(&exporter, &MultiCameraExporter::finished);
+    QVERIFY(exporter.start({camera("Cam A", "101", {m_server.url(path1), m_server.url(path2)}),
+                            camera("Cam B", "102", {m_server.url(path3)})},
+                           out.path(), from, to));
+    QVERIFY(finished.wait(TimeoutMs));
+    const QString folder = finished.first().at(0).toString();
+
+    for (const auto& [file, recorded] :
+         {qMakePair(QStringLiteral("Cam A.mp4"), 2.5 + 2.25), qMakePair(QStringLiteral("Cam B.mp4"), 2.25)}) {
+        const QString written = QDir(folder).filePath(file);
+        const MediaInfo info = readMedia(written);
+        QVERIFY2(info.durationS >= recorded - shortBy - 0.001 && info.durationS <= recorded + 0.1 + 0.001,
+                 qPrintable(QStringLiteral("%1 lasts %2 s for %3 s recorded in the span")
+                                .arg(file)
+                                .arg(info.durationS)
+                                .arg(recorded)));
+        QCOMPARE(decodeErrors(written), QString());
+    }
 }
 
 // The folder is new (an earlier one of the span stays as it was), cameras of one name get a file
