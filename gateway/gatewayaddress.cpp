@@ -106,6 +106,25 @@ QString GatewayAddress::posQueryUrl(const QString& host, int port, const QString
            QStringLiteral("/pos-data?strmId=%1&from=%2&to=%3").arg(encoded(streamId), encoded(from), encoded(to));
 }
 
+bool GatewayAddress::chunkSpanOf(const QString& url, qint64* start, qint64* end)
+{
+    // ".../STREAM-START-END": the stream id may hold '-' itself, the two times never do.
+    const QString name = QUrl(url).path().section(QLatin1Char('/'), -1);
+    if (name.count(QLatin1Char('-')) < 2)
+        return false;
+    bool startOk = false;
+    bool endOk = false;
+    const qint64 from = name.section(QLatin1Char('-'), -2, -2).toLongLong(&startOk);
+    const qint64 to = name.section(QLatin1Char('-'), -1).toLongLong(&endOk);
+    if (!startOk || !endOk || from < 0 || to < from)
+        return false;
+    if (start)
+        *start = from;
+    if (end)
+        *end = to;
+    return true;
+}
+
 QString GatewayAddress::mediaUrl(const QString& host, int port, const QString& streamId, const QString& start,
                                  const QString& end)
 {

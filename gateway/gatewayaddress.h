@@ -55,4 +55,7 @@ public:
     // The media of the chunk [start, end) of the stream.
     static QString mediaUrl(const QString& host, int port, const QString& streamId, const QString& start,
                             const QString& end);
+    // The chunk's start and end (ms since the epoch) named by a URL as mediaUrl() makes it; false,
+    // with nothing set, for any other URL.
+    static bool chunkSpanOf(const QString& url, qint64* start, qint64* end);
 };

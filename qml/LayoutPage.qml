@@ -95,6 +95,19 @@ Pane {
             selectedIndex = best;
     }
 
+    // A bookmark of the tile's stream from a little before now to now, both taken at once: the
+    // dialog only asks for its title and note.
+    function bookmarkTile(view) {
+        if (!view || !view.bookmarkable)
+            return false;
+        var now = Date.now();
+        var from = now - G.timings.liveBookmarkPreRollMs;
+        bookmarkDialog.openNewOf(view.tileStreamId, from, now, view.cameraName + "  "
+                                 + Qt.formatDateTime(new Date(from), "yyyy-MM-dd hh:mm:ss") + " – "
+                                 + Qt.formatDateTime(new Date(now), "hh:mm:ss"));
+        return true;
+    }
+
     function toggleFullView() {
         var view = cameraViewOf(selectedCell);
         if (view)
@@ -138,6 +151,10 @@ Pane {
             if (!fullViewShown)
                 return;
             leaveFullView();
+            break;
+        case Qt.Key_B:
+            if (!bookmarkTile(cameraViewOf(selectedCell)))
+                return;
             break;
         case Qt.Key_0: {
             var view = cameraViewOf(selectedCell);
@@ -246,6 +263,8 @@ Pane {
 
                 property string posIP: ""
                 property string posChannel: ""
+                // The stream this tile plays, for its bookmarks.
+                readonly property string tileStreamId: Utils.isValid(streamId) ? streamId : ""
 
                 // The cell's place among the layout's cameras, and whether it plays at its size. An
                 // alarm's camera plays whatever the cap: it is what the operator has to see.
@@ -273,7 +292,9 @@ Pane {
                                  ? qsTr("Not played: this layout has more than %1 cameras").arg(App.tileRules.maxTiles)
                                    + I18n.localeNotify
                                  : verdict === TileRules.TooSmall ? qsTr("Too small to play") + I18n.localeNotify : ""
+                bookmarkable: tileStreamId !== ""
                 onPressed: layoutPage.select(cellIndex)
+                onBookmarkRequested: layoutPage.bookmarkTile(camera)
 
                 function refreshAlarm() {
                     alarmMarked = layoutPage.alarms !== null && Utils.isValid(streamId) && streamId !== ""
@@ -543,5 +564,20 @@ Pane {
                 }
             }
         }
+    }
+
+    // The live tiles' bookmarks: written only, by the signed-in operator.
+    BookmarkStore {
+        id: liveBookmarks
+
+        client: App.vantorClient
+        author: App.vantorClient ? App.vantorClient.username : ""
+    }
+
+    BookmarkDialog {
+        id: bookmarkDialog
+
+        store: liveBookmarks
+        onClosed: layoutPage.forceActiveFocus()
     }
 }

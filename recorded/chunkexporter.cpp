@@ -18,6 +18,7 @@
 #include <system_error>
 
 #include "exportmanifest.h"
+#include "gatewayaddress.h"
 #include "gatewayfetcher.h"
 #include "mediajoiner.h"
 #include "recordedlog.h"
@@ -50,7 +51,9 @@ QUrl chunkUrl(const QString& source)
     return url;
 }
 
-QString safeCameraName(const QString& name)
+} // namespace
+
+QString ChunkExporter::safeName(const QString& name)
 {
     QString result = name.trimmed();
     while (result.toUtf8().size() > MaxCameraNameBytes) {
@@ -73,6 +76,8 @@ QString safeCameraName(const QString& name)
     result = result.trimmed();
     return result.isEmpty() ? QStringLiteral("camera") : result;
 }
+
+namespace {
 
 // The first of "name.mp4", "name (2).mp4", "name (3).mp4"… that does not exist in folder.
 QString freePath(const QString& folder, const QString& fileName)
@@ -147,13 +152,7 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
             return refuse(QStringLiteral("Cannot export the chunk \"%1\": not an http, https or file URL").arg(source));
     }
 
-    // A folder dialog in QML gives a URL.
-    QString dir = folder.trimmed();
-    if (dir.startsWith(QLatin1String("file:")))
-        dir = QUrl(dir).toLocalFile();
-    if (dir.isEmpty())
-        dir = defaultFolder();
-    dir = QDir::cleanPath(QDir(dir).absolutePath());
+    const QString dir = folderPath(folder);
     if (!QDir().mkpath(dir))
         return refuse(QStringLiteral("Cannot create the folder %1").arg(dir));
     {
@@ -173,6 +172,10 @@ bool ChunkExporter::start(const QStringList& chunkUrls, const QString& folder, c
     m_folder = dir;
     m_cameraName = cameraName;
     m_provenance = m_nextProvenance;
+    m_fileName = m_nextFileName;
+    m_writesManifest = m_nextWritesManifest;
+    m_trimsToSpan = m_nextTrimsToSpan;
+    m_lastHash = HashedFile();
     m_startMs = startMs;
     m_endMs = endMs;
     m_cancel = false;
@@ -205,7 +208,23 @@ QString ChunkExporter::defaultFolder()
     return movies.isEmpty() ? QDir::homePath() : movies;
 }
 
+QString ChunkExporter::folderPath(const QString& folder)
+{
+    // A folder dialog in QML gives a URL.
+    QString dir = folder.trimmed();
+    if (dir.startsWith(QLatin1String("file:")))
+        dir = QUrl(dir).toLocalFile();
+    if (dir.isEmpty())
+        dir = defaultFolder();
+    return QDir::cleanPath(QDir(dir).absolutePath());
+}
+
 QString ChunkExporter::fileNameFor(const QString& cameraName, qlonglong startMs, qlonglong endMs)
+{
+    return QStringLiteral("%1 %2.mp4").arg(safeName(cameraName), spanName(startMs, endMs));
+}
+
+QString ChunkExporter::spanName(qlonglong startMs, qlonglong endMs)
 {
     // The C locale: digits and separators must not change with the user's language.
     const QLocale c = QLocale::c();
@@ -215,7 +234,7 @@ QString ChunkExporter::fileNameFor(const QString& cameraName, qlonglong startMs,
     QString span = c.toString(start, dateTime);
     if (endMs > startMs)
         span += QLatin1Char('-') + c.toString(end, end.date() == start.date() ? QStringLiteral("HH.mm.ss") : dateTime);
-    return QStringLiteral("%1 %2.mp4").arg(safeCameraName(cameraName), span);
+    return span;
 }
 
 void ChunkExporter::fetchNext()
@@ -302,17 +321,29 @@ void ChunkExporter::startJoin()
 {
     m_phase = Phase::Joining;
     setProgress(DownloadShare);
-    const QString fileName = fileNameFor(m_cameraName, m_startMs, m_endMs);
+    const QString fileName = m_fileName.isEmpty() ? fileNameFor(m_cameraName, m_startMs, m_endMs) : m_fileName;
     const QString target = freePath(m_folder, fileName);
     if (target.isEmpty()) {
         fail(QStringLiteral("No free file name like %1 in %2").arg(fileName, m_folder));
         return;
     }
     const QStringList inputs = m_parts;
+    qint64 headMs = 0;
+    qint64 tailMs = -1;
+    qint64 chunkStart = 0;
+    qint64 chunkEnd = 0;
+    if (m_trimsToSpan && m_endMs > m_startMs) {
+        if (GatewayAddress::chunkSpanOf(m_urls.first(), &chunkStart, &chunkEnd) && m_startMs > chunkStart)
+            headMs = m_startMs - chunkStart;
+        if (GatewayAddress::chunkSpanOf(m_urls.last(), &chunkStart, &chunkEnd) && m_endMs < chunkEnd &&
+            m_endMs > chunkStart)
+            tailMs = m_endMs - chunkStart;
+    }
     try {
-        m_worker = std::thread([this, inputs, target] {
+        m_worker = std::thread([this, inputs, target, headMs, tailMs] {
             MediaJoiner joiner;
             joiner.setCancelFlag(&m_cancel);
+            joiner.setTrim(headMs, tailMs);
             joiner.setProgressCallback([this](double value) {
                 QMetaObject::invokeMethod(
                     this, [this, value] { handleJoinProgress(value); }, Qt::QueuedConnection);
@@ -354,7 +385,8 @@ void ChunkExporter::handleJoinFinished(bool ok, const QString& target, const QSt
         QFile::remove(target);
     if (ok && !cancelled) {
         QString manifestError;
-        if (writeManifest(target, hashed, &manifestError)) {
+        if (!m_writesManifest || writeManifest(target, hashed, &manifestError)) {
+            m_lastHash = hashed;
             succeed(target);
             return;
         }

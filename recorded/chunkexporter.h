@@ -62,13 +62,35 @@ public:
     Q_INVOKABLE void cancel();
     // Taken by the next start().
     void setProvenance(const Provenance& provenance) { m_nextProvenance = provenance; }
+    // The name the next exports' files get (made unique as fileNameFor's are); empty, as at
+    // first: fileNameFor(camera, span). An exporter of several cameras names them itself.
+    void setFileName(const QString& fileName) { m_nextFileName = fileName; }
+    // Whether the next exports write their own manifest beside the file (as at first); an
+    // exporter of several cameras writes one for all of them instead.
+    void setWritesManifest(bool writes) { m_nextWritesManifest = writes; }
+    // Whether the next exports cut the file to their span, where the first chunk begins before it
+    // or the last one ends after it (their times as gateway URLs name them, see MediaJoiner's
+    // setTrim); off at first: the whole chunks, as the recorded page's export has them.
+    void setTrimsToSpan(bool trims) { m_nextTrimsToSpan = trims; }
+    // The size and hex SHA-256 of the file of the last export that succeeded, as its manifest
+    // has them; 0 and empty while a new one runs.
+    qint64 lastBytes() const { return m_lastHash.bytes; }
+    QByteArray lastSha256() const { return m_lastHash.sha256; }
 
     // The user's video folder, or the home folder where there is none.
     Q_INVOKABLE static QString defaultFolder();
+    // The folder a start() is given as an absolute, clean path: a file:// URL (as a QML folder
+    // dialog gives it) as its local path, an empty text as defaultFolder().
+    static QString folderPath(const QString& folder);
     // "Cam A 2024-05-01 09.00.00-09.10.00.mp4" in local time, with the end's date too when it is
     // another day, and only the start when endMs is not after startMs. Characters that cannot be
     // in a file name on common file systems are replaced by '_'.
     Q_INVOKABLE static QString fileNameFor(const QString& cameraName, qlonglong startMs, qlonglong endMs);
+    // The span part of fileNameFor: "2024-05-01 09.00.00-09.10.00".
+    static QString spanName(qlonglong startMs, qlonglong endMs);
+    // The camera part of fileNameFor: a name cut to a length that leaves room for the rest, with
+    // the characters that cannot be in a file name replaced; "camera" when nothing is left.
+    static QString safeName(const QString& name);
 
 signals:
     void finished(const QString& path);
@@ -117,6 +139,13 @@ private:
     qlonglong m_endMs = 0;
     Provenance m_nextProvenance;
     Provenance m_provenance; // of the export in progress
+    QString m_nextFileName;
+    QString m_fileName; // of the export in progress; empty: fileNameFor
+    bool m_nextWritesManifest = true;
+    bool m_writesManifest = true;
+    bool m_nextTrimsToSpan = false;
+    bool m_trimsToSpan = false;
+    HashedFile m_lastHash;
 
     std::unique_ptr<GatewayFetcher> m_fetcher;
     QNetworkReply* m_reply = nullptr;

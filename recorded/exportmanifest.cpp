@@ -36,7 +36,7 @@ QByteArray ExportManifest::toJson() const
             {QStringLiteral("sha256sum"), QString::fromLatin1(file.sha256) + QStringLiteral("  ") + file.name},
         });
     }
-    const QJsonObject root{
+    QJsonObject root{
         {QStringLiteral("manifest"), 1},
         {QStringLiteral("station"), station},
         {QStringLiteral("operator"), operatorName},
@@ -48,6 +48,19 @@ QByteArray ExportManifest::toJson() const
                                              {QStringLiteral("to"), isoUtc(toMs)}}},
         {QStringLiteral("files"), fileEntries},
     };
+    if (!missing.isEmpty()) {
+        QJsonArray missingEntries;
+        for (const Missing& camera : missing) {
+            missingEntries.append(QJsonObject{
+                {QStringLiteral("camera"), camera.camera},
+                {QStringLiteral("streamId"), camera.streamId},
+                {QStringLiteral("deviceId"), camera.deviceId},
+                {QStringLiteral("chunks"), QJsonArray::fromStringList(camera.chunks)},
+                {QStringLiteral("reason"), camera.reason},
+            });
+        }
+        root.insert(QStringLiteral("notExported"), missingEntries);
+    }
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

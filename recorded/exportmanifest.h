@@ -26,6 +26,16 @@ struct ExportManifest
         qint64 bytes = 0;
         QByteArray sha256; // hex
     };
+    // A camera of the export that has no file: nothing recorded in the span, or its export
+    // failed; written only when there is one.
+    struct Missing
+    {
+        QString camera;
+        QString streamId;
+        QString deviceId;
+        QStringList chunks;
+        QString reason;
+    };
 
     QString station;
     QString operatorName;
@@ -34,6 +44,7 @@ struct ExportManifest
     qint64 toMs = 0;
     QDateTime created;
     QVector<File> files;
+    QVector<Missing> missing;
 
     QByteArray toJson() const;
     // Written whole or not at all; false with error set.

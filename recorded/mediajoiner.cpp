@@ -292,6 +292,12 @@ void MediaJoiner::setCancelFlag(const std::atomic_bool* flag)
     m_cancel = flag;
 }
 
+void MediaJoiner::setTrim(qint64 headMs, qint64 tailMs)
+{
+    m_headMs = std::max<qint64>(0, headMs);
+    m_tailMs = tailMs < 0 ? -1 : tailMs;
+}
+
 QString MediaJoiner::errorString() const
 {
     return m_error;
@@ -341,6 +347,7 @@ struct MediaJoiner::Output
     PacketPtr packet;
     // Where the next input starts, in AV_TIME_BASE units: the end of the previous input's video.
     int64_t nextStart = 0;
+    int64_t packetsWritten = 0;
 };
 
 bool MediaJoiner::join(const QStringList& inputs, const QString& target)
@@ -478,6 +485,25 @@ bool MediaJoiner::copyInput(const QStringList& inputs, int index, Output& output
     const int64_t inputStart = input->start_time != AV_NOPTS_VALUE ? input->start_time : 0;
     const int64_t offset = output.nextStart;
     const int64_t inputSize = input->pb ? avio_size(input->pb) : -1;
+    const int64_t headUs = index == 0 ? m_headMs * 1000 : 0;
+    const int64_t tailUs = index == inputs.size() - 1 && m_tailMs >= 0 ? m_tailMs * 1000 : -1;
+    if (headUs > 0) {
+        // Nothing of it is after the cut.
+        if (input->duration != AV_NOPTS_VALUE && input->duration <= headUs) {
+            reportProgress(double(index + 1) / inputs.size());
+            return true;
+        }
+        // From the key frame before the cut: the frames up to it are needed to decode the rest.
+        const AVStream* video = input->streams[choice.video];
+        const int64_t cut = av_rescale_q(inputStart + headUs, AV_TIME_BASE_Q, video->time_base);
+        if (av_seek_frame(input.get(), choice.video, cut, AVSEEK_FLAG_BACKWARD) < 0)
+            qCWarning(lcRecorded).noquote() << "Cannot seek in" << path << "; its start is copied and hidden";
+    }
+    auto inMicroseconds = [&](const AVPacket* packet, int64_t value) {
+        return av_rescale_q(value, input->streams[packet->stream_index]->time_base, AV_TIME_BASE_Q);
+    };
+    bool videoCut = false;
+    bool audioCut = false;
     std::vector<int64_t> extra(output.tracks.size(), 0);
     // The video's end places the next input: audio that runs a little longer (an encoder's
     // priming samples) must not push every later part further along the timeline.
@@ -506,9 +532,34 @@ bool MediaJoiner::copyInput(const QStringList& inputs, int index, Output& output
         if (inputSize > 0 && packet->pos >= 0)
             reportProgress((index + double(packet->pos) / double(inputSize)) / inputs.size());
 
+        const int64_t shown = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+        if (shown != AV_NOPTS_VALUE && (headUs > 0 || tailUs >= 0)) {
+            // On the input's own clock, from its start.
+            const int64_t at = inMicroseconds(packet, shown) - inputStart;
+            const int64_t until = at + std::max<int64_t>(0, inMicroseconds(packet, packet->duration));
+            bool drop = false;
+            if (trackIndex == 0) {
+                // Past the cut in decoding order, later frames may refer to the dropped ones.
+                videoCut = videoCut || (tailUs >= 0 && at >= tailUs);
+                drop = videoCut;
+            } else {
+                audioCut = audioCut || (tailUs >= 0 && at >= tailUs);
+                drop = audioCut || (headUs > 0 && until <= headUs);
+            }
+            if (drop) {
+                av_packet_unref(packet);
+                // The rest of the input is past the cut.
+                if (videoCut && (audioCut || !withAudio))
+                    break;
+                continue;
+            }
+        }
+
+        // The cut at the start is the output's moment 0: the frames before it get times below.
         const int64_t packetEnd =
             placePacket(packet, input->streams[packet->stream_index], output.tracks[size_t(trackIndex)],
-                        offset - inputStart, extra[size_t(trackIndex)]);
+                        offset - inputStart - headUs, extra[size_t(trackIndex)]);
+        ++output.packetsWritten;
         anyEnd = std::max(anyEnd, packetEnd);
         if (trackIndex == 0)
             videoEnd = std::max(videoEnd, packetEnd);
@@ -528,6 +579,8 @@ bool MediaJoiner::copyInput(const QStringList& inputs, int index, Output& output
 
 bool MediaJoiner::finishOutput(Output& output, const QString& target)
 {
+    if (output.packetsWritten == 0 && (m_headMs > 0 || m_tailMs >= 0))
+        return fail(QStringLiteral("Nothing of the inputs lies between the cuts"));
     int result = av_write_trailer(output.context.get());
     if (result < 0)
         return fail(QStringLiteral("Cannot write %1: %2").arg(output.part.path(), avError(result)));

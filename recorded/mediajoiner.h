@@ -24,6 +24,14 @@ public:
     void setProgressCallback(ProgressCallback callback);
     // Looked at between packets: once true, join() stops, removes its partial output and fails.
     void setCancelFlag(const std::atomic_bool* flag);
+    // What the next joins cut off, in ms of the input's own clock from its start: the first
+    // input's beginning up to headMs, and the last input's end from tailMs on (0 and -1: nothing).
+    // The cut at the start keeps the frames from the key frame before it, which an edit list hides,
+    // so that the file plays from the cut; an input that ends before it is left out. The cut at
+    // the end drops every video packet from the first one (in decoding order) shown at or after
+    // it, so that what stays decodes: without B-frames the file ends at the cut to the frame, with
+    // them it may end a few frames before.
+    void setTrim(qint64 headMs, qint64 tailMs);
 
     // Writes the inputs, in order, into target, which must not exist. True on success; otherwise
     // errorString() says why, naming the input concerned, and nothing was left behind.
@@ -49,6 +57,8 @@ private:
     void reportProgress(double value);
 
     ProgressCallback m_progress;
+    qint64 m_headMs = 0;
+    qint64 m_tailMs = -1;
     const std::atomic_bool* m_cancel = nullptr;
     QString m_error;
     bool m_cancelled = false;

@@ -73,6 +73,8 @@ Item {
         readonly property int alarmNoticeMs: 5000
         readonly property int alarmFlashMs: 250
         readonly property int alarmFlashCount: 4
+        // A bookmark made on a live tile starts this long before the moment it was asked for.
+        readonly property int liveBookmarkPreRollMs: 10000
     }
 
     // What the operator switches while the client runs.

@@ -77,6 +77,8 @@ Item {
     property var shownPosLines: []
     // The camera's stream has an alarm that nobody has acknowledged yet.
     property bool alarmMarked: false
+    // A live tile offers a bookmark of its stream's last moments (bookmarkRequested).
+    property bool bookmarkable: false
 
     // The picture's size at zoom 1, fitted into the tile with its own aspect.
     function fittedVideoSize() {
@@ -177,6 +179,8 @@ Item {
 
     // A press anywhere on the tile (a click selects it, wherever it is shown).
     signal pressed()
+    // The toolbar's bookmark button, pressed now.
+    signal bookmarkRequested()
 
     function appendPos(msg) {
         if (!Utils.isValid(msg))
@@ -523,6 +527,16 @@ Item {
                 source: "qrc:/images/capture.svg"
                 accessibleName: qsTr("Save a snapshot") + I18n.localeNotify
                 onClicked: cameraView.takeSnapshot()
+            }
+
+            EToolButton {
+                objectName: "liveBookmarkButton"
+                Layout.preferredWidth: G.metrics.toolbarIconSize
+                Layout.preferredHeight: G.metrics.toolbarIconSize
+                visible: cameraView.bookmarkable
+                source: "qrc:/images/bookmark.svg"
+                accessibleName: qsTr("Bookmark the last moments") + I18n.localeNotify
+                onClicked: cameraView.bookmarkRequested()
             }
 
             EToolButton {

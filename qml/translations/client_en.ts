@@ -197,6 +197,11 @@
         <source>Frames per second</source>
         <translation>Frames per second</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Bookmark the last moments</source>
+        <translation>Bookmark the last moments</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -763,6 +768,64 @@
         <location filename="../MainPage.qml"/>
         <source>Alarm panel, %1 not acknowledged</source>
         <translation>Alarm panel, %1 not acknowledged</translation>
+    </message>
+</context>
+<context>
+    <name>MultiExportProgress</name>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Waiting</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Exporting</source>
+        <translation>Exporting</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Done</source>
+        <translation>Done</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Failed: %1</source>
+        <translation>Failed: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Nothing recorded</source>
+        <translation>Nothing recorded</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancelled</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export of the cameras</source>
+        <translation>Export of the cameras</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress of %1</source>
+        <translation>Export progress of %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress</source>
+        <translation>Export progress</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel the export of every camera</source>
+        <translation>Cancel the export of every camera</translation>
     </message>
 </context>
 </TS>

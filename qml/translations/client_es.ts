@@ -197,6 +197,11 @@
         <source>Frames per second</source>
         <translation>Imágenes por segundo</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Bookmark the last moments</source>
+        <translation>Marcar los últimos momentos</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -763,6 +768,64 @@
         <location filename="../MainPage.qml"/>
         <source>Alarm panel, %1 not acknowledged</source>
         <translation>Panel de alarmas, %1 sin reconocer</translation>
+    </message>
+</context>
+<context>
+    <name>MultiExportProgress</name>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Waiting</source>
+        <translation>En espera</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Exporting</source>
+        <translation>Exportando</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Done</source>
+        <translation>Hecho</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Failed: %1</source>
+        <translation>Falló: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Nothing recorded</source>
+        <translation>Nada grabado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancelled</source>
+        <translation>Cancelado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export of the cameras</source>
+        <translation>Exportación de las cámaras</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress of %1</source>
+        <translation>Progreso de la exportación de %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress</source>
+        <translation>Progreso de la exportación</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel the export of every camera</source>
+        <translation>Cancelar la exportación de todas las cámaras</translation>
     </message>
 </context>
 </TS>

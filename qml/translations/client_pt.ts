@@ -197,6 +197,11 @@
         <source>Frames per second</source>
         <translation>Quadros por segundo</translation>
     </message>
+    <message>
+        <location filename="../Elements/CameraView.qml"/>
+        <source>Bookmark the last moments</source>
+        <translation>Marcar os últimos momentos</translation>
+    </message>
 </context>
 <context>
     <name>DoorView</name>
@@ -763,6 +768,64 @@
         <location filename="../MainPage.qml"/>
         <source>Alarm panel, %1 not acknowledged</source>
         <translation>Painel de alarmes, %1 não reconhecidos</translation>
+    </message>
+</context>
+<context>
+    <name>MultiExportProgress</name>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Waiting</source>
+        <translation>Aguardando</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Exporting</source>
+        <translation>Exportando</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Done</source>
+        <translation>Concluído</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Failed: %1</source>
+        <translation>Falhou: %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Nothing recorded</source>
+        <translation>Nada gravado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancelled</source>
+        <translation>Cancelado</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export of the cameras</source>
+        <translation>Exportação das câmeras</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress of %1</source>
+        <translation>Progresso da exportação de %1</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Export progress</source>
+        <translation>Progresso da exportação</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel</source>
+        <translation>Cancelar</translation>
+    </message>
+    <message>
+        <location filename="../Elements/MultiExportProgress.qml"/>
+        <source>Cancel the export of every camera</source>
+        <translation>Cancelar a exportação de todas as câmeras</translation>
     </message>
 </context>
 </TS>

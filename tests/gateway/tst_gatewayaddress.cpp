@@ -55,6 +55,8 @@ private slots:
     void posEndpoint_data();
     void posEndpoint();
     void requests();
+    void chunkSpanOf_data();
+    void chunkSpanOf();
     void reachableFromQml();
 };
 
@@ -210,6 +212,39 @@ void TestGatewayAddress::requests()
     QCOMPARE(GatewayAddress::mediaUrl(QStringLiteral("gw"), 1, QStringLiteral("../x"), QStringLiteral("1"),
                                       QStringLiteral("2?")),
              QStringLiteral("http://gw:1/..%2Fx-1-2%3F"));
+}
+
+void TestGatewayAddress::chunkSpanOf_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("found");
+    QTest::addColumn<qlonglong>("start");
+    QTest::addColumn<qlonglong>("end");
+
+    QTest::newRow("as made") << GatewayAddress::mediaUrl("gw", 9554, "12", "1714550400000", "1714550410000") << true
+                             << 1714550400000LL << 1714550410000LL;
+    QTest::newRow("stream id with dashes")
+        << GatewayAddress::mediaUrl("gw", 9554, "cam-3-b", "5000", "6000") << true << 5000LL << 6000LL;
+    QTest::newRow("a moment") << "http://gw:1/12-5000-5000" << true << 5000LL << 5000LL;
+    QTest::newRow("not a chunk") << "http://gw:1/cam1-a.mp4" << false << 0LL << 0LL;
+    QTest::newRow("one time") << "http://gw:1/5000-6000" << false << 0LL << 0LL;
+    QTest::newRow("end before start") << "http://gw:1/12-6000-5000" << false << 0LL << 0LL;
+    QTest::newRow("times with text") << "http://gw:1/12-5000-6000.mp4" << false << 0LL << 0LL;
+    QTest::newRow("a local file") << "/tmp/a.mp4" << false << 0LL << 0LL;
+    QTest::newRow("empty") << "" << false << 0LL << 0LL;
+}
+
+void TestGatewayAddress::chunkSpanOf()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, found);
+    QFETCH(qlonglong, start);
+    QFETCH(qlonglong, end);
+    qint64 gotStart = 0;
+    qint64 gotEnd = 0;
+    QCOMPARE(GatewayAddress::chunkSpanOf(url, &gotStart, &gotEnd), found);
+    QCOMPARE(qlonglong(gotStart), start);
+    QCOMPARE(qlonglong(gotEnd), end);
 }
 
 void TestGatewayAddress::reachableFromQml()

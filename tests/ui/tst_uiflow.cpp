@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The client's real window, QML and controller in this process, against a simulated site: the
 // sign-in from stored fields, a layout applied through the remote interface, live tiles, POS
-// lines and a door.
+// lines, a bookmark from a live tile and a door.
+#include <QDateTime>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app.h"
+#include "bookmarkstore.h"
 #include "clienttestmain.h"
 #include "freeports.h"
 #include "inprocessclient.h"
@@ -86,6 +89,65 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(posLinesOf(cameraB).filter(headB).size() >= 1, 15000);
         QVERIFY2(posLinesOf(cameraA).filter(headB).isEmpty(), qPrintable(posLinesOf(cameraA).join('|')));
         QVERIFY2(posLinesOf(cameraB).filter(headA).isEmpty(), qPrintable(posLinesOf(cameraB).join('|')));
+    }
+
+    // The tile's toolbar button, and B on the selected tile: the dialog for that stream, from 10 s
+    // before the press to the press, stored on the server with the operator as its author.
+    void bookmarkFromALiveTile()
+    {
+        QQuickItem* camera = cameraFor(QString::fromLatin1(uitest::streamA));
+        QVERIFY(camera);
+        QQuickItem* page = firstNamed(QStringLiteral("layoutPage"));
+        QVERIFY(page);
+        auto* dialog = page->findChild<QObject*>(QStringLiteral("bookmarkDialog"));
+        QVERIFY(dialog);
+        clickCentre(camera); // selects the tile and folds its toolbar out
+        QQuickItem* toolbar = itemsNamed(camera, QStringLiteral("toolbar")).value(0);
+        QQuickItem* button = itemsNamed(camera, QStringLiteral("liveBookmarkButton")).value(0);
+        QVERIFY(toolbar && button);
+        QTRY_VERIFY(button->isVisible() && toolbar->height() >= button->height());
+        const qint64 before = QDateTime::currentMSecsSinceEpoch();
+        clickCentre(button);
+        QTRY_VERIFY(dialog->property("opened").toBool());
+        const qint64 after = QDateTime::currentMSecsSinceEpoch();
+        QCOMPARE(dialog->property("streamId").toString(), QString::fromLatin1(uitest::streamA));
+        const qint64 start = qint64(dialog->property("startMs").toDouble());
+        const qint64 end = qint64(dialog->property("endMs").toDouble());
+        QVERIFY2(end >= before && end <= after,
+                 qPrintable(QStringLiteral("%1 not in %2..%3").arg(end).arg(before).arg(after)));
+        QCOMPARE(end - start, qint64(10000));
+        QVERIFY(firstNamed(QStringLiteral("bookmarkSubject"))->property("text").toString().startsWith("Cam A"));
+
+        // Typed after a while: the span stays the one of the press.
+        QTest::qWait(300);
+        QVERIFY(firstNamed(QStringLiteral("bookmarkTitle"))->setProperty("text", QStringLiteral("Van at the gate")));
+        QVERIFY(firstNamed(QStringLiteral("bookmarkNote"))->setProperty("text", QStringLiteral("White, no plates")));
+        clickCentre(firstNamed(QStringLiteral("bookmarkSave")));
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog->property("opened").toBool(), 10000);
+
+        BookmarkStore server;
+        server.setClient(App::instance()->vantorClient());
+        QSignalSpy fetched(&server, &BookmarkStore::fetched);
+        server.fetch({QString::fromLatin1(uitest::streamA)});
+        QVERIFY(fetched.wait(10000));
+        QCOMPARE(server.rowCount(), 1);
+        const Bookmark& stored = server.bookmarks().first();
+        QCOMPARE(stored.title, QStringLiteral("Van at the gate"));
+        QCOMPARE(stored.note, QStringLiteral("White, no plates"));
+        QCOMPARE(stored.author, QString::fromLatin1(uitest::user));
+        QCOMPARE(qint64(stored.startMs), start);
+        QCOMPARE(qint64(stored.endMs), end);
+
+        // The dialog gave the page its keys back; B acts on the selected tile.
+        QTRY_VERIFY(page->hasActiveFocus());
+        const qint64 beforeKey = QDateTime::currentMSecsSinceEpoch();
+        QTest::keyClick(m_client.window(), Qt::Key_B);
+        QTRY_VERIFY(dialog->property("opened").toBool());
+        QCOMPARE(dialog->property("streamId").toString(), QString::fromLatin1(uitest::streamA));
+        QVERIFY(qint64(dialog->property("endMs").toDouble()) >= beforeKey);
+        QCOMPARE(firstNamed(QStringLiteral("bookmarkTitle"))->property("text").toString(), QString());
+        clickCentre(firstNamed(QStringLiteral("bookmarkCancel")));
+        QTRY_VERIFY(!dialog->property("opened").toBool());
     }
 
     void doorFollowsTheSimulator()
