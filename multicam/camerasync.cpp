@@ -6,8 +6,10 @@
 
 #include <QDateTime>
 #include <QDebug>
+#include <QSysInfo>
 
 #include "chunkspans.h"
+#include "multicameraexporter.h"
 #include "multicamlog.h"
 #include "recordedsession.h"
 #include "timelinebar.h"
@@ -528,6 +530,25 @@ QVariantList CameraSync::exportCameras() const
         });
     }
     return cameras;
+}
+
+bool CameraSync::exportTo(MultiCameraExporter* exporter, const QString& folder) const
+{
+    if (!exporter)
+        return false;
+    QString operatorName;
+    QString server;
+    for (const Camera& camera : m_cameras) {
+        if (camera.session && camera.session->client()) {
+            const VantorClient* client = camera.session->client();
+            operatorName = client->username();
+            server = QStringLiteral("%1:%2").arg(client->host()).arg(client->port());
+            break;
+        }
+    }
+    exporter->setProvenance(QSysInfo::machineHostName(), operatorName, server);
+    const QVariantList span = exportSpan();
+    return exporter->start(exportCameras(), folder, qlonglong(span.at(0).toDouble()), qlonglong(span.at(1).toDouble()));
 }
 
 // --- Keeping the cameras in step ----------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include "sharedclock.h"
 #include "timelinebar.h"
 
+class MultiCameraExporter;
 class RecordedSession;
 
 // Several recorded cameras in step: one clock, one set of controls, each camera (a
@@ -122,6 +123,9 @@ public:
     Q_INVOKABLE QVariantList exportCameras() const;
     // The span of that export: [from, to] in ms.
     Q_INVOKABLE QVariantList exportSpan() const;
+    // Starts that export into folder, with where it comes from (this station, the signed-in
+    // operator, the server); false when the exporter refused (its lastError says why).
+    Q_INVOKABLE bool exportTo(MultiCameraExporter* exporter, const QString& folder) const;
 
 public slots:
     // Brings every camera in step to the clock's moment.

@@ -243,6 +243,14 @@ Page {
     }
 
     function exportVideo() {
+        if (inStep) {
+            // One file per camera in one folder, with one manifest.
+            if (cameraSync.exportTo(multiExporter, activeSession.exportFolder))
+                statusText = "";
+            else
+                showStatus(qsTr("Export not started: %1").arg(multiExporter.lastError) + I18n.localeNotify, true);
+            return;
+        }
         switch (session.exportVideo()) {
         case RecordedSession.NothingBetweenMarks:
             showStatus(qsTr("Nothing recorded between the marks.") + I18n.localeNotify, true);
@@ -362,6 +370,26 @@ Page {
 
     ListModel {
         id: syncModel
+    }
+
+    MultiCameraExporter {
+        id: multiExporter
+    }
+
+    Connections {
+        target: multiExporter
+
+        function onFinished(folder, failedCameras) {
+            if (failedCameras.length === 0)
+                recordedPage.showStatus(qsTr("Exported to %1").arg(folder) + I18n.localeNotify, false);
+            else
+                recordedPage.showStatus(qsTr("Exported to %1; not exported: %2").arg(folder).arg(failedCameras.join(", "))
+                                        + I18n.localeNotify, true);
+        }
+
+        function onFailed(message) {
+            recordedPage.showStatus(qsTr("Export failed: %1").arg(message) + I18n.localeNotify, true);
+        }
     }
 
     // The layout's cells as the page reads them for "in step" (a list model has no get()).
@@ -642,9 +670,20 @@ Page {
                 }
 
                 // Export: the playing chunk, or what lies between two marks, into one file.
+                // Each camera's progress while the cameras in step are exported.
+                MultiExportProgress {
+                    exporter: multiExporter
+                    visible: multiExporter.busy
+                    Layout.fillWidth: true
+                    Layout.leftMargin: G.metrics.spacing
+                    Layout.rightMargin: G.metrics.spacing
+                    maxListHeight: 120
+                }
+
                 ExportBar {
                     session: recordedPage.activeSession
                     sync: recordedPage.inStep ? cameraSync : null
+                    exporter: recordedPage.inStep ? multiExporter : recordedPage.activeSession.exporter
                     Layout.fillWidth: true
                     Layout.leftMargin: G.metrics.spacing
                     Layout.rightMargin: G.metrics.spacing

@@ -313,6 +313,21 @@
     <name>RecordedPage</name>
     <message>
         <location filename="../RecordedPage.qml"/>
+        <source>The layout has fewer than two cameras.</source>
+        <translation>The layout has fewer than two cameras.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>At most %1 cameras play in step.</source>
+        <translation>At most %1 cameras play in step.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1; not exported: %2</source>
+        <translation>Exported to %1; not exported: %2</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>Nothing recorded between the marks.</translation>
     </message>
@@ -426,6 +441,21 @@
 </context>
 <context>
     <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>All in step</source>
+        <translation>All in step</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Play the layout's cameras in step</source>
+        <translation>Play the layout's cameras in step</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>In step: %1</source>
+        <translation>In step: %1</translation>
+    </message>
     <message>
         <location filename="../Elements/RecordedStreams.qml"/>
         <source>Available streams</source>
@@ -826,6 +856,24 @@
         <location filename="../Elements/MultiExportProgress.qml"/>
         <source>Cancel the export of every camera</source>
         <translation>Cancel the export of every camera</translation>
+    </message>
+</context>
+<context>
+    <name>SyncTile</name>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>No recording</source>
+        <translation>No recording</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Out of step</source>
+        <translation>Out of step</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Back in step</source>
+        <translation>Back in step</translation>
     </message>
 </context>
 </TS>

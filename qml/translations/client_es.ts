@@ -313,6 +313,21 @@
     <name>RecordedPage</name>
     <message>
         <location filename="../RecordedPage.qml"/>
+        <source>The layout has fewer than two cameras.</source>
+        <translation>El diseño tiene menos de dos cámaras.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>At most %1 cameras play in step.</source>
+        <translation>Como máximo %1 cámaras se reproducen en sincronía.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1; not exported: %2</source>
+        <translation>Exportado a %1; no exportado: %2</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>No hay nada grabado entre las marcas.</translation>
     </message>
@@ -426,6 +441,21 @@
 </context>
 <context>
     <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>All in step</source>
+        <translation>Todas en sincronía</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Play the layout's cameras in step</source>
+        <translation>Reproducir en sincronía las cámaras del diseño</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>In step: %1</source>
+        <translation>En sincronía: %1</translation>
+    </message>
     <message>
         <location filename="../Elements/RecordedStreams.qml"/>
         <source>Available streams</source>
@@ -826,6 +856,24 @@
         <location filename="../Elements/MultiExportProgress.qml"/>
         <source>Cancel the export of every camera</source>
         <translation>Cancelar la exportación de todas las cámaras</translation>
+    </message>
+</context>
+<context>
+    <name>SyncTile</name>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>No recording</source>
+        <translation>Sin grabación</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Out of step</source>
+        <translation>Fuera de sincronía</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Back in step</source>
+        <translation>Volver a sincronía</translation>
     </message>
 </context>
 </TS>

@@ -313,6 +313,21 @@
     <name>RecordedPage</name>
     <message>
         <location filename="../RecordedPage.qml"/>
+        <source>The layout has fewer than two cameras.</source>
+        <translation>O layout tem menos de duas câmeras.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>At most %1 cameras play in step.</source>
+        <translation>No máximo %1 câmeras são reproduzidas em sincronia.</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
+        <source>Exported to %1; not exported: %2</source>
+        <translation>Exportado para %1; não exportado: %2</translation>
+    </message>
+    <message>
+        <location filename="../RecordedPage.qml"/>
         <source>Nothing recorded between the marks.</source>
         <translation>Nada gravado entre as marcas.</translation>
     </message>
@@ -426,6 +441,21 @@
 </context>
 <context>
     <name>RecordedStreams</name>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>All in step</source>
+        <translation>Todas em sincronia</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>Play the layout's cameras in step</source>
+        <translation>Reproduzir em sincronia as câmeras do layout</translation>
+    </message>
+    <message>
+        <location filename="../Elements/RecordedStreams.qml"/>
+        <source>In step: %1</source>
+        <translation>Em sincronia: %1</translation>
+    </message>
     <message>
         <location filename="../Elements/RecordedStreams.qml"/>
         <source>Available streams</source>
@@ -826,6 +856,24 @@
         <location filename="../Elements/MultiExportProgress.qml"/>
         <source>Cancel the export of every camera</source>
         <translation>Cancelar a exportação de todas as câmeras</translation>
+    </message>
+</context>
+<context>
+    <name>SyncTile</name>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>No recording</source>
+        <translation>Sem gravação</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Out of step</source>
+        <translation>Fora de sincronia</translation>
+    </message>
+    <message>
+        <location filename="../Elements/SyncTile.qml"/>
+        <source>Back in step</source>
+        <translation>Voltar à sincronia</translation>
     </message>
 </context>
 </TS>

@@ -169,6 +169,7 @@ private slots:
     void outOfStepAndBack();
     void aCameraAsksTheClockToMove();
     void frameStepsMoveEveryCamera();
+    void anExportTakesEveryCameraInStep();
 
 private:
     Camera& add(const QString& stream, const QVariantList& chunks);
@@ -418,6 +419,36 @@ void TestCameraSync::frameStepsMoveEveryCamera()
     }
     m_sync->frameStep(false);
     QCOMPARE(m_sync->positionMs(), before);
+}
+
+void TestCameraSync::anExportTakesEveryCameraInStep()
+{
+    add(QStringLiteral("21"), {chunk("21", m_day, m_day + 10000), chunk("21", m_day + 10000, m_day + 20000)});
+    add(QStringLiteral("22"), {chunk("22", m_day + 15000, m_day + 20000)});
+    Camera& own = add(QStringLiteral("23"), {chunk("23", m_day, m_day + 20000)});
+    m_sync->setInStep(&own.session, false);
+    m_sync->seekTo(m_day + 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+
+    // Without marks: the chunk each camera plays, none for the one without recording.
+    QVariantList cameras = m_sync->exportCameras();
+    QCOMPARE(cameras.size(), 2);
+    QCOMPARE(cameras.at(0).toMap().value(QStringLiteral("urls")).toStringList().size(), 1);
+    QCOMPARE(cameras.at(1).toMap().value(QStringLiteral("urls")).toStringList().size(), 0);
+
+    // Marks are every camera's: the chunks that reach into the span.
+    m_sync->setMark();
+    m_sync->seekTo(m_day + 16000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    m_sync->setMark();
+    QCOMPARE(m_cameras[0]->session.markB(), m_day + 16000.0);
+    QCOMPARE(m_sync->exportSpan(), (QVariantList{m_day + 5000.0, m_day + 16000.0}));
+    cameras = m_sync->exportCameras();
+    const QStringList first = cameras.at(0).toMap().value(QStringLiteral("urls")).toStringList();
+    QCOMPARE(first.size(), 2);
+    QVERIFY(first.at(1).endsWith(QStringLiteral("/21-%1-%2").arg(m_day + 10000).arg(m_day + 20000)));
+    QCOMPARE(cameras.at(1).toMap().value(QStringLiteral("urls")).toStringList().size(), 1);
+    QCOMPARE(cameras.at(1).toMap().value(QStringLiteral("streamId")).toString(), QStringLiteral("22"));
 }
 
 QTEST_GUILESS_MAIN(TestCameraSync)
