@@ -153,15 +153,20 @@ Item {
                 Accessible.name: text
             }
 
+            // Which camera this is, over the picture.
             ELabel {
                 objectName: "syncCameraName"
                 anchors.left: parent.left
                 anchors.top: parent.top
                 anchors.margins: G.metrics.spacing
-                visible: !view.visible
                 color: G.theme.foreColor
                 textFormat: Text.PlainText
                 text: tileSession.cameraName
+
+                background: Rectangle {
+                    color: G.theme.pageBackground
+                    opacity: G.theme.toolbarOpacity
+                }
             }
 
             ChunkMessages {
