@@ -153,11 +153,13 @@ Item {
                 Accessible.name: text
             }
 
-            // Which camera this is, over the picture.
+            // Which camera this is, over the picture's foot: cameras put their own lines at the top.
             ELabel {
+                id: cameraNameLabel
+
                 objectName: "syncCameraName"
                 anchors.left: parent.left
-                anchors.top: parent.top
+                anchors.bottom: parent.bottom
                 anchors.margins: G.metrics.spacing
                 color: G.theme.foreColor
                 textFormat: Text.PlainText
@@ -173,14 +175,16 @@ Item {
                 session: tileSession
                 anchors.left: parent.left
                 anchors.right: parent.right
-                anchors.bottom: parent.bottom
+                anchors.bottom: stepButton.top
                 anchors.margins: G.metrics.spacing
             }
 
             EButton {
+                id: stepButton
+
                 objectName: "stepButton"
                 anchors.right: parent.right
-                anchors.top: parent.top
+                anchors.bottom: parent.bottom
                 anchors.margins: G.metrics.spacing
                 focusPolicy: Qt.NoFocus
                 opacity: tile.selected || !tile.inStep || hovered ? 1 : 0.4
