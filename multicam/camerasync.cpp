@@ -11,6 +11,7 @@
 #include "chunkspans.h"
 #include "multicameraexporter.h"
 #include "multicamlog.h"
+#include "playbacktime.h"
 #include "recordedsession.h"
 #include "timelinebar.h"
 #include "vantorclient.h"
@@ -26,21 +27,12 @@ constexpr qreal MaxNudge = 0.2;
 constexpr qint64 SeekPatienceMs = 1500;
 // Above the fast rate a camera shows key frames, renewed once its picture is this far off.
 constexpr qreal KeyframeToleranceMs = 500;
-// From a day's start, a day and a half reaches into the next day however long the day is.
-constexpr qint64 DayAndAHalfMs = 36 * 3600 * 1000;
-
-qreal startOfDay(qreal ms)
-{
-    const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(ms)), Qt::LocalTime).date();
-    return qreal(date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch());
-}
-
 } // namespace
 
 CameraSync::CameraSync(QObject* parent) : QObject(parent)
 {
-    m_dayStart = startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
-    m_dayEnd = startOfDay(m_dayStart + DayAndAHalfMs);
+    m_dayStart = PlaybackTime::startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
+    m_dayEnd = PlaybackTime::endOfDay(m_dayStart);
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(m_tickMs);
     connect(&m_timer, &QTimer::timeout, this, &CameraSync::tick);
@@ -55,21 +47,12 @@ CameraSync::~CameraSync()
 
 QVariantList CameraSync::speeds() const
 {
-    QVariantList list;
-    for (qreal speed : m_speeds)
-        list << speed;
-    return list;
+    return PlaybackTime::speedsToVariant(m_speeds);
 }
 
 void CameraSync::setSpeeds(const QVariantList& speeds)
 {
-    QList<qreal> values;
-    for (const QVariant& speed : speeds) {
-        bool ok = false;
-        const qreal value = speed.toDouble(&ok);
-        if (ok && value > 0)
-            values << value;
-    }
+    const QList<qreal> values = PlaybackTime::parseSpeeds(speeds);
     if (values.isEmpty()) {
         qCWarning(lcMulticam) << "No usable speeds in" << speeds << "- keeping" << m_speeds;
         return;
@@ -292,11 +275,7 @@ void CameraSync::setSpeed(qreal speed)
 
 int CameraSync::speedIndex() const
 {
-    int best = 0;
-    for (int i = 0; i < m_speeds.size(); ++i)
-        if (std::abs(m_speeds.at(i) - speed()) < std::abs(m_speeds.at(best) - speed()))
-            best = i;
-    return best;
+    return PlaybackTime::nearestSpeedIndex(m_speeds, speed());
 }
 
 void CameraSync::changeSpeed(int direction)
@@ -420,9 +399,9 @@ void CameraSync::handleDayRequest(qreal ms)
 
 void CameraSync::showDay(qreal ms)
 {
-    const qreal start = startOfDay(ms);
+    const qreal start = PlaybackTime::startOfDay(ms);
     m_dayStart = start;
-    m_dayEnd = startOfDay(start + DayAndAHalfMs);
+    m_dayEnd = PlaybackTime::endOfDay(start);
     emit dayChanged();
     if (m_timeline) {
         m_timeline->setDayStart(qint64(m_dayStart));

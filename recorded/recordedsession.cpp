@@ -12,15 +12,13 @@
 
 #include "gatewayaddress.h"
 #include "gatewayfetcher.h"
+#include "playbacktime.h"
 #include "recordedlog.h"
 #include "vantorclient.h"
 #include "vantorobject.h"
 #include "vantorobjectsrepository.h"
 
 namespace {
-
-// From a day's start, a day and a half reaches into the next day however long the day is.
-constexpr qint64 DayAndAHalfMs = 36 * 3600 * 1000;
 
 // Stores a new value; false when it is the value already held.
 template <typename T>
@@ -53,12 +51,6 @@ QString msText(qreal ms)
 QString secondsText(qreal ms)
 {
     return QString::number(ms / 1000.0, 'g', 12);
-}
-
-qreal startOfDay(qreal ms)
-{
-    const QDate date = QDateTime::fromMSecsSinceEpoch(qint64(std::floor(ms)), Qt::LocalTime).date();
-    return qreal(date.startOfDay(Qt::LocalTime).toMSecsSinceEpoch());
 }
 
 // Sets a Downloader up for its next download; its transfer in progress, if any, is cancelled.
@@ -95,8 +87,8 @@ RecordedSession::RecordedSession(QObject* parent)
       m_exportFolder(ChunkExporter::defaultFolder()),
       m_fetcher(new GatewayFetcher(this))
 {
-    m_dayStart = startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
-    m_dayEnd = startOfDay(m_dayStart + DayAndAHalfMs);
+    m_dayStart = PlaybackTime::startOfDay(qreal(QDateTime::currentMSecsSinceEpoch()));
+    m_dayEnd = PlaybackTime::endOfDay(m_dayStart);
     m_chunks.setSpans(&m_spans);
 }
 
@@ -235,21 +227,12 @@ void RecordedSession::setSearchLeadMs(int ms)
 
 QVariantList RecordedSession::speeds() const
 {
-    QVariantList list;
-    for (qreal speed : m_speeds)
-        list << speed;
-    return list;
+    return PlaybackTime::speedsToVariant(m_speeds);
 }
 
 void RecordedSession::setSpeeds(const QVariantList& speeds)
 {
-    QList<qreal> values;
-    for (const QVariant& speed : speeds) {
-        bool ok = false;
-        const qreal value = speed.toDouble(&ok);
-        if (ok && value > 0)
-            values << value;
-    }
+    const QList<qreal> values = PlaybackTime::parseSpeeds(speeds);
     if (values.isEmpty()) {
         qCWarning(lcRecorded) << "No usable player speeds in" << speeds << "- keeping" << m_speeds;
         return;
@@ -284,7 +267,7 @@ void RecordedSession::setStreamHost(const QString& host)
 
 void RecordedSession::setDayStart(qreal ms)
 {
-    const qreal end = startOfDay(ms + DayAndAHalfMs);
+    const qreal end = PlaybackTime::endOfDay(ms);
     if (ms == m_dayStart && end == m_dayEnd)
         return;
     m_dayStart = ms;
@@ -477,7 +460,7 @@ void RecordedSession::showDay(qreal ms)
 
 void RecordedSession::loadDay(qreal ms)
 {
-    setDayStart(startOfDay(ms));
+    setDayStart(PlaybackTime::startOfDay(ms));
     if (m_timeline) {
         m_timeline->setDayStart(qint64(m_dayStart));
         m_timeline->setDayEnd(qint64(m_dayEnd));
@@ -794,12 +777,7 @@ void RecordedSession::frameStep(bool forward)
 
 int RecordedSession::speedIndex() const
 {
-    int best = 0;
-    for (int i = 0; i < m_speeds.size(); ++i) {
-        if (std::abs(m_speeds.at(i) - m_speed) < std::abs(m_speeds.at(best) - m_speed))
-            best = i;
-    }
-    return best;
+    return PlaybackTime::nearestSpeedIndex(m_speeds, m_speed);
 }
 
 void RecordedSession::changeSpeed(int direction)
