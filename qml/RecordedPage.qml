@@ -643,7 +643,11 @@ Page {
 
                     objectName: "timeline"
                     Layout.fillWidth: true
-                    Layout.preferredHeight: G.metrics.timelineHeight
+                    // Taller with a lane per camera, so that each lane can carry its camera's name.
+                    Layout.preferredHeight: recordedPage.inStep
+                                            ? Math.min(3 * G.metrics.timelineHeight,
+                                                       G.metrics.timelineHeight + 12 * recordedPage.lanes.length)
+                                            : G.metrics.timelineHeight
                     spans: session.spans
                     posTimes: session.dayPos.count >= 0 ? session.dayPos.times() : []
                     lanes: recordedPage.lanes
