@@ -101,6 +101,12 @@ NumberedMedia::NumberedMedia(std::string file, std::string folder, std::string f
 NumberedMedia::~NumberedMedia()
 {
     stop();
+    // The worker may have been between two programs when stop() looked: it must not run another.
+    while (m_worker.joinable() && !m_workerDone) {
+        if (const pid_t running = m_running.load(); running > 0)
+            ::kill(running, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (m_worker.joinable())
         m_worker.join();
 }
@@ -171,14 +177,17 @@ void NumberedMedia::work()
     std::unique_lock<std::mutex> lock(m_mutex);
     while (true) {
         m_changed.wait(lock, [this] { return m_stopping || !m_queue.empty(); });
-        if (m_stopping)
+        if (m_stopping) {
+            m_workerDone = true;
             return;
+        }
         const std::shared_ptr<Job> job = m_queue.front();
         m_queue.pop_front();
         lock.unlock();
         std::string path, error;
-        const bool ok = learnFile(error) && make(*job, path, error);
-        if (!ok)
+        const bool ok = learnFile(error) && !stopping(error) && make(*job, path, error);
+        std::string stopped;
+        if (!ok && !stopping(stopped))
             std::fprintf(stderr, "vantor-sim: error: no numbered media for the chunk %lld-%lld: %s\n",
                          static_cast<long long>(job->startMs), static_cast<long long>(job->endMs), error.c_str());
         lock.lock();
@@ -188,6 +197,14 @@ void NumberedMedia::work()
         m_pending.erase({job->startMs, job->endMs});
         m_changed.notify_all();
     }
+}
+
+bool NumberedMedia::stopping(std::string& error)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_stopping)
+        error = "the simulator is stopping";
+    return m_stopping;
 }
 
 std::string NumberedMedia::ffprobe() const
@@ -216,6 +233,8 @@ bool NumberedMedia::learnFile(std::string& error)
             return true;
     }
     std::string text;
+    if (stopping(error))
+        return false;
     if (!runProgram({ffprobe(), "-v", "error", "-select_streams", "v:0", "-show_entries",
                      "stream=codec_name,r_frame_rate,bit_rate:format=bit_rate:packet=flags", "-of", "json", m_file},
                     &text, error, &m_running)) {

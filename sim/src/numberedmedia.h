@@ -87,6 +87,7 @@ private:
     };
 
     void work();
+    bool stopping(std::string& error);
     bool learnFile(std::string& error);
     bool make(const Job& job, std::string& path, std::string& error);
     std::string slicePath(const Facts& facts, const NumberedSlice& slice) const;
@@ -103,6 +104,7 @@ private:
     std::optional<Facts> m_facts;
     int m_waiting = 0;
     bool m_stopping = false;
+    std::atomic<bool> m_workerDone{false};
     std::atomic<pid_t> m_running{-1};
 };
 
