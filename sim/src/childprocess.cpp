@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -96,11 +97,13 @@ bool startChild(const std::vector<std::string>& args, bool keepOutput, ChildProc
 }
 
 bool runProgram(const std::vector<std::string>& args, std::string* output, std::string& error,
-                std::atomic<pid_t>* running)
+                std::atomic<pid_t>* running, bool inBackground)
 {
     ChildProcess child;
     if (!startChild(args, output != nullptr, child, error))
         return false;
+    if (inBackground)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(child.pid), 10);
     if (running)
         running->store(child.pid);
     std::string messages;

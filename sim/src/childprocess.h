@@ -24,9 +24,10 @@ bool startChild(const std::vector<std::string>& args, bool keepOutput, ChildProc
 
 // Runs a program to its end. Keeps its standard output in `output` when given; on failure `error`
 // says what failed, with the last line the program wrote on standard error. While it runs its
-// process id is in `running` (if given), so that another thread can stop it.
+// process id is in `running` (if given), so that another thread can stop it. Work nobody waits
+// for runs `inBackground`, at a lower priority.
 bool runProgram(const std::vector<std::string>& args, std::string* output, std::string& error,
-                std::atomic<pid_t>* running = nullptr);
+                std::atomic<pid_t>* running = nullptr, bool inBackground = false);
 
 // The last non-empty line of a program's messages, for error texts.
 std::string lastLine(const std::string& text);

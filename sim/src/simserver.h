@@ -20,6 +20,7 @@
 #include "controlserver.h"
 #include "eventschedule.h"
 #include "gatewayserver.h"
+#include "livevideo.h"
 #include "mediacache.h"
 #include "numberedmedia.h"
 #include "pospublisher.h"
@@ -182,6 +183,7 @@ private:
     ControlServer m_control;
     MediaCache m_media;
     std::unique_ptr<NumberedMedia> m_numbered; // with the site's "chunkMedia" "numbered" only
+    std::unique_ptr<LiveVideo> m_live;         // with streams that have "live" only
     PosPublisher m_pos;
     std::vector<std::unique_ptr<GatewayServer>> m_gateways;
 

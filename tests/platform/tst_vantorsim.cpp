@@ -4,6 +4,7 @@
 #include <set>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -50,6 +51,68 @@ HttpAnswer httpGet(const QString& url)
     answer.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     reply->deleteLater();
     return answer;
+}
+
+// A live stream as a player reads it: from its first bytes for `forMs` of wall time, then the
+// player goes. The bytes go to `path`; `seconds` is how long they took to come.
+struct LiveRead
+{
+    int status = 0;
+    QString contentType;
+    QByteArray bytes;
+    double seconds = 0;
+};
+
+LiveRead readLive(const QString& url, int forMs)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("Range", "bytes=0-"); // as ffmpeg's HTTP client asks
+    QNetworkReply* reply = manager.get(request);
+    LiveRead read;
+    QElapsedTimer sinceFirst;
+    QObject::connect(reply, &QNetworkReply::readyRead, [&] {
+        if (!sinceFirst.isValid())
+            sinceFirst.start();
+        read.bytes += reply->readAll();
+    });
+    (void)QTest::qWaitFor(
+        [&] { return reply->isFinished() || (sinceFirst.isValid() && sinceFirst.elapsed() >= forMs); }, 60000);
+    read.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    read.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    read.bytes += reply->readAll();
+    read.seconds = sinceFirst.isValid() ? sinceFirst.elapsed() / 1000.0 : 0;
+    reply->abort();
+    reply->deleteLater();
+    return read;
+}
+
+// What ffprobe says of a file's first video stream and frames: "codec_name=h264", "width=320",
+// "frames=75", "first=I" (the first frame's picture type).
+QMap<QString, QString> probeVideo(const QString& path)
+{
+    QMap<QString, QString> facts;
+    QProcess probe;
+    probe.start(QStandardPaths::findExecutable("ffprobe"),
+                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                 "stream=codec_name,width,height:frame=pict_type", "-of", "default=nw=1", path});
+    if (!probe.waitForFinished(30000))
+        return facts;
+    int frames = 0;
+    for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
+        const int equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QString key = QString::fromUtf8(line.left(equals)), value = QString::fromUtf8(line.mid(equals + 1));
+        if (key == "pict_type") {
+            if (frames++ == 0)
+                facts.insert("first", value);
+        } else {
+            facts.insert(key, value);
+        }
+    }
+    facts.insert("frames", QString::number(frames));
+    return facts;
 }
 
 struct RunResult
@@ -154,6 +217,10 @@ private slots:
     void numberedChunkMedia();
     void numberedMediaFailuresGive503_data();
     void numberedMediaFailuresGive503();
+    void liveVideo_data();
+    void liveVideo();
+    void liveCamerasPointAtTheirGateway();
+    void liveViewersShareOneFeed();
     void posPublishersSendPredictedMessages();
     void helpListsTheOptions();
     void badCommandLines_data();
@@ -171,12 +238,16 @@ private:
     }
 
     bool startNumberedSite();
+    bool startLiveSite();
 
     SimProcess m_sim;
     // A site whose chunks are cut from a numbered file of its own, started by the first case that
     // needs it.
     std::unique_ptr<SimProcess> m_numberedSim;
     QTemporaryDir m_numberedDir;
+    // Two small live cameras, one without a sub-stream, and one that sends nothing live.
+    std::unique_ptr<SimProcess> m_liveSim;
+    QTemporaryDir m_liveDir;
 };
 
 namespace {
@@ -435,6 +506,128 @@ void TestVantorSim::numberedMediaFailuresGive503()
     QVERIFY2(sim.errorText().contains("no numbered media for the chunk 3893-4093"), qPrintable(sim.errorText()));
 }
 
+bool TestVantorSim::startLiveSite()
+{
+    if (m_liveSim)
+        return m_liveSim->running();
+    m_liveSim = std::make_unique<SimProcess>();
+    // A name that needs escaping in ffmpeg's filter graph; the site's own "url" gives way.
+    const QByteArray site = R"({"objects": [
+    {"id": 1, "name": "s", "type": 7},
+    {"id": 3, "name": "u", "type": 1, "parent": 1, "password": "p"},
+    {"id": 11, "name": "g", "type": 2, "parent": 1, "gateway": {}},
+    {"id": 21, "name": "Gate's: [1], A;B %d\\", "type": 10, "parent": 11,
+     "live": {"size": "320x180", "kbps": 300, "subSize": "160x90", "subKbps": 100},
+     "settings": {"url": "av://lavfi:testsrc2", "fps": 25}},
+    {"id": 22, "name": "Yard", "type": 10, "parent": 11, "live": {"picture": "cellauto", "size": "192x108", "kbps": 200, "sub": false},
+     "settings": {"subUrl": "http://elsewhere/sub.ts", "subSize": "640x360"}},
+    {"id": 23, "name": "Still", "type": 10, "parent": 11, "settings": {"url": "av://lavfi:smptebars"}}]})";
+    m_liveSim->setMediaDir(m_liveDir.filePath("media"));
+    return m_liveSim->start(writeFile(m_liveDir, "site.json", site));
+}
+
+void TestVantorSim::liveVideo_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("main stream") << "/live/21.ts" << 200 << "320x180";
+    QTest::newRow("sub-stream") << "/live/21-sub.ts" << 200 << "160x90";
+    QTest::newRow("a camera without a sub-stream") << "/live/22-sub.ts" << 404 << "";
+    QTest::newRow("a camera that sends nothing live") << "/live/23.ts" << 404 << "";
+    QTest::newRow("no such stream") << "/live/99.ts" << 404 << "";
+}
+
+// Each live stream is H.264 in MPEG-TS at its real rate, from a key frame on, where the camera's
+// settings say.
+void TestVantorSim::liveVideo()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    QFETCH(QString, size);
+    if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("needs ffmpeg and ffprobe");
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    const QString gateway = QStringLiteral("http://127.0.0.1:%1").arg(m_liveSim->gateway(11).http);
+    if (status != 200) {
+        QCOMPARE(httpGet(gateway + path).status, status);
+        return;
+    }
+    const LiveRead read = readLive(gateway + path, 2500);
+    QCOMPARE(read.status, 200); // never 206, whatever the player asks
+    QCOMPARE(read.contentType, QStringLiteral("video/mp2t"));
+    QVERIFY(read.bytes.size() > 188);
+    QCOMPARE(read.bytes.size() % 188, 0);
+    // It starts at the program table, as a player wants it.
+    QCOMPARE(quint8(read.bytes[0]), quint8(0x47));
+    QCOMPARE(((quint8(read.bytes[1]) & 0x1f) << 8) | quint8(read.bytes[2]), 0);
+    QTemporaryDir dir;
+    const QMap<QString, QString> facts = probeVideo(writeFile(dir, "live.ts", read.bytes));
+    QCOMPARE(facts.value("codec_name"), QStringLiteral("h264"));
+    QCOMPARE(facts.value("width") + "x" + facts.value("height"), size);
+    QCOMPARE(facts.value("first"), QStringLiteral("I"));
+    // At its real rate, not as fast as the loop can be read: generous, the machine may be slow.
+    const int frames = facts.value("frames").toInt();
+    QVERIFY2(frames >= 1 && frames <= 25 * (read.seconds + 2),
+             qPrintable(QStringLiteral("%1 frames in %2 s").arg(frames).arg(read.seconds)));
+}
+
+void TestVantorSim::liveCamerasPointAtTheirGateway()
+{
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    SiteView site;
+    QVERIFY(fetchSite(m_liveSim->serverPort(), "u", "p", site));
+    const std::string gateway = "http://127.0.0.1:" + std::to_string(m_liveSim->gateway(11).http);
+    const auto setting = [&](ObjectId id, const char* name) {
+        const Object* o = site.find(id);
+        return o && o->settings().contains(name) ? o->settings().value(name).toString() : std::string("(none)");
+    };
+    // "live" replaces what the site wrote there; other settings stay.
+    QCOMPARE(setting(21, "url"), gateway + "/live/21.ts");
+    QCOMPARE(setting(21, "size"), std::string("320x180"));
+    QCOMPARE(setting(21, "subUrl"), gateway + "/live/21-sub.ts");
+    QCOMPARE(setting(21, "subSize"), std::string("160x90"));
+    QCOMPARE(site.find(21)->settings().value("fps").toInt64(), std::int64_t(25));
+    QCOMPARE(setting(22, "url"), gateway + "/live/22.ts");
+    QCOMPARE(setting(22, "subUrl"), std::string("(none)"));
+    QCOMPARE(setting(22, "subSize"), std::string("(none)"));
+    QCOMPARE(setting(23, "url"), std::string("av://lavfi:smptebars"));
+}
+
+void TestVantorSim::liveViewersShareOneFeed()
+{
+    if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+        QSKIP("needs ffmpeg");
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    const int port = m_liveSim->gateway(11).http;
+
+    const QString url = QStringLiteral("http://127.0.0.1:%1/live/22.ts").arg(port);
+    const auto started = [&] { return m_liveSim->errorText().count("live 22 main stream started"); };
+    const auto stopped = [&] { return m_liveSim->errorText().count("live 22 main stream stopped: nobody watches"); };
+    const int startedBefore = started(), stoppedBefore = stopped();
+    QNetworkAccessManager manager;
+    QNetworkReply* first = manager.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(first->bytesAvailable() > 0, 60000);
+    QNetworkAccessManager other; // a second station
+    QNetworkReply* second = other.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(second->bytesAvailable() > 0, 30000);
+    QVERIFY(first->isRunning() && second->isRunning());
+    QCOMPARE(started(), startedBefore + 1); // one ffmpeg for both
+    first->abort();
+    QTest::qWait(300);
+    QCOMPARE(stopped(), stoppedBefore); // someone still watches
+    QVERIFY(second->bytesAvailable() > 0 || second->waitForReadyRead(5000));
+    second->abort();
+    QTRY_COMPARE_WITH_TIMEOUT(stopped(), stoppedBefore + 1, 10000);
+    // Watched again: a new feed.
+    QNetworkReply* again = manager.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(again->bytesAvailable() > 0, 30000);
+    QCOMPARE(started(), startedBefore + 2);
+    again->abort();
+    for (QNetworkReply* reply : {first, second, again})
+        reply->deleteLater();
+}
+
 void TestVantorSim::posPublishersSendPredictedMessages()
 {
     zmq::context_t context;
@@ -556,6 +749,23 @@ void TestVantorSim::badSiteFiles_data()
                                                << "chunkMedia: \"numbered\" must be the path of an MP4 file";
     QTest::newRow("numbered media missing") << camera + "{\"numbered\": \"absent.mp4\"}}"
                                             << "chunkMedia: \"numbered\": cannot read $DIR/absent.mp4";
+    // Live cameras: streams of a gateway, pictures and sizes that ffmpeg and cameras make.
+    const auto liveCamera = [](const char* live, const char* type = "10", const char* parent = "11") {
+        return QByteArray("{\"objects\": [{\"id\": 11, \"name\": \"g\", \"type\": 2, \"gateway\": {}},\n"
+                          " {\"id\": 2, \"name\": \"d\", \"type\": 2},\n {\"id\": 21, \"name\": \"c\", \"type\": ") +
+               type + ", \"parent\": " + parent + ", \"live\": " + live + "}]}";
+    };
+    QTest::newRow("live door") << liveCamera("{}", "8") << "objects[2] (id 21): only streams (type 10) have \"live\"";
+    QTest::newRow("live without a gateway")
+        << liveCamera("{}", "10", "2") << "stream 21 has \"live\" video but no gateway to send it";
+    QTest::newRow("live picture unknown")
+        << liveCamera("{\"picture\": \"movie\"}") << "objects[2] (id 21): live: \"picture\" must be one of testsrc2";
+    QTest::newRow("live size odd") << liveCamera("{\"size\": \"641x360\"}")
+                                   << "live: \"size\" must be \"WIDTHxHEIGHT\"";
+    QTest::newRow("live sub size text") << liveCamera("{\"subSize\": \"small\"}") << "live: \"subSize\" must be";
+    QTest::newRow("live rate too high") << liveCamera("{\"kbps\": 900000}")
+                                        << "live: \"kbps\" must lie between 50 and 50000";
+    QTest::newRow("live key misspelt") << liveCamera("{\"subkbps\": 100}") << "live: unknown key \"subkbps\"";
     QTest::newRow("chunk media key misspelt") << camera + "{\"numberd\": \"x.mp4\"}}"
                                               << "chunkMedia: unknown key \"numberd\"";
 }
@@ -642,25 +852,32 @@ void TestVantorSim::demoSiteServesAWholeSite()
     for (const auto& [layout, pair] : doors)
         QCOMPARE(pair, std::make_pair(1, 1));
 
-    // Stream URLs are lavfi sources written as templates; expanded, ffmpeg's lavfi accepts each.
-    const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
+    // Every camera is sent live by its gateway, main and sub-stream, at the gateway's address.
     std::set<std::string> urls;
     for (const auto& o : site.objects) {
         if (o.type() != 10)
             continue;
-        const QString url = QString::fromStdString(o.settings().value("url").toString());
-        QVERIFY2(url.startsWith("av://lavfi:") && url.contains("{EQU}"), qPrintable(url));
-        urls.insert(url.toStdString());
         QVERIFY(gateways.count(o.parent()));
-        if (ffprobe.isEmpty())
-            continue;
-        const QString graph = url.mid(11).replace("{EQU}", "=").replace("{SMC}", ";");
-        QProcess probe;
-        probe.start(ffprobe, {"-v", "error", "-f", "lavfi", "-show_entries", "stream=codec_type", "-of", "csv", graph});
-        QVERIFY(probe.waitForFinished(20000));
-        QVERIFY2(probe.exitCode() == 0 && probe.readAllStandardOutput().contains("video"), qPrintable(graph));
+        const std::string address = site.find(o.parent())->settings().value("address").toString();
+        const std::string gateway = "http://" + address + ":" + std::to_string(demo.gateway(o.parent()).http);
+        const std::string id = std::to_string(o.id());
+        QCOMPARE(o.settings().value("url").toString(), gateway + "/live/" + id + ".ts");
+        QCOMPARE(o.settings().value("subUrl").toString(), gateway + "/live/" + id + "-sub.ts");
+        QCOMPARE(o.settings().value("size").toString(), std::string("1280x720"));
+        QCOMPARE(o.settings().value("subSize").toString(), std::string("640x360"));
+        urls.insert(o.settings().value("url").toString());
     }
-    QCOMPARE(urls.size(), std::size_t(6)); // a different picture on every camera
+    // One of them as a player gets it (its picture is made once per media folder).
+    if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
+        const LiveRead read =
+            readLive(QString::fromStdString(site.find(21)->settings().value("subUrl").toString()), 500);
+        QCOMPARE(read.status, 200);
+        QTemporaryDir dir;
+        const QMap<QString, QString> facts = probeVideo(writeFile(dir, "sub.ts", read.bytes));
+        QCOMPARE(facts.value("codec_name"), QStringLiteral("h264"));
+        QCOMPARE(facts.value("width") + "x" + facts.value("height"), QStringLiteral("640x360"));
+    }
+    QCOMPARE(urls.size(), std::size_t(6));
 
     // Four layouts: a 2x2, a 3x3 with a tile spanning cells, one with doors, and "Alarms" (a 2x2 with
     // both doors and an alarm cell for any object).
