@@ -45,5 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     overrides.posSeed = 3;
     overrides.gatewayPort = 9000;
     vantorsim::applyOverrides(site, overrides);
+    // A live camera is a stream that a gateway sends, and its settings say where.
+    for (const auto& [stream, live] : site.live) {
+        const vantorsim::SiteObject* o = site.find(stream);
+        require(o && o->data.type == vantorsim::StreamType && site.gateway(o->device));
+        require(o->data.settings.value("url").toString() ==
+                vantorsim::liveUrl(*site.gateway(o->device), stream, false));
+        require(o->data.settings.contains("subUrl") == live.sub);
+    }
     return 0;
 }

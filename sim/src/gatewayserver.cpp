@@ -11,7 +11,9 @@
 #include <nlohmann/json.hpp>
 #include <sys/socket.h>
 
+#include "livevideo.h"
 #include "mediacache.h"
+#include "numberedmedia.h"
 #include "site.h"
 
 namespace vantorsim {
@@ -39,9 +41,22 @@ void plain(httplib::Response& res, int status, const std::string& body)
 
 } // namespace
 
-GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media)
-    : m_site(site), m_gateway(gateway), m_media(media), m_server(std::make_unique<httplib::Server>())
+GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media, NumberedMedia* numbered,
+                             LiveVideo* live)
+    : m_site(site),
+      m_gateway(gateway),
+      m_media(media),
+      m_numbered(numbered),
+      m_live(live),
+      m_server(std::make_unique<httplib::Server>())
 {
+    // Every live viewer holds a request thread for as long as it watches: room for a few stations
+    // on every stream, main and sub, beside the POS and chunk requests.
+    std::size_t liveStreams = 0;
+    for (ObjectId stream : gateway.streams)
+        liveStreams += site.live.count(stream);
+    const std::size_t threads = std::min<std::size_t>(8 + 8 * liveStreams, 256);
+    m_server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
     // The library's default also sets SO_REUSEPORT, which would let two simulators share a port
     // without noticing; a port in use must be an error instead.
     m_server->set_socket_options([](int sock) {
@@ -123,10 +138,36 @@ void GatewayServer::setUpRoutes()
                          "no chunk " + std::to_string(start) + "-" + std::to_string(end) + " of stream " +
                              std::to_string(stream));
         std::string error;
-        auto bytes = m_media.media(std::chrono::seconds(60), error);
+        auto bytes = m_numbered ? m_numbered->chunk(start, end, std::chrono::seconds(60), error)
+                                : m_media.media(std::chrono::seconds(60), error);
         if (!bytes)
             return plain(res, 503, "media unavailable: " + error);
         res.set_content(*bytes, "video/mp4");
+    });
+
+    m_server->Get(R"(/live/(\d+)(-sub)?\.ts)", [this, servesStream](const httplib::Request& req,
+                                                                    httplib::Response& res) {
+        std::int64_t stream = 0;
+        const bool sub = req.matches[2].length() > 0;
+        if (!parseMs(req.matches[1], stream) || !servesStream(stream) || !m_live || !m_live->sends(stream, sub))
+            return plain(res, 404,
+                         "no live " + std::string(sub ? "sub-stream" : "stream") + " " + std::string(req.matches[1]));
+        std::string error;
+        std::shared_ptr<LiveViewer> viewer = m_live->watch(stream, sub, std::chrono::seconds(60), error);
+        if (!viewer)
+            return plain(res, 503, "live video unavailable: " + error);
+        // A live stream has no ranges: 200 even to a player that asks for "bytes=0-".
+        res.status = 200;
+        res.set_header("Cache-Control", "no-cache");
+        // Sent as it comes, for as long as the viewer reads; the viewer goes with the response.
+        res.set_chunked_content_provider("video/mp2t", [viewer](std::size_t, httplib::DataSink& sink) {
+            std::string data;
+            if (!viewer->take(data, std::chrono::milliseconds(500))) {
+                sink.done();
+                return true;
+            }
+            return data.empty() || sink.write(data.data(), data.size());
+        });
     });
 
     m_server->set_error_handler([](const httplib::Request&, httplib::Response& res) {

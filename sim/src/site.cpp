@@ -2,11 +2,15 @@
 #include "site.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
 
 #include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "posgen.h"
 #include "wire.h"
@@ -131,6 +135,62 @@ vt::NameValueMap mapOf(const OrderedJson& obj, const Where& w)
     return map;
 }
 
+// "WIDTHxHEIGHT" of a live picture: even sides (4:2:0 video) within what cameras send.
+void parsePictureSize(const OrderedJson& j, const char* key, int& width, int& height, const Where& w)
+{
+    if (!j.contains(key))
+        return;
+    const std::string text = j.at(key).is_string() ? j.at(key).get<std::string>() : std::string();
+    const auto x = text.find('x');
+    const bool digits = x != std::string::npos && x > 0 && x + 1 < text.size() && x <= 4 && text.size() - x <= 5 &&
+                        text.find_first_not_of("0123456789x") == std::string::npos &&
+                        text.find('x', x + 1) == std::string::npos;
+    const int w1 = digits ? std::stoi(text.substr(0, x)) : 0;
+    const int h1 = digits ? std::stoi(text.substr(x + 1)) : 0;
+    if (w1 < 64 || w1 > 3840 || h1 < 64 || h1 > 2160 || w1 % 2 || h1 % 2)
+        w.fail(std::string("\"") + key + "\" must be \"WIDTHxHEIGHT\", even sides from 64x64 to 3840x2160");
+    width = w1;
+    height = h1;
+}
+
+int parseKbps(const OrderedJson& j, const char* key, int fallback, const Where& w)
+{
+    const auto kbps = optionalInt(j, key, fallback, w);
+    if (kbps < 50 || kbps > 50000)
+        w.fail(std::string("\"") + key + "\" must lie between 50 and 50000 (kbit/s)");
+    return static_cast<int>(kbps);
+}
+
+LiveSource parseLive(const OrderedJson& j, const std::string& name, const Where& w)
+{
+    if (!j.is_object())
+        w.fail("must be an object");
+    static const char* const known[] = {"picture", "size", "kbps", "sub", "subSize", "subKbps"};
+    for (auto it = j.begin(); it != j.end(); ++it)
+        if (std::none_of(std::begin(known), std::end(known), [&](const char* k) { return it.key() == k; }))
+            w.fail("unknown key \"" + it.key() + "\"");
+    LiveSource live;
+    live.name = name;
+    live.picture = optionalString(j, "picture", w, live.picture);
+    const auto& pictures = livePictures();
+    if (std::find(pictures.begin(), pictures.end(), live.picture) == pictures.end()) {
+        std::string list;
+        for (const auto& p : pictures)
+            list += (list.empty() ? "" : ", ") + p;
+        w.fail("\"picture\" must be one of " + list);
+    }
+    parsePictureSize(j, "size", live.width, live.height, w);
+    live.kbps = parseKbps(j, "kbps", live.kbps, w);
+    if (j.contains("sub")) {
+        if (!j.at("sub").is_boolean())
+            w.fail("\"sub\" must be true or false");
+        live.sub = j.at("sub").get<bool>();
+    }
+    parsePictureSize(j, "subSize", live.subWidth, live.subHeight, w);
+    live.subKbps = parseKbps(j, "subKbps", live.subKbps, w);
+    return live;
+}
+
 void parseObject(Site& site, const OrderedJson& j, const Where& w)
 {
     if (!j.is_object())
@@ -173,6 +233,11 @@ void parseObject(Site& site, const OrderedJson& j, const Where& w)
         here.fail("only sensors (type 8) and actuators (type 9) have a \"value\"");
     }
     o.device = optionalInt(j, "device", o.data.type == StreamType ? o.data.parent : 0, here);
+    if (j.contains("live")) {
+        if (o.data.type != StreamType)
+            here.fail("only streams (type 10) have \"live\"");
+        site.live[o.data.id] = parseLive(j.at("live"), o.data.name, here.at(": live"));
+    }
     if (j.contains("gateway")) {
         const auto& g = optionalObject(j, "gateway", here);
         Gateway gw;
@@ -377,6 +442,29 @@ void buildRecordedPos(Site& site)
     }
 }
 
+// Paths in the site are relative to its file's folder; a file that cannot be read is the site's fault,
+// found now rather than at the first request.
+void resolveMediaFiles(Site& site)
+{
+    std::string& numbered = site.chunkMedia.numbered;
+    if (numbered.empty())
+        return;
+    if (numbered[0] != '/') {
+        const auto slash = site.path.find_last_of('/');
+        numbered = (slash == std::string::npos ? std::string(".") : site.path.substr(0, slash)) + "/" + numbered;
+    }
+    const Where w(site.path, "chunkMedia");
+    struct stat st
+    {
+    };
+    if (::stat(numbered.c_str(), &st) != 0)
+        w.fail("\"numbered\": cannot read " + numbered + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        w.fail("\"numbered\": " + numbered + " is not a file");
+    if (::access(numbered.c_str(), R_OK) != 0)
+        w.fail("\"numbered\": cannot read " + numbered + ": " + std::strerror(errno));
+}
+
 } // namespace
 
 SiteObject* Site::find(ObjectId id)
@@ -428,6 +516,7 @@ Site loadSite(const std::string& path)
     buffer << in.rdbuf();
     Site site = parseSiteText(buffer.str(), path);
     site.path = path;
+    resolveMediaFiles(site);
     return site;
 }
 
@@ -525,6 +614,10 @@ void assignStreamsAndCheckUsers(Site& site, const Where& top)
                     served = true;
                 }
             }
+            if (!served && site.live.count(o.data.id))
+                top.fail("stream " + std::to_string(o.data.id) +
+                         " has \"live\" video but no gateway to send it (its device " + std::to_string(o.device) +
+                         " is not a gateway)");
             if (!served)
                 site.warnings.push_back(top.text() + ": stream " + std::to_string(o.data.id) +
                                         " has no gateway (its device " + std::to_string(o.device) +
@@ -671,6 +764,22 @@ void checkDoorSettings(const Site& site, const Where& top)
     }
 }
 
+// "chunkMedia": {"numbered": PATH}. The file itself is checked when the site is loaded from a file,
+// whose folder relative paths start from.
+void readChunkMedia(Site& site, const OrderedJson& document, const Where& top)
+{
+    if (!document.contains("chunkMedia"))
+        return;
+    const Where w = top.at("chunkMedia");
+    const auto& media = document.at("chunkMedia");
+    checkKeys(media, {"numbered"}, w);
+    if (media.contains("numbered")) {
+        if (!media.at("numbered").is_string() || media.at("numbered").get<std::string>().empty())
+            w.fail("\"numbered\" must be the path of an MP4 file (a non-empty string)");
+        site.chunkMedia.numbered = media.at("numbered").get<std::string>();
+    }
+}
+
 void readEvents(Site& site, const OrderedJson& document, const Where& top)
 {
     checkDoorSettings(site, top);
@@ -737,6 +846,7 @@ Site parseSite(const OrderedJson& document, const std::string& label)
     storeLayouts(site, document, top);
     readRecordings(site, document, top);
     readEvents(site, document, top);
+    readChunkMedia(site, document, top);
     return site;
 }
 
@@ -761,7 +871,43 @@ void applyOverrides(Site& site, const SiteOverrides& overrides)
         SiteObject* o = site.find(g.id);
         o->data.settings.setValue("address", vt::StringValue(g.address));
         o->data.settings.setValue("posPort", vt::IntValue(g.posPort));
+        for (ObjectId stream : g.streams) {
+            auto live = site.live.find(stream);
+            if (live == site.live.end())
+                continue;
+            auto& settings = site.find(stream)->data.settings;
+            const LiveSource& source = live->second;
+            settings.setValue("url", vt::StringValue(liveUrl(g, stream, false)));
+            settings.setValue("size",
+                              vt::StringValue(std::to_string(source.width) + "x" + std::to_string(source.height)));
+            if (source.sub) {
+                settings.setValue("subUrl", vt::StringValue(liveUrl(g, stream, true)));
+                settings.setValue("subSize", vt::StringValue(std::to_string(source.subWidth) + "x" +
+                                                             std::to_string(source.subHeight)));
+            } else {
+                settings.remove("subUrl");
+                settings.remove("subSize");
+            }
+        }
     }
+}
+
+std::string liveUrl(const Gateway& gateway, ObjectId stream, bool sub)
+{
+    const std::string host =
+        gateway.address.find(':') != std::string::npos ? "[" + gateway.address + "]" : gateway.address;
+    return "http://" + host + ":" + std::to_string(gateway.httpPort) + "/live/" + std::to_string(stream) +
+           (sub ? "-sub" : "") + ".ts";
+}
+
+const std::vector<std::string>& livePictures()
+{
+    // Those that move come first; the colour bars and patterns stand still (the name is drawn on
+    // every one).
+    static const std::vector<std::string> pictures = {
+        "testsrc2",  "testsrc",     "mandelbrot", "life",       "cellauto",  "gradients", "sierpinski",
+        "smptebars", "smptehdbars", "rgbtestsrc", "yuvtestsrc", "pal75bars", "pal100bars"};
+    return pictures;
 }
 
 } // namespace vantorsim

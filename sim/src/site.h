@@ -107,6 +107,32 @@ struct EventPlan
     std::vector<ForcedPlan> forced;
 };
 
+// A camera whose gateway sends it live (see sim/SITE-FORMAT.md, "live"): a moving test picture
+// with the camera's name, as H.264 in an MPEG transport stream, main and sub-stream.
+struct LiveSource
+{
+    std::string name;                 // drawn on the picture: the stream's name in the site file
+    std::string picture = "testsrc2"; // an ffmpeg test source, one of livePictures()
+    int width = 1280;
+    int height = 720;
+    int kbps = 2500;
+    bool sub = true;
+    int subWidth = 640;
+    int subHeight = 360;
+    int subKbps = 1000;
+};
+
+// The test pictures a live camera may show.
+const std::vector<std::string>& livePictures();
+
+// What a gateway answers for recorded chunks (see sim/SITE-FORMAT.md, "chunkMedia").
+struct ChunkMedia
+{
+    // A numbered test stream (bench/framecode.py) that chunks are cut from; empty: every chunk is
+    // the same test video. An absolute path once the site is loaded from a file.
+    std::string numbered;
+};
+
 struct Site
 {
     std::string path;
@@ -120,6 +146,8 @@ struct Site
     std::vector<Gateway> gateways; // site order
     std::map<ObjectId, Recording> recordings;
     EventPlan events;
+    ChunkMedia chunkMedia;
+    std::map<ObjectId, LiveSource> live; // by stream: the streams their gateway sends live
     std::vector<std::string> warnings;
 
     SiteObject* find(ObjectId id);
@@ -148,8 +176,10 @@ Site loadSite(const std::string& path);
 Site parseSiteText(const std::string& text, const std::string& label);
 Site parseSite(const OrderedJson& document, const std::string& label);
 // Applies the overrides and writes each gateway's address and POS port into its settings, so that
-// clients see where it really is.
+// clients see where it really is; each live stream's "url" (and sub-stream) points at its gateway.
 void applyOverrides(Site& site, const SiteOverrides& overrides);
+// Where a gateway serves a stream live: http://address:port/live/ID.ts, or ID-sub.ts.
+std::string liveUrl(const Gateway& gateway, ObjectId stream, bool sub);
 
 // A value handle of a new value of kind T.
 template <typename T, typename... Args>

@@ -4,6 +4,7 @@
 #include <set>
 #include <thread>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QNetworkAccessManager>
@@ -19,6 +20,7 @@
 
 #include "box.h"
 #include "freeports.h"
+#include "numberedmedia.h"
 #include "posgen.h"
 #include "simprocess.h"
 #include "vantor/vantor.h"
@@ -49,6 +51,68 @@ HttpAnswer httpGet(const QString& url)
     answer.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
     reply->deleteLater();
     return answer;
+}
+
+// A live stream as a player reads it: from its first bytes for `forMs` of wall time, then the
+// player goes. The bytes go to `path`; `seconds` is how long they took to come.
+struct LiveRead
+{
+    int status = 0;
+    QString contentType;
+    QByteArray bytes;
+    double seconds = 0;
+};
+
+LiveRead readLive(const QString& url, int forMs)
+{
+    QNetworkAccessManager manager;
+    QNetworkRequest request{QUrl(url)};
+    request.setRawHeader("Range", "bytes=0-"); // as ffmpeg's HTTP client asks
+    QNetworkReply* reply = manager.get(request);
+    LiveRead read;
+    QElapsedTimer sinceFirst;
+    QObject::connect(reply, &QNetworkReply::readyRead, [&] {
+        if (!sinceFirst.isValid())
+            sinceFirst.start();
+        read.bytes += reply->readAll();
+    });
+    (void)QTest::qWaitFor(
+        [&] { return reply->isFinished() || (sinceFirst.isValid() && sinceFirst.elapsed() >= forMs); }, 60000);
+    read.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    read.contentType = reply->header(QNetworkRequest::ContentTypeHeader).toString();
+    read.bytes += reply->readAll();
+    read.seconds = sinceFirst.isValid() ? sinceFirst.elapsed() / 1000.0 : 0;
+    reply->abort();
+    reply->deleteLater();
+    return read;
+}
+
+// What ffprobe says of a file's first video stream and frames: "codec_name=h264", "width=320",
+// "frames=75", "first=I" (the first frame's picture type).
+QMap<QString, QString> probeVideo(const QString& path)
+{
+    QMap<QString, QString> facts;
+    QProcess probe;
+    probe.start(QStandardPaths::findExecutable("ffprobe"),
+                {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                 "stream=codec_name,width,height:frame=pict_type", "-of", "default=nw=1", path});
+    if (!probe.waitForFinished(30000))
+        return facts;
+    int frames = 0;
+    for (const QByteArray& line : probe.readAllStandardOutput().split('\n')) {
+        const int equals = line.indexOf('=');
+        if (equals < 0)
+            continue;
+        const QString key = QString::fromUtf8(line.left(equals)), value = QString::fromUtf8(line.mid(equals + 1));
+        if (key == "pict_type") {
+            if (frames++ == 0)
+                facts.insert("first", value);
+        } else {
+            facts.insert(key, value);
+        }
+    }
+    facts.insert("frames", QString::number(frames));
+    return facts;
 }
 
 struct RunResult
@@ -147,6 +211,16 @@ private slots:
     void unknownPathsGive404_data();
     void unknownPathsGive404();
     void mediaWithoutFfmpegGives503();
+    void numberedSlices_data();
+    void numberedSlices();
+    void numberedChunkMedia_data();
+    void numberedChunkMedia();
+    void numberedMediaFailuresGive503_data();
+    void numberedMediaFailuresGive503();
+    void liveVideo_data();
+    void liveVideo();
+    void liveCamerasPointAtTheirGateway();
+    void liveViewersShareOneFeed();
     void posPublishersSendPredictedMessages();
     void helpListsTheOptions();
     void badCommandLines_data();
@@ -163,8 +237,22 @@ private:
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_sim.gateway(gateway).http).arg(path);
     }
 
+    bool startNumberedSite();
+    bool startLiveSite();
+
     SimProcess m_sim;
+    // A site whose chunks are cut from a numbered file of its own, started by the first case that
+    // needs it.
+    std::unique_ptr<SimProcess> m_numberedSim;
+    QTemporaryDir m_numberedDir;
+    // Two small live cameras, one without a sub-stream, and one that sends nothing live.
+    std::unique_ptr<SimProcess> m_liveSim;
+    QTemporaryDir m_liveDir;
 };
+
+namespace {
+constexpr qint64 numberedFrames = 100;
+}
 
 void TestVantorSim::initTestCase()
 {
@@ -258,6 +346,286 @@ void TestVantorSim::mediaWithoutFfmpegGives503()
     sim.kill();
     sim.waitForExit();
     QVERIFY2(sim.errorText().contains("media requests get 503"), qPrintable(sim.errorText()));
+}
+
+void TestVantorSim::numberedSlices_data()
+{
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<qint64>("fileFrames");
+    QTest::addColumn<qint64>("firstFrame");
+    QTest::addColumn<qint64>("frames");
+    QTest::addColumn<int>("cutMs");
+    QTest::newRow("on the grid") << qint64(0) << qint64(10000) << qint64(18000) << qint64(0) << qint64(250) << 0;
+    QTest::newRow("a day's chunk") << qint64(1714554000000) << qint64(1714554010000) << qint64(18000) << qint64(0)
+                                   << qint64(250) << 0;
+    QTest::newRow("off the grid, past the file's end")
+        << qint64(3893) << qint64(4093) << qint64(100) << qint64(97) << qint64(6) << 13;
+    QTest::newRow("ends on the grid") << qint64(40) << qint64(80) << qint64(100) << qint64(1) << qint64(1) << 0;
+    QTest::newRow("ends just past it") << qint64(40) << qint64(81) << qint64(100) << qint64(1) << qint64(2) << 0;
+    QTest::newRow("no length") << qint64(1000) << qint64(1000) << qint64(100) << qint64(25) << qint64(1) << 0;
+    QTest::newRow("before the epoch") << qint64(-13) << qint64(27) << qint64(100) << qint64(99) << qint64(2) << 27;
+    QTest::newRow("longer than the file")
+        << qint64(1000) << qint64(10000) << qint64(100) << qint64(25) << qint64(225) << 0;
+}
+
+void TestVantorSim::numberedSlices()
+{
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(qint64, fileFrames);
+    QFETCH(qint64, firstFrame);
+    QFETCH(qint64, frames);
+    QFETCH(int, cutMs);
+    const vantorsim::NumberedSlice slice = vantorsim::numberedSlice(start, end, fileFrames);
+    QCOMPARE(slice.firstFrame, firstFrame);
+    QCOMPARE(slice.frames, frames);
+    QCOMPARE(slice.firstFrameCutMs, cutMs);
+}
+
+bool TestVantorSim::startNumberedSite()
+{
+    if (m_numberedSim)
+        return m_numberedSim->running();
+    m_numberedSim = std::make_unique<SimProcess>();
+    const QString python = QStandardPaths::findExecutable("python3");
+    QProcess make;
+    make.start(python, {FRAMECODE_SCRIPT, "make", "--size", "320x180", "--bitrate", "200k", "--frames",
+                        QString::number(numberedFrames), "--out", m_numberedDir.filePath("numbered.mp4")});
+    if (!make.waitForFinished(60000) || make.exitCode() != 0) {
+        qWarning("framecode.py make failed: %s", make.readAllStandardError().constData());
+        return false;
+    }
+    // The chunks of the cases below; the media file is named relative to the site.
+    const QByteArray site = R"({
+  "chunkMedia": {"numbered": "numbered.mp4"},
+  "objects": [
+    {"id": 1, "name": "s", "type": 7},
+    {"id": 11, "name": "g", "type": 2, "parent": 1, "gateway": {}},
+    {"id": 21, "name": "c", "type": 10, "parent": 11}],
+  "recordings": [{"stream": 21, "chunks": [
+    {"start": 3893, "end": 4093}, {"start": 2000, "end": 3000}, {"start": 1040, "end": 1440},
+    {"start": 1000, "end": 10000}, {"start": 1714554000013, "end": 1714554001013}]}]
+})";
+    const QString sitePath = writeFile(m_numberedDir, "site.json", site);
+    m_numberedSim->setMediaDir(m_numberedDir.filePath("media"));
+    return m_numberedSim->start(sitePath);
+}
+
+void TestVantorSim::numberedChunkMedia_data()
+{
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::newRow("off the grid, past the file's end") << qint64(3893) << qint64(4093);
+    QTest::newRow("on a key frame of the file") << qint64(2000) << qint64(3000);
+    QTest::newRow("on the grid, between key frames") << qint64(1040) << qint64(1440);
+    QTest::newRow("longer than the file") << qint64(1000) << qint64(10000);
+    QTest::newRow("now-like time, off the grid") << qint64(1714554000013) << qint64(1714554001013);
+}
+
+// Every frame of a chunk shows the number of the moments it covers: floor(T / 40) mod F.
+void TestVantorSim::numberedChunkMedia()
+{
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    if (QStandardPaths::findExecutable("python3").isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty() ||
+        QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("needs python3, ffmpeg and ffprobe");
+    QVERIFY2(startNumberedSite(), qPrintable(m_numberedSim ? m_numberedSim->errorText() : QString()));
+
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/21-%2-%3").arg(m_numberedSim->gateway(11).http).arg(start).arg(end);
+    const HttpAnswer a = httpGet(url);
+    QVERIFY2(a.status == 200, a.body.constData());
+    QCOMPARE(a.contentType, QStringLiteral("video/mp4"));
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "recorder", a.body);
+    QProcess read;
+    read.start(QStandardPaths::findExecutable("python3"), {FRAMECODE_SCRIPT, "read", path});
+    QVERIFY(read.waitForFinished(60000));
+    QVERIFY2(read.exitCode() == 0, read.readAllStandardError().constData());
+    QList<qint64> times, numbers;
+    for (const QByteArray& line : read.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 2)
+            continue;
+        QVERIFY2(fields[1] != "-", qPrintable("frame at " + fields[0] + " ms does not read"));
+        times << fields[0].toLongLong();
+        numbers << fields[1].toLongLong();
+    }
+    QVERIFY(!times.isEmpty());
+    QCOMPARE(times.first(), qint64(0));
+    const auto expected = [](qint64 moment) {
+        return ((moment / 40) % numberedFrames + numberedFrames) % numberedFrames;
+    };
+    for (int i = 0; i < times.size(); ++i) {
+        const qint64 from = start + times[i];
+        const qint64 to = start + (i + 1 < times.size() ? times[i + 1] : times[i] + 40); // the moments it shows
+        QVERIFY2(
+            expected(from) == numbers[i] && expected(to - 1) == numbers[i],
+            qPrintable(QStringLiteral("frame %1 shows %2 from %3 to %4 ms").arg(i).arg(numbers[i]).arg(from).arg(to)));
+    }
+    // It lasts the chunk's length, to within a frame.
+    const qint64 last = start + times.last() + 40;
+    QVERIFY2(last >= end && last < end + 40,
+             qPrintable(QStringLiteral("ends at %1, the chunk at %2").arg(last).arg(end)));
+
+    // Made once: the same answer again, from the media folder.
+    QCOMPARE(httpGet(url).body, a.body);
+}
+
+void TestVantorSim::numberedMediaFailuresGive503_data()
+{
+    QTest::addColumn<QString>("ffmpeg");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no ffmpeg") << "/nonexistent/ffmpeg"
+                               << "cannot run /nonexistent/ffprobe";
+    QTest::newRow("a file that is no video") << "ffmpeg"
+                                             << "cannot read the numbered file";
+}
+
+void TestVantorSim::numberedMediaFailuresGive503()
+{
+    QFETCH(QString, ffmpeg);
+    QFETCH(QString, reason);
+    if (ffmpeg == "ffmpeg" && QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("ffprobe is not installed");
+    QTemporaryDir dir;
+    // The site file itself stands for a numbered file that is not one.
+    const QString site = writeFile(dir, "site.json", R"({"chunkMedia": {"numbered": "site.json"},
+        "objects": [{"id": 11, "name": "g", "type": 2, "gateway": {}}, {"id": 21, "name": "c", "type": 10, "parent": 11}],
+        "recordings": [{"stream": 21, "chunks": [{"start": 3893, "end": 4093}]}]})");
+    SimProcess sim;
+    sim.setMediaDir(dir.filePath("media"));
+    QVERIFY2(sim.start(site, {"--ffmpeg", ffmpeg}), qPrintable(sim.errorText()));
+    const QString gateway = QStringLiteral("http://127.0.0.1:%1").arg(sim.gateway(11).http);
+    const HttpAnswer a = httpGet(gateway + "/21-3893-4093");
+    QCOMPARE(a.status, 503);
+    QVERIFY2(a.body.contains(reason.toUtf8()), a.body.constData());
+    QCOMPARE(httpGet(gateway + "/pos-data?strmId=21&from=0&to=1").status, 200);
+    QVERIFY2(sim.errorText().contains("no numbered media for the chunk 3893-4093"), qPrintable(sim.errorText()));
+}
+
+bool TestVantorSim::startLiveSite()
+{
+    if (m_liveSim)
+        return m_liveSim->running();
+    m_liveSim = std::make_unique<SimProcess>();
+    // A name that needs escaping in ffmpeg's filter graph; the site's own "url" gives way.
+    const QByteArray site = R"({"objects": [
+    {"id": 1, "name": "s", "type": 7},
+    {"id": 3, "name": "u", "type": 1, "parent": 1, "password": "p"},
+    {"id": 11, "name": "g", "type": 2, "parent": 1, "gateway": {}},
+    {"id": 21, "name": "Gate's: [1], A;B %d\\", "type": 10, "parent": 11,
+     "live": {"size": "320x180", "kbps": 300, "subSize": "160x90", "subKbps": 100},
+     "settings": {"url": "av://lavfi:testsrc2", "fps": 25}},
+    {"id": 22, "name": "Yard", "type": 10, "parent": 11, "live": {"picture": "cellauto", "size": "192x108", "kbps": 200, "sub": false},
+     "settings": {"subUrl": "http://elsewhere/sub.ts", "subSize": "640x360"}},
+    {"id": 23, "name": "Still", "type": 10, "parent": 11, "settings": {"url": "av://lavfi:smptebars"}}]})";
+    m_liveSim->setMediaDir(m_liveDir.filePath("media"));
+    return m_liveSim->start(writeFile(m_liveDir, "site.json", site));
+}
+
+void TestVantorSim::liveVideo_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("size");
+    QTest::newRow("main stream") << "/live/21.ts" << 200 << "320x180";
+    QTest::newRow("sub-stream") << "/live/21-sub.ts" << 200 << "160x90";
+    QTest::newRow("a camera without a sub-stream") << "/live/22-sub.ts" << 404 << "";
+    QTest::newRow("a camera that sends nothing live") << "/live/23.ts" << 404 << "";
+    QTest::newRow("no such stream") << "/live/99.ts" << 404 << "";
+}
+
+// Each live stream is H.264 in MPEG-TS at its real rate, from a key frame on, where the camera's
+// settings say.
+void TestVantorSim::liveVideo()
+{
+    QFETCH(QString, path);
+    QFETCH(int, status);
+    QFETCH(QString, size);
+    if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("needs ffmpeg and ffprobe");
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    const QString gateway = QStringLiteral("http://127.0.0.1:%1").arg(m_liveSim->gateway(11).http);
+    if (status != 200) {
+        QCOMPARE(httpGet(gateway + path).status, status);
+        return;
+    }
+    const LiveRead read = readLive(gateway + path, 2500);
+    QCOMPARE(read.status, 200); // never 206, whatever the player asks
+    QCOMPARE(read.contentType, QStringLiteral("video/mp2t"));
+    QVERIFY(read.bytes.size() > 188);
+    QCOMPARE(read.bytes.size() % 188, 0);
+    // It starts at the program table, as a player wants it.
+    QCOMPARE(quint8(read.bytes[0]), quint8(0x47));
+    QCOMPARE(((quint8(read.bytes[1]) & 0x1f) << 8) | quint8(read.bytes[2]), 0);
+    QTemporaryDir dir;
+    const QMap<QString, QString> facts = probeVideo(writeFile(dir, "live.ts", read.bytes));
+    QCOMPARE(facts.value("codec_name"), QStringLiteral("h264"));
+    QCOMPARE(facts.value("width") + "x" + facts.value("height"), size);
+    QCOMPARE(facts.value("first"), QStringLiteral("I"));
+    // At its real rate, not as fast as the loop can be read: generous, the machine may be slow.
+    const int frames = facts.value("frames").toInt();
+    QVERIFY2(frames >= 1 && frames <= 25 * (read.seconds + 2),
+             qPrintable(QStringLiteral("%1 frames in %2 s").arg(frames).arg(read.seconds)));
+}
+
+void TestVantorSim::liveCamerasPointAtTheirGateway()
+{
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    SiteView site;
+    QVERIFY(fetchSite(m_liveSim->serverPort(), "u", "p", site));
+    const std::string gateway = "http://127.0.0.1:" + std::to_string(m_liveSim->gateway(11).http);
+    const auto setting = [&](ObjectId id, const char* name) {
+        const Object* o = site.find(id);
+        return o && o->settings().contains(name) ? o->settings().value(name).toString() : std::string("(none)");
+    };
+    // "live" replaces what the site wrote there; other settings stay.
+    QCOMPARE(setting(21, "url"), gateway + "/live/21.ts");
+    QCOMPARE(setting(21, "size"), std::string("320x180"));
+    QCOMPARE(setting(21, "subUrl"), gateway + "/live/21-sub.ts");
+    QCOMPARE(setting(21, "subSize"), std::string("160x90"));
+    QCOMPARE(site.find(21)->settings().value("fps").toInt64(), std::int64_t(25));
+    QCOMPARE(setting(22, "url"), gateway + "/live/22.ts");
+    QCOMPARE(setting(22, "subUrl"), std::string("(none)"));
+    QCOMPARE(setting(22, "subSize"), std::string("(none)"));
+    QCOMPARE(setting(23, "url"), std::string("av://lavfi:smptebars"));
+}
+
+void TestVantorSim::liveViewersShareOneFeed()
+{
+    if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+        QSKIP("needs ffmpeg");
+    QVERIFY2(startLiveSite(), qPrintable(m_liveSim ? m_liveSim->errorText() : QString()));
+    const int port = m_liveSim->gateway(11).http;
+
+    const QString url = QStringLiteral("http://127.0.0.1:%1/live/22.ts").arg(port);
+    const auto started = [&] { return m_liveSim->errorText().count("live 22 main stream started"); };
+    const auto stopped = [&] { return m_liveSim->errorText().count("live 22 main stream stopped: nobody watches"); };
+    const int startedBefore = started(), stoppedBefore = stopped();
+    QNetworkAccessManager manager;
+    QNetworkReply* first = manager.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(first->bytesAvailable() > 0, 60000);
+    QNetworkAccessManager other; // a second station
+    QNetworkReply* second = other.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(second->bytesAvailable() > 0, 30000);
+    QVERIFY(first->isRunning() && second->isRunning());
+    QCOMPARE(started(), startedBefore + 1); // one ffmpeg for both
+    first->abort();
+    QTest::qWait(300);
+    QCOMPARE(stopped(), stoppedBefore); // someone still watches
+    QVERIFY(second->bytesAvailable() > 0 || second->waitForReadyRead(5000));
+    second->abort();
+    QTRY_COMPARE_WITH_TIMEOUT(stopped(), stoppedBefore + 1, 10000);
+    // Watched again: a new feed.
+    QNetworkReply* again = manager.get(QNetworkRequest{QUrl(url)});
+    QTRY_VERIFY_WITH_TIMEOUT(again->bytesAvailable() > 0, 30000);
+    QCOMPARE(started(), startedBefore + 2);
+    again->abort();
+    for (QNetworkReply* reply : {first, second, again})
+        reply->deleteLater();
 }
 
 void TestVantorSim::posPublishersSendPredictedMessages()
@@ -375,6 +743,31 @@ void TestVantorSim::badSiteFiles_data()
                                      << "events: forced[0]: \"everySeconds\" must lie between 0";
     QTest::newRow("held open for text") << withEvents("{}", "{\"heldOpenSeconds\": \"long\"}")
                                         << "object 2: setting \"heldOpenSeconds\"";
+    // The numbered chunk media: a path, relative to the site file, of a file that is there.
+    const QByteArray camera = "{\"objects\": [{\"id\": 1, \"name\": \"c\", \"type\": 10}], \"chunkMedia\": ";
+    QTest::newRow("numbered media not a path") << camera + "{\"numbered\": 5}}"
+                                               << "chunkMedia: \"numbered\" must be the path of an MP4 file";
+    QTest::newRow("numbered media missing") << camera + "{\"numbered\": \"absent.mp4\"}}"
+                                            << "chunkMedia: \"numbered\": cannot read $DIR/absent.mp4";
+    // Live cameras: streams of a gateway, pictures and sizes that ffmpeg and cameras make.
+    const auto liveCamera = [](const char* live, const char* type = "10", const char* parent = "11") {
+        return QByteArray("{\"objects\": [{\"id\": 11, \"name\": \"g\", \"type\": 2, \"gateway\": {}},\n"
+                          " {\"id\": 2, \"name\": \"d\", \"type\": 2},\n {\"id\": 21, \"name\": \"c\", \"type\": ") +
+               type + ", \"parent\": " + parent + ", \"live\": " + live + "}]}";
+    };
+    QTest::newRow("live door") << liveCamera("{}", "8") << "objects[2] (id 21): only streams (type 10) have \"live\"";
+    QTest::newRow("live without a gateway")
+        << liveCamera("{}", "10", "2") << "stream 21 has \"live\" video but no gateway to send it";
+    QTest::newRow("live picture unknown")
+        << liveCamera("{\"picture\": \"movie\"}") << "objects[2] (id 21): live: \"picture\" must be one of testsrc2";
+    QTest::newRow("live size odd") << liveCamera("{\"size\": \"641x360\"}")
+                                   << "live: \"size\" must be \"WIDTHxHEIGHT\"";
+    QTest::newRow("live sub size text") << liveCamera("{\"subSize\": \"small\"}") << "live: \"subSize\" must be";
+    QTest::newRow("live rate too high") << liveCamera("{\"kbps\": 900000}")
+                                        << "live: \"kbps\" must lie between 50 and 50000";
+    QTest::newRow("live key misspelt") << liveCamera("{\"subkbps\": 100}") << "live: unknown key \"subkbps\"";
+    QTest::newRow("chunk media key misspelt") << camera + "{\"numberd\": \"x.mp4\"}}"
+                                              << "chunkMedia: unknown key \"numberd\"";
 }
 
 void TestVantorSim::badSiteFiles()
@@ -392,6 +785,7 @@ void TestVantorSim::badSiteFiles()
     const RunResult r = runSim(args);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.errorText.contains("bad site file: " + path), qPrintable(r.errorText));
+    message.replace("$DIR", dir.path());
     QVERIFY2(r.errorText.contains(message), qPrintable(r.errorText));
     QVERIFY(!r.outputText.contains("ready"));
 }
@@ -458,25 +852,32 @@ void TestVantorSim::demoSiteServesAWholeSite()
     for (const auto& [layout, pair] : doors)
         QCOMPARE(pair, std::make_pair(1, 1));
 
-    // Stream URLs are lavfi sources written as templates; expanded, ffmpeg's lavfi accepts each.
-    const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
+    // Every camera is sent live by its gateway, main and sub-stream, at the gateway's address.
     std::set<std::string> urls;
     for (const auto& o : site.objects) {
         if (o.type() != 10)
             continue;
-        const QString url = QString::fromStdString(o.settings().value("url").toString());
-        QVERIFY2(url.startsWith("av://lavfi:") && url.contains("{EQU}"), qPrintable(url));
-        urls.insert(url.toStdString());
         QVERIFY(gateways.count(o.parent()));
-        if (ffprobe.isEmpty())
-            continue;
-        const QString graph = url.mid(11).replace("{EQU}", "=").replace("{SMC}", ";");
-        QProcess probe;
-        probe.start(ffprobe, {"-v", "error", "-f", "lavfi", "-show_entries", "stream=codec_type", "-of", "csv", graph});
-        QVERIFY(probe.waitForFinished(20000));
-        QVERIFY2(probe.exitCode() == 0 && probe.readAllStandardOutput().contains("video"), qPrintable(graph));
+        const std::string address = site.find(o.parent())->settings().value("address").toString();
+        const std::string gateway = "http://" + address + ":" + std::to_string(demo.gateway(o.parent()).http);
+        const std::string id = std::to_string(o.id());
+        QCOMPARE(o.settings().value("url").toString(), gateway + "/live/" + id + ".ts");
+        QCOMPARE(o.settings().value("subUrl").toString(), gateway + "/live/" + id + "-sub.ts");
+        QCOMPARE(o.settings().value("size").toString(), std::string("1280x720"));
+        QCOMPARE(o.settings().value("subSize").toString(), std::string("640x360"));
+        urls.insert(o.settings().value("url").toString());
     }
-    QCOMPARE(urls.size(), std::size_t(6)); // a different picture on every camera
+    // One of them as a player gets it (its picture is made once per media folder).
+    if (!QStandardPaths::findExecutable("ffprobe").isEmpty()) {
+        const LiveRead read =
+            readLive(QString::fromStdString(site.find(21)->settings().value("subUrl").toString()), 500);
+        QCOMPARE(read.status, 200);
+        QTemporaryDir dir;
+        const QMap<QString, QString> facts = probeVideo(writeFile(dir, "sub.ts", read.bytes));
+        QCOMPARE(facts.value("codec_name"), QStringLiteral("h264"));
+        QCOMPARE(facts.value("width") + "x" + facts.value("height"), QStringLiteral("640x360"));
+    }
+    QCOMPARE(urls.size(), std::size_t(6));
 
     // Four layouts: a 2x2, a 3x3 with a tile spanning cells, one with doors, and "Alarms" (a 2x2 with
     // both doors and an alarm cell for any object).
