@@ -20,7 +20,8 @@ DecodeLoadPolicy::Level DecodeLoadPolicy::update(qint64 nowMs, double lagSeconds
     const bool queueKnown = std::isfinite(queuedSeconds);
     // A lag without media waiting is the network's or the camera's: decoding less would not help.
     const bool behind = lagSeconds > kBehindLagSeconds && (!queueKnown || queuedSeconds > kBehindQueuedSeconds);
-    const bool calm = lagSeconds < kCalmLagSeconds && (!queueKnown || queuedSeconds < kCalmQueuedSeconds);
+    // Keeping up is the lag's alone: with key frames only, media waits between two of them anyway.
+    const bool calm = lagSeconds < kCalmLagSeconds;
     if (behind) {
         if (m_behindSinceMs < 0)
             m_behindSinceMs = nowMs;

@@ -73,9 +73,8 @@ public:
     // Behind: this far behind the live edge, with this much media waiting for the decoder.
     static constexpr double kBehindLagSeconds = 0.4;
     static constexpr double kBehindQueuedSeconds = 0.25;
-    // Keeping up: within these.
+    // Keeping up: within this.
     static constexpr double kCalmLagSeconds = 0.25;
-    static constexpr double kCalmQueuedSeconds = 0.25;
 
 private:
     static constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;

@@ -360,6 +360,21 @@ Item {
             if (pictureHold.running && reason === "error")
                 pictureHold.release();
         }
+
+        // A main stream that cannot keep up even with its decoder at its last resort gives way to
+        // the camera's sub-stream for a while (the chooser says when to try it again).
+        function onDecodeLevelChanged() {
+            if (cameraView.playerObject.cannotKeepUp && cameraView.stream === "main")
+                chooser.reportMainTooSlow();
+        }
+    }
+
+    // Full view is decoded in full detail, however small the picture is shown.
+    Binding {
+        target: cameraView.playerObject
+        property: "fullView"
+        value: cameraView.singleView
+        when: cameraView.playerObject !== null
     }
 
     // The tile itself: a click folds the toolbar out, a double click shows it alone.
@@ -625,6 +640,7 @@ Item {
         mpvObject: cameraView.playerObject
         active: cameraView.statsShown
         stream: cameraView.stream
+        mainTooSlow: chooser.mainTooSlow
     }
 
     Timer {

@@ -432,6 +432,10 @@ void TestLiveVideo::decodeLoadSteps_data()
     // Late with nothing waiting: the network or the camera, which decoding less would not help.
     QTest::newRow("late but nothing waiting") << LoadStretches{{10000, 0.8, 0.05}} << all << LevelChanges{} << false;
     QTest::newRow("waiting but not late") << LoadStretches{{10000, 0.2, 1.0}} << all << LevelChanges{} << false;
+    // Key frames only: media waits between two of them, and the picture keeps up all the same.
+    QTest::newRow("keeping up with media waiting")
+        << LoadStretches{{7100, 0.8, 1.0}, {20100, 0.1, 0.9}} << all
+        << LevelChanges{{1000, 1}, {4000, 2}, {7000, 3}, {27120, 2}} << false;
     QTest::newRow("a short hiccup") << LoadStretches{{800, 0.8, 1.0}, {10000, 0.1, 0.1}} << all << LevelChanges{}
                                     << false;
     QTest::newRow("steps back after keeping up")
