@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSGImageNode>
 #include <QStandardPaths>
 #include <QThread>
@@ -729,6 +730,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_otherStreamLoading = false;
         m_decoderReported = false;
         m_hardwareBefore = false;
         m_hwdecWatch.reset();
@@ -1047,10 +1049,12 @@ void MpvObject::prepareLiveLoad(const QString& path)
     const int levelBefore = m_decodeLoad.level();
     const bool cannotBefore = m_decodeLoad.cannotKeepUp();
     // A reload of the same stream keeps what its decoder could do; another stream starts afresh.
-    if (!path.isEmpty() && path == MpvObject::path())
+    const bool sameStream = !path.isEmpty() && path == MpvObject::path();
+    if (sameStream)
         m_decodeLoad.restarted(monotonicMs());
     else
         m_decodeLoad.reset();
+    m_otherStreamLoading = !sameStream;
     if (m_decoderRestarting)
         endDecoderRestart();
     const LiveDecodeSettings& settings = LiveDecodeSettings::current();
@@ -1068,8 +1072,12 @@ bool MpvObject::pictureIsSmall() const
 {
     if (m_fullView)
         return false;
-    const int videoWidth = m_values[DwidthRow].toInt();
-    const int videoHeight = m_values[DheightRow].toInt();
+    int videoWidth = m_values[DwidthRow].toInt();
+    int videoHeight = m_values[DheightRow].toInt();
+    if (m_otherStreamLoading || videoWidth <= 0 || videoHeight <= 0) {
+        videoWidth = m_sizeHint.width();
+        videoHeight = m_sizeHint.height();
+    }
     const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
     const qreal shownWidth = width() * ratio;
     const qreal shownHeight = height() * ratio;
@@ -1259,6 +1267,17 @@ void MpvObject::applyHold()
     // Released: the current frame is drawn now, not at the next one.
     if (!hold)
         update();
+}
+
+void MpvObject::setExpectedVideoSize(const QString& value)
+{
+    if (value == m_expectedVideoSize)
+        return;
+    m_expectedVideoSize = value;
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,5})\\s*[xX]\\s*(\\d{1,5})\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    m_sizeHint = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+    emit expectedVideoSizeChanged();
 }
 
 void MpvObject::setFullView(bool value)

@@ -96,6 +96,10 @@ class MpvObject : public QQuickFramebufferObject
     // The picture is the operator's one object of attention (full view): always decoded in full
     // detail, however small it is shown.
     Q_PROPERTY(bool fullView READ fullView WRITE setFullView NOTIFY fullViewChanged)
+    // The picture size ("WIDTHxHEIGHT") the next stream is said to have, for the decoder's
+    // settings before its first frame; empty or anything else: not known.
+    Q_PROPERTY(
+        QString expectedVideoSize READ expectedVideoSize WRITE setExpectedVideoSize NOTIFY expectedVideoSizeChanged)
     // A live stream's decoder, when it cannot keep up, decodes less (DecodeLoadPolicy::Level);
     // cannotKeepUp: even that is not enough, or only key frames are left (a camera with a
     // sub-stream had better play that).
@@ -118,6 +122,8 @@ public:
     QString renderMode() const;
     bool fullView() const { return m_fullView; }
     void setFullView(bool value);
+    QString expectedVideoSize() const { return m_expectedVideoSize; }
+    void setExpectedVideoSize(const QString& value);
     int decodeLevel() const { return m_decodeLoad.level(); }
     bool cannotKeepUp() const { return m_decodeLoad.cannotKeepUp(); }
     QString hardwareDecoder() const;
@@ -204,6 +210,7 @@ signals:
     void liveChanged(bool value);
     void holdPictureChanged();
     void fullViewChanged(bool value);
+    void expectedVideoSizeChanged();
     void decodeLevelChanged();
     // A live stream fell this far behind and is loaded again to show the present.
     void skippedToLiveEdge(double lagSeconds);
@@ -435,6 +442,11 @@ private:
     // Decoding less when decoding cannot keep up, and in small tiles.
     DecodeLoadPolicy m_decodeLoad;
     bool m_fullView = false;
+    QString m_expectedVideoSize;
+    // Parsed from it: until a stream reports its own size.
+    QSize m_sizeHint;
+    // From a load of another stream until it starts: the size known is the old stream's.
+    bool m_otherStreamLoading = false;
     QString m_appliedSkipFrame = QStringLiteral("default");
     QString m_appliedLoopFilter = QStringLiteral("default");
     qint64 m_lastDecoderRestartMs = -kMinDecoderRestartMs;

@@ -217,6 +217,9 @@ Item {
     function loadPlayUrl() {
         if (playUrl === "" || !playerObject)
             return;
+        // What the site says of the stream's size: the decoder is set up for the tile before the
+        // first frame.
+        playerObject.expectedVideoSize = stream === "sub" ? subSize : mainSize;
         playerObject.loadFile(playUrl);
         // A new stream gets its full time to show a first frame.
         stallWatch.restart();

@@ -195,6 +195,20 @@ TestCase {
         tryVerify(function() { return mpv.presentedFrames >= frames + 5; }, 10000, "the picture plays on");
     }
 
+    // With the stream's size known from the site, the decoder starts as the tile needs it, without
+    // a restart after the first frame.
+    function test_declaredSizeSetsUpTheDecoderFromTheStart() {
+        verify(stream.start(), stream.errorString);
+        var view = createTemporaryObject(cameraComponent, testCase, { width: 64, height: 48, mainSize: "160x120" });
+        view.setUpLive();
+        view.url = stream.url;
+        var mpv = view.backend.mpvObject;
+        tryCompare(mpv, "path", stream.url, 10000, "the stream loads");
+        compare(mpv.statistics().loopFilter, "all", "set up before the first frame");
+        waitForFrames(mpv, 1);
+        compare(mpv.statistics().loopFilter, "all");
+    }
+
     // A camera's main stream that cannot keep up gives way to its sub-stream, which the figures
     // say; the main stream is tried again after a while, and stays once it keeps up.
     function test_mainTooSlowGivesWayToTheSubStream() {
