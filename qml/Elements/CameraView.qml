@@ -378,6 +378,7 @@ Item {
         property: "fullView"
         value: cameraView.singleView
         when: cameraView.playerObject !== null
+        restoreMode: Binding.RestoreNone
     }
 
     // The tile itself: a click folds the toolbar out, a double click shows it alone.
