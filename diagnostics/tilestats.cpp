@@ -70,6 +70,13 @@ TileSample sampleOf(QQuickItem* item, int index)
     sample.vffps = item->property("estimatedVfFps").toDouble();
     const QVariant presented = item->property("presentedFrames");
     sample.presented = presented.isValid() ? presented.toLongLong() : -1;
+    const QVariant decode = item->property("decodeLevel");
+    sample.decode = decode.isValid() ? decode.toInt() : -1;
+    // Empty until the player has chosen a decoder for the stream.
+    if (!item->property("hwdecCurrent").toString().isEmpty()) {
+        const QString hardware = item->property("hardwareDecoder").toString();
+        sample.hwdec = hardware.isEmpty() ? QStringLiteral("sw") : hardware;
+    }
     // In device pixels, in its window: the player fits the video inside it.
     const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
     sample.rect = QRect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),

@@ -78,7 +78,7 @@ QString lines(const TileStatsTick& tick)
                        .arg(rectText(tick.window));
     for (const TileSample& sample : tick.samples) {
         text += QStringLiteral("tile-stats tick=%1 tile=%2 size=%3 loaded=%4 frame=%5 drop=%6 decdrop=%7 delayed=%8 "
-                               "video=%9 pos=%10 vffps=%11 presented=%12 rect=%13 path=%14\n")
+                               "video=%9 pos=%10 vffps=%11 presented=%12 decode=%13 hwdec=%14 rect=%15 path=%16\n")
                     .arg(tick.number)
                     .arg(sample.index)
                     .arg(sizeText(sample.size))
@@ -91,6 +91,8 @@ QString lines(const TileStatsTick& tick)
                     .arg(sample.pos, 0, 'f', 3)
                     .arg(sample.vffps, 0, 'f', 2)
                     .arg(sample.presented)
+                    .arg(sample.decode)
+                    .arg(sample.hwdec.isEmpty() ? QStringLiteral("-") : sample.hwdec)
                     .arg(rectText(sample.rect))
                     .arg(sample.path);
     }
@@ -146,6 +148,12 @@ void TileStatsReader::addLine(const QString& line)
         sample.pos = fields.value(QStringLiteral("pos")).toDouble();
         sample.vffps = fields.value(QStringLiteral("vffps")).toDouble();
         sample.presented = numberOf(fields, QStringLiteral("presented"), &ok);
+        // Not in the records of earlier versions.
+        bool haveDecode = false;
+        const int decode = fields.value(QStringLiteral("decode")).toInt(&haveDecode);
+        sample.decode = haveDecode ? decode : -1;
+        const QString hwdec = fields.value(QStringLiteral("hwdec"));
+        sample.hwdec = hwdec == QLatin1String("-") ? QString() : hwdec;
         sample.rect = rectOf(fields.value(QStringLiteral("rect")));
         sample.path = fields.value(QStringLiteral("path"));
         if (!ok) {

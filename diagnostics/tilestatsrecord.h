@@ -12,7 +12,8 @@
 // (QElapsedTimer::msecsSinceReference). The records:
 //   tile-stats tick=N t_ms=T tiles=K window=X,Y,W,H     a sample of every video item; K lines follow
 //   tile-stats tick=N tile=I size=WxH loaded=0|1 frame= drop= decdrop= delayed= video=WxH pos=
-//              vffps= presented= rect=X,Y,W,H path=URL  one video item of that sample
+//              vffps= presented= decode=L hwdec=NAME rect=X,Y,W,H path=URL
+//                                                       one video item of that sample
 //   tile-stats layouts t_ms=T rows=A-B                  the layout list got rows A to B
 
 // One video item, in device pixels.
@@ -29,6 +30,8 @@ struct TileSample
     double pos = 0;
     double vffps = 0;
     qint64 presented = -1; // frames the item presented; -1 when it does not count them
+    int decode = -1;       // how much its decoder leaves out (MpvObject::decodeLevel); -1: not known
+    QString hwdec;         // the hardware decoder in use, "sw" for software; empty: not known
     QRect rect;            // in its window
     QString path;
 };

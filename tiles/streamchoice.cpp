@@ -86,4 +86,48 @@ qint64 Hysteresis::nextCheckMs() const
     return std::max(m_pendingSinceMs + m_holdMs, m_lastSwitchMs + m_minIntervalMs);
 }
 
+Fallback::Fallback(qint64 holdMs, qint64 maxHoldMs, qint64 probationMs)
+    : m_holdMs(holdMs), m_maxHoldMs(std::max(holdMs, maxHoldMs)), m_probationMs(probationMs), m_currentHoldMs(holdMs)
+{
+}
+
+void Fallback::mainTooSlow(qint64 nowMs)
+{
+    if (m_active)
+        return;
+    if (onProbation(nowMs))
+        m_currentHoldMs = std::min(2 * m_currentHoldMs, m_maxHoldMs);
+    else
+        m_currentHoldMs = m_holdMs;
+    m_active = true;
+    m_sinceMs = nowMs;
+}
+
+void Fallback::returnToMain(qint64 nowMs)
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_returnedMs = nowMs;
+}
+
+qint64 Fallback::holdEndsMs() const
+{
+    return m_active ? m_sinceMs + m_currentHoldMs : -1;
+}
+
+bool Fallback::onProbation(qint64 nowMs) const
+{
+    return !m_active && m_returnedMs >= 0 && nowMs - m_returnedMs < m_probationMs;
+}
+
+bool fallbackEnabled()
+{
+    static const bool enabled = [] {
+        const QByteArray value = qgetenv("STATION_SUBSTREAM_FALLBACK").trimmed().toLower();
+        return !(value == "off" || value == "no" || value == "0");
+    }();
+    return enabled;
+}
+
 } // namespace StreamChoice

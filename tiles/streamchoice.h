@@ -55,4 +55,45 @@ private:
     qint64 m_pendingSinceMs = 0;
 };
 
+// Playing the sub-stream because the main stream could not keep up (its decoder was at its last
+// resort, see DecodeLoadPolicy): held for holdMs, then the main stream is tried again. A main
+// stream that falls behind again within probationMs of its return doubles the next hold, up to
+// maxHoldMs; one that keeps up through its probation brings the hold back to its first value.
+class Fallback
+{
+public:
+    static constexpr qint64 defaultHoldMs = 30000;
+    static constexpr qint64 defaultMaxHoldMs = 480000;
+    static constexpr qint64 defaultProbationMs = 60000;
+
+    explicit Fallback(qint64 holdMs = defaultHoldMs, qint64 maxHoldMs = defaultMaxHoldMs,
+                      qint64 probationMs = defaultProbationMs);
+
+    // The main stream cannot keep up: play the sub-stream from now on.
+    void mainTooSlow(qint64 nowMs);
+    // Whether the sub-stream is played for the fallback.
+    bool active() const { return m_active; }
+    // The hold is over: the main stream is played again, on probation.
+    void returnToMain(qint64 nowMs);
+    // When the hold ends; -1 when no fallback is active.
+    qint64 holdEndsMs() const;
+    // Whether a returned main stream is still on probation at `nowMs`.
+    bool onProbation(qint64 nowMs) const;
+    qint64 holdMs() const { return m_currentHoldMs; }
+
+private:
+    qint64 m_holdMs;
+    qint64 m_maxHoldMs;
+    qint64 m_probationMs;
+    qint64 m_currentHoldMs;
+    bool m_active = false;
+    qint64 m_sinceMs = 0;
+    // When the main stream came back; -1 before the first fallback.
+    qint64 m_returnedMs = -1;
+};
+
+// STATION_SUBSTREAM_FALLBACK: "off" (or "no", "0") keeps a tile on its main stream however far
+// behind it falls; anything else, or nothing, lets it fall back.
+bool fallbackEnabled();
+
 } // namespace StreamChoice

@@ -24,6 +24,8 @@ class StreamChooser : public QObject
     // "main" or "sub"
     Q_PROPERTY(QString stream READ stream NOTIFY choiceChanged)
     Q_PROPERTY(int switches READ switches NOTIFY choiceChanged)
+    // The sub-stream plays because the main stream could not keep up (see reportMainTooSlow).
+    Q_PROPERTY(bool mainTooSlow READ mainTooSlow NOTIFY choiceChanged)
 
 public:
     explicit StreamChooser(QObject* parent = nullptr);
@@ -47,9 +49,18 @@ public:
     QString url() const;
     QString stream() const;
     int switches() const { return m_switches; }
+    bool mainTooSlow() const { return m_mainTooSlow; }
+
+    // The main stream cannot keep up on this machine: a camera with a sub-stream plays that
+    // instead, for a while (StreamChoice::Fallback). Only one tile of the process tries its main
+    // stream again at a time, so that a wall that fell back as a whole comes back tile by tile.
+    // Does nothing without a sub-stream, on the sub-stream, or with STATION_SUBSTREAM_FALLBACK off.
+    Q_INVOKABLE void reportMainTooSlow();
 
     // For tests: the hold and the shortest time between switches.
     Q_INVOKABLE void setTimings(qint64 holdMs, qint64 minIntervalMs);
+    // For tests: the fallback's first and longest hold and the probation of a return.
+    Q_INVOKABLE void setFallbackTimings(qint64 holdMs, qint64 maxHoldMs, qint64 probationMs);
 
 signals:
     void inputsChanged();
@@ -57,6 +68,9 @@ signals:
 
 private:
     void reconsider(bool immediate);
+    bool hasSubStream() const;
+    // The fallback's hold is over: true when this tile may try its main stream now.
+    bool mayReturn(qint64 nowMs);
 
     QString m_mainUrl;
     QString m_subUrl;
@@ -66,6 +80,8 @@ private:
     qreal m_tileHeight = 0;
     bool m_fullView = false;
     StreamChoice::Hysteresis m_hysteresis;
+    StreamChoice::Fallback m_fallback;
+    bool m_mainTooSlow = false;
     bool m_started = false;
     int m_switches = 0;
     QElapsedTimer m_clock;

@@ -2,6 +2,7 @@
 #include "mpvobject.h"
 
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QQuickWindow>
+#include <QRegularExpression>
 #include <QSGImageNode>
 #include <QStandardPaths>
 #include <QThread>
@@ -27,6 +29,7 @@
 #endif
 
 #include "framepacer.h"
+#include "livedecodesettings.h"
 #include "mpvnode.h"
 #include "mpvrenderer.h"
 #include "softwareframesource.h"
@@ -45,6 +48,44 @@ const char* const kLiveDemuxerMaxBackBytes = "1MiB";
 const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
 
 std::atomic<int> s_renderDelayMs{0};
+
+// GUI thread only.
+QString s_assumedHardwareDecoder;
+
+// The player's own lines worth keeping to say why a decoder was or was not used.
+bool isDecoderNote(const mpv_event_log_message& message)
+{
+    const QLatin1String prefix(message.prefix ? message.prefix : "");
+    const QString text = QString::fromUtf8(message.text ? message.text : "").toLower();
+    if (prefix == QLatin1String("vd")) {
+        for (const char* word : {"hwdec", "device", "hardware", "software", "falling back", "could not"}) {
+            if (text.contains(QLatin1String(word)))
+                return true;
+        }
+        return false;
+    }
+    if (prefix.startsWith(QLatin1String("ffmpeg"))) {
+        for (const char* word : {"hwdevice", "hwaccel", "cuda", "vaapi", "vdpau", "va-api"}) {
+            if (text.contains(QLatin1String(word)))
+                return true;
+        }
+    }
+    return false;
+}
+
+QString levelName(int level)
+{
+    switch (level) {
+    case DecodeLoadPolicy::SkipNonReference:
+        return QStringLiteral("skipping frames no other frame refers to");
+    case DecodeLoadPolicy::NoDeblocking:
+        return QStringLiteral("skipping those and deblocking");
+    case DecodeLoadPolicy::KeyFramesOnly:
+        return QStringLiteral("key frames only");
+    default:
+        return QStringLiteral("every frame");
+    }
+}
 
 qint64 monotonicMs()
 {
@@ -177,7 +218,8 @@ constexpr Mirrored kMirrored[RowCount]{
     entry<&M::fileSizeChanged>(M::FileSizeRow, "file-size", MPV_FORMAT_STRING, onDemand),
     entry<&M::formatChanged>(M::FormatRow, "format", MPV_FORMAT_STRING, onDemand),
     entry<&M::hwdecChanged>(M::HwdecRow, "hwdec", MPV_FORMAT_STRING, onDemand),
-    entry<&M::hwdecCurrentChanged>(M::HwdecCurrentRow, "hwdec-current", MPV_FORMAT_STRING, onDemand),
+    // The tile's figures say how it decodes; it changes once a file.
+    entry<&M::hwdecCurrentChanged>(M::HwdecCurrentRow, "hwdec-current", MPV_FORMAT_STRING, fromStart),
     entry<&M::hwdecInteropChanged>(M::HwdecInteropRow, "hwdec-interop", MPV_FORMAT_STRING, onDemand),
     entry<&M::mediaTitleChanged>(M::MediaTitleRow, "media-title", MPV_FORMAT_STRING, onDemand),
     entry<&M::pathChanged>(M::PathRow, "path", MPV_FORMAT_STRING, fromStart),
@@ -293,8 +335,25 @@ MpvObject::MpvObject(QQuickItem* parent)
     : QQuickFramebufferObject(parent),
       m_values(initialValues()),
       m_drawnFrames(std::make_shared<std::atomic<quint64>>(0)),
-      m_holdPicture(std::make_shared<std::atomic<bool>>(false))
+      m_holdPicture(std::make_shared<std::atomic<bool>>(false)),
+      m_decodeLoad(DecodeLoadPolicy::Timings(), LiveDecodeSettings::current().highestSkip),
+      m_assumedHardwareDecoder(s_assumedHardwareDecoder)
 {
+    m_decodingTimer.setSingleShot(true);
+    connect(&m_decodingTimer, &QTimer::timeout, this, [this] { reconsiderDecoding(); });
+    m_restartHoldTimer.setSingleShot(true);
+    connect(&m_restartHoldTimer, &QTimer::timeout, this, &MpvObject::endDecoderRestart);
+    m_hwdecTimer.setInterval(1000);
+    connect(&m_hwdecTimer, &QTimer::timeout, this, &MpvObject::checkHardwareDecoder);
+    // A new size of the tile or of the picture may change what is worth decoding, once it holds.
+    auto sizeChanged = [this] {
+        if (m_live)
+            m_decodingTimer.start(kSizeSettleMs);
+    };
+    connect(this, &QQuickItem::widthChanged, this, sizeChanged);
+    connect(this, &QQuickItem::heightChanged, this, sizeChanged);
+    connect(this, &MpvObject::dwidthChanged, this, sizeChanged);
+    connect(this, &MpvObject::dheightChanged, this, sizeChanged);
     for (int row = 0; row < RowCount; ++row)
         m_observed[row] = kMirrored[row].observe == Observe::FromStart;
     const bool software = VideoRenderMode::current() == VideoRenderMode::Software;
@@ -326,6 +385,8 @@ MpvObject::MpvObject(QQuickItem* parent)
 MpvObject::~MpvObject()
 {
     MpvCorePool::instance().itemDestroyed();
+    if (m_live)
+        --s_liveItems;
     // After this returns no wakeup runs or follows: libmpv calls the callback under the lock
     // that setting it takes. Events already posted die with the object.
     if (m_mpv) {
@@ -360,11 +421,30 @@ int MpvObject::renderDelayForTesting()
     return s_renderDelayMs.load();
 }
 
+void MpvObject::setAssumedHardwareDecoderForTesting(const QString& name)
+{
+    s_assumedHardwareDecoder = name;
+}
+
+void MpvObject::setDecodeLoadTimings(int raiseAfterMs, int settleMs, int lowerAfterMs, int probationMs)
+{
+    DecodeLoadPolicy::Timings timings;
+    timings.raiseAfterMs = raiseAfterMs;
+    timings.settleMs = settleMs;
+    timings.lowerAfterMs = lowerAfterMs;
+    timings.maxLowerAfterMs = qMax<qint64>(lowerAfterMs, 16LL * lowerAfterMs);
+    timings.probationMs = probationMs;
+    m_decodeLoad.setTimings(timings);
+}
+
+int MpvObject::s_liveItems = 0;
+
 void MpvObject::setLive(bool value)
 {
     if (value == m_live)
         return;
     m_live = value;
+    s_liveItems += value ? 1 : -1;
     m_lag.reset();
     if (m_frames)
         m_frames->setKeepEveryFrame(!value);
@@ -413,6 +493,10 @@ QVariantMap MpvObject::statistics() const
         {QStringLiteral("height"), m_values[DheightRow].toInt()},
         {QStringLiteral("lag"), m_live ? m_lag.lagSeconds(now) : 0.0},
         {QStringLiteral("msSinceFrame"), static_cast<double>(m_lag.msSinceFrame(now))},
+        {QStringLiteral("decoder"), hardwareDecoder()},
+        {QStringLiteral("decodeLevel"), m_decodeLoad.level()},
+        {QStringLiteral("loopFilter"),
+         m_appliedLoopFilter == QLatin1String("default") ? QString() : m_appliedLoopFilter},
     };
 }
 
@@ -580,7 +664,7 @@ PreparedCore MpvObject::prepareCore(bool software)
     prepared.software = software;
     mpv_handle* mpv = prepared.core.get();
     setStringOption(mpv, "audio-client-name", QStringLiteral("pelmar"));
-    setStringOption(mpv, "hwdec", QStringLiteral("auto"));
+    setStringOption(mpv, "hwdec", LiveDecodeSettings::current().playerHwdec());
 
     // The rows with a reader from the start; the item observes the others when first read.
     for (const Mirrored& mirrored : kMirrored) {
@@ -646,6 +730,10 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_otherStreamLoading = false;
+        m_decoderReported = false;
+        m_hardwareBefore = false;
+        m_hwdecWatch.reset();
         m_havePosition = false;
         m_lag.reset();
         m_edgePolicy.reset();
@@ -659,6 +747,14 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         break;
     case MPV_EVENT_END_FILE: {
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
+        if (m_mpv && !m_decoderReported)
+            mpv_request_log_messages(m_mpv.get(), "no");
+        m_hwdecTimer.stop();
+        // The player that gives up on a stream it decodes in hardware is tried in software next.
+        if (end && end->reason == MPV_END_FILE_REASON_ERROR && !hardwareDecoder().isEmpty())
+            openInSoftware(
+                QStringLiteral("the stream ended in an error: %1").arg(QString::fromUtf8(mpv_error_string(end->error))),
+                false);
         emit fileEnded(endReason(end ? static_cast<int>(end->reason) : 1));
         break;
     }
@@ -682,6 +778,20 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     case MPV_EVENT_PROPERTY_CHANGE:
         if (event.data)
             handlePropertyChange(*static_cast<const mpv_event_property*>(event.data));
+        break;
+    case MPV_EVENT_LOG_MESSAGE:
+        if (event.data)
+            noteLogMessage(*static_cast<const mpv_event_log_message*>(event.data));
+        break;
+    case MPV_EVENT_SET_PROPERTY_REPLY:
+        if (m_decoderRestarting && event.reply_userdata == m_decoderRestartReply) {
+            m_decoderRestartReplied = true;
+            if (event.error < 0) {
+                qWarning().noquote() << QStringLiteral("The decoder could not be restarted: %1")
+                                            .arg(QString::fromUtf8(mpv_error_string(event.error)));
+                endDecoderRestart();
+            }
+        }
         break;
     case MPV_EVENT_COMMAND_REPLY: {
         const auto pending = m_pendingSnapshots.find(event.reply_userdata);
@@ -721,6 +831,10 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
     if (row < 0)
         return;
     const Mirrored& mirrored = kMirrored[row];
+    // A decoder restarting for new settings has no picture size for a moment; the tile keeps its.
+    if (m_decoderRestarting && (row == DwidthRow || row == DheightRow) &&
+        (property.format != mirrored.format || !property.data))
+        return;
     if (property.format != mirrored.format || !property.data) {
         // MPV_FORMAT_NONE: the property became unavailable. Nothing is signalled.
         if (row == PositionRow)
@@ -738,6 +852,8 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
     mirrored.emitChange(*this, value);
     if (newFrame && alive)
         emit presentedFramesChanged(m_presentedFrames);
+    if (row == HwdecCurrentRow && alive)
+        noteDecoderInUse();
 }
 
 bool MpvObject::notePosition(double previous, double value)
@@ -747,9 +863,27 @@ bool MpvObject::notePosition(double previous, double value)
     m_havePosition = true;
     if (moved)
         ++m_presentedFrames;
+    if (m_decoderRestarting && m_decoderRestartReplied)
+        endDecoderRestart();
     if (moved || first) {
         const qint64 now = monotonicMs();
         m_lag.frameShown(now, value);
+        if (m_live) {
+            const int levelBefore = m_decodeLoad.level();
+            const bool cannotBefore = m_decodeLoad.cannotKeepUp();
+            const double queued = m_haveDemuxedUpTo ? m_demuxedUpTo - value : std::nan("");
+            const int level = m_decodeLoad.update(now, m_lag.lagAtLastFrameSeconds(), queued);
+            if (level != levelBefore) {
+                const QString text = level > levelBefore
+                                         ? QStringLiteral("Live picture %1 s behind while decoding; decoding %2: %3")
+                                         : QStringLiteral("Live picture %1 s behind, keeping up; decoding %2: %3");
+                qInfo().noquote()
+                    << text.arg(m_lag.lagAtLastFrameSeconds(), 0, 'f', 1).arg(levelName(level), MpvObject::path());
+                reconsiderDecoding();
+            }
+            if (level != levelBefore || m_decodeLoad.cannotKeepUp() != cannotBefore)
+                emit decodeLevelChanged();
+        }
         if (m_live && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
             skipToLiveEdge();
         else if (m_live)
@@ -901,7 +1035,189 @@ void MpvObject::seek(double pos)
 void MpvObject::loadFile(const QVariant& urls)
 {
     qDebug() << "loadFile:" << urls;
+    if (m_mpv && !m_softwareOnly && LiveDecodeSettings::current().playerHwdec() != QLatin1String("no"))
+        // Until the decoder is chosen: the player's reasons for its choice.
+        mpv_request_log_messages(m_mpv.get(), "v");
+    m_decoderNotes.clear();
+    if (m_live)
+        prepareLiveLoad(urls.toString());
     command(QVariantList{QStringLiteral("loadfile"), urls});
+}
+
+void MpvObject::prepareLiveLoad(const QString& path)
+{
+    const int levelBefore = m_decodeLoad.level();
+    const bool cannotBefore = m_decodeLoad.cannotKeepUp();
+    // A reload of the same stream keeps what its decoder could do; another stream starts afresh.
+    const bool sameStream = !path.isEmpty() && path == MpvObject::path();
+    if (sameStream)
+        m_decodeLoad.restarted(monotonicMs());
+    else
+        m_decodeLoad.reset();
+    m_otherStreamLoading = !sameStream;
+    if (m_decoderRestarting)
+        endDecoderRestart();
+    const LiveDecodeSettings& settings = LiveDecodeSettings::current();
+    setOption(QStringLiteral("vd-lavc-threads"), settings.threadsFor(s_liveItems, QThread::idealThreadCount()));
+    // The new file gets a decoder of its own: the options are enough.
+    m_appliedSkipFrame.clear();
+    m_appliedLoopFilter.clear();
+    m_decodingTimer.stop();
+    reconsiderDecoding(false);
+    if (m_decodeLoad.level() != levelBefore || m_decodeLoad.cannotKeepUp() != cannotBefore)
+        emit decodeLevelChanged();
+}
+
+bool MpvObject::pictureIsSmall() const
+{
+    if (m_fullView)
+        return false;
+    int videoWidth = m_values[DwidthRow].toInt();
+    int videoHeight = m_values[DheightRow].toInt();
+    if (m_otherStreamLoading || videoWidth <= 0 || videoHeight <= 0) {
+        videoWidth = m_sizeHint.width();
+        videoHeight = m_sizeHint.height();
+    }
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : 1.0;
+    const qreal shownWidth = width() * ratio;
+    const qreal shownHeight = height() * ratio;
+    if (videoWidth <= 0 || videoHeight <= 0 || shownWidth <= 0 || shownHeight <= 0)
+        return false;
+    return 2 * shownWidth < videoWidth && 2 * shownHeight < videoHeight;
+}
+
+void MpvObject::reconsiderDecoding(bool restartIfPlaying)
+{
+    if (!m_mpv || !m_live)
+        return;
+    const int level = m_decodeLoad.level();
+    const QString skipFrame = level >= DecodeLoadPolicy::KeyFramesOnly      ? QStringLiteral("nonkey")
+                              : level >= DecodeLoadPolicy::SkipNonReference ? QStringLiteral("nonref")
+                                                                            : QStringLiteral("default");
+    QString loopFilter = QStringLiteral("default");
+    if (level >= DecodeLoadPolicy::NoDeblocking)
+        loopFilter = QStringLiteral("all");
+    else if (!LiveDecodeSettings::current().smallPictureLoopFilter.isEmpty() && pictureIsSmall())
+        // Shown at under half its size, the picture loses the detail the filter keeps anyway.
+        loopFilter = LiveDecodeSettings::current().smallPictureLoopFilter;
+    if (skipFrame == m_appliedSkipFrame && loopFilter == m_appliedLoopFilter)
+        return;
+    const qint64 now = monotonicMs();
+    const bool decoding = restartIfPlaying && m_values[DwidthRow].toInt() > 0 && !idle();
+    if (decoding && now - m_lastDecoderRestartMs < kMinDecoderRestartMs) {
+        m_decodingTimer.start(int(kMinDecoderRestartMs - (now - m_lastDecoderRestartMs)));
+        return;
+    }
+    setOption(QStringLiteral("vd-lavc-skipframe"), skipFrame);
+    setOption(QStringLiteral("vd-lavc-skiploopfilter"), loopFilter);
+    m_appliedSkipFrame = skipFrame;
+    m_appliedLoopFilter = loopFilter;
+    if (decoding)
+        restartDecoder();
+}
+
+void MpvObject::restartDecoder()
+{
+    // The decoder takes its settings when it is made: the video track is chosen anew, which makes
+    // a new decoder without touching the connection. It starts at the next key frame; the picture
+    // before stays until then.
+    const qint64 now = monotonicMs();
+    m_lastDecoderRestartMs = now;
+    m_decodeLoad.restarted(now);
+    m_decoderRestarting = true;
+    m_decoderRestartReplied = false;
+    applyHold();
+    const char* off = "no";
+    const char* any = "auto";
+    mpv_set_property_async(m_mpv.get(), 0, "vid", MPV_FORMAT_STRING, &off);
+    m_decoderRestartReply = ++m_lastReplyId;
+    mpv_set_property_async(m_mpv.get(), m_decoderRestartReply, "vid", MPV_FORMAT_STRING, &any);
+    m_restartHoldTimer.start(kDecoderRestartHoldMs);
+}
+
+void MpvObject::endDecoderRestart()
+{
+    if (!m_decoderRestarting)
+        return;
+    m_decoderRestarting = false;
+    m_restartHoldTimer.stop();
+    applyHold();
+}
+
+QString MpvObject::hardwareDecoder() const
+{
+    const QString current = m_values[HwdecCurrentRow].toString();
+    if (current.isEmpty())
+        return QString();
+    if (!m_assumedHardwareDecoder.isEmpty() && !m_softwareOnly)
+        return m_assumedHardwareDecoder;
+    return current == QLatin1String("no") || current == QLatin1String("false") ? QString() : current;
+}
+
+void MpvObject::noteLogMessage(const mpv_event_log_message& message)
+{
+    if (!isDecoderNote(message))
+        return;
+    m_decoderNotes.append(QString::fromUtf8(message.text).trimmed());
+    while (m_decoderNotes.size() > 8)
+        m_decoderNotes.removeFirst();
+}
+
+void MpvObject::noteDecoderInUse()
+{
+    if (m_values[HwdecCurrentRow].toString().isEmpty())
+        return; // no decoder (yet)
+    const QString hardware = hardwareDecoder();
+    const QString asked = m_softwareOnly ? QStringLiteral("no") : LiveDecodeSettings::current().playerHwdec();
+    const QString notes = m_decoderNotes.isEmpty() ? QStringLiteral("the player said nothing more")
+                                                   : m_decoderNotes.join(QStringLiteral("; "));
+    if (!m_decoderReported) {
+        m_decoderReported = true;
+        if (!hardware.isEmpty())
+            qInfo().noquote() << QStringLiteral("Decoding in hardware (%1): %2").arg(hardware, path());
+        else if (asked != QLatin1String("no"))
+            qInfo().noquote() << QStringLiteral("Decoding in software, hardware decoding (%1) not used: %2 (%3)")
+                                     .arg(asked, path(), notes);
+    } else if (hardware.isEmpty() && m_hardwareBefore) {
+        qWarning().noquote()
+            << QStringLiteral("Hardware decoding stopped; decoding in software now: %1 (%2)").arg(path(), notes);
+    }
+    m_hardwareBefore = !hardware.isEmpty();
+    m_decoderNotes.clear();
+    // While a hardware decoder works, the player's warnings would say why it stops.
+    if (m_mpv)
+        mpv_request_log_messages(m_mpv.get(), hardware.isEmpty() ? "no" : "warn");
+    if (hardware.isEmpty())
+        m_hwdecTimer.stop();
+    else if (!m_hwdecTimer.isActive())
+        m_hwdecTimer.start();
+}
+
+void MpvObject::checkHardwareDecoder()
+{
+    const bool playing = !idle() && !paused();
+    const double demuxed = m_haveDemuxedUpTo ? m_demuxedUpTo : std::nan("");
+    if (m_hwdecWatch.failed(monotonicMs(), !hardwareDecoder().isEmpty(), playing, m_presentedFrames, demuxed))
+        openInSoftware(
+            QStringLiteral("no picture for %1 s while the stream came in").arg(HwdecWatch::kNoFrameMs / 1000.0), true);
+}
+
+void MpvObject::openInSoftware(const QString& reason, bool reload)
+{
+    if (m_softwareOnly)
+        return;
+    const QString hardware = hardwareDecoder();
+    m_softwareOnly = true;
+    m_hwdecTimer.stop();
+    m_hardwareBefore = false;
+    qWarning().noquote() << QStringLiteral("Hardware decoding (%1) failed: %2; the stream is opened in software from "
+                                           "now on: %3")
+                                .arg(hardware, reason, path());
+    setOption(QStringLiteral("hwdec"), QStringLiteral("no"));
+    const QPointer<MpvObject> alive(this);
+    emit hwdecCurrentChanged(hwdecCurrent());
+    if (alive && reload && !path().isEmpty())
+        loadFile(path());
 }
 
 bool MpvObject::enableAudio() const
@@ -934,14 +1250,43 @@ void MpvObject::updateState()
 
 void MpvObject::setHoldPicture(bool value)
 {
-    if (m_holdPicture->exchange(value) == value)
+    if (value == m_holdRequested)
+        return;
+    m_holdRequested = value;
+    applyHold();
+    emit holdPictureChanged();
+}
+
+void MpvObject::applyHold()
+{
+    const bool hold = m_holdRequested || m_decoderRestarting;
+    if (m_holdPicture->exchange(hold) == hold)
         return;
     if (m_frames)
-        m_frames->setHold(value);
+        m_frames->setHold(hold);
     // Released: the current frame is drawn now, not at the next one.
-    if (!value)
+    if (!hold)
         update();
-    emit holdPictureChanged();
+}
+
+void MpvObject::setExpectedVideoSize(const QString& value)
+{
+    if (value == m_expectedVideoSize)
+        return;
+    m_expectedVideoSize = value;
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d{1,5})\\s*[xX]\\s*(\\d{1,5})\\s*$"));
+    const QRegularExpressionMatch match = pattern.match(value);
+    m_sizeHint = match.hasMatch() ? QSize(match.captured(1).toInt(), match.captured(2).toInt()) : QSize();
+    emit expectedVideoSizeChanged();
+}
+
+void MpvObject::setFullView(bool value)
+{
+    if (value == m_fullView)
+        return;
+    m_fullView = value;
+    emit fullViewChanged(value);
+    reconsiderDecoding();
 }
 
 int MpvObject::presentedFrames() const

@@ -11,11 +11,15 @@
 #include <QImage>
 #include <QQuickFramebufferObject>
 #include <QString>
+#include <QStringList>
+#include <QTimer>
 #include <QVariant>
 #include <QVariantMap>
 
 #include <mpv/client.h>
 
+#include "decodeloadpolicy.h"
+#include "hwdecwatch.h"
 #include "livecatchup.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
@@ -89,6 +93,20 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(bool holdPicture READ holdPicture WRITE setHoldPicture NOTIFY holdPictureChanged)
     // "opengl" or "software": how this process draws video (see VideoRenderMode).
     Q_PROPERTY(QString renderMode READ renderMode CONSTANT)
+    // The picture is the operator's one object of attention (full view): always decoded in full
+    // detail, however small it is shown.
+    Q_PROPERTY(bool fullView READ fullView WRITE setFullView NOTIFY fullViewChanged)
+    // The picture size ("WIDTHxHEIGHT") the next stream is said to have, for the decoder's
+    // settings before its first frame; empty or anything else: not known.
+    Q_PROPERTY(
+        QString expectedVideoSize READ expectedVideoSize WRITE setExpectedVideoSize NOTIFY expectedVideoSizeChanged)
+    // A live stream's decoder, when it cannot keep up, decodes less (DecodeLoadPolicy::Level);
+    // cannotKeepUp: even that is not enough, or only key frames are left (a camera with a
+    // sub-stream had better play that).
+    Q_PROPERTY(int decodeLevel READ decodeLevel NOTIFY decodeLevelChanged)
+    Q_PROPERTY(bool cannotKeepUp READ cannotKeepUp NOTIFY decodeLevelChanged)
+    // The hardware decoder in use ("vaapi", "nvdec-copy"...), empty while decoding in software.
+    Q_PROPERTY(QString hardwareDecoder READ hardwareDecoder NOTIFY hwdecCurrentChanged)
 
 public:
     explicit MpvObject(QQuickItem* parent = nullptr);
@@ -99,15 +117,24 @@ public:
 
     bool live() const { return m_live; }
     void setLive(bool value);
-    bool holdPicture() const { return m_holdPicture->load(); }
+    bool holdPicture() const { return m_holdRequested; }
     void setHoldPicture(bool value);
     QString renderMode() const;
+    bool fullView() const { return m_fullView; }
+    void setFullView(bool value);
+    QString expectedVideoSize() const { return m_expectedVideoSize; }
+    void setExpectedVideoSize(const QString& value);
+    int decodeLevel() const { return m_decodeLoad.level(); }
+    bool cannotKeepUp() const { return m_decodeLoad.cannotKeepUp(); }
+    QString hardwareDecoder() const;
 
     // Counters of the picture for a statistics overlay, read when wanted rather than signalled
     // for every frame: "drawn" (frames that reached the scene), "dropped" (frames the player or
     // the item let go unseen), "received" (the two together), "videoBitrate" (bits per second),
     // "width" and "height" (of the video), "lag" (seconds behind the live edge, live streams
-    // only, else 0) and "msSinceFrame" (-1 before the first frame).
+    // only, else 0), "msSinceFrame" (-1 before the first frame), "decoder" (the hardware decoder
+    // in use, empty for software), "decodeLevel" (see decodeLevel) and "loopFilter" (the
+    // deblocking the decoder leaves out: "all", "nonref" or empty).
     Q_INVOKABLE QVariantMap statistics() const;
 
     // Saves the frame shown now, at the stream's own resolution, as PNG in `folder` (the user's
@@ -123,6 +150,13 @@ public:
     // tests play a machine that cannot keep up.
     static void setRenderDelayForTesting(int ms);
     static int renderDelayForTesting();
+    // Every video item made after this takes its decoder for the named hardware decoder, whatever
+    // the player reports (empty: what it reports): lets tests play a hardware decoder that fails
+    // on a machine without one.
+    static void setAssumedHardwareDecoderForTesting(const QString& name);
+
+    // For tests: shorter waits for the decoder's steps (see DecodeLoadPolicy::Timings).
+    Q_INVOKABLE void setDecodeLoadTimings(int raiseAfterMs, int settleMs, int lowerAfterMs, int probationMs);
 
 protected:
     QSGNode* updatePaintNode(QSGNode* oldNode, UpdatePaintNodeData* data) override;
@@ -175,6 +209,9 @@ signals:
     void presentedFramesChanged(int value);
     void liveChanged(bool value);
     void holdPictureChanged();
+    void fullViewChanged(bool value);
+    void expectedVideoSizeChanged();
+    void decodeLevelChanged();
     // A live stream fell this far behind and is loaded again to show the present.
     void skippedToLiveEdge(double lagSeconds);
     void mpvUpdated();
@@ -339,6 +376,29 @@ private:
     void skipToLiveEdge();
     void catchUp(double shownPts);
 
+    // The hold of the picture that the renderer sees: the one asked for, or one of the item's own.
+    void applyHold();
+    // Before a live stream loads: its decoder's settings for the new file.
+    void prepareLiveLoad(const QString& path);
+    // What the decoder should skip now, and bringing the player to it; a playing decoder is
+    // restarted for it (at most once every kMinDecoderRestartMs).
+    void reconsiderDecoding(bool restartIfPlaying = true);
+    void restartDecoder();
+    void endDecoderRestart();
+    bool pictureIsSmall() const;
+    void noteDecoderInUse();
+    void checkHardwareDecoder();
+    void openInSoftware(const QString& reason, bool reload);
+    void noteLogMessage(const mpv_event_log_message& message);
+
+    // A decoder restarts at the next key frame: not more often than this.
+    static constexpr int kMinDecoderRestartMs = 2000;
+    // The picture is held across a restart until the first new frame, but not longer than this.
+    static constexpr int kDecoderRestartHoldMs = 3000;
+    // A tile's new size counts for the deblocking once it has held this long.
+    static constexpr int kSizeSettleMs = 1000;
+    static int s_liveItems;
+
     static std::atomic<int> s_coreCount;
 
     // Snapshots on their way, by the reply number of their command.
@@ -367,8 +427,10 @@ private:
 
     // Statistics. Drawn frames are counted on the render thread.
     std::shared_ptr<std::atomic<quint64>> m_drawnFrames;
-    // Read by the renderer on the render thread.
+    // Read by the renderer on the render thread: the hold asked for, or the item's own during a
+    // decoder restart.
     std::shared_ptr<std::atomic<bool>> m_holdPicture;
+    bool m_holdRequested = false;
     LiveLagEstimator m_lag;
     LiveEdgePolicy m_edgePolicy;
     LiveCatchUp m_catchUp;
@@ -376,4 +438,31 @@ private:
     double m_demuxedUpTo = 0.0;
     bool m_haveDemuxedUpTo = false;
     double m_catchUpSpeed = 1.0;
+
+    // Decoding less when decoding cannot keep up, and in small tiles.
+    DecodeLoadPolicy m_decodeLoad;
+    bool m_fullView = false;
+    QString m_expectedVideoSize;
+    // Parsed from it: until a stream reports its own size.
+    QSize m_sizeHint;
+    // From a load of another stream until it starts: the size known is the old stream's.
+    bool m_otherStreamLoading = false;
+    QString m_appliedSkipFrame = QStringLiteral("default");
+    QString m_appliedLoopFilter = QStringLiteral("default");
+    qint64 m_lastDecoderRestartMs = -kMinDecoderRestartMs;
+    QTimer m_decodingTimer;
+    bool m_decoderRestarting = false;
+    quint64 m_decoderRestartReply = 0;
+    bool m_decoderRestartReplied = false;
+    QTimer m_restartHoldTimer;
+
+    // Hardware decoding: opened in software for good once it failed here.
+    bool m_softwareOnly = false;
+    bool m_decoderReported = false;
+    bool m_hardwareBefore = false;
+    HwdecWatch m_hwdecWatch;
+    QTimer m_hwdecTimer;
+    // The player's latest words about choosing its decoder.
+    QStringList m_decoderNotes;
+    QString m_assumedHardwareDecoder;
 };

@@ -217,6 +217,9 @@ Item {
     function loadPlayUrl() {
         if (playUrl === "" || !playerObject)
             return;
+        // What the site says of the stream's size: the decoder is set up for the tile before the
+        // first frame.
+        playerObject.expectedVideoSize = stream === "sub" ? subSize : mainSize;
         playerObject.loadFile(playUrl);
         // A new stream gets its full time to show a first frame.
         stallWatch.restart();
@@ -360,6 +363,22 @@ Item {
             if (pictureHold.running && reason === "error")
                 pictureHold.release();
         }
+
+        // A main stream that cannot keep up even with its decoder at its last resort gives way to
+        // the camera's sub-stream for a while (the chooser says when to try it again).
+        function onDecodeLevelChanged() {
+            if (cameraView.playerObject.cannotKeepUp && cameraView.stream === "main")
+                chooser.reportMainTooSlow();
+        }
+    }
+
+    // Full view is decoded in full detail, however small the picture is shown.
+    Binding {
+        target: cameraView.playerObject
+        property: "fullView"
+        value: cameraView.singleView
+        when: cameraView.playerObject !== null
+        restoreMode: Binding.RestoreNone
     }
 
     // The tile itself: a click folds the toolbar out, a double click shows it alone.
@@ -625,6 +644,7 @@ Item {
         mpvObject: cameraView.playerObject
         active: cameraView.statsShown
         stream: cameraView.stream
+        mainTooSlow: chooser.mainTooSlow
     }
 
     Timer {

@@ -3,8 +3,9 @@ import Config 1.0
 import Native 1.0
 
 // A live tile's own figures, sampled from its video item once a second while shown: frames
-// received and drawn per second, bitrate, picture size and lag behind the live edge. A warning
-// colour marks a tile that is far behind or has had no new frame for a while.
+// received and drawn per second, bitrate, stream and picture size, how it decodes (in hardware
+// and with which decoder, or in software, and what it leaves out to keep up) and lag behind the
+// live edge. A warning colour marks a tile that is far behind or has had no new frame for a while.
 Rectangle {
     id: videoStats
 
@@ -12,6 +13,8 @@ Rectangle {
     property bool active: false
     // Which of the camera's streams the tile plays: "main" or "sub".
     property string stream: "main"
+    // The sub-stream plays because the main stream could not keep up.
+    property bool mainTooSlow: false
     // From the latest sample.
     property real receivedPerSecond: 0
     property real drawnPerSecond: 0
@@ -19,11 +22,32 @@ Rectangle {
     property int videoWidth: 0
     property int videoHeight: 0
     property real lagSeconds: 0
+    // The hardware decoder in use, empty for software; what the decoder leaves out (see
+    // MpvObject.decodeLevel) and the deblocking it skips ("all", "nonref" or empty).
+    property string decoder: ""
+    property int decodeLevel: 0
+    property string loopFilter: ""
+    readonly property string decodingText: (decoder !== "" ? "hw " + decoder : "sw") + skipText() + I18n.localeNotify
     property bool alert: false
     readonly property alias text: label.text
     // The sample before the latest, for the rates.
     property var _last: null
     property double _shownSince: 0
+
+    function skipText() {
+        var what = "";
+        if (decodeLevel === 1)
+            what = qsTr("skip non-reference frames");
+        else if (decodeLevel === 2)
+            what = qsTr("no deblocking");
+        else if (decodeLevel >= 3)
+            what = qsTr("key frames only");
+        else if (loopFilter === "all")
+            what = qsTr("no deblocking");
+        else if (loopFilter !== "")
+            what = qsTr("less deblocking");
+        return what !== "" ? ", " + what : "";
+    }
 
     function sample() {
         if (!mpvObject)
@@ -40,6 +64,9 @@ Rectangle {
         videoWidth = figures.width;
         videoHeight = figures.height;
         lagSeconds = figures.lag;
+        decoder = figures.decoder;
+        decodeLevel = figures.decodeLevel;
+        loopFilter = figures.loopFilter;
         // Before its first frame, a tile counts as stalled from the moment the figures show.
         var sinceFrame = figures.msSinceFrame >= 0 ? figures.msSinceFrame : now - _shownSince;
         alert = lagSeconds > G.timings.videoStatsLagAlertSeconds || sinceFrame > G.timings.videoStatsStallAlertMs;
@@ -73,7 +100,9 @@ Rectangle {
         text: [qsTr("%1 received").arg(Math.round(videoStats.receivedPerSecond)),
                qsTr("%1 drawn").arg(Math.round(videoStats.drawnPerSecond)),
                qsTr("%1 Mbit/s").arg(videoStats.megabitsPerSecond.toFixed(1)),
-               videoStats.stream + " " + videoStats.videoWidth + "×" + videoStats.videoHeight,
+               videoStats.stream + (videoStats.mainTooSlow ? " " + qsTr("(main too slow)") : "") + " "
+               + videoStats.videoWidth + "×" + videoStats.videoHeight,
+               videoStats.decodingText,
                qsTr("lag %1 s").arg(videoStats.lagSeconds.toFixed(1))].join(" · ") + I18n.localeNotify
     }
 

@@ -387,6 +387,31 @@
         <source>lag %1 s</source>
         <translation>lag %1 s</translation>
     </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>skip non-reference frames</source>
+        <translation>skip non-reference frames</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>no deblocking</source>
+        <translation>no deblocking</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>key frames only</source>
+        <translation>key frames only</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>less deblocking</source>
+        <translation>less deblocking</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>(main too slow)</source>
+        <translation>(main too slow)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

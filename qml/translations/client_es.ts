@@ -387,6 +387,31 @@
         <source>lag %1 s</source>
         <translation>retraso %1 s</translation>
     </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>skip non-reference frames</source>
+        <translation>sin fotogramas no referenciados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>no deblocking</source>
+        <translation>sin desbloqueo</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>key frames only</source>
+        <translation>solo fotogramas clave</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>less deblocking</source>
+        <translation>menos desbloqueo</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>(main too slow)</source>
+        <translation>(principal demasiado lento)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

@@ -387,6 +387,31 @@
         <source>lag %1 s</source>
         <translation>atraso %1 s</translation>
     </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>skip non-reference frames</source>
+        <translation>sem quadros não referenciados</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>no deblocking</source>
+        <translation>sem desbloqueio</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>key frames only</source>
+        <translation>só quadros-chave</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>less deblocking</source>
+        <translation>menos desbloqueio</translation>
+    </message>
+    <message>
+        <location filename="../Elements/VideoStats.qml"/>
+        <source>(main too slow)</source>
+        <translation>(principal lento demais)</translation>
+    </message>
 </context>
 <context>
     <name>main</name>

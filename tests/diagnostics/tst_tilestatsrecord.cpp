@@ -52,6 +52,8 @@ private slots:
         first.pos = 12.3456;
         first.vffps = 24.987;
         first.presented = 301;
+        first.decode = 2;
+        first.hwdec = QStringLiteral("vaapi-copy");
         first.rect = QRect(0, 0, 960, 540);
         TileSample& second = tick.samples[1];
         second.presented = -1;
@@ -80,14 +82,34 @@ private slots:
         QCOMPARE(a.pos, 12.346); // three decimals
         QCOMPARE(a.vffps, 24.99);
         QCOMPARE(a.presented, qint64(301));
+        QCOMPARE(a.decode, 2);
+        QCOMPARE(a.hwdec, QStringLiteral("vaapi-copy"));
         QCOMPARE(a.rect, QRect(0, 0, 960, 540));
         QCOMPARE(a.path, QStringLiteral("http://127.0.0.71:28001/live.ts"));
         const TileSample& b = read.samples[1];
         QCOMPARE(b.index, 1);
         QCOMPARE(b.loaded, true);
         QCOMPARE(b.presented, qint64(-1));
+        QCOMPARE(b.decode, -1);
+        QCOMPARE(b.hwdec, QString());
         QCOMPARE(b.rect, QRect(960, 540, 960, 540));
         QCOMPARE(b.path, QStringLiteral("file:///tmp/a b/c.ts?x=1 y=2"));
+    }
+
+    // Records written before the decoding fields came read as not knowing them.
+    void recordsWithoutDecodingFields()
+    {
+        TileStatsReader reader;
+        feed(reader, QStringLiteral("tile-stats tick=3 t_ms=10 tiles=1 window=0,0,640,360\n"
+                                    "tile-stats tick=3 tile=0 size=640x360 loaded=1 frame=0 drop=0 decdrop=0 "
+                                    "delayed=0 video=640x360 pos=1.000 vffps=25.00 presented=25 rect=0,0,640,360 "
+                                    "path=http://camera/live.ts\n"));
+        QCOMPARE(reader.ticks().size(), std::size_t(1));
+        const TileSample& sample = reader.ticks().front().samples.front();
+        QCOMPARE(sample.presented, qint64(25));
+        QCOMPARE(sample.decode, -1);
+        QCOMPARE(sample.hwdec, QString());
+        QCOMPARE(sample.path, QStringLiteral("http://camera/live.ts"));
     }
 
     void layoutListingsReadBack()

@@ -9,6 +9,7 @@
 #include "alarmcenter.h"
 #include "app.h"
 #include "eventlistmodel.h"
+#include "logcapture.h"
 #include "mpvobject.h"
 #include "vantorclient.h"
 #include "vantorobject.h"
@@ -139,4 +140,25 @@ void TestStation::raiseEvent(const QVariantMap& description, bool updated)
 void TestStation::setRenderDelay(int ms)
 {
     MpvObject::setRenderDelayForTesting(ms);
+}
+
+void TestStation::assumeHardwareDecoder(const QString& name)
+{
+    MpvObject::setAssumedHardwareDecoderForTesting(name);
+}
+
+void TestStation::startLogCapture()
+{
+    m_log.reset();
+    m_log = std::make_unique<LogCapture>();
+}
+
+void TestStation::stopLogCapture()
+{
+    m_log.reset();
+}
+
+QStringList TestStation::logLines() const
+{
+    return m_log ? m_log->lines() : QStringList();
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 
+#include <memory>
+
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
@@ -9,6 +11,7 @@
 
 #include "actuatorwriter.h"
 
+class LogCapture;
 class VantorObject;
 
 // What the QML tests need of the native side beyond the registered types: server objects put
@@ -44,6 +47,13 @@ public:
     // Slows the drawing of every video frame by this much (0: full speed), as a machine that
     // cannot keep up would.
     Q_INVOKABLE void setRenderDelay(int ms);
+    // Video items made from now on take their decoder for this hardware decoder (empty: what the
+    // player reports), as on a machine that has one.
+    Q_INVOKABLE void assumeHardwareDecoder(const QString& name);
+    // The log from startLogCapture on, until stopLogCapture; its lines are not printed meanwhile.
+    Q_INVOKABLE void startLogCapture();
+    Q_INVOKABLE void stopLogCapture();
+    Q_INVOKABLE QStringList logLines() const;
     // A folder of this test run, removed at its end: for files the pages write (exports,
     // snapshots).
     Q_INVOKABLE QString temporaryFolder() const { return m_folder.path(); }
@@ -59,5 +69,6 @@ signals:
 
 private:
     QTemporaryDir m_folder;
+    std::unique_ptr<LogCapture> m_log;
     QVariantList m_writes;
 };

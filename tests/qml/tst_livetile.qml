@@ -22,6 +22,16 @@ TestCase {
     // Generous: the benchmark measures the real figure; this only tells a live tile from one that
     // plays its backlog.
     readonly property real lagBoundSeconds: 1.5
+    // A test seam for a decoder too slow for its stream: the pictures leave the decoder's side at
+    // half the stream's pace (a filter that waits, using no processor), while packets keep coming.
+    readonly property string slowDecoding: "lavfi=[realtime=speed=0.5]"
+    // A sub-stream smaller than the tiles below, which by their size play the main stream.
+    readonly property string subSource: "av://lavfi:testsrc2=size=80x60:rate=10,realtime"
+    // How long a main stream back from its fallback must keep up to count as good, in the test:
+    // longer than a decoder takes to come down to key frames only, as in the client.
+    readonly property int fallbackProbationMs: 15000
+    // Long enough for a main stream that could not keep up to have given way again.
+    readonly property int mainStaysMs: 8000
 
     name: "LiveTile"
     width: 640
@@ -32,6 +42,10 @@ TestCase {
     function cleanup() {
         TestStation.setRenderDelay(0);
         G.view.videoStatsVisible = false;
+    }
+
+    function statsText(view) {
+        return findChild(findChild(view, "statsOverlay"), "statsText").text;
     }
 
     function createLiveTile(url) {
@@ -131,6 +145,106 @@ TestCase {
         verify(!findChild(recorded, "statsOverlay").visible, "only live tiles show them");
         button.clicked();
         verify(!G.view.videoStatsVisible);
+    }
+
+    // A decoder that cannot keep up decodes less, step by step, until the tile says its stream
+    // cannot keep up here; once it can, the tile decodes every frame again, step by step.
+    function test_decodeBoundTileDecodesLessAndComesBack() {
+        verify(stream.start(), stream.errorString);
+        var view = createLiveTile(stream.url);
+        var mpv = view.backend.mpvObject;
+        mpv.setDecodeLoadTimings(500, 1000, 3000, 5000);
+        waitForFrames(mpv, 3);
+        compare(mpv.decodeLevel, 0, "a tile that keeps up decodes every frame");
+        G.view.videoStatsVisible = true;
+
+        mpv.setProperty("vf", slowDecoding);
+        tryCompare(mpv, "decodeLevel", 1, 10000, "behind, the tile decodes less");
+        tryCompare(mpv, "decodeLevel", 3, 15000, "a step at a time, down to key frames only");
+        verify(mpv.cannotKeepUp, "the stream cannot keep up here");
+        compare(mpv.statistics().decodeLevel, 3);
+        tryVerify(function() { return statsText(view).indexOf("key frames only") >= 0; }, 5000, statsText(view));
+
+        mpv.setProperty("vf", "");
+        tryVerify(function() { return mpv.decodeLevel < 3; }, 20000, "keeping up, it decodes more");
+        verify(!mpv.cannotKeepUp);
+        tryCompare(mpv, "decodeLevel", 0, 30000, "and every frame again in the end");
+        var frames = mpv.presentedFrames;
+        tryVerify(function() { return mpv.presentedFrames >= frames + 10; }, 10000, "the picture plays on");
+        verify(mpv.statistics().lag < lagBoundSeconds, "at the live edge: " + mpv.statistics().lag);
+    }
+
+    // Shown at under half its size both ways, a picture is decoded without deblocking; in full view
+    // with it.
+    function test_smallTileLeavesOutDeblocking() {
+        verify(stream.start(), stream.errorString);
+        var view = createTemporaryObject(cameraComponent, testCase, { width: 64, height: 48 });
+        view.setUpLive();
+        view.url = stream.url;
+        var mpv = view.backend.mpvObject;
+        waitForFrames(mpv, 1);
+        tryVerify(function() { return mpv.statistics().loopFilter === "all"; }, 10000,
+                  "a 64×48 tile of a 160×120 stream skips the deblocking");
+        G.view.videoStatsVisible = true;
+        var overlay = findChild(view, "statsOverlay");
+        tryVerify(function() { return overlay.decodingText.indexOf("no deblocking") >= 0; }, 5000, overlay.decodingText);
+        view.singleView = true;
+        compare(mpv.fullView, true, "the tile's full view reaches its player");
+        tryVerify(function() { return mpv.statistics().loopFilter === ""; }, 10000, "full view decodes in full");
+        var frames = mpv.presentedFrames;
+        tryVerify(function() { return mpv.presentedFrames >= frames + 5; }, 10000, "the picture plays on");
+    }
+
+    // With the stream's size known from the site, the decoder starts as the tile needs it, without
+    // a restart after the first frame.
+    function test_declaredSizeSetsUpTheDecoderFromTheStart() {
+        verify(stream.start(), stream.errorString);
+        var view = createTemporaryObject(cameraComponent, testCase, { width: 64, height: 48, mainSize: "160x120" });
+        view.setUpLive();
+        view.url = stream.url;
+        var mpv = view.backend.mpvObject;
+        tryCompare(mpv, "path", stream.url, 10000, "the stream loads");
+        compare(mpv.statistics().loopFilter, "all", "set up before the first frame");
+        waitForFrames(mpv, 1);
+        compare(mpv.statistics().loopFilter, "all");
+    }
+
+    // A camera's main stream that cannot keep up gives way to its sub-stream, which the figures
+    // say; the main stream is tried again after a while, and stays once it keeps up.
+    function test_mainTooSlowGivesWayToTheSubStream() {
+        verify(stream.start(), stream.errorString);
+        var view = createTemporaryObject(cameraComponent, testCase);
+        view.setUpLive();
+        view.streamChooser.setFallbackTimings(2000, 8000, fallbackProbationMs);
+        var slowMain = true;
+        // Set as each stream is asked for, before its decoder is made.
+        view.streamChanged.connect(function() {
+            if (view.playerObject)
+                view.playerObject.setProperty("vf", slowMain && view.stream === "main" ? slowDecoding : "");
+        });
+        view.subUrl = subSource;
+        view.subSize = "80x60";
+        view.url = stream.url;
+        compare(view.stream, "main", "a tile larger than the sub-stream plays the main stream");
+        var mpv = view.backend.mpvObject;
+        mpv.setDecodeLoadTimings(500, 1000, 3000, 5000);
+        mpv.setProperty("vf", slowDecoding);
+        G.view.videoStatsVisible = true;
+
+        tryCompare(view, "stream", "sub", 30000, "a main stream that cannot keep up gives way");
+        verify(view.streamChooser.mainTooSlow);
+        tryCompare(mpv, "path", subSource, 10000, "the player plays the sub-stream");
+        tryVerify(function() { return statsText(view).indexOf("sub (main too slow)") >= 0; }, 5000, statsText(view));
+
+        tryCompare(view, "stream", "main", 10000, "the main stream is tried again after a while");
+        tryCompare(view, "stream", "sub", 30000, "still too slow, it gives way again");
+
+        slowMain = false;
+        tryCompare(view, "stream", "main", 20000, "tried again after a longer hold");
+        verify(!view.streamChooser.mainTooSlow);
+        wait(mainStaysMs);
+        compare(view.stream, "main", "a main stream that keeps up stays");
+        verify(statsText(view).indexOf("too slow") < 0, statsText(view));
     }
 
     Component {

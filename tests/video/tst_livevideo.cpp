@@ -5,14 +5,45 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include "decodeloadpolicy.h"
 #include "framepacer.h"
+#include "hwdecwatch.h"
 #include "livecatchup.h"
+#include "livedecodesettings.h"
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "mpvobject.h"
 #include "videorendermode.h"
 
 using LagSamples = QVector<QPair<int, double>>;
+
+// A stretch of a live tile's figures: how long, its lag and the media waiting beyond the picture.
+struct LoadStretch
+{
+    int ms;
+    double lag;
+    double queued;
+};
+using LoadStretches = QVector<LoadStretch>;
+// (ms, level): when the policy changed its level, and to what.
+using LevelChanges = QVector<QPair<int, int>>;
+
+// A look at a tile for the hardware decoder watch.
+struct HwdecLook
+{
+    int ms;
+    bool hardware;
+    bool playing;
+    int frames;
+    double demuxedUpTo;
+};
+using HwdecLooks = QVector<HwdecLook>;
+using Environment = QVector<QPair<QString, QString>>;
+
+Q_DECLARE_METATYPE(LoadStretches)
+Q_DECLARE_METATYPE(LevelChanges)
+Q_DECLARE_METATYPE(HwdecLooks)
+Q_DECLARE_METATYPE(Environment)
 
 namespace {
 
@@ -44,6 +75,16 @@ private slots:
     void catchUpSpeeds();
     void skipPolicy_data();
     void skipPolicy();
+
+    void decodeLoadSteps_data();
+    void decodeLoadSteps();
+    void decodeLoadAcrossLoads();
+    void hardwareDecoderWatch_data();
+    void hardwareDecoderWatch();
+    void decodeSettings_data();
+    void decodeSettings();
+    void decoderThreads_data();
+    void decoderThreads();
 
     void pacerJoinsRequestsIntoOneFrame();
     void pacerKeepsItsInterval();
@@ -372,5 +413,227 @@ void TestLiveVideo::snapshotFileNames()
 }
 
 QTEST_MAIN(TestLiveVideo)
+
+void TestLiveVideo::decodeLoadSteps_data()
+{
+    QTest::addColumn<LoadStretches>("stretches");
+    QTest::addColumn<int>("highest");
+    QTest::addColumn<LevelChanges>("changes");
+    QTest::addColumn<bool>("cannotKeepUp");
+
+    const int all = DecodeLoadPolicy::KeyFramesOnly;
+    QTest::newRow("keeps up") << LoadStretches{{60000, 0.1, 0.1}} << all << LevelChanges{} << false;
+    // A step a second after the picture fell behind, then one each time it settled and was still
+    // behind: at key frames only the stream cannot keep up.
+    QTest::newRow("decoder too slow") << LoadStretches{{10000, 0.8, 1.0}} << all
+                                      << LevelChanges{{1000, 1}, {4000, 2}, {7000, 3}} << true;
+    QTest::newRow("media waiting not known")
+        << LoadStretches{{5000, 0.8, qQNaN()}} << all << LevelChanges{{1000, 1}, {4000, 2}} << false;
+    // Late with nothing waiting: the network or the camera, which decoding less would not help.
+    QTest::newRow("late but nothing waiting") << LoadStretches{{10000, 0.8, 0.05}} << all << LevelChanges{} << false;
+    QTest::newRow("waiting but not late") << LoadStretches{{10000, 0.2, 1.0}} << all << LevelChanges{} << false;
+    // Key frames only: media waits between two of them, and the picture keeps up all the same.
+    QTest::newRow("keeping up with media waiting")
+        << LoadStretches{{7100, 0.8, 1.0}, {20100, 0.1, 0.9}} << all
+        << LevelChanges{{1000, 1}, {4000, 2}, {7000, 3}, {27120, 2}} << false;
+    QTest::newRow("a short hiccup") << LoadStretches{{800, 0.8, 1.0}, {10000, 0.1, 0.1}} << all << LevelChanges{}
+                                    << false;
+    QTest::newRow("steps back after keeping up")
+        << LoadStretches{{1100, 0.8, 1.0}, {30000, 0.1, 0.1}} << all << LevelChanges{{1000, 1}, {21120, 0}} << false;
+    // Behind again during the step back's probation: back up, and twice as long a wait.
+    QTest::newRow("a step back that fails doubles the wait")
+        << LoadStretches{{1100, 0.8, 1.0}, {20100, 0.1, 0.1}, {3000, 0.8, 1.0}, {45800, 0.1, 0.1}} << all
+        << LevelChanges{{1000, 1}, {21120, 0}, {24120, 1}, {64200, 0}} << false;
+    // A step back that held through its probation: the next wait is the first one again.
+    QTest::newRow("a good step back resets the wait")
+        << LoadStretches{{1100, 0.8, 1.0}, {60000, 0.1, 0.1}, {1100, 0.8, 1.0}, {22000, 0.1, 0.1}} << all
+        << LevelChanges{{1000, 1}, {21120, 0}, {62120, 1}, {82200, 0}} << false;
+    QTest::newRow("not allowed to skip: only says so")
+        << LoadStretches{{3000, 0.8, 1.0}} << int(DecodeLoadPolicy::Full) << LevelChanges{} << true;
+    QTest::newRow("highest step: deblocking") << LoadStretches{{12000, 0.8, 1.0}} << int(DecodeLoadPolicy::NoDeblocking)
+                                              << LevelChanges{{1000, 1}, {4000, 2}} << true;
+    QTest::newRow("says it no more once it keeps up")
+        << LoadStretches{{3000, 0.8, 1.0}, {1100, 0.1, 0.1}} << int(DecodeLoadPolicy::Full) << LevelChanges{} << false;
+}
+
+void TestLiveVideo::decodeLoadSteps()
+{
+    QFETCH(LoadStretches, stretches);
+    QFETCH(int, highest);
+    QFETCH(LevelChanges, changes);
+    QFETCH(bool, cannotKeepUp);
+    // Figures at every frame of a 25 fps stream.
+    DecodeLoadPolicy policy(DecodeLoadPolicy::Timings(), static_cast<DecodeLoadPolicy::Level>(highest));
+    const qint64 start = 5000000;
+    LevelChanges seen;
+    int level = policy.level();
+    int stretchStart = 0;
+    for (const LoadStretch& stretch : stretches) {
+        const int end = stretchStart + stretch.ms;
+        for (int t = (stretchStart + 39) / 40 * 40; t < end; t += 40) {
+            const int now = policy.update(start + t, stretch.lag, stretch.queued);
+            if (now != level)
+                seen.append({t, now});
+            level = now;
+        }
+        stretchStart = end;
+    }
+    QCOMPARE(seen, changes);
+    QCOMPARE(policy.cannotKeepUp(), cannotKeepUp);
+}
+
+void TestLiveVideo::decodeLoadAcrossLoads()
+{
+    DecodeLoadPolicy policy;
+    qint64 t = 0;
+    for (; policy.level() < DecodeLoadPolicy::NoDeblocking; t += 40)
+        policy.update(t, 0.8, 1.0);
+    // The same stream loaded again keeps its level and gets time to settle.
+    policy.restarted(t);
+    for (const qint64 end = t + 2900; t < end; t += 40)
+        policy.update(t, 0.8, 1.0);
+    QCOMPARE(policy.level(), DecodeLoadPolicy::NoDeblocking);
+    QVERIFY(!policy.cannotKeepUp());
+    // Another stream decodes in full.
+    policy.reset();
+    QCOMPARE(policy.level(), DecodeLoadPolicy::Full);
+    QVERIFY(!policy.cannotKeepUp());
+    QCOMPARE(policy.update(t, 0.1, 0.1), DecodeLoadPolicy::Full);
+}
+
+void TestLiveVideo::hardwareDecoderWatch_data()
+{
+    QTest::addColumn<HwdecLooks>("looks");
+    // The time of the first look that finds the decoder failed; -1: none.
+    QTest::addColumn<int>("failsAt");
+
+    auto looks = [](bool hardware, bool playing, bool framesFlow, double mediaPerSecond) {
+        HwdecLooks result;
+        for (int t = 0; t <= 10000; t += 500)
+            result.append({t, hardware, playing, framesFlow ? t / 40 : 7, 100.0 + mediaPerSecond * t / 1000.0});
+        return result;
+    };
+    QTest::newRow("hardware, pictures come") << looks(true, true, true, 1.0) << -1;
+    QTest::newRow("hardware, no picture while media comes") << looks(true, true, false, 1.0) << 4000;
+    QTest::newRow("software, no picture while media comes") << looks(false, true, false, 1.0) << -1;
+    // Nothing arrives: a stalled stream, the stall watch's business.
+    QTest::newRow("hardware, nothing arrives") << looks(true, true, false, 0.0) << -1;
+    QTest::newRow("hardware, a trickle") << looks(true, true, false, 0.15) << -1;
+    QTest::newRow("hardware, paused") << looks(true, false, false, 1.0) << -1;
+    HwdecLooks unknown = looks(true, true, false, 1.0);
+    for (HwdecLook& look : unknown)
+        look.demuxedUpTo = qQNaN();
+    QTest::newRow("hardware, media time not known") << unknown << -1;
+    // A frame at 3 s starts the count anew.
+    HwdecLooks late = looks(true, true, false, 1.0);
+    for (HwdecLook& look : late)
+        look.frames = look.ms >= 3000 ? 8 : 7;
+    QTest::newRow("a late frame starts anew") << late << 7000;
+}
+
+void TestLiveVideo::hardwareDecoderWatch()
+{
+    QFETCH(HwdecLooks, looks);
+    QFETCH(int, failsAt);
+    HwdecWatch watch;
+    int failed = -1;
+    for (const HwdecLook& look : looks) {
+        if (watch.failed(800000 + look.ms, look.hardware, look.playing, look.frames, look.demuxedUpTo)) {
+            failed = look.ms;
+            break;
+        }
+    }
+    QCOMPARE(failed, failsAt);
+}
+
+void TestLiveVideo::decodeSettings_data()
+{
+    QTest::addColumn<Environment>("environment");
+    QTest::addColumn<QString>("hwdec");
+    QTest::addColumn<int>("highestSkip");
+    QTest::addColumn<int>("threads");
+    QTest::addColumn<QString>("loopFilter");
+    QTest::addColumn<int>("problems");
+
+    const int all = DecodeLoadPolicy::KeyFramesOnly;
+    QTest::newRow("nothing set") << Environment{} << "auto" << all << -1 << "all" << 0;
+    QTest::newRow("everything off") << Environment{{"STATION_HWDEC", "no"},
+                                                   {"STATION_DECODE_SKIP", "off"},
+                                                   {"STATION_DECODER_THREADS", "0"},
+                                                   {"STATION_SKIP_LOOP_FILTER", "off"}}
+                                    << "no" << int(DecodeLoadPolicy::Full) << 0 << "" << 0;
+    QTest::newRow("a decoder by name, any case")
+        << Environment{{"STATION_HWDEC", " VAAPI-copy "}} << "vaapi-copy" << all << -1 << "all" << 0;
+    QTest::newRow("hwdec off means no") << Environment{{"STATION_HWDEC", "off"}} << "no" << all << -1 << "all" << 0;
+    QTest::newRow("steps up to deblocking, two threads, less deblocking")
+        << Environment{{"STATION_DECODE_SKIP", "deblock"},
+                       {"STATION_DECODER_THREADS", "2"},
+                       {"STATION_SKIP_LOOP_FILTER", "nonref"}}
+        << "auto" << int(DecodeLoadPolicy::NoDeblocking) << 2 << "nonref" << 0;
+    QTest::newRow("non-reference frames only") << Environment{{"STATION_DECODE_SKIP", "nonref"}} << "auto"
+                                               << int(DecodeLoadPolicy::SkipNonReference) << -1 << "all" << 0;
+    QTest::newRow("threads auto") << Environment{{"STATION_DECODER_THREADS", "auto"}} << "auto" << all << -1 << "all"
+                                  << 0;
+    QTest::newRow("nonsense keeps the defaults") << Environment{{"STATION_HWDEC", "vaapi; rm -rf"},
+                                                                {"STATION_DECODE_SKIP", "lots"},
+                                                                {"STATION_DECODER_THREADS", "-3"},
+                                                                {"STATION_SKIP_LOOP_FILTER", "some"}}
+                                                 << "auto" << all << -1 << "all" << 4;
+    QTest::newRow("too many threads") << Environment{{"STATION_DECODER_THREADS", "1000"}} << "auto" << all << -1
+                                      << "all" << 1;
+}
+
+void TestLiveVideo::decodeSettings()
+{
+    QFETCH(Environment, environment);
+    QFETCH(QString, hwdec);
+    QFETCH(int, highestSkip);
+    QFETCH(int, threads);
+    QFETCH(QString, loopFilter);
+    QFETCH(int, problems);
+    QProcessEnvironment env;
+    for (const auto& variable : environment)
+        env.insert(variable.first, variable.second);
+    QStringList found;
+    const LiveDecodeSettings settings = LiveDecodeSettings::parse(env, &found);
+    QCOMPARE(settings.hwdec, hwdec);
+    QCOMPARE(int(settings.highestSkip), highestSkip);
+    QCOMPARE(settings.decoderThreads, threads);
+    QCOMPARE(settings.smallPictureLoopFilter, loopFilter);
+    QCOMPARE(found.size(), problems);
+    for (const QString& problem : found)
+        QVERIFY2(problem.startsWith(QLatin1String("STATION_")) &&
+                     problem.endsWith(QLatin1String("the default is used")),
+                 qPrintable(problem));
+    // "auto" is the player's safe list, with copies back to memory where the pictures cannot go
+    // to OpenGL as they are; anything else is the player's own value.
+    QCOMPARE(settings.playerHwdec(), hwdec == QLatin1String("auto") ? QStringLiteral("auto-copy-safe") : hwdec);
+}
+
+void TestLiveVideo::decoderThreads_data()
+{
+    QTest::addColumn<int>("setting");
+    QTest::addColumn<int>("liveTiles");
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("one tile, two cores") << -1 << 1 << 2 << 0;
+    QTest::newRow("a tile a core") << -1 << 2 << 2 << 1;
+    QTest::newRow("a wall") << -1 << 16 << 2 << 1;
+    QTest::newRow("a wall on many cores") << -1 << 4 << 16 << 0;
+    QTest::newRow("cores not known") << -1 << 1 << 0 << 1;
+    QTest::newRow("set by hand") << 3 << 16 << 2 << 3;
+    QTest::newRow("the decoder's own, by hand") << 0 << 16 << 2 << 0;
+}
+
+void TestLiveVideo::decoderThreads()
+{
+    QFETCH(int, setting);
+    QFETCH(int, liveTiles);
+    QFETCH(int, cores);
+    QFETCH(int, threads);
+    LiveDecodeSettings settings;
+    settings.decoderThreads = setting;
+    QCOMPARE(settings.threadsFor(liveTiles, cores), threads);
+}
 
 #include "tst_livevideo.moc"
