@@ -3,6 +3,7 @@
 
     framecode.py make --size 640x360 --bitrate 1000k --frames 18000 --out FILE.mp4
     framecode.py verify FILE.mp4 --frames 18000 [--scale 0.5] [--quick]
+    framecode.py read FILE   prints each frame's time (ms from the start) and number, "-" if unreadable
     framecode.py code N      prints the blocks of frame number N (1 white, 0 black)
 
 The top of every frame is a strip of BLOCKS square blocks across the whole width (32 px at
@@ -230,6 +231,39 @@ def verify(options):
     return 0
 
 
+def read(options):
+    """Prints every frame of a file as it plays: its time in milliseconds and the number it shows."""
+    try:
+        width, height = probe_size(options.ffmpeg, options.file)
+        ffprobe = options.ffmpeg[:-len("ffmpeg")] + "ffprobe" if options.ffmpeg.endswith("ffmpeg") else "ffprobe"
+        times = subprocess.run([ffprobe, "-v", "error", "-select_streams", "v:0", "-show_entries",
+                                "frame=best_effort_timestamp_time", "-of", "csv=p=0", options.file],
+                               check=True, capture_output=True, text=True).stdout.split()
+        times = [float(line.split(",")[0]) for line in times]
+    except (OSError, subprocess.CalledProcessError, ValueError) as error:
+        print("framecode: cannot read %s: %s" % (options.file, error), file=sys.stderr)
+        return 1
+    rows = max(2, int(height * BLOCK_PER_HEIGHT + 0.999))
+    # Every frame once, at its own time: neither duplicated nor dropped to a constant rate.
+    process = subprocess.Popen([options.ffmpeg, "-hide_banner", "-loglevel", "error", "-nostdin", "-i", options.file,
+                                "-an", "-vsync", "passthrough", "-vf", "crop=%d:%d:0:0,format=gray" % (width, rows),
+                                "-f", "rawvideo", "pipe:1"], stdout=subprocess.PIPE)
+    size = width * rows
+    index = 0
+    while True:
+        frame = process.stdout.read(size)
+        if len(frame) < size:
+            break
+        number, _ = number_of(read_levels(frame, width, rows, w=width, h=height))
+        time_ms = round(times[index] * 1000) if index < len(times) else -1
+        print("%d %s" % (time_ms, "-" if number is None else number))
+        index += 1
+    if process.wait() != 0 or index != len(times):
+        print("framecode: %s: decoded %d frames of %d" % (options.file, index, len(times)), file=sys.stderr)
+        return 1
+    return 0
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     commands = parser.add_subparsers(dest="command", required=True)
@@ -245,6 +279,9 @@ def main():
     checker.add_argument("--scale", type=float, default=1.0)
     checker.add_argument("--quick", action="store_true", help="only the start, middle and end")
     checker.add_argument("--ffmpeg", default="ffmpeg")
+    reader = commands.add_parser("read", help="print each frame's time (ms) and number")
+    reader.add_argument("file")
+    reader.add_argument("--ffmpeg", default="ffmpeg")
     coder = commands.add_parser("code", help="print the blocks of one frame number")
     coder.add_argument("number", type=int)
     options = parser.parse_args()
@@ -252,6 +289,8 @@ def main():
         return make(options)
     if options.command == "verify":
         return verify(options)
+    if options.command == "read":
+        return read(options)
     print("".join(str(value) for value in blocks_of(options.number)))
     return 0
 

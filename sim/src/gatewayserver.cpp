@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 
 #include "mediacache.h"
+#include "numberedmedia.h"
 #include "site.h"
 
 namespace vantorsim {
@@ -39,8 +40,12 @@ void plain(httplib::Response& res, int status, const std::string& body)
 
 } // namespace
 
-GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media)
-    : m_site(site), m_gateway(gateway), m_media(media), m_server(std::make_unique<httplib::Server>())
+GatewayServer::GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media, NumberedMedia* numbered)
+    : m_site(site),
+      m_gateway(gateway),
+      m_media(media),
+      m_numbered(numbered),
+      m_server(std::make_unique<httplib::Server>())
 {
     // The library's default also sets SO_REUSEPORT, which would let two simulators share a port
     // without noticing; a port in use must be an error instead.
@@ -123,7 +128,8 @@ void GatewayServer::setUpRoutes()
                          "no chunk " + std::to_string(start) + "-" + std::to_string(end) + " of stream " +
                              std::to_string(stream));
         std::string error;
-        auto bytes = m_media.media(std::chrono::seconds(60), error);
+        auto bytes = m_numbered ? m_numbered->chunk(start, end, std::chrono::seconds(60), error)
+                                : m_media.media(std::chrono::seconds(60), error);
         if (!bytes)
             return plain(res, 503, "media unavailable: " + error);
         res.set_content(*bytes, "video/mp4");

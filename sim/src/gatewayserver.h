@@ -15,13 +15,15 @@ namespace vantorsim {
 struct Gateway;
 struct Site;
 class MediaCache;
+class NumberedMedia;
 
 class GatewayServer
 {
 public:
-    // `site` and `media` must outlive the server; only the parts of the site that never change
-    // (gateways and recordings) are read, from the server's own threads.
-    GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media);
+    // `site` and the media must outlive the server; only the parts of the site that never change
+    // (gateways and recordings) are read, from the server's own threads. With `numbered`, chunks
+    // are cut from the site's numbered file instead of all being `media`'s one file.
+    GatewayServer(const Site& site, const Gateway& gateway, MediaCache& media, NumberedMedia* numbered = nullptr);
     ~GatewayServer();
 
     GatewayServer(const GatewayServer&) = delete;
@@ -37,6 +39,7 @@ private:
     const Site& m_site;
     const Gateway& m_gateway;
     MediaCache& m_media;
+    NumberedMedia* m_numbered;
     std::unique_ptr<httplib::Server> m_server;
     std::thread m_thread;
 };

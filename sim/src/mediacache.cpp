@@ -11,14 +11,11 @@
 
 #include <ctime>
 #include <dirent.h>
-#include <fcntl.h>
 #include <pwd.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "childprocess.h"
 
 namespace vantorsim {
 
@@ -26,25 +23,6 @@ namespace {
 
 // Bump when the recipe changes, so that an old cached file is not served.
 const char* const MediaName = "chunk-v1-testsrc2-640x360-25fps-10s.mp4";
-
-bool makeFolders(const std::string& path, std::string& error)
-{
-    std::string partial;
-    std::stringstream parts(path);
-    std::string part;
-    if (!path.empty() && path[0] == '/')
-        partial = "/";
-    while (std::getline(parts, part, '/')) {
-        if (part.empty())
-            continue;
-        partial += part + "/";
-        if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) {
-            error = "cannot create " + partial + ": " + std::strerror(errno);
-            return false;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -166,34 +144,16 @@ void MediaCache::removeStaleLeftovers()
 
 bool MediaCache::runFfmpeg(const std::string& target, const char* codec, std::string& error)
 {
-    std::vector<std::string> args = {m_ffmpeg,    "-hide_banner", "-loglevel", "error", "-nostdin",
-                                     "-y",        "-f",           "lavfi",     "-i",    "testsrc2=size=640x360:rate=25",
-                                     "-t",        "10",           "-c:v",      codec,   "-preset",
-                                     "veryfast",  "-pix_fmt",     "yuv420p",   "-g",    "25",
-                                     "-movflags", "+faststart",   "-f",        "mp4",   target};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = 0;
-    int rc = posix_spawnp(&pid, m_ffmpeg.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        error = "cannot run " + m_ffmpeg + ": " + std::strerror(rc);
-        return false;
-    }
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        error = m_ffmpeg + " failed to make the media file (codec " + codec + ")";
-        return false;
-    }
-    return true;
+    const std::vector<std::string> args = {
+        m_ffmpeg,    "-hide_banner", "-loglevel", "error", "-nostdin",
+        "-y",        "-f",           "lavfi",     "-i",    "testsrc2=size=640x360:rate=25",
+        "-t",        "10",           "-c:v",      codec,   "-preset",
+        "veryfast",  "-pix_fmt",     "yuv420p",   "-g",    "25",
+        "-movflags", "+faststart",   "-f",        "mp4",   target};
+    if (runProgram(args, nullptr, error))
+        return true;
+    error = "cannot make the media file with codec " + std::string(codec) + ": " + error;
+    return false;
 }
 
 } // namespace vantorsim

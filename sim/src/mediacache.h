@@ -27,6 +27,7 @@ public:
     std::shared_ptr<const std::string> media(std::chrono::milliseconds timeout, std::string& error);
 
     std::string path() const { return m_path; }
+    std::string folder() const { return m_folder; }
 
     // The default folder: $XDG_CACHE_HOME/vantor-sim, else ~/.cache/vantor-sim, else a private
     // folder of this run in /tmp.

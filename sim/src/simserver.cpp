@@ -152,6 +152,8 @@ Event eventFromCommand(const std::string& text)
 SimServer::SimServer(Site& site, const SimOptions& options)
     : m_site(site), m_options(options), m_media(options.mediaDir, options.ffmpeg), m_pos(m_zmq, site)
 {
+    if (!site.chunkMedia.numbered.empty())
+        m_numbered = std::make_unique<NumberedMedia>(site.chunkMedia.numbered, m_media.folder(), options.ffmpeg);
     initDoors();
 }
 
@@ -163,6 +165,8 @@ std::int64_t SimServer::nowMs()
 
 SimServer::~SimServer()
 {
+    if (m_numbered)
+        m_numbered->stop();
     for (auto& g : m_gateways)
         g->stop();
     m_pos.close();
@@ -197,7 +201,7 @@ bool SimServer::bind(std::string& error)
     if (!m_pos.bind(error))
         return false;
     for (const auto& g : m_site.gateways) {
-        auto server = std::make_unique<GatewayServer>(m_site, g, m_media);
+        auto server = std::make_unique<GatewayServer>(m_site, g, m_media, m_numbered.get());
         if (!server->bind(error)) {
             error = g.address + ":" + std::to_string(g.httpPort) + " (HTTP of gateway " + idText(g.id) + "): " + error;
             return false;

@@ -21,6 +21,7 @@
 #include "eventschedule.h"
 #include "gatewayserver.h"
 #include "mediacache.h"
+#include "numberedmedia.h"
 #include "pospublisher.h"
 #include "simoptions.h"
 #include "site.h"
@@ -180,6 +181,7 @@ private:
     std::unique_ptr<zmq::socket_t> m_router;
     ControlServer m_control;
     MediaCache m_media;
+    std::unique_ptr<NumberedMedia> m_numbered; // with the site's "chunkMedia" "numbered" only
     PosPublisher m_pos;
     std::vector<std::unique_ptr<GatewayServer>> m_gateways;
 

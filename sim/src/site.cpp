@@ -2,11 +2,15 @@
 #include "site.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <set>
 #include <sstream>
 
 #include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "posgen.h"
 #include "wire.h"
@@ -377,6 +381,29 @@ void buildRecordedPos(Site& site)
     }
 }
 
+// Paths in the site are relative to its file's folder; a file that cannot be read is the site's fault,
+// found now rather than at the first request.
+void resolveMediaFiles(Site& site)
+{
+    std::string& numbered = site.chunkMedia.numbered;
+    if (numbered.empty())
+        return;
+    if (numbered[0] != '/') {
+        const auto slash = site.path.find_last_of('/');
+        numbered = (slash == std::string::npos ? std::string(".") : site.path.substr(0, slash)) + "/" + numbered;
+    }
+    const Where w(site.path, "chunkMedia");
+    struct stat st
+    {
+    };
+    if (::stat(numbered.c_str(), &st) != 0)
+        w.fail("\"numbered\": cannot read " + numbered + ": " + std::strerror(errno));
+    if (!S_ISREG(st.st_mode))
+        w.fail("\"numbered\": " + numbered + " is not a file");
+    if (::access(numbered.c_str(), R_OK) != 0)
+        w.fail("\"numbered\": cannot read " + numbered + ": " + std::strerror(errno));
+}
+
 } // namespace
 
 SiteObject* Site::find(ObjectId id)
@@ -428,6 +455,7 @@ Site loadSite(const std::string& path)
     buffer << in.rdbuf();
     Site site = parseSiteText(buffer.str(), path);
     site.path = path;
+    resolveMediaFiles(site);
     return site;
 }
 
@@ -671,6 +699,22 @@ void checkDoorSettings(const Site& site, const Where& top)
     }
 }
 
+// "chunkMedia": {"numbered": PATH}. The file itself is checked when the site is loaded from a file,
+// whose folder relative paths start from.
+void readChunkMedia(Site& site, const OrderedJson& document, const Where& top)
+{
+    if (!document.contains("chunkMedia"))
+        return;
+    const Where w = top.at("chunkMedia");
+    const auto& media = document.at("chunkMedia");
+    checkKeys(media, {"numbered"}, w);
+    if (media.contains("numbered")) {
+        if (!media.at("numbered").is_string() || media.at("numbered").get<std::string>().empty())
+            w.fail("\"numbered\" must be the path of an MP4 file (a non-empty string)");
+        site.chunkMedia.numbered = media.at("numbered").get<std::string>();
+    }
+}
+
 void readEvents(Site& site, const OrderedJson& document, const Where& top)
 {
     checkDoorSettings(site, top);
@@ -737,6 +781,7 @@ Site parseSite(const OrderedJson& document, const std::string& label)
     storeLayouts(site, document, top);
     readRecordings(site, document, top);
     readEvents(site, document, top);
+    readChunkMedia(site, document, top);
     return site;
 }
 

@@ -107,6 +107,14 @@ struct EventPlan
     std::vector<ForcedPlan> forced;
 };
 
+// What a gateway answers for recorded chunks (see sim/SITE-FORMAT.md, "chunkMedia").
+struct ChunkMedia
+{
+    // A numbered test stream (bench/framecode.py) that chunks are cut from; empty: every chunk is
+    // the same test video. An absolute path once the site is loaded from a file.
+    std::string numbered;
+};
+
 struct Site
 {
     std::string path;
@@ -120,6 +128,7 @@ struct Site
     std::vector<Gateway> gateways; // site order
     std::map<ObjectId, Recording> recordings;
     EventPlan events;
+    ChunkMedia chunkMedia;
     std::vector<std::string> warnings;
 
     SiteObject* find(ObjectId id);

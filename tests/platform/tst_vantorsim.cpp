@@ -19,6 +19,7 @@
 
 #include "box.h"
 #include "freeports.h"
+#include "numberedmedia.h"
 #include "posgen.h"
 #include "simprocess.h"
 #include "vantor/vantor.h"
@@ -147,6 +148,12 @@ private slots:
     void unknownPathsGive404_data();
     void unknownPathsGive404();
     void mediaWithoutFfmpegGives503();
+    void numberedSlices_data();
+    void numberedSlices();
+    void numberedChunkMedia_data();
+    void numberedChunkMedia();
+    void numberedMediaFailuresGive503_data();
+    void numberedMediaFailuresGive503();
     void posPublishersSendPredictedMessages();
     void helpListsTheOptions();
     void badCommandLines_data();
@@ -163,8 +170,18 @@ private:
         return QStringLiteral("http://127.0.0.1:%1%2").arg(m_sim.gateway(gateway).http).arg(path);
     }
 
+    bool startNumberedSite();
+
     SimProcess m_sim;
+    // A site whose chunks are cut from a numbered file of its own, started by the first case that
+    // needs it.
+    std::unique_ptr<SimProcess> m_numberedSim;
+    QTemporaryDir m_numberedDir;
 };
+
+namespace {
+constexpr qint64 numberedFrames = 100;
+}
 
 void TestVantorSim::initTestCase()
 {
@@ -258,6 +275,164 @@ void TestVantorSim::mediaWithoutFfmpegGives503()
     sim.kill();
     sim.waitForExit();
     QVERIFY2(sim.errorText().contains("media requests get 503"), qPrintable(sim.errorText()));
+}
+
+void TestVantorSim::numberedSlices_data()
+{
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::addColumn<qint64>("fileFrames");
+    QTest::addColumn<qint64>("firstFrame");
+    QTest::addColumn<qint64>("frames");
+    QTest::addColumn<int>("cutMs");
+    QTest::newRow("on the grid") << qint64(0) << qint64(10000) << qint64(18000) << qint64(0) << qint64(250) << 0;
+    QTest::newRow("a day's chunk") << qint64(1714554000000) << qint64(1714554010000) << qint64(18000) << qint64(0)
+                                   << qint64(250) << 0;
+    QTest::newRow("off the grid, past the file's end")
+        << qint64(3893) << qint64(4093) << qint64(100) << qint64(97) << qint64(6) << 13;
+    QTest::newRow("ends on the grid") << qint64(40) << qint64(80) << qint64(100) << qint64(1) << qint64(1) << 0;
+    QTest::newRow("ends just past it") << qint64(40) << qint64(81) << qint64(100) << qint64(1) << qint64(2) << 0;
+    QTest::newRow("no length") << qint64(1000) << qint64(1000) << qint64(100) << qint64(25) << qint64(1) << 0;
+    QTest::newRow("before the epoch") << qint64(-13) << qint64(27) << qint64(100) << qint64(99) << qint64(2) << 27;
+    QTest::newRow("longer than the file")
+        << qint64(1000) << qint64(10000) << qint64(100) << qint64(25) << qint64(225) << 0;
+}
+
+void TestVantorSim::numberedSlices()
+{
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    QFETCH(qint64, fileFrames);
+    QFETCH(qint64, firstFrame);
+    QFETCH(qint64, frames);
+    QFETCH(int, cutMs);
+    const vantorsim::NumberedSlice slice = vantorsim::numberedSlice(start, end, fileFrames);
+    QCOMPARE(slice.firstFrame, firstFrame);
+    QCOMPARE(slice.frames, frames);
+    QCOMPARE(slice.firstFrameCutMs, cutMs);
+}
+
+bool TestVantorSim::startNumberedSite()
+{
+    if (m_numberedSim)
+        return m_numberedSim->running();
+    m_numberedSim = std::make_unique<SimProcess>();
+    const QString python = QStandardPaths::findExecutable("python3");
+    QProcess make;
+    make.start(python, {FRAMECODE_SCRIPT, "make", "--size", "320x180", "--bitrate", "200k", "--frames",
+                        QString::number(numberedFrames), "--out", m_numberedDir.filePath("numbered.mp4")});
+    if (!make.waitForFinished(60000) || make.exitCode() != 0) {
+        qWarning("framecode.py make failed: %s", make.readAllStandardError().constData());
+        return false;
+    }
+    // The chunks of the cases below; the media file is named relative to the site.
+    const QByteArray site = R"({
+  "chunkMedia": {"numbered": "numbered.mp4"},
+  "objects": [
+    {"id": 1, "name": "s", "type": 7},
+    {"id": 11, "name": "g", "type": 2, "parent": 1, "gateway": {}},
+    {"id": 21, "name": "c", "type": 10, "parent": 11}],
+  "recordings": [{"stream": 21, "chunks": [
+    {"start": 3893, "end": 4093}, {"start": 2000, "end": 3000}, {"start": 1040, "end": 1440},
+    {"start": 1000, "end": 10000}, {"start": 1714554000013, "end": 1714554001013}]}]
+})";
+    const QString sitePath = writeFile(m_numberedDir, "site.json", site);
+    m_numberedSim->setMediaDir(m_numberedDir.filePath("media"));
+    return m_numberedSim->start(sitePath);
+}
+
+void TestVantorSim::numberedChunkMedia_data()
+{
+    QTest::addColumn<qint64>("start");
+    QTest::addColumn<qint64>("end");
+    QTest::newRow("off the grid, past the file's end") << qint64(3893) << qint64(4093);
+    QTest::newRow("on a key frame of the file") << qint64(2000) << qint64(3000);
+    QTest::newRow("on the grid, between key frames") << qint64(1040) << qint64(1440);
+    QTest::newRow("longer than the file") << qint64(1000) << qint64(10000);
+    QTest::newRow("now-like time, off the grid") << qint64(1714554000013) << qint64(1714554001013);
+}
+
+// Every frame of a chunk shows the number of the moments it covers: floor(T / 40) mod F.
+void TestVantorSim::numberedChunkMedia()
+{
+    QFETCH(qint64, start);
+    QFETCH(qint64, end);
+    if (QStandardPaths::findExecutable("python3").isEmpty() || QStandardPaths::findExecutable("ffmpeg").isEmpty() ||
+        QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("needs python3, ffmpeg and ffprobe");
+    QVERIFY2(startNumberedSite(), qPrintable(m_numberedSim ? m_numberedSim->errorText() : QString()));
+
+    const QString url =
+        QStringLiteral("http://127.0.0.1:%1/21-%2-%3").arg(m_numberedSim->gateway(11).http).arg(start).arg(end);
+    const HttpAnswer a = httpGet(url);
+    QVERIFY2(a.status == 200, a.body.constData());
+    QCOMPARE(a.contentType, QStringLiteral("video/mp4"));
+    QTemporaryDir dir;
+    const QString path = writeFile(dir, "recorder", a.body);
+    QProcess read;
+    read.start(QStandardPaths::findExecutable("python3"), {FRAMECODE_SCRIPT, "read", path});
+    QVERIFY(read.waitForFinished(60000));
+    QVERIFY2(read.exitCode() == 0, read.readAllStandardError().constData());
+    QList<qint64> times, numbers;
+    for (const QByteArray& line : read.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.size() != 2)
+            continue;
+        QVERIFY2(fields[1] != "-", qPrintable("frame at " + fields[0] + " ms does not read"));
+        times << fields[0].toLongLong();
+        numbers << fields[1].toLongLong();
+    }
+    QVERIFY(!times.isEmpty());
+    QCOMPARE(times.first(), qint64(0));
+    const auto expected = [](qint64 moment) {
+        return ((moment / 40) % numberedFrames + numberedFrames) % numberedFrames;
+    };
+    for (int i = 0; i < times.size(); ++i) {
+        const qint64 from = start + times[i];
+        const qint64 to = start + (i + 1 < times.size() ? times[i + 1] : times[i] + 40); // the moments it shows
+        QVERIFY2(
+            expected(from) == numbers[i] && expected(to - 1) == numbers[i],
+            qPrintable(QStringLiteral("frame %1 shows %2 from %3 to %4 ms").arg(i).arg(numbers[i]).arg(from).arg(to)));
+    }
+    // It lasts the chunk's length, to within a frame.
+    const qint64 last = start + times.last() + 40;
+    QVERIFY2(last >= end && last < end + 40,
+             qPrintable(QStringLiteral("ends at %1, the chunk at %2").arg(last).arg(end)));
+
+    // Made once: the same answer again, from the media folder.
+    QCOMPARE(httpGet(url).body, a.body);
+}
+
+void TestVantorSim::numberedMediaFailuresGive503_data()
+{
+    QTest::addColumn<QString>("ffmpeg");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no ffmpeg") << "/nonexistent/ffmpeg"
+                               << "cannot run /nonexistent/ffprobe";
+    QTest::newRow("a file that is no video") << "ffmpeg"
+                                             << "cannot read the numbered file";
+}
+
+void TestVantorSim::numberedMediaFailuresGive503()
+{
+    QFETCH(QString, ffmpeg);
+    QFETCH(QString, reason);
+    if (ffmpeg == "ffmpeg" && QStandardPaths::findExecutable("ffprobe").isEmpty())
+        QSKIP("ffprobe is not installed");
+    QTemporaryDir dir;
+    // The site file itself stands for a numbered file that is not one.
+    const QString site = writeFile(dir, "site.json", R"({"chunkMedia": {"numbered": "site.json"},
+        "objects": [{"id": 11, "name": "g", "type": 2, "gateway": {}}, {"id": 21, "name": "c", "type": 10, "parent": 11}],
+        "recordings": [{"stream": 21, "chunks": [{"start": 3893, "end": 4093}]}]})");
+    SimProcess sim;
+    sim.setMediaDir(dir.filePath("media"));
+    QVERIFY2(sim.start(site, {"--ffmpeg", ffmpeg}), qPrintable(sim.errorText()));
+    const QString gateway = QStringLiteral("http://127.0.0.1:%1").arg(sim.gateway(11).http);
+    const HttpAnswer a = httpGet(gateway + "/21-3893-4093");
+    QCOMPARE(a.status, 503);
+    QVERIFY2(a.body.contains(reason.toUtf8()), a.body.constData());
+    QCOMPARE(httpGet(gateway + "/pos-data?strmId=21&from=0&to=1").status, 200);
+    QVERIFY2(sim.errorText().contains("no numbered media for the chunk 3893-4093"), qPrintable(sim.errorText()));
 }
 
 void TestVantorSim::posPublishersSendPredictedMessages()
@@ -375,6 +550,14 @@ void TestVantorSim::badSiteFiles_data()
                                      << "events: forced[0]: \"everySeconds\" must lie between 0";
     QTest::newRow("held open for text") << withEvents("{}", "{\"heldOpenSeconds\": \"long\"}")
                                         << "object 2: setting \"heldOpenSeconds\"";
+    // The numbered chunk media: a path, relative to the site file, of a file that is there.
+    const QByteArray camera = "{\"objects\": [{\"id\": 1, \"name\": \"c\", \"type\": 10}], \"chunkMedia\": ";
+    QTest::newRow("numbered media not a path") << camera + "{\"numbered\": 5}}"
+                                               << "chunkMedia: \"numbered\" must be the path of an MP4 file";
+    QTest::newRow("numbered media missing") << camera + "{\"numbered\": \"absent.mp4\"}}"
+                                            << "chunkMedia: \"numbered\": cannot read $DIR/absent.mp4";
+    QTest::newRow("chunk media key misspelt") << camera + "{\"numberd\": \"x.mp4\"}}"
+                                              << "chunkMedia: unknown key \"numberd\"";
 }
 
 void TestVantorSim::badSiteFiles()
@@ -392,6 +575,7 @@ void TestVantorSim::badSiteFiles()
     const RunResult r = runSim(args);
     QCOMPARE(r.exitCode, 2);
     QVERIFY2(r.errorText.contains("bad site file: " + path), qPrintable(r.errorText));
+    message.replace("$DIR", dir.path());
     QVERIFY2(r.errorText.contains(message), qPrintable(r.errorText));
     QVERIFY(!r.outputText.contains("ready"));
 }

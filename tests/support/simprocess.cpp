@@ -2,7 +2,9 @@
 #include "simprocess.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QtTest>
 
 #include <nlohmann/json.hpp>
@@ -70,6 +72,12 @@ bool SimProcess::start(const QString& sitePath, const QStringList& extraArgs)
         m_gateways.insert(o["id"].get<qint64>(), gp);
     }
 
+    // The copy lives elsewhere: a media file named relative to the site stays the site's.
+    if (site.contains("chunkMedia") && site["chunkMedia"].is_object() && site["chunkMedia"].contains("numbered") &&
+        site["chunkMedia"]["numbered"].is_string()) {
+        const QString numbered = QString::fromStdString(site["chunkMedia"]["numbered"].get<std::string>());
+        site["chunkMedia"]["numbered"] = QFileInfo(sitePath).dir().absoluteFilePath(numbered).toStdString();
+    }
     m_sitePath = m_dir.filePath(QStringLiteral("site.json"));
     QFile file(m_sitePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))

@@ -27,7 +27,8 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     // Copies the site file with free ports for every gateway (its "httpPort" and its "posPort"
-    // setting; the order of everything else is kept) and starts the simulator on free server and
+    // setting) and the numbered chunk media file's path made absolute (the order of everything
+    // else is kept) and starts the simulator on free server and
     // control ports. Waits for the ready line; false, with the simulator's own words in output(),
     // when it does not come.
     bool start(const QString& sitePath, const QStringList& extraArgs = {});

@@ -1,0 +1,37 @@
+// SPDX-License-Identifier: MIT
+// The programs the simulator runs (ffmpeg, ffprobe): started without a shell, standard input on
+// /dev/null, none of the simulator's own sockets or files open in them.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+namespace vantorsim {
+
+struct ChildProcess
+{
+    pid_t pid = -1;
+    int output = -1; // read end of its standard output; -1 when it goes to /dev/null
+    int errors = -1; // read end of its standard error
+};
+
+// Starts args[0] (looked up on PATH) with the rest as its arguments. Both read ends are
+// close-on-exec and the caller's to close; the caller also reaps the child.
+bool startChild(const std::vector<std::string>& args, bool keepOutput, ChildProcess& child, std::string& error);
+
+// Runs a program to its end. Keeps its standard output in `output` when given; on failure `error`
+// says what failed, with the last line the program wrote on standard error. While it runs its
+// process id is in `running` (if given), so that another thread can stop it.
+bool runProgram(const std::vector<std::string>& args, std::string* output, std::string& error,
+                std::atomic<pid_t>* running = nullptr);
+
+// The last non-empty line of a program's messages, for error texts.
+std::string lastLine(const std::string& text);
+
+// Creates a folder and its parents.
+bool makeFolders(const std::string& path, std::string& error);
+
+} // namespace vantorsim
