@@ -5,6 +5,8 @@
 
 sync.raw holds the lines of `bench_live sync`, each prefixed with `run= stream= n=`:
 
+- `tile index= rect= chosen=0|1`: a tile; the chosen one is not read (its "Out of step" button
+  covers the right end of its strip);
 - `sync tiles=N day_start_ms=D chunk_ms=C offsets=O,... samples=FILE anchors=FILE`: where the
   screen samples (`bench_screen`: `s t_ns= grab_ns= f=a,b,...`, one frame number per tile, `x` for
   a misread, `-` for no strip) and the shared clock's anchor lines from the client's log are;
@@ -307,7 +309,12 @@ def run_figures(lines, loop_frames, base=None):
     anchors = read_anchors(locate(header.get("anchors", ""), base))
     if not times or not columns or not anchors:
         return None
-    screen = Screen(times, grabs, columns, Clock(anchors), loop_frames)
+    # The chosen tile's "Out of step" button covers the right end of its strip: it is not read.
+    chosen = {int(l["index"]) for l in lines if l.get("_kind") == "tile" and l.get("chosen") == "1"}
+    read = [column for index, column in enumerate(columns) if index not in chosen]
+    if not read:
+        return None
+    screen = Screen(times, grabs, read, Clock(anchors), loop_frames)
     day_start = int(header["day_start_ms"])
     chunk_ms = int(header["chunk_ms"])
     offsets = [int(o) for o in header["offsets"].split(",") if o]
@@ -315,7 +322,7 @@ def run_figures(lines, loop_frames, base=None):
     seeks = sorted((l for l in lines if l.get("_kind") == "seek"), key=lambda l: int(l["index"]))
     seek_end = int(phases["seeks"]["end_ns"]) if "seeks" in phases else times[-1]
     figures = {"seeks": [], "play": {}, "cpu": {}, "summary": summary, "samples": len(times),
-               "unsharp": sum(1 for g in grabs if g > MAX_GRAB_NS)}
+               "unsharp": sum(1 for g in grabs if g > MAX_GRAB_NS), "tiles_read": len(read), "tiles": len(columns)}
     for i, seek in enumerate(seeks):
         next_ns = int(seeks[i + 1]["press_ns"]) if i + 1 < len(seeks) else seek_end
         figures["seeks"].append(seek_figures(seek, next_ns, screen, day_start, chunk_ms, offsets))
@@ -411,7 +418,7 @@ def moments_of(seeks, kind):
 
 
 def report_markdown(rows, out):
-    out.write("| Streams | Tiles | Seeks within / outside / partly | Click to every tile at the moment, within fetched "
+    out.write("| Streams | Tiles (read) | Seeks within / outside / partly | Click to every tile at the moment, within fetched "
               "chunks (ms) | Outside them (ms) | Clock held after the click (ms) | Held, worst tile (ms) | First "
               "second of play, worst tile (ms) |\n|---|---|---|---|---|---|---|---|\n")
     for stream, n, figures in rows:
@@ -420,8 +427,8 @@ def report_markdown(rows, out):
             continue
         seeks = figures["seeks"]
         counts = collections.Counter(s["kind"] for s in seeks)
-        out.write("| %s | %s | %d / %d / %d | %s | %s | %s | %s | %s |\n" % (
-            stream, n, counts["inside"], counts["outside"], counts["partly"],
+        out.write("| %s | %s (%d) | %d / %d / %d | %s | %s | %s | %s | %s |\n" % (
+            stream, n, figures["tiles_read"], counts["inside"], counts["outside"], counts["partly"],
             median_worst(moments_of(seeks, "inside")), median_worst(moments_of(seeks, "outside")),
             median_worst([s["release_ms"] for s in seeks]), median_worst([s["held_ms"] for s in seeks]),
             median_worst([s["after_ms"] for s in seeks])))

@@ -7,6 +7,7 @@ anchor lines, a tile's distance from it, and what counts as a seek done.
 import math
 import os
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -163,6 +164,42 @@ class PlayTest(unittest.TestCase):
         self.assertAlmostEqual(tiles[1]["median"], -600, delta=20)
         self.assertAlmostEqual(tiles[1]["behind"], 600, delta=20)
         self.assertGreater(tiles[0]["shown"], 90)  # a new frame every 10 ms at 4x
+
+
+class RunTest(unittest.TestCase):
+    """A row's run from its files, as bench_live sync and bench_screen leave them."""
+
+    def test_the_chosen_tile_is_not_read_and_the_rest_is(self):
+        with tempfile.TemporaryDirectory() as folder:
+            samples, anchors, raw = (os.path.join(folder, name) for name in ("s.txt", "s.anchors", "sync.raw"))
+            moment = lambda t_ms: 200000 + (t_ms - 1800) if t_ms >= 1800 else 200000  # noqa: E731
+            with open(samples, "w") as out:
+                for t_ms in range(1100, 3000, 50):
+                    # Tile 0, the chosen one, never reads; the others follow the clock.
+                    out.write("s t_ns=%d grab_ns=500000 f=-,%d,%d\n" % (t_ms * MS, frame_at(moment(t_ms)),
+                                                                         frame_at(moment(t_ms))))
+                out.write("screen_end samples=38 cpu_pct=1.5\n")
+            with open(anchors, "w") as out:
+                out.write(anchor_line(100000, 0, 1, 1) + "\n" + anchor_line(200000, 1005, 1, 0) + "\n"
+                          + anchor_line(200000, 1800, 1, 1) + "\n")
+            prefix = "run=1 stream=360p n=4 "
+            with open(raw, "w") as out:
+                out.write(prefix + "sync tiles=3 day_start_ms=0 chunk_ms=10000 offsets=0,3000 samples=%s anchors=%s\n"
+                          % (samples, anchors))
+                for index in range(3):
+                    out.write(prefix + "tile index=%d rect=0,0,10,10 chosen=%d\n" % (index, index == 0))
+                out.write(prefix + "seek index=0 aim=outside before_ms=100990.0 press_ns=%d release_ns=%d x=5 "
+                          "held_ms=1005 released_ms=1800 target_ms=200000.0\n" % (990 * MS, 1000 * MS))
+                out.write(prefix + "phase name=seeks start_ns=0 end_ns=%d cpu_s=1 cpu_pct=50.0\n" % (2000 * MS))
+                out.write(prefix + "phase name=1x start_ns=%d end_ns=%d cpu_s=1 cpu_pct=60.0\n" % (2000 * MS, 3000 * MS))
+            rows = instep.row_figures(raw, LOOP)
+        self.assertEqual([(stream, n) for stream, n, _ in rows], [("360p", "4")])
+        figures = rows[0][2]
+        self.assertEqual((figures["tiles_read"], figures["tiles"]), (2, 3))
+        self.assertEqual(figures["seeks"][0]["moment_ms"], 100)  # the first sample after the hold
+        self.assertEqual(figures["seeks"][0]["kind"], "outside")
+        self.assertLessEqual(instep.goal_figures(figures)["play_distance_ms"], 20)
+        self.assertEqual(figures["cpu"], {"seeks": 50.0, "1x": 60.0})
 
 
 if __name__ == "__main__":

@@ -130,11 +130,12 @@ void TileStatsReader::addLine(const QString& line)
         const QStringList view = fields.value(QStringLiteral("view")).split(QLatin1Char('-'));
         if (view.size() != 2)
             return;
-        timeline.viewStart = view.at(0).toLongLong(&ok);
+        bool startOk = false;
         bool endOk = false;
+        timeline.viewStart = view.at(0).toLongLong(&startOk);
         timeline.viewEnd = view.at(1).toLongLong(&endOk);
         // A view that is not one would send a click anywhere.
-        if (ok && endOk && timeline.rect.width() > 0 && timeline.viewEnd > timeline.viewStart)
+        if (ok && startOk && endOk && timeline.rect.width() > 0 && timeline.viewEnd > timeline.viewStart)
             m_timelines.push_back(timeline);
         return;
     }
