@@ -884,12 +884,14 @@ class Report:
                   % (instep.MAX_GRAB_NS // 1_000_000))
         out.write("sample, once the clock holds at the new moment, with every tile within %d ms of it (median / worst\n"
                   % instep.AT_MOMENT_MS)
-        out.write("click); *within fetched chunks* is judged from the chunk boundaries: the chunk every camera played\n")
+        out.write("click; *not seen*: not before the next click, which comes 1.5 s after the clock goes on); *within\n")
+        out.write("fetched chunks* is judged from the chunk boundaries: the chunk every camera played\n")
         out.write("or the next, *outside* neither for any camera. *Clock held*: the clock's own release (every\n")
         out.write("camera at the moment by its player, or 3 s) after the click. *Held* and *first second of play*:\n")
         out.write("the largest |distance| of any tile while the clock held, from the moment every tile showed it, and\n")
         out.write("in the first second after it went on (median / worst click). CPU: user + system time of the\n")
-        out.write("client from `/proc`. One client run per row.\n\n")
+        out.write("client from `/proc`. One client run per row. *Tiles (read)*: the grid's chosen tile (its first) is\n")
+        out.write("not read: its \"Out of step\" button, fully opaque there, covers the right end of the strip.\n\n")
         instep.report_markdown(rows, out)
         checks = instep.check_goals(rows)
         if not checks:

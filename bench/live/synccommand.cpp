@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // bench_live sync: the recorded page's cameras in step, driven as an operator drives them, with
-// every tile read off the screen throughout. The client shows the recorded page and the layout
-// (over its remote interface); L plays the layout's cameras in step; a click on the time bar takes
-// the clock near the seeking area (--area, ms after the day's start), the wheel zooms the bar to
-// its narrowest (two minutes), and K clicks seek: the even ones 3 to 9 s ahead, within the chunks
-// every camera has fetched (the one it plays and the next), the odd ones 15 to 35 s away, outside
-// them. Then the clock plays S seconds at 1x and, after two presses of '=' (the speed up), S seconds
-// at 4x. What it writes:
+// every tile read off the screen from the first seek on (once the tiles keep their places). The client shows the
+// recorded page and the layout (over its remote interface); L plays the layout's cameras in step; a click on the time
+// bar takes the clock near the seeking area (--area, ms after the day's start), the wheel zooms the bar to its
+// narrowest (two minutes), and K clicks seek: the even ones 3 to 9 s ahead, within the chunks every camera has fetched
+// (the one it plays and the next), the odd ones 15 to 35 s away, outside them. Then the clock plays S seconds at 1x
+// and, after two presses of '=' (the speed up), S seconds at 4x. What it writes:
 //   sync tiles=N day_start_ms=D chunk_ms=C offsets=O,... samples=FILE anchors=FILE
 //   tile index=I rect=X,Y,W,H chosen=0|1                 a tile in step, where it is on the screen, and
 //                                                        whether it is the grid's chosen one
@@ -59,7 +58,10 @@ private:
     void poll();
     bool running() const { return m_client.running(); }
     // The latest tick with at least `n` + 1 video items (the tiles and the page's own player).
+    bool tilesOf(const TileStatsTick& tick, std::vector<TileSample>& tiles) const;
     bool findTiles(std::vector<TileSample>& tiles, QPoint& windowOrigin);
+    // The tiles where the last two ticks agree they are (into m_tiles).
+    bool stableTiles();
     bool waitForTiles(int timeoutMs);
     bool allLoaded();
     std::optional<TimelineSample> latestTimeline(qint64 sinceMs = 0) const;
@@ -88,6 +90,7 @@ private:
     std::size_t m_linesSeen = 0;
     std::vector<TileSample> m_tiles;
     QPoint m_windowOrigin;
+    ScreenReader m_reader;
     qint64 m_dayStart = 0;
 };
 
@@ -101,12 +104,8 @@ void SyncDriver::poll()
     }
 }
 
-bool SyncDriver::findTiles(std::vector<TileSample>& tiles, QPoint& windowOrigin)
+bool SyncDriver::tilesOf(const TileStatsTick& tick, std::vector<TileSample>& tiles) const
 {
-    const std::vector<TileStatsTick>& ticks = m_client.ticks();
-    if (ticks.empty())
-        return false;
-    const TileStatsTick& tick = ticks.back();
     const std::size_t n = static_cast<std::size_t>(m_options.tiles);
     if (tick.samples.size() < n + 1)
         return false;
@@ -118,7 +117,32 @@ bool SyncDriver::findTiles(std::vector<TileSample>& tiles, QPoint& windowOrigin)
     sorted.resize(n);
     std::sort(sorted.begin(), sorted.end(), [](const TileSample& a, const TileSample& b) { return a.index < b.index; });
     tiles = sorted;
-    windowOrigin = tick.window.topLeft();
+    return true;
+}
+
+bool SyncDriver::findTiles(std::vector<TileSample>& tiles, QPoint& windowOrigin)
+{
+    const std::vector<TileStatsTick>& ticks = m_client.ticks();
+    if (ticks.empty() || !tilesOf(ticks.back(), tiles))
+        return false;
+    windowOrigin = ticks.back().window.topLeft();
+    return true;
+}
+
+bool SyncDriver::stableTiles()
+{
+    // The grid lays its tiles out again as the page settles: two ticks in a row must agree.
+    const std::vector<TileStatsTick>& ticks = m_client.ticks();
+    std::vector<TileSample> last;
+    std::vector<TileSample> before;
+    if (ticks.size() < 2 || !tilesOf(ticks[ticks.size() - 1], last) || !tilesOf(ticks[ticks.size() - 2], before) ||
+        ticks[ticks.size() - 1].window != ticks[ticks.size() - 2].window)
+        return false;
+    for (std::size_t i = 0; i < last.size(); ++i)
+        if (last[i].rect != before[i].rect)
+            return false;
+    m_tiles = last;
+    m_windowOrigin = ticks.back().window.topLeft();
     return true;
 }
 
@@ -275,21 +299,9 @@ int SyncDriver::run()
                  .arg(m_dayStart)
                  .arg(m_options.chunkMs)
                  .arg(offsets.join(QLatin1Char(',')), m_options.samples, m_options.anchors));
-    QStringList rects;
-    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
-        const QString rect = rectText(m_tiles[i].rect.translated(m_windowOrigin));
-        rects << rect;
-        // The grid chooses its first tile, whose "Out of step" button then covers the right end of
-        // the strip at full opacity: the screen cannot read it.
-        emitLine(QStringLiteral("tile index=%1 rect=%2 chosen=%3").arg(i).arg(rect).arg(i == 0 ? 1 : 0));
-    }
-    ScreenReader reader;
-    if (!reader.start(m_options.screen, rects, m_options.samples, m_options.rateHz))
-        return 1;
-
     const int measured = measure();
     // Whatever came of it, the samples and the anchors so far are kept for the figures.
-    reader.stop();
+    m_reader.stop();
     poll();
     emitLine(QStringLiteral("screen samples=%1").arg(m_options.samples));
     const bool written = writeAnchors();
@@ -349,6 +361,27 @@ int SyncDriver::measure()
         fail(QStringLiteral("the time bar did not zoom to two minutes"));
         return 1;
     }
+    // The screen is read from here on, where the tiles have settled.
+    if (!waitUntil(
+            [&] {
+                poll();
+                return stableTiles() || !running();
+            },
+            5000, 20) ||
+        !running()) {
+        fail(QStringLiteral("the tiles did not keep their places"));
+        return 1;
+    }
+    QStringList rects;
+    for (std::size_t i = 0; i < m_tiles.size(); ++i) {
+        const QString rect = rectText(m_tiles[i].rect.translated(m_windowOrigin));
+        rects << rect;
+        // The grid chooses its first tile, whose "Out of step" button then covers the right end of
+        // the strip at full opacity: the screen cannot read it.
+        emitLine(QStringLiteral("tile index=%1 rect=%2 chosen=%3").arg(i).arg(rect).arg(i == 0 ? 1 : 0));
+    }
+    if (!m_reader.start(m_options.screen, rects, m_options.samples, m_options.rateHz))
+        return 1;
     sleepWithEvents(1000);
 
     double cpuStart = processCpuSeconds(m_client.pid());
