@@ -6,8 +6,8 @@
 DIR is the script's work folder: `params` (key=value lines: what was run, and on what machine),
 the raw figures of each group that ran (`tiles.raw`, `streams.log`, `switch.raw`, `pos.raw`,
 `repository.raw`, `repository.counts`, `signin.raw`, `recorded.raw`, `substreams.raw`, `events.raw`,
-`memory.raw`) and the
-screen samples of groups 1 and 7. The
+`memory.raw`, `sync.raw`) and the
+screen samples of groups 1, 7 and 9. The
 statistics, the tables, the goal checks and the findings' figures are all here; the shell only
 builds, starts and collects. Every goal is a row of GOALS. Standard library only.
 
@@ -23,9 +23,10 @@ import os
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import instep  # noqa: E402  (the tables of group 9)
 import lag  # noqa: E402  (the screen tables of group 1)
 
-GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams", "events", "memory"]
+GROUPS = ["tiles", "switch", "pos", "repository", "signin", "recorded", "substreams", "events", "sync", "memory"]
 TITLES = {
     "tiles": "1. Live tiles",
     "switch": "2. Layout switch",
@@ -35,6 +36,7 @@ TITLES = {
     "recorded": "6. Recorded video",
     "substreams": "7. Sub-streams",
     "events": "8. Events and alarms",
+    "sync": "9. Cameras in step",
     "memory": "10. Memory given back",
 }
 
@@ -849,6 +851,53 @@ class Report:
             self.check("A text filter over 200,000 events: %s ms (goal: at most %s ms): %s." % (
                 fixed(1, text[0]), fixed(0, GOALS["events_filter_ms"][1]),
                 "met" if met("events_filter_ms", text[0]) else "not met"))
+
+    # -----------------------------------------------------------------------------------------
+    # Group 9: cameras in step (the figures come from instep.py)
+
+    def sync(self, out):
+        rows = instep.row_figures(os.path.join(self.work, "sync.raw"), self.int_param("LIVE_MEDIA_FRAMES", 18000),
+                                  base=os.path.join(self.work, "samples"))
+        seconds = self.param("SYNC_SECONDS", "60")
+        out.write("The real `client` against `vantor-sim` with a site whose cameras record the whole day in chunks of\n")
+        out.write("%s s, each camera cutting them %s ms after the day's start (camera i the i-th modulo their\n"
+                  % (fixed(0, self.int_param("SYNC_CHUNK_MS", 10000) / 1000), self.param("SYNC_OFFSETS").replace(",", ", ")))
+        out.write("number), so that boundaries fall inside every measured span; the simulator cuts each chunk from group\n")
+        out.write("1's numbered streams (`chunkMedia`), so that the frame shown at moment T carries the number\n")
+        out.write("floor(T / 40) mod %s on every tile; the chunks the runs play are cut before they start (a real\n"
+                  % self.param("LIVE_MEDIA_FRAMES", "18000"))
+        out.write("gateway serves its files at once). The client's window covers the screen; `bench_live sync` shows\n")
+        out.write("the recorded page and the layout \"Sync N\" (square) over the remote interface and presses L\n")
+        out.write("through XTEST (`bench_click`): the cameras play in step in the layout's geometry. A click on the\n")
+        out.write("whole day's time bar takes the clock to about 10:00, the wheel zooms the bar to two minutes, and\n")
+        out.write("%s clicks seek, every other one 3 to 9 s ahead (within the chunk each camera plays and the next,\n"
+                  % self.param("SYNC_SEEKS", "20"))
+        out.write("which it has fetched ahead) and the others 15 to 35 s away (outside them), 1.5 s after the clock\n")
+        out.write("goes on from the last; then %s s at 1× and, after two presses of `=`, %s s at 4×. Throughout,\n"
+                  % (seconds, seconds))
+        out.write("`bench_screen` reads every tile's frame number %s times a second, and the clock's moment at each\n"
+                  % self.param("SYNC_SAMPLE_HZ", "100"))
+        out.write("sample comes from its anchor lines in the client's log (`clock anchor: position_ms=P monotonic_ms=T\n")
+        out.write("rate=R running=B`: P + (t − T)·R while running, both clocks CLOCK_MONOTONIC). A tile's *distance* is\n")
+        out.write("the middle of its frame's 40 ms less the clock's moment (positive: ahead); samples whose grab took\n")
+        out.write("over %d ms are left out. *Click to every tile at the moment*: from the click's release to the first\n"
+                  % (instep.MAX_GRAB_NS // 1_000_000))
+        out.write("sample, once the clock holds at the new moment, with every tile within %d ms of it (median / worst\n"
+                  % instep.AT_MOMENT_MS)
+        out.write("click; *not seen*: not before the next click, which comes 1.5 s after the clock goes on); *within\n")
+        out.write("fetched chunks* is judged from the chunk boundaries: the chunk every camera played\n")
+        out.write("or the next, *outside* neither for any camera. *Clock held*: the clock's own release (every\n")
+        out.write("camera at the moment by its player, or 3 s) after the click. *Held* and *first second of play*:\n")
+        out.write("the largest |distance| of any tile while the clock held, from the moment every tile showed it, and\n")
+        out.write("in the first second after it went on (median / worst click). CPU: user + system time of the\n")
+        out.write("client from `/proc`. One client run per row. *Tiles (read)*: the grid's chosen tile (its first) is\n")
+        out.write("not read: its \"Out of step\" button, fully opaque there, covers the right end of the strip.\n\n")
+        instep.report_markdown(rows, out)
+        checks = instep.check_goals(rows)
+        if not checks:
+            self.check("Cameras in step: no figures at 9 of 360p (the row was not run, or failed).")
+        for line in checks:
+            self.check(line)
 
     # -----------------------------------------------------------------------------------------
     # Group 10: memory given back

@@ -44,6 +44,40 @@ qint64 numberProperty(const QObject* object, const char* name)
     return object->property(name).toLongLong();
 }
 
+// The recorded page's time bar, by its object name: it lives in a library this one does not link.
+QQuickItem* findTimeline(QQuickItem* item)
+{
+    if (item->objectName() == QLatin1String("timeline") && item->isVisible())
+        return item;
+    const QList<QQuickItem*> children = item->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = findTimeline(child))
+            return found;
+    }
+    return nullptr;
+}
+
+QQuickItem* timelineItem()
+{
+    const QWindowList windows = QGuiApplication::topLevelWindows();
+    for (QWindow* window : windows) {
+        if (auto* quick = qobject_cast<QQuickWindow*>(window)) {
+            if (QQuickItem* found = findTimeline(quick->contentItem()))
+                return found;
+        }
+    }
+    return nullptr;
+}
+
+// In device pixels, in its window, as the tiles' rectangles are.
+QRect windowRectOf(const QQuickItem* item)
+{
+    const qreal ratio = item->window() ? item->window()->effectiveDevicePixelRatio() : 1.0;
+    const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
+    return QRect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),
+                 qRound(scene.height() * ratio));
+}
+
 // The monotonic clock, in the same terms as the "%{time boot}" of a message pattern.
 qint64 monotonicMs()
 {
@@ -77,10 +111,8 @@ TileSample sampleOf(QQuickItem* item, int index)
         const QString hardware = item->property("hardwareDecoder").toString();
         sample.hwdec = hardware.isEmpty() ? QStringLiteral("sw") : hardware;
     }
-    // In device pixels, in its window: the player fits the video inside it.
-    const QRectF scene = item->mapRectToScene(QRectF(0, 0, item->width(), item->height()));
-    sample.rect = QRect(qRound(scene.x() * ratio), qRound(scene.y() * ratio), qRound(scene.width() * ratio),
-                        qRound(scene.height() * ratio));
+    // The player fits the video inside it.
+    sample.rect = windowRectOf(item);
     sample.path = item->property("path").toString();
     return sample;
 }
@@ -193,7 +225,16 @@ void TileStats::sample()
     int index = 0;
     for (QQuickItem* item : items)
         tick.samples.push_back(sampleOf(item, index++));
-    write(TileStatsRecord::lines(tick));
+    QString text = TileStatsRecord::lines(tick);
+    if (const QQuickItem* timeline = timelineItem()) {
+        TimelineSample bar;
+        bar.ms = tick.ms;
+        bar.rect = windowRectOf(timeline);
+        bar.viewStart = timeline->property("viewStart").toLongLong();
+        bar.viewEnd = timeline->property("viewEnd").toLongLong();
+        text += TileStatsRecord::timelineLine(bar);
+    }
+    write(text);
 }
 
 void TileStats::write(const QString& text)

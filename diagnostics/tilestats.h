@@ -28,9 +28,10 @@ struct TileDiagnosticsSettings
     static TileDiagnosticsSettings fromEnvironment();
 };
 
-// Samples every video item of the application's windows, and writes the samples and the moments
-// the layout list gets rows to a file of its own (the records of tilestatsrecord.h), so that the
-// benchmarks never need to read the client's log for their figures.
+// Samples every video item of the application's windows, and writes the samples, the recorded
+// page's time bar (where it is and what it shows, for a benchmark that clicks on it) and the
+// moments the layout list gets rows to a file of its own (the records of tilestatsrecord.h), so
+// that the benchmarks never need to read the client's log for their figures.
 class TileStats : public QObject
 {
     Q_OBJECT

@@ -104,6 +104,15 @@ QString layoutsLine(qint64 ms, int first, int last)
     return QStringLiteral("tile-stats layouts t_ms=%1 rows=%2-%3\n").arg(ms).arg(first).arg(last);
 }
 
+QString timelineLine(const TimelineSample& timeline)
+{
+    return QStringLiteral("tile-stats timeline t_ms=%1 rect=%2 view=%3-%4\n")
+        .arg(timeline.ms)
+        .arg(rectText(timeline.rect))
+        .arg(timeline.viewStart)
+        .arg(timeline.viewEnd);
+}
+
 } // namespace TileStatsRecord
 
 void TileStatsReader::addLine(const QString& line)
@@ -116,6 +125,22 @@ void TileStatsReader::addLine(const QString& line)
     const QHash<QString, QString> fields = fieldsOf(body.mid(Prefix.size()));
     bool ok = true;
 
+    if (fields.contains(QStringLiteral("timeline"))) {
+        TimelineSample timeline;
+        timeline.ms = numberOf(fields, QStringLiteral("t_ms"), &ok);
+        timeline.rect = rectOf(fields.value(QStringLiteral("rect")));
+        const QStringList view = fields.value(QStringLiteral("view")).split(QLatin1Char('-'));
+        if (view.size() != 2)
+            return;
+        bool startOk = false;
+        bool endOk = false;
+        timeline.viewStart = view.at(0).toLongLong(&startOk);
+        timeline.viewEnd = view.at(1).toLongLong(&endOk);
+        // A view that is not one would send a click anywhere.
+        if (ok && startOk && endOk && timeline.rect.width() > 0 && timeline.viewEnd > timeline.viewStart)
+            m_timelines.push_back(timeline);
+        return;
+    }
     if (fields.contains(QStringLiteral("layouts"))) {
         const qint64 ms = numberOf(fields, QStringLiteral("t_ms"), &ok);
         if (ok)

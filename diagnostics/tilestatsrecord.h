@@ -15,6 +15,9 @@
 //              vffps= presented= decode=L hwdec=NAME rect=X,Y,W,H path=URL
 //                                                       one video item of that sample
 //   tile-stats layouts t_ms=T rows=A-B                  the layout list got rows A to B
+//   tile-stats timeline t_ms=T rect=X,Y,W,H view=A-B    the recorded page's time bar: where it lies in
+//                                                       its window and the moments at its two edges
+//                                                       (ms since the epoch), after each tick
 
 // One video item, in device pixels.
 struct TileSample
@@ -36,6 +39,15 @@ struct TileSample
     QString path;
 };
 
+// The time bar, so that a benchmark can click a moment on it.
+struct TimelineSample
+{
+    qint64 ms = 0;
+    QRect rect; // in its window, in device pixels
+    qint64 viewStart = 0;
+    qint64 viewEnd = 0;
+};
+
 struct TileStatsTick
 {
     qint64 number = 0;
@@ -50,6 +62,7 @@ namespace TileStatsRecord {
 // The tick's header line followed by one line per sample, each ending in a line feed.
 QString lines(const TileStatsTick& tick);
 QString layoutsLine(qint64 ms, int first, int last);
+QString timelineLine(const TimelineSample& timeline);
 
 } // namespace TileStatsRecord
 
@@ -64,10 +77,13 @@ public:
     const std::vector<TileStatsTick>& ticks() const { return m_ticks; }
     // When the layout list got rows, in the order they came.
     const std::vector<qint64>& layoutListings() const { return m_layoutListings; }
+    // The time bar as each tick found it, in the order they came.
+    const std::vector<TimelineSample>& timelines() const { return m_timelines; }
 
 private:
     std::vector<TileStatsTick> m_ticks;
     std::vector<qint64> m_layoutListings;
+    std::vector<TimelineSample> m_timelines;
     TileStatsTick m_pending;
     bool m_hasPending = false;
 };

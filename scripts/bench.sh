@@ -17,9 +17,13 @@
 #   scripts/bench.sh --switches 4        measured layout switches (default 10)
 #   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
 #                                        720p; 4, 9, 16 or 25 tiles; 720p has 9 streams)
+#   scripts/bench.sh --only sync --sync "360p 9" --sync-seconds 30 --sync-seeks 10
+#                                        the cameras in step: their rows (360p: 4, 9 or 16 tiles;
+#                                        720p: 4), the seconds played at 1x and at 4x (default 60)
+#                                        and the seeks (default 20); about 3.5 minutes a row
 #
-# The live groups (tiles, switch, signin, substreams) run the real client and standalone mpv players on one
-# display: Xvfb when there is none.
+# The live groups (tiles, switch, signin, substreams, events, sync, memory) run the real client, and
+# some standalone mpv players, on one display: Xvfb when there is none.
 #
 # This script only orchestrates: options, the display, the build, the machine's load, the report.
 # A group NAME is bench/groups/NAME.sh, with two functions: NAME_targets (the build targets it
@@ -39,6 +43,9 @@ TILES_SAMPLE_HZ=100
 TILES_RUNS=1
 SWITCHES=10
 TILES_LIST=""
+SYNC_LIST=""
+SYNC_SECONDS=60
+SYNC_SEEKS=20
 ARGS=("$@")
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -52,6 +59,9 @@ while [ $# -gt 0 ]; do
         --tiles-runs) TILES_RUNS="$2"; shift 2 ;;
         --switches) SWITCHES="$2"; shift 2 ;;
         --tiles) TILES_LIST="$2"; shift 2 ;;
+        --sync) SYNC_LIST="$2"; shift 2 ;;
+        --sync-seconds) SYNC_SECONDS="$2"; shift 2 ;;
+        --sync-seeks) SYNC_SEEKS="$2"; shift 2 ;;
         *) log "unknown argument: $1"; exit 2 ;;
     esac
 done
@@ -60,16 +70,17 @@ if ! [[ "$TILES_STALL" =~ ^[0-9]+$ && "$TILES_SAMPLE_HZ" =~ ^[0-9]+$ ]] || [ "$T
     exit 2
 fi
 [ -n "$PLAYERS_SECONDS" ] || PLAYERS_SECONDS="$TILES_SECONDS"
-for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHES"; do
+for value in "$RUNS" "$TILES_SECONDS" "$PLAYERS_SECONDS" "$TILES_RUNS" "$SWITCHES" "$SYNC_SECONDS" "$SYNC_SEEKS"; do
     if ! [[ "$value" =~ ^[1-9][0-9]*$ ]]; then
-        log "--runs, --tiles-seconds, --players-seconds, --tiles-runs and --switches need a positive number, not '$value'"
+        log "--runs, --tiles-seconds, --players-seconds, --tiles-runs, --switches, --sync-seconds and --sync-seeks" \
+            "need a positive number, not '$value'"
         exit 2
     fi
 done
 
-BENCH_GROUPS=(tiles switch pos repository signin recorded substreams events memory)
+BENCH_GROUPS=(tiles switch pos repository signin recorded substreams events sync memory)
 # Groups that run the client and mpv windows.
-LIVE_GROUPS=(tiles switch signin substreams events memory)
+LIVE_GROUPS=(tiles switch signin substreams events sync memory)
 # Packages that only the benchmarks need (xcb and its MIT-SHM headers: bench_screen; its XTEST
 # headers: bench_click, the double clicks of the sub-stream group).
 BENCH_PACKAGES=(mpv python3 libxcb1-dev libxcb-shm0-dev libxcb-xtest0-dev)
@@ -186,6 +197,9 @@ fi
     printf 'POS_SECONDS=%s\nPOS_RATES=%s\n' "$POS_SECONDS" "$(IFS=,; printf '%s' "${POS_RATES[*]}")"
     printf 'EVENTS_SECONDS=%s\nEVENTS_RATES=%s\nEVENTS_TILES=%s\n' "$EVENTS_SECONDS" "$EVENTS_RATES" "$EVENTS_TILES"
     printf 'MEMORY_ROUNDS=%s\nMEMORY_SECONDS=%s\n' "$MEMORY_ROUNDS" "$MEMORY_SECONDS"
+    printf 'SYNC_CONFIGS=%s\nSYNC_SECONDS=%s\nSYNC_SEEKS=%s\nSYNC_SAMPLE_HZ=%s\n' \
+        "$(IFS=,; printf '%s' "${SYNC_CONFIGS[*]}")" "$SYNC_SECONDS" "$SYNC_SEEKS" "$SYNC_SAMPLE_HZ"
+    printf 'SYNC_CHUNK_MS=%s\nSYNC_OFFSETS=%s\nSYNC_AREA_MS=%s\n' "$SYNC_CHUNK_MS" "$SYNC_OFFSETS" "$SYNC_AREA_MS"
     printf 'DATE=%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
     printf 'CPU=%s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
     printf 'CORES=%s\n' "$cores"

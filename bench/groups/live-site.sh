@@ -72,14 +72,15 @@ live_store_login() {
         >"$XDG_CONFIG_HOME/pelmar.example/PELMAR.conf"
 }
 
-# live_sim NAME SITE PORT GATEWAY_PORT POS_PORT [CONTROL_PORT]: starts vantor-sim on the live
-# address; its log is $WORK/NAME.log.
+# live_sim NAME SITE PORT GATEWAY_PORT POS_PORT [CONTROL_PORT [OPTIONS...]]: starts vantor-sim on
+# the live address (an empty CONTROL_PORT: no control channel; OPTIONS go to it as they are); its
+# log is $WORK/NAME.log.
 live_sim() {
     local name="$1" site="$2" port="$3" control=()
     [ -n "${6:-}" ] && control=(--control-port "$6")
     : >"$WORK/$name.log"
     "$BUILD_DIR/sim/vantor-sim" --site "$site" --bind "$LIVE_ADDRESS" --port "$port" \
-        --gateway-address "$LIVE_ADDRESS" --gateway-port "$4" --pos-port "$5" "${control[@]}" \
+        --gateway-address "$LIVE_ADDRESS" --gateway-port "$4" --pos-port "$5" "${control[@]}" "${@:7}" \
         >>"$WORK/$name.log" 2>&1 &
     LIVE_PIDS+=($!)
     LAST_PID=$!

@@ -39,6 +39,14 @@ struct LiveOptions
     QString eventStats;
     std::vector<int> rates;
     int priority = 60;
+    // The sync command: seeks on the time bar, where (ms after the day's start), the chunks'
+    // length and each camera's offset of its chunk boundaries (camera i has offset i modulo their
+    // number), and the file for the clock's anchor lines.
+    int seeks = 20;
+    qint64 areaMs = 10 * 3600 * 1000;
+    int chunkMs = 10000;
+    std::vector<int> chunkOffsets;
+    QString anchors;
 };
 
 class LiveClient;
@@ -52,6 +60,7 @@ int runFirstFrame(const LiveOptions& options); // firstframecommand.cpp
 int runSignIn(const LiveOptions& options);     // signincommand.cpp
 int runEvents(const LiveOptions& options);     // eventscommand.cpp
 int runMemory(const LiveOptions& options);     // memorycommand.cpp
+int runSync(const LiveOptions& options);       // synccommand.cpp
 
 // The full-view rounds after the tiles' window, in the same client (fullview.cpp); `first` is the
 // first tick with every tile loaded.

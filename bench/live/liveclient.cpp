@@ -107,6 +107,16 @@ qint64 LiveClient::setLayout(const QString& name)
     return sent;
 }
 
+bool LiveClient::showRecordedPage(bool recorded)
+{
+    if (!waitUntil([this] { return m_replica->isReplicaValid() || !running(); }, 10000) || !running()) {
+        fail(QStringLiteral("the replica lost the client"));
+        return false;
+    }
+    m_replica->jumpPage(recorded ? client_ServiceReplica::RECORDER : client_ServiceReplica::PLAYBACK);
+    return true;
+}
+
 void LiveClient::probeResponse()
 {
     if (!m_replica || !m_replica->isReplicaValid())

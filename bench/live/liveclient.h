@@ -33,6 +33,8 @@ public:
     bool waitForLayouts(int timeoutMs);
     // Returns when the call went out (the monotonic clock, ms), 0 when it could not.
     qint64 setLayout(const QString& name);
+    // Shows the recorded page (true) or the live one; false when the replica lost the client.
+    bool showRecordedPage(bool recorded);
     void stop();
     // Asks for the sign-in state over the remote interface; the answer comes from the client's GUI
     // thread, so the time until it arrives is how long that thread kept the question waiting.
@@ -50,6 +52,8 @@ public:
     const std::vector<TileStatsTick>& ticks() const { return m_stats.ticks(); }
     // When the layout list got rows, by the statistics.
     const std::vector<qint64>& layoutListings() const { return m_stats.layoutListings(); }
+    // The recorded page's time bar, as the statistics found it.
+    const std::vector<TimelineSample>& timelines() const { return m_stats.timelines(); }
 
     qint64 startMs() const { return m_startMs; }
     qint64 loggedInMs() const { return m_loggedInMs; }

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
@@ -111,6 +112,22 @@ qint64 processStatusKb(qint64 pid, const char* key)
             return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+QString runClicker(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    const bool ran =
+        process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    const QString line = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    if (!ran || line.isEmpty()) {
+        fail(QStringLiteral("%1 %2 failed: %3 %4")
+                 .arg(program, arguments.join(QLatin1Char(' ')), process.errorString(),
+                      QString::fromLocal8Bit(process.readAllStandardError()).trimmed()));
+        return QString();
+    }
+    return line;
 }
 
 QString valueOf(const QString& text, const QString& key)

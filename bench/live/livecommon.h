@@ -4,6 +4,7 @@
 #include <functional>
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // What every command of bench_live shares: its output, the clocks, waits that keep the event loop
@@ -31,6 +32,10 @@ void sleepWithEvents(int ms);
 double processCpuSeconds(qint64 pid);
 // A "VmHWM"-style field of /proc/PID/status, in kB; -1 when missing.
 qint64 processStatusKb(qint64 pid, const char* key);
+
+// Runs bench_click (or another program that writes one line of key=value pairs) and returns its
+// line; empty, with a complaint, when it failed.
+QString runClicker(const QString& program, const QStringList& arguments);
 
 // The value of `key` in a line of key=value pairs; empty when it has none.
 QString valueOf(const QString& text, const QString& key);

@@ -13,6 +13,9 @@
 //                         --event-stats FILE [--event-rates 1,100,1000] [--seconds S] [--priority P]
 //   bench_live memory     --client PATH --log FILE --ipc URL --layout SMALL --tiles N --other LARGE
 //                         --other-tiles M --switches K --seconds S
+//   bench_live sync       --client PATH --log FILE --ipc URL --layout NAME --tiles N --seconds S
+//                         --screen PATH --samples FILE [--rate HZ] --click PATH --anchors FILE
+//                         [--seeks K] [--area MS] [--chunk-ms C] [--chunk-offsets O,...]
 //
 // One source file per command (commands.h). The client's figures come from its statistics file
 // (--stats, by default tileStats.txt beside the log), which the client is told in
@@ -28,7 +31,7 @@
 // seconds and continued, and the screen is read for --stall-observe seconds more:
 //   stall who=W stop_ns=T cont_ns=T end_ns=T
 // bench/lag.py turns these, with the stream server's log, into lag and frames shown. --fullview:
-// see fullview.cpp.
+// see fullview.cpp. The recorded page's cameras in step: see synccommand.cpp.
 #include <algorithm>
 
 #include <QCommandLineParser>
@@ -45,8 +48,9 @@ int main(int argc, char* argv[])
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Live-view benchmarks of the client against standalone mpv"));
     parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("tiles, mpv-tiles, switch, firstframe, signin, events or memory"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"),
+        QStringLiteral("tiles, mpv-tiles, switch, firstframe, signin, events, memory or sync"));
     const QList<QCommandLineOption> list{
         {QStringLiteral("client"), QStringLiteral("client executable"), QStringLiteral("path")},
         {QStringLiteral("log"), QStringLiteral("the client's log file"), QStringLiteral("path")},
@@ -84,6 +88,18 @@ int main(int argc, char* argv[])
         {QStringLiteral("event-rates"), QStringLiteral("events a second, comma-separated"), QStringLiteral("list"),
          QStringLiteral("1,100,1000")},
         {QStringLiteral("priority"), QStringLiteral("the events' priority"), QStringLiteral("p"), QStringLiteral("60")},
+        {QStringLiteral("seeks"), QStringLiteral("sync: clicks on the time bar"), QStringLiteral("k"),
+         QStringLiteral("20")},
+        {QStringLiteral("area"), QStringLiteral("sync: where the seeks happen, ms after the day's start"),
+         QStringLiteral("ms"), QStringLiteral("36000000")},
+        {QStringLiteral("chunk-ms"), QStringLiteral("sync: the recorded chunks' length"), QStringLiteral("ms"),
+         QStringLiteral("10000")},
+        {QStringLiteral("chunk-offsets"),
+         QStringLiteral("sync: the cameras' chunk boundaries after the day's start, camera i the i-th modulo their "
+                        "number"),
+         QStringLiteral("list"), QStringLiteral("0")},
+        {QStringLiteral("anchors"), QStringLiteral("sync: file for the shared clock's anchor lines"),
+         QStringLiteral("path")},
     };
     parser.addOptions(list);
     parser.process(app);
@@ -123,6 +139,17 @@ int main(int argc, char* argv[])
     options.priority = parser.value(QStringLiteral("priority")).toInt();
     for (const QString& rate : parser.value(QStringLiteral("event-rates")).split(QLatin1Char(','), Qt::SkipEmptyParts))
         options.rates.push_back(rate.toInt());
+    options.seeks = parser.value(QStringLiteral("seeks")).toInt();
+    options.areaMs = parser.value(QStringLiteral("area")).toLongLong();
+    options.chunkMs = parser.value(QStringLiteral("chunk-ms")).toInt();
+    bool offsetsOk = true;
+    for (const QString& offset :
+         parser.value(QStringLiteral("chunk-offsets")).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        options.chunkOffsets.push_back(offset.toInt(&ok));
+        offsetsOk = offsetsOk && ok;
+    }
+    options.anchors = parser.value(QStringLiteral("anchors"));
     if (!options.screen.isEmpty() && (options.samples.isEmpty() || options.rateHz <= 0)) {
         fail(QStringLiteral("--screen needs --samples FILE and a positive --rate"));
         return 2;
@@ -154,6 +181,16 @@ int main(int argc, char* argv[])
             return 2;
         }
         return runEvents(options);
+    }
+    if (command == QLatin1String("sync")) {
+        if (options.layout.isEmpty() || options.tiles < 2 || options.seconds <= 0 || options.screen.isEmpty() ||
+            options.clicker.isEmpty() || options.anchors.isEmpty() || options.seeks < 0 || options.chunkMs <= 0 ||
+            options.areaMs < 0 || options.chunkOffsets.empty() || !offsetsOk) {
+            fail(QStringLiteral("sync needs --layout, --tiles (2 or more), --seconds, --screen, --samples, --click, "
+                                "--anchors, and numbers for --seeks, --area, --chunk-ms and --chunk-offsets"));
+            return 2;
+        }
+        return runSync(options);
     }
     fail(QStringLiteral("unknown command %1").arg(command));
     return 2;

@@ -137,6 +137,36 @@ private slots:
         QCOMPARE(log.lines().size(), logLines);
     }
 
+    // The recorded page's time bar, found by its name, after each tick; none when it is hidden.
+    void writesWhereTheTimeBarIsAndWhatItShows()
+    {
+        QQuickWindow window;
+        auto* page = new QQuickItem(window.contentItem());
+        page->setPosition(QPointF(600, 900));
+        auto* bar = new QQuickItem(page);
+        bar->setObjectName(QStringLiteral("timeline"));
+        bar->setPosition(QPointF(20, 30));
+        bar->setSize(QSizeF(1200, 56));
+        bar->setProperty("viewStart", qlonglong(1765152000000));
+        bar->setProperty("viewEnd", qlonglong(1765152120000));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tiles.txt"));
+        TileStats stats(path, 60000);
+        QVERIFY(stats.start());
+        stats.sample();
+        bar->setVisible(false);
+        stats.sample();
+        const TileStatsReader reader = readChannel(path);
+        QCOMPARE(reader.ticks().size(), std::size_t(2));
+        QCOMPARE(reader.timelines().size(), std::size_t(1));
+        const TimelineSample& read = reader.timelines().front();
+        QCOMPARE(read.ms, reader.ticks().front().ms);
+        QCOMPARE(read.rect, QRect(620, 930, 1200, 56));
+        QCOMPARE(read.viewStart, qint64(1765152000000));
+        QCOMPARE(read.viewEnd, qint64(1765152120000));
+    }
+
     void marksTheLayoutListsRows()
     {
         QTemporaryDir dir;

@@ -120,6 +120,50 @@ private slots:
         QVERIFY(reader.ticks().empty());
     }
 
+    void aTimelineReadsBackAsWritten()
+    {
+        TimelineSample bar;
+        bar.ms = 123456;
+        bar.rect = QRect(700, 990, 1200, 56);
+        bar.viewStart = 1765152000000;
+        bar.viewEnd = 1765152120000;
+        TileStatsReader reader;
+        // Between the ticks, as the hook writes it.
+        feed(reader, TileStatsRecord::lines(tickOf(1, 1)) + TileStatsRecord::timelineLine(bar) +
+                         TileStatsRecord::lines(tickOf(2, 1)));
+        QCOMPARE(reader.ticks().size(), std::size_t(2));
+        QCOMPARE(reader.timelines().size(), std::size_t(1));
+        const TimelineSample& read = reader.timelines().front();
+        QCOMPARE(read.ms, qint64(123456));
+        QCOMPARE(read.rect, QRect(700, 990, 1200, 56));
+        QCOMPARE(read.viewStart, qint64(1765152000000));
+        QCOMPARE(read.viewEnd, qint64(1765152120000));
+    }
+
+    // A time bar that does not read would send a click to the wrong moment: it is passed over.
+    void aGarbledTimelineIsPassedOver_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no view") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,100,20");
+        QTest::newRow("one edge") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,100,20 view=5000");
+        QTest::newRow("edges reversed") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,100,20 view=9-5");
+        QTest::newRow("not a number") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,100,20 view=a-9");
+        QTest::newRow("negative edge") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,100,20 view=-5-9");
+        QTest::newRow("no width") << QStringLiteral("tile-stats timeline t_ms=1 rect=0,0,0,20 view=5-9");
+        QTest::newRow("no time") << QStringLiteral("tile-stats timeline t_ms=? rect=0,0,100,20 view=5-9");
+    }
+
+    void aGarbledTimelineIsPassedOver()
+    {
+        QFETCH(QString, line);
+        TileStatsReader reader;
+        reader.addLine(line);
+        QVERIFY2(reader.timelines().empty(), qPrintable(line));
+        // Nor does it spoil the tick it comes with.
+        feed(reader, TileStatsRecord::lines(tickOf(1, 1)));
+        QCOMPARE(reader.ticks().size(), std::size_t(1));
+    }
+
     void whatIsCutShortOrUnknownIsPassedOver()
     {
         TileStatsReader reader;
