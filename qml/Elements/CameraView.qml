@@ -2,6 +2,8 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import QtQuick.Window 2.15
+// After QtQuick: its Binding, with restoreMode, is QtQml's of 2.15.
+import QtQml 2.15
 import Native 1.0
 import Config 1.0
 import Scripts 1.0
