@@ -873,9 +873,9 @@ class Report:
         out.write("%s clicks seek, every other one 3 to 9 s ahead (within the chunk each camera plays and the next,\n"
                   % self.param("SYNC_SEEKS", "20"))
         out.write("which it has fetched ahead) and the others 15 to 35 s away (outside them), 1.5 s after the clock\n")
-        out.write("goes on from the last; then %s s at 1× and, after two presses of `=`, %s s at 4×. Throughout,\n"
+        out.write("goes on from the last; then %s s at 1× and, after two presses of `=`, %s s at 4×. From the\n"
                   % (seconds, seconds))
-        out.write("`bench_screen` reads every tile's frame number %s times a second, and the clock's moment at each\n"
+        out.write("first seek on, `bench_screen` reads every tile's frame number %s times a second, and the clock's moment at each\n"
                   % self.param("SYNC_SAMPLE_HZ", "100"))
         out.write("sample comes from its anchor lines in the client's log (`clock anchor: position_ms=P monotonic_ms=T\n")
         out.write("rate=R running=B`: P + (t − T)·R while running, both clocks CLOCK_MONOTONIC). A tile's *distance* is\n")
