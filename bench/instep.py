@@ -12,7 +12,8 @@ sync.raw holds the lines of `bench_live sync`, each prefixed with `run= stream= 
   a misread, `-` for no strip) and the shared clock's anchor lines from the client's log are;
 - `seek index= aim= before_ms= press_ns= release_ns= x= held_ms= released_ms= target_ms=`: a click on
   the time bar, the hold of the clock at the new moment and its release (monotonic ms, -1: none);
-- `phase name=seeks|1x|4x start_ns= end_ns= cpu_s= cpu_pct=`: the client's CPU over each part.
+- `phase name=seeks|1x|4x start_ns= end_ns= cpu_s= cpu_pct= answer_max_ms=`: the client's CPU over
+  each part, and the longest its GUI thread took to answer a probe of its remote interface.
 
 The clock's moment at monotonic time t is P + (t - T) * R by the last anchor line
 `clock anchor: position_ms=P monotonic_ms=T rate=R running=1` set at or before t (P while
@@ -330,8 +331,12 @@ def run_figures(lines, loop_frames, base=None):
     for name in ("1x", "4x"):
         if name in phases:
             figures["play"][name] = play_figures(screen, int(phases[name]["start_ns"]), int(phases[name]["end_ns"]))
+    figures["stall"] = {}
     for name, phase in phases.items():
         figures["cpu"][name] = float(phase["cpu_pct"])
+        # Runs before the GUI thread was probed have no figure.
+        if int(phase.get("answer_max_ms", -1)) >= 0:
+            figures["stall"][name] = int(phase["answer_max_ms"])
     return figures
 
 
@@ -451,15 +456,18 @@ def report_markdown(rows, out):
                 ms(max((t["behind"] for t in tiles if t["behind"] is not None), default=None)),
                 "%.1f / %.1f" % (statistics.median(shown), min(shown)) if shown else "n/a",
                 sum(t["misread"] for t in tiles), sum(t["nostrip"] for t in tiles)))
-    out.write("\n| Streams | Tiles | Client CPU, seeks / 1× / 4× (%% of a core) | Sampler CPU (%% of a core) | Samples "
-              "left out (grab over %d ms) |\n|---|---|---|---|---|\n" % (MAX_GRAB_NS // 1_000_000))
+    out.write("\n| Streams | Tiles | Client CPU, seeks / 1× / 4× (%% of a core) | Longest stall of its GUI thread, "
+              "seeks / 1× / 4× (ms) | Sampler CPU (%% of a core) | Samples left out (grab over %d ms) |\n"
+              "|---|---|---|---|---|---|\n" % (MAX_GRAB_NS // 1_000_000))
     for stream, n, figures in rows:
         if figures is None:
             continue
         cpu = figures["cpu"]
-        out.write("| %s | %s | %s / %s / %s | %s | %d of %d |\n" % (
-            stream, n, ms(cpu.get("seeks")), ms(cpu.get("1x")), ms(cpu.get("4x")),
-            figures["summary"].get("cpu_pct", "n/a"), figures["unsharp"], figures["samples"]))
+        stall = figures.get("stall", {})
+        out.write("| %s | %s | %s / %s / %s | %s / %s / %s | %s | %d of %d |\n" % (
+            stream, n, ms(cpu.get("seeks")), ms(cpu.get("1x")), ms(cpu.get("4x")), ms(stall.get("seeks")),
+            ms(stall.get("1x")), ms(stall.get("4x")), figures["summary"].get("cpu_pct", "n/a"), figures["unsharp"],
+            figures["samples"]))
 
 
 def report(options):

@@ -873,9 +873,9 @@ class Report:
         out.write("%s clicks seek, every other one 3 to 9 s ahead (within the chunk each camera plays and the next,\n"
                   % self.param("SYNC_SEEKS", "20"))
         out.write("which it has fetched ahead) and the others 15 to 35 s away (outside them), 1.5 s after the clock\n")
-        out.write("goes on from the last; then %s s at 1× and, after two presses of `=`, %s s at 4×. Throughout,\n"
+        out.write("goes on from the last; then %s s at 1× and, after two presses of `=`, %s s at 4×. From the\n"
                   % (seconds, seconds))
-        out.write("`bench_screen` reads every tile's frame number %s times a second, and the clock's moment at each\n"
+        out.write("first seek on, `bench_screen` reads every tile's frame number %s times a second, and the clock's moment at each\n"
                   % self.param("SYNC_SAMPLE_HZ", "100"))
         out.write("sample comes from its anchor lines in the client's log (`clock anchor: position_ms=P monotonic_ms=T\n")
         out.write("rate=R running=B`: P + (t − T)·R while running, both clocks CLOCK_MONOTONIC). A tile's *distance* is\n")
@@ -890,7 +890,8 @@ class Report:
         out.write("camera at the moment by its player, or 3 s) after the click. *Held* and *first second of play*:\n")
         out.write("the largest |distance| of any tile while the clock held, from the moment every tile showed it, and\n")
         out.write("in the first second after it went on (median / worst click). CPU: user + system time of the\n")
-        out.write("client from `/proc`. One client run per row. *Tiles (read)*: the grid's chosen tile (its first) is\n")
+        out.write("client from `/proc`; *longest stall*: `bench_live` asks the client's remote interface for its\n")
+        out.write("sign-in state every 50 ms, and the answer comes from its GUI thread. One client run per row. *Tiles (read)*: the grid's chosen tile (its first) is\n")
         out.write("not read: its \"Out of step\" button, fully opaque there, covers the right end of the strip.\n\n")
         instep.report_markdown(rows, out)
         checks = instep.check_goals(rows)

@@ -13,7 +13,9 @@
 //        target_ms=M                                     P: the clock's moment as the click was
 //                                                        aimed; H and R: the monotonic ms of the
 //                                                        hold's and the release's anchors (-1: none)
-//   phase name=seeks|1x|4x start_ns=T end_ns=T cpu_s= cpu_pct=
+//   phase name=seeks|1x|4x start_ns=T end_ns=T cpu_s= cpu_pct= answer_max_ms= answer_p99_ms= unanswered=
+//                                                        the client's CPU, and its GUI thread's answers
+//                                                        to a probe every 50 ms (its stalls)
 //   screen samples=FILE
 // The clock's anchor lines go to --anchors as the log has them; bench/instep.py makes the figures.
 #include <algorithm>
@@ -23,6 +25,7 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTextStream>
+#include <QTimer>
 
 #include "clockanchors.h"
 #include "commands.h"
@@ -50,7 +53,11 @@ constexpr qint64 OutsideBehindMs[] = {15000, 25000, 35000};
 class SyncDriver
 {
 public:
-    SyncDriver(LiveClient& client, const LiveOptions& options) : m_client(client), m_options(options) {}
+    SyncDriver(LiveClient& client, const LiveOptions& options) : m_client(client), m_options(options)
+    {
+        m_probe.setInterval(50);
+        QObject::connect(&m_probe, &QTimer::timeout, [this] { m_client.probeResponse(); });
+    }
 
     int run();
 
@@ -91,6 +98,10 @@ private:
     std::vector<TileSample> m_tiles;
     QPoint m_windowOrigin;
     ScreenReader m_reader;
+    // Every 50 ms the client's remote interface is asked for its sign-in state: the answer comes
+    // from its GUI thread, so the longest wait is that thread's longest stall.
+    QTimer m_probe;
+    std::size_t m_probesBefore = 0;
     qint64 m_dayStart = 0;
 };
 
@@ -231,12 +242,24 @@ void SyncDriver::emitPhase(const QString& name, qint64 startNs, double cpuStart)
     const qint64 endNs = monotonicNs();
     const double cpu = processCpuSeconds(m_client.pid()) - cpuStart;
     const double wall = double(endNs - startNs) / 1e9;
-    emitLine(QStringLiteral("phase name=%1 start_ns=%2 end_ns=%3 cpu_s=%4 cpu_pct=%5")
+    // The GUI thread's answers to the probes of this phase.
+    const std::vector<qint64>& all = m_client.responseTimes();
+    std::vector<qint64> answers(all.begin() + static_cast<std::ptrdiff_t>(std::min(m_probesBefore, all.size())),
+                                all.end());
+    m_probesBefore = all.size();
+    std::sort(answers.begin(), answers.end());
+    const qint64 longest = answers.empty() ? -1 : answers.back();
+    const qint64 p99 = answers.empty() ? -1 : answers[std::min(answers.size() - 1, answers.size() * 99 / 100)];
+    emitLine(QStringLiteral("phase name=%1 start_ns=%2 end_ns=%3 cpu_s=%4 cpu_pct=%5 answer_max_ms=%6 answer_p99_ms=%7 "
+                            "unanswered=%8")
                  .arg(name)
                  .arg(startNs)
                  .arg(endNs)
                  .arg(cpu, 0, 'f', 3)
-                 .arg(wall > 0 ? cpu / wall * 100.0 : 0, 0, 'f', 1));
+                 .arg(wall > 0 ? cpu / wall * 100.0 : 0, 0, 'f', 1)
+                 .arg(longest)
+                 .arg(p99)
+                 .arg(m_client.probesUnanswered()));
 }
 
 bool SyncDriver::writeAnchors() const
@@ -384,6 +407,8 @@ int SyncDriver::measure()
         return 1;
     sleepWithEvents(1000);
 
+    m_probesBefore = m_client.responseTimes().size();
+    m_probe.start();
     double cpuStart = processCpuSeconds(m_client.pid());
     qint64 phaseStart = monotonicNs();
     for (int k = 0; k < m_options.seeks && running(); ++k) {
