@@ -551,6 +551,7 @@ Page {
 
                     EButton {
                         objectName: "btnDeleteAll"
+                        Accessible.name: text
                         text: "Delete all streams"
                         onClicked: session.walkChunks()
                     }

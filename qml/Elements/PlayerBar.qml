@@ -33,6 +33,7 @@ RowLayout {
 
     EButton {
         objectName: "playPauseButton"
+        Accessible.name: text
         // The player's keys stay with the page.
         focusPolicy: Qt.NoFocus
         text: ((root.synced ? root.sync.paused : root.mpvObject && root.mpvObject.paused) ? qsTr("Play") : qsTr("Pause"))
@@ -55,6 +56,7 @@ RowLayout {
 
     EButton {
         objectName: "frameBackButton"
+        Accessible.name: text
         focusPolicy: Qt.NoFocus
         text: qsTr("Frame back") + I18n.localeNotify
         onClicked: root.synced ? root.sync.frameStep(false) : root.session.frameStep(false)
@@ -62,6 +64,7 @@ RowLayout {
 
     EButton {
         objectName: "frameForwardButton"
+        Accessible.name: text
         focusPolicy: Qt.NoFocus
         text: qsTr("Frame forward") + I18n.localeNotify
         onClicked: root.synced ? root.sync.frameStep(true) : root.session.frameStep(true)
@@ -121,6 +124,7 @@ RowLayout {
 
     EButton {
         objectName: "recordedSnapshotButton"
+        Accessible.name: text
         focusPolicy: Qt.NoFocus
         text: qsTr("Snapshot") + I18n.localeNotify
         onClicked: root.snapshotRequested()
