@@ -2,6 +2,7 @@
 #include "childprocess.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <sstream>
 
@@ -196,6 +197,17 @@ bool makeFolders(const std::string& path, std::string& error)
         }
     }
     return true;
+}
+
+void joinProgramWorker(std::thread& worker, const std::atomic<bool>& done, const std::atomic<pid_t>& running)
+{
+    while (worker.joinable() && !done) {
+        if (const pid_t child = running.load(); child > 0)
+            ::kill(child, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (worker.joinable())
+        worker.join();
 }
 
 } // namespace vantorsim

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <sys/types.h>
@@ -34,5 +35,10 @@ std::string lastLine(const std::string& text);
 
 // Creates a folder and its parents.
 bool makeFolders(const std::string& path, std::string& error);
+
+// Ends a worker thread that runs programs one after another, once it has been told to stop: the
+// worker may have been between two programs when it was told, so the program it runs is killed
+// until the worker says it is done; then it is joined.
+void joinProgramWorker(std::thread& worker, const std::atomic<bool>& done, const std::atomic<pid_t>& running);
 
 } // namespace vantorsim

@@ -311,14 +311,7 @@ LiveVideo::LiveVideo(const Site& site, std::string folder, std::string ffmpeg)
 LiveVideo::~LiveVideo()
 {
     stop();
-    // The maker may have been between two programs when stop() looked: it must not make another.
-    while (m_maker.joinable() && !m_makerDone) {
-        if (const pid_t making = m_making.load(); making > 0)
-            ::kill(making, SIGKILL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (m_maker.joinable())
-        m_maker.join();
+    joinProgramWorker(m_maker, m_makerDone, m_making);
 }
 
 void LiveVideo::stop()

@@ -101,14 +101,7 @@ NumberedMedia::NumberedMedia(std::string file, std::string folder, std::string f
 NumberedMedia::~NumberedMedia()
 {
     stop();
-    // The worker may have been between two programs when stop() looked: it must not run another.
-    while (m_worker.joinable() && !m_workerDone) {
-        if (const pid_t running = m_running.load(); running > 0)
-            ::kill(running, SIGKILL);
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (m_worker.joinable())
-        m_worker.join();
+    joinProgramWorker(m_worker, m_workerDone, m_running);
 }
 
 void NumberedMedia::stop()
