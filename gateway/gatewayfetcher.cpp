@@ -25,6 +25,11 @@ QNetworkRequest GatewayFetcher::request(const QUrl& url, int idleTimeoutMs)
 {
     QNetworkRequest request(url);
     request.setRawHeader("User-Agent", UserAgent);
+    // A gateway serves each connection on a worker of a small pool and keeps an idle one open for
+    // seconds: with a connection kept per camera and per kind of request, a wall of cameras
+    // starved the pool and every fetch waited for an idle connection to time out. A request is a
+    // chunk or a document, seconds apart: a new connection each costs a round trip.
+    request.setRawHeader("Connection", "close");
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     if (idleTimeoutMs > 0)
         request.setTransferTimeout(idleTimeoutMs);

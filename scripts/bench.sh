@@ -21,6 +21,9 @@
 #                                        the cameras in step: their rows (360p: 4, 9 or 16 tiles;
 #                                        720p: 4), the seconds played at 1x and at 4x (default 60)
 #                                        and the seeks (default 20); about 3.5 minutes a row
+#   scripts/bench.sh --build-dir build   use a build of one's own (configured with
+#                                        STATION_BUILD_BENCH=ON) as it is, for a quick look: its
+#                                        figures are not those of the Release build
 #
 # The live groups (tiles, switch, signin, substreams, events, sync, memory) run the real client, and
 # some standalone mpv players, on one display: Xvfb when there is none.
@@ -46,6 +49,7 @@ TILES_LIST=""
 SYNC_LIST=""
 SYNC_SECONDS=60
 SYNC_SEEKS=20
+OWN_BUILD=false
 ARGS=("$@")
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -62,6 +66,7 @@ while [ $# -gt 0 ]; do
         --sync) SYNC_LIST="$2"; shift 2 ;;
         --sync-seconds) SYNC_SECONDS="$2"; shift 2 ;;
         --sync-seeks) SYNC_SEEKS="$2"; shift 2 ;;
+        --build-dir) BUILD_DIR="$(cd "$2" && pwd)" || exit 2; OWN_BUILD=true; shift 2 ;;
         *) log "unknown argument: $1"; exit 2 ;;
     esac
 done
@@ -145,8 +150,10 @@ cmake_extra=()
 if [ "${CI:-}" = "true" ]; then
     cmake_extra+=("-DSTATION_WERROR=ON")
 fi
-cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATION_BUILD_BENCH=ON \
-    -DSTATION_BUILD_TESTS=OFF "${cmake_extra[@]}" >&2
+if ! $OWN_BUILD; then
+    cmake -S "$ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DSTATION_BUILD_BENCH=ON \
+        -DSTATION_BUILD_TESTS=OFF "${cmake_extra[@]}" >&2
+fi
 cmake --build "$BUILD_DIR" --target "${targets[@]}" -j "$(nproc)" >&2
 
 # CPU used on the machine while the groups run, against what this script's children used.

@@ -77,6 +77,8 @@ void TestGatewayFetcher::requestAsTheGatewayExpects()
 {
     const QNetworkRequest plain = GatewayFetcher::request(QUrl(QStringLiteral("http://gw/21-1-2")));
     QCOMPARE(plain.rawHeader("User-Agent"), QByteArray("PELMAR client"));
+    // No idle connection holds one of the gateway's workers.
+    QCOMPARE(plain.rawHeader("Connection"), QByteArray("close"));
     QCOMPARE(plain.attribute(QNetworkRequest::RedirectPolicyAttribute).toInt(),
              int(QNetworkRequest::NoLessSafeRedirectPolicy));
     QCOMPARE(plain.transferTimeout(), 0);
