@@ -27,6 +27,12 @@ constexpr qreal MaxNudge = 0.2;
 constexpr qint64 SeekPatienceMs = 1500;
 // Above the fast rate a camera shows key frames, renewed once its picture is this far off.
 constexpr qreal KeyframeToleranceMs = 500;
+// A player seeking exactly shows the first frame at or after the point (give or take a few ms):
+// to show the frame that holds a moment it seeks nearly a frame before it.
+constexpr qreal FrameAimMs = 10;
+// A camera that falls this many times behind by more than a resync while playing faster than 1x
+// means the players cannot decode every frame at that speed.
+constexpr int DecodeBoundFalls = 3;
 } // namespace
 
 CameraSync::CameraSync(QObject* parent) : QObject(parent)
@@ -264,12 +270,14 @@ void CameraSync::setSpeed(qreal speed)
 {
     if (speed <= 0 || speed == m_clock.rate())
         return;
-    const bool wasFast = m_clock.rate() > m_fastRate;
+    const bool wasFast = keyframesOnly();
     m_clock.setRate(speed);
+    m_decodeBound = false;
+    m_fallenBehind = 0;
     logAnchor();
     emit speedChanged();
     // Into or out of key frames only: the cameras start again from the clock's moment.
-    if (wasFast != (speed > m_fastRate) && m_positionMs >= 0)
+    if (wasFast != keyframesOnly() && m_positionMs >= 0)
         seekTo(m_clock.position());
 }
 
@@ -551,9 +559,15 @@ void CameraSync::askSpeed(Camera& camera, qreal speed)
 void CameraSync::askSeek(Camera& camera, qreal ms, bool exact)
 {
     camera.seekTarget = ms;
+    camera.exactSeek = exact;
     camera.seekAskedAt = m_clock.now();
     camera.positionAtSeek = camera.session->positionMs();
     camera.session->seekPlayer(ms, exact);
+}
+
+qreal CameraSync::aimAt(qreal moment) const
+{
+    return moment - m_frameMs + FrameAimMs;
 }
 
 bool CameraSync::seekUnderway(Camera& camera, qint64 now) const
@@ -562,8 +576,11 @@ bool CameraSync::seekUnderway(Camera& camera, qint64 now) const
         return false;
     const qreal position = camera.session->positionMs();
     const bool moved = position >= 0 && position != camera.positionAtSeek;
-    if ((moved && std::abs(position - camera.seekTarget) < ResyncMs + m_frameMs) ||
-        now - camera.seekAskedAt > SeekPatienceMs) {
+    // A seek to where the player is already shows the same frame: nothing moves, and it is done.
+    const bool there = position >= 0 && std::abs(position - camera.seekTarget) <= m_frameMs;
+    // A key-frame seek lands where the key frame is, seconds before the point it aimed at.
+    const bool landed = moved && (!camera.exactSeek || std::abs(position - camera.seekTarget) < ResyncMs + m_frameMs);
+    if (there || landed || now - camera.seekAskedAt > SeekPatienceMs) {
         camera.seekTarget = -1;
         return false;
     }
@@ -578,19 +595,26 @@ void CameraSync::follow(Camera& camera, qreal now)
     if (session->strmId().isEmpty() || spans->count() == 0)
         return;
     const int index = spans->indexAt(qint64(std::floor(now)));
+    if (index >= 0) {
+        const ChunkSpans::Chunk& chunk = spans->chunks()[std::size_t(index)];
+        // Its player goes on into the chunk by itself in a moment: a load now would only freeze it.
+        if (session->runsInto(chunk.start, chunk.end) && !m_paused && !m_holding && !keyframesOnly() &&
+            now - qreal(chunk.start) < ResyncMs)
+            return;
+    }
     if (index < 0 ||
         !session->isOnChunk(spans->chunks()[std::size_t(index)].start, spans->chunks()[std::size_t(index)].end)) {
         // Another chunk, or none: the session fetches it (or stops between recordings).
         camera.seekTarget = -1;
         camera.pausedAsked = -1;
-        session->followClock(now);
+        session->followClock(now, aimAt(now));
         return;
     }
     if (session->positionMs() < 0 || !session->downloadError().isEmpty() || session->playFailed())
         return;
     const qint64 sourceNow = m_clock.now();
     const qreal rate = m_clock.rate();
-    const bool fast = rate > m_fastRate;
+    const bool fast = keyframesOnly();
     const bool still = m_paused || m_holding || fast;
     askPaused(camera, still);
     if (seekUnderway(camera, sourceNow))
@@ -599,17 +623,30 @@ void CameraSync::follow(Camera& camera, qreal now)
     const qreal offset = session->positionMs() + m_frameMs / 2.0 - now;
     if (still) {
         if (fast && !m_holding && !m_paused) {
-            // Aimed where the clock will be once the key frame is decoded, about a tick on.
-            if (std::abs(offset) > KeyframeToleranceMs)
-                askSeek(camera, now + rate * m_tickMs, false);
-        } else if (std::abs(offset) > m_frameMs / 2.0) {
-            askSeek(camera, now, true);
+            // A key-frame seek lands on the key frame at or before the point: aimed a tolerance
+            // past where the clock will be once it is decoded (about a tick on), it shows the key
+            // frame nearest the moment, and the next is asked for before this one falls farther
+            // behind than the tolerance.
+            const qreal lead = rate * m_tickMs;
+            if (offset < lead - KeyframeToleranceMs || offset > 2 * KeyframeToleranceMs + lead)
+                askSeek(camera, now + KeyframeToleranceMs + lead, false);
+        } else if (std::abs(offset) > m_frameMs / 2.0 + FrameAimMs) {
+            // Farther than the frame a seek aimed at the moment may show.
+            askSeek(camera, aimAt(now), true);
         }
         return;
     }
     if (std::abs(offset) > ResyncMs * std::max<qreal>(1, rate)) {
+        if (offset < 0 && rate > 1 && ++m_fallenBehind >= DecodeBoundFalls) {
+            // The players cannot decode every frame at this speed: they show key frames, as
+            // above the fast rate, so that none falls behind.
+            m_decodeBound = true;
+            qCInfo(lcMulticam).noquote()
+                << QStringLiteral("Cameras fall behind at %1x: key frames only until the speed changes").arg(rate);
+            return;
+        }
         askSpeed(camera, rate);
-        askSeek(camera, now, true);
+        askSeek(camera, aimAt(now), true);
         return;
     }
     // Within a quarter frame it plays at the clock's rate; farther off, a little faster or slower.
@@ -628,6 +665,19 @@ bool CameraSync::settledAt(const Camera& camera, qreal now) const
         return true;
     const qreal position = session->positionMs();
     return position >= 0 && camera.seekTarget < 0 && std::abs(position + m_frameMs / 2.0 - now) <= m_frameMs;
+}
+
+QString CameraSync::lateReason(const Camera& camera, qreal now) const
+{
+    const RecordedSession* session = camera.session;
+    if (session->downloading())
+        return QStringLiteral("fetching its chunk");
+    if (session->positionMs() < 0)
+        return session->playingFile().isEmpty() ? QStringLiteral("no chunk") : QStringLiteral("loading its chunk");
+    const QString offset = QString::number(qint64(session->positionMs() + m_frameMs / 2.0 - now));
+    if (camera.seekTarget >= 0)
+        return QStringLiteral("seeking, %1 ms off").arg(offset);
+    return QStringLiteral("%1 ms off").arg(offset);
 }
 
 void CameraSync::tick()
@@ -659,8 +709,14 @@ void CameraSync::tick()
             return !camera.inStep || settledAt(camera, now);
         });
         if (settled || m_clock.now() - m_holdSince >= m_holdTimeoutMs) {
-            if (!settled)
-                qCDebug(lcMulticam) << "Cameras not at the moment after" << m_holdTimeoutMs << "ms: going on";
+            if (!settled) {
+                QStringList late;
+                for (const Camera& camera : m_cameras)
+                    if (camera.inStep && !settledAt(camera, now))
+                        late << QStringLiteral("%1 (%2)").arg(camera.session->strmId(), lateReason(camera, now));
+                qCDebug(lcMulticam).noquote() << "Cameras not at the moment after" << m_holdTimeoutMs
+                                              << "ms: going on; late:" << late.join(QStringLiteral(", "));
+            }
             release();
             for (Camera& camera : m_cameras)
                 if (camera.session && camera.inStep)

@@ -21,7 +21,9 @@ class RecordedSession;
 // camera without recording there stops and says so, and joins when its recording starts. A
 // camera that plays off the clock is brought back: by a seek when it is far off, else by playing
 // a little faster or slower until it is on it again. Above fastRate the players stand still and
-// are moved from key frame to key frame with the clock.
+// are moved from key frame to key frame with the clock; so they are faster than 1x once they
+// keep falling behind (a machine that cannot decode every camera's every frame), until the
+// speed changes.
 //
 // After every seek the clock holds at the new moment until each camera in step shows it (or
 // could not: no recording, a gateway that does not answer), for holdTimeoutMs at most, so that
@@ -152,6 +154,7 @@ private:
         qreal speedAsked = -1;
         // A seek asked and not yet seen done: its target and when it was asked (source time).
         qreal seekTarget = -1;
+        bool exactSeek = true;
         qint64 seekAskedAt = 0;
         qreal positionAtSeek = -1;
     };
@@ -160,10 +163,16 @@ private:
     void follow(Camera& camera, qreal now);
     // Is the camera at the moment, or can it not be (nothing to show there, failed)?
     bool settledAt(const Camera& camera, qreal now) const;
+    // Why a camera is not at the moment, for the log.
+    QString lateReason(const Camera& camera, qreal now) const;
     void askPaused(Camera& camera, bool paused);
     void askSpeed(Camera& camera, qreal speed);
     void askSeek(Camera& camera, qreal ms, bool exact);
     bool seekUnderway(Camera& camera, qint64 now) const;
+    // Where an exact seek goes for the player to show the frame that holds the moment.
+    qreal aimAt(qreal moment) const;
+    // Above the fast rate, or faster than 1x on players that cannot decode every frame.
+    bool keyframesOnly() const { return m_clock.rate() > m_fastRate || m_decodeBound; }
     // The moment itself when a camera has a recording there, else the next recording's start of
     // any camera; -1 when there is none.
     qreal playableFrom(qreal ms) const;
@@ -194,4 +203,7 @@ private:
     int m_tickMs = 40;
     int m_holdTimeoutMs = 3000;
     qreal m_fastRate = 4;
+    // Falls behind at the present speed (faster than 1x), and whether they made it key frames only.
+    int m_fallenBehind = 0;
+    bool m_decodeBound = false;
 };

@@ -175,6 +175,8 @@ void RecordedSession::setPlayerPath(const QString& path)
 {
     if (!assign(m_playerPath, path))
         return;
+    if (m_nextQueued && m_prefetcher && !path.isEmpty() && path == m_prefetcher->property("filePath").toString())
+        adoptQueued();
     emit playerChanged();
     updatePosition();
 }
@@ -526,6 +528,9 @@ void RecordedSession::loadChunk(const QVariant& start, const QVariant& end, cons
     emit posLinesUpdated({});
     cancelDownload(m_downloader);
     forgetNext();
+    // What the player still shows belongs to the chunk before: no position, no seek into it.
+    m_fileLoaded = false;
+    updatePosition();
     m_streamInfoPending = true;
     if (m_client)
         m_client->getStreamGatewayInfo(m_devId, m_strmId);
@@ -630,12 +635,27 @@ void RecordedSession::updatePosLines()
 
 QString RecordedSession::freeFileName() const
 {
-    // Two files in turn: the next chunk is fetched into the one the player does not have.
-    return m_fileStem + (m_playingFile.endsWith(QLatin1String("-a")) ? QStringLiteral("-b") : QStringLiteral("-a"));
+    // Two files in turn: the next chunk is fetched into the one the player does not have. A
+    // third for when the player went on into a chunk queued before the operator moved: it still
+    // reads that file while the chosen chunk arrives.
+    const auto inUse = [this](const QString& name) {
+        const QString tail = QLatin1Char('/') + name;
+        return m_playingFile == name || m_playingFile.endsWith(tail) || m_playerPath == name ||
+               m_playerPath.endsWith(tail);
+    };
+    for (const QLatin1String suffix : {QLatin1String("-a"), QLatin1String("-b"), QLatin1String("-c")}) {
+        const QString name = m_fileStem + suffix;
+        if (!inUse(name))
+            return name;
+    }
+    return m_fileStem + QLatin1String("-a");
 }
 
 void RecordedSession::play(const QString& file)
 {
+    // Whatever it plays now, the player must not go on into a chunk queued before.
+    dropQueued();
+    m_fileLoaded = false;
     emit playRequested(file);
     setPlayingFile(file);
 }
@@ -670,8 +690,8 @@ void RecordedSession::handleChunkProgress(qint64 received, qint64 total)
 
 void RecordedSession::updatePosition()
 {
-    const bool playing =
-        !m_startTime.isEmpty() && !m_playingFile.isEmpty() && m_playerPath == m_playingFile && m_playerDuration > 0;
+    const bool playing = m_fileLoaded && !m_startTime.isEmpty() && !m_playingFile.isEmpty() &&
+                         m_playerPath == m_playingFile && m_playerDuration > 0;
     const qreal position = playing ? startMs() + std::round(m_playerPosition * 1000) : -1;
     if (position == m_positionMs)
         return;
@@ -705,12 +725,14 @@ void RecordedSession::followPlayingChunk()
 
 void RecordedSession::handleFileLoaded()
 {
+    m_fileLoaded = true;
     setPlayFailed(false);
     const qreal seek = m_pendingSeekMs;
     setPendingSeekMs(-1);
     if (seek > startMs())
         emit playerCommand({QStringLiteral("seek"), secondsText(seek - startMs()), QStringLiteral("absolute"),
                             QStringLiteral("exact")});
+    updatePosition();
     updatePosLines();
     prefetchNext();
 }
@@ -750,7 +772,7 @@ void RecordedSession::seekNow(qreal ms)
     const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(chosen)];
     const qreal target = index >= 0 ? ms : qreal(chunk.start);
     if (QString::number(chunk.start) == m_startTime && QString::number(chunk.end) == m_endTime &&
-        !m_playingFile.isEmpty() && !m_downloading && m_playerDuration > 0) {
+        !m_playingFile.isEmpty() && !m_downloading && m_fileLoaded && m_playerDuration > 0) {
         emit playerCommand({QStringLiteral("seek"), secondsText(target - qreal(chunk.start)),
                             QStringLiteral("absolute"), QStringLiteral("exact")});
         return;
@@ -825,6 +847,7 @@ void RecordedSession::prefetchChunk(int index)
 
 void RecordedSession::forgetNext()
 {
+    dropQueued();
     GatewayFetcher::cancel(m_nextPosRequest);
     m_nextPosRequest.clear();
     cancelDownload(m_prefetcher);
@@ -836,8 +859,47 @@ void RecordedSession::forgetNext()
 void RecordedSession::handleNextFetched()
 {
     setNext(m_nextStart, m_nextEnd, true);
-    if (m_advanceWhenReady)
+    if (m_advanceWhenReady) {
         advance();
+        return;
+    }
+    // In step the player goes on into the next chunk by itself where it follows on at once: no
+    // new load, no frozen picture at the boundary.
+    if (m_followsClock && m_prefetcher && m_nextStart == m_endTime && !m_playingFile.isEmpty()) {
+        m_nextQueued = true;
+        emit appendRequested(m_prefetcher->property("filePath").toString());
+    }
+}
+
+bool RecordedSession::runsInto(qint64 startMs, qint64 endMs) const
+{
+    return m_nextQueued && m_nextStart == QString::number(startMs) && m_nextEnd == QString::number(endMs);
+}
+
+void RecordedSession::dropQueued()
+{
+    if (!m_nextQueued)
+        return;
+    m_nextQueued = false;
+    emit playerCommand({QStringLiteral("playlist-clear")});
+}
+
+void RecordedSession::adoptQueued()
+{
+    m_nextQueued = false;
+    const QString file = m_playerPath;
+    qDebug().noquote() << "Playing on into:" << file;
+    setStartTime(m_nextStart);
+    setEndTime(m_nextEnd);
+    setPendingSeekMs(-1);
+    m_advanceWhenReady = false;
+    const QString posText = m_nextPosText;
+    setNext(QString(), m_nextEnd, false);
+    ++m_chunkRequest;
+    m_chunkPos.load(posText);
+    m_fileLoaded = false;
+    setPlayingFile(file);
+    followPlayingChunk();
 }
 
 void RecordedSession::handleNextFetchFailed(const QString& message)
@@ -992,8 +1054,11 @@ void RecordedSession::setFollowsClock(bool follows)
 {
     if (!assign(m_followsClock, follows))
         return;
-    if (!m_followsClock)
+    if (!m_followsClock) {
         setNoRecording(false);
+        // On its own it goes on at the end of a chunk as the single player does.
+        dropQueued();
+    }
     emit followsClockChanged();
 }
 
@@ -1008,7 +1073,7 @@ bool RecordedSession::isOnChunk(qint64 startMs, qint64 endMs) const
     return !m_startTime.isEmpty() && m_startTime == QString::number(startMs) && m_endTime == QString::number(endMs);
 }
 
-void RecordedSession::followClock(qreal ms)
+void RecordedSession::followClock(qreal ms, qreal seekMs)
 {
     if (m_strmId.isEmpty())
         return;
@@ -1022,12 +1087,13 @@ void RecordedSession::followClock(qreal ms)
     const ChunkSpans::Chunk chunk = m_spans.chunks()[std::size_t(index)];
     if (isOnChunk(chunk.start, chunk.end))
         return;
+    const qreal target = std::max(qreal(chunk.start), seekMs >= 0 ? seekMs : ms);
     if (m_nextReady && m_nextStart == QString::number(chunk.start) && m_nextEnd == QString::number(chunk.end)) {
         advance();
-        setPendingSeekMs(ms);
+        setPendingSeekMs(target);
         return;
     }
-    loadChunk(chunk.start, chunk.end, ms);
+    loadChunk(chunk.start, chunk.end, target);
 }
 
 void RecordedSession::enterGap(qint64 at)
@@ -1062,8 +1128,12 @@ void RecordedSession::enterGap(qint64 at)
 
 void RecordedSession::seekPlayer(qreal ms, bool exact)
 {
-    if (m_startTime.isEmpty())
+    // A player still loading refuses seeks; the chunk's own seek follows its load.
+    if (m_startTime.isEmpty() || !m_fileLoaded) {
+        if (!m_startTime.isEmpty())
+            setPendingSeekMs(ms);
         return;
+    }
     emit playerCommand({QStringLiteral("seek"), secondsText(std::max(0.0, ms - startMs())), QStringLiteral("absolute"),
                         exact ? QStringLiteral("exact") : QStringLiteral("keyframes")});
 }

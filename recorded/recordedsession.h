@@ -261,9 +261,14 @@ public:
     // ahead) and played from ms; between recordings the player stops, noRecording is set and the
     // next recording is fetched ahead, so that it joins as soon as the clock reaches it. Does
     // nothing when the chunk holding ms is the one already chosen.
-    void followClock(qreal ms);
+    // seekMs, where given, is where its player seeks to show the moment ms (a player shows the
+    // first frame at or after the point it seeks to).
+    void followClock(qreal ms, qreal seekMs = -1);
     // The chosen chunk's range is [startMs, endMs).
     bool isOnChunk(qint64 startMs, qint64 endMs) const;
+    // The player has the chunk [startMs, endMs) queued after the one it plays, and goes on into
+    // it by itself at the end, without a gap.
+    bool runsInto(qint64 startMs, qint64 endMs) const;
     // Commands for the player, through playerCommand.
     void seekPlayer(qreal ms, bool exact);
     void setPlayerPaused(bool paused);
@@ -340,6 +345,8 @@ signals:
     void playRequested(const QString& file);
     // A command for the player ("seek", "frame-step", "stop", ...).
     void playerCommand(const QVariantList& args);
+    // In step: the next chunk, fetched, to queue after the playing one in the player.
+    void appendRequested(const QString& file);
     // The POS lines over the picture now, oldest first.
     void posLinesUpdated(const QStringList& lines);
 
@@ -369,6 +376,9 @@ private:
     void abortPosRequest();
     void abortDayPosRequest();
     void forgetNext();
+    // The player went on by itself into the queued chunk: it is the playing one now.
+    void adoptQueued();
+    void dropQueued();
     void play(const QString& file);
     void updatePosLines();
     void followPlayingChunk();
@@ -421,6 +431,11 @@ private:
     QString m_endTime;
     qreal m_pendingSeekMs = -1;
     QString m_playingFile;
+    // The player has announced the playing file loaded: until then its position and duration are
+    // still the previous file's, and it takes no seek.
+    bool m_fileLoaded = false;
+    // The fetched next chunk is queued in the player (appendRequested).
+    bool m_nextQueued = false;
     qreal m_positionMs = -1;
 
     bool m_downloading = false;

@@ -306,6 +306,15 @@ QString endReason(int reason)
     return QString::fromLatin1(texts[reason]);
 }
 
+// A call into a player waits while its core is busy elsewhere; the caller is the GUI thread.
+constexpr qint64 SlowCallMs = 50;
+
+void noteSlowCall(const QString& what, qint64 tookMs)
+{
+    if (tookMs >= SlowCallMs)
+        qWarning().noquote() << QStringLiteral("mpv %1 took %2 ms").arg(what).arg(tookMs);
+}
+
 // libmpv answers a name it does not know, or a value it cannot take, with an error and changes
 // nothing; a silent failure there once kept options out of effect for good.
 void reportFailure(const char* what, const QByteArray& name, const QVariant& value, int code)
@@ -794,6 +803,14 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         }
         break;
     case MPV_EVENT_COMMAND_REPLY: {
+        const auto command = m_pendingCommands.find(event.reply_userdata);
+        if (command != m_pendingCommands.end()) {
+            if (event.error < 0)
+                qWarning().noquote() << QStringLiteral("mpv command %1 failed: %2")
+                                            .arg(command.value(), QString::fromUtf8(mpv_error_string(event.error)));
+            m_pendingCommands.erase(command);
+            break;
+        }
         const auto pending = m_pendingSnapshots.find(event.reply_userdata);
         if (pending == m_pendingSnapshots.end())
             break;
@@ -979,7 +996,9 @@ void MpvObject::command(const QVariant& params)
     }
     MpvNode node = MpvNode::variantToNode(params);
     mpv_node result;
+    const qint64 asked = monotonicMs();
     const int code = mpv_command_node(m_mpv.get(), node.get(), &result);
+    noteSlowCall(params.toList().value(0).toString(), monotonicMs() - asked);
     if (code >= 0) {
         mpv_free_node_contents(&result);
         return;
@@ -988,6 +1007,27 @@ void MpvObject::command(const QVariant& params)
     qWarning().noquote() << QStringLiteral("mpv command %1 failed: %2")
                                 .arg(list.isEmpty() ? params.toString() : list.first().toString(),
                                      QString::fromUtf8(mpv_error_string(code)));
+}
+
+void MpvObject::commandAsync(const QVariant& params)
+{
+    if (!m_mpv)
+        return;
+    const QString name = params.toList().value(0).toString();
+    if (!m_outputReady && (name == QLatin1String("loadfile") || name == QLatin1String("loadlist"))) {
+        qDebug() << "Load held until the video output can start:" << params;
+        m_heldLoads.append(params);
+        return;
+    }
+    MpvNode node = MpvNode::variantToNode(params);
+    const quint64 id = ++m_lastReplyId;
+    const int code = mpv_command_node_async(m_mpv.get(), id, node.get());
+    if (code < 0) {
+        qWarning().noquote()
+            << QStringLiteral("mpv command %1 failed: %2").arg(name, QString::fromUtf8(mpv_error_string(code)));
+        return;
+    }
+    m_pendingCommands.insert(id, name);
 }
 
 void MpvObject::reinitRenderer()
@@ -1305,7 +1345,10 @@ void MpvObject::setProperty(const QString& name, const QVariant& value)
         return;
     MpvNode node = MpvNode::variantToNode(value);
     const QByteArray key = name.toUtf8();
-    reportFailure("property", key, value, mpv_set_property(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get()));
+    const qint64 asked = monotonicMs();
+    const int code = mpv_set_property(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get());
+    noteSlowCall(name, monotonicMs() - asked);
+    reportFailure("property", key, value, code);
 }
 
 QVariant MpvObject::getProperty(const QString& name) const

@@ -273,6 +273,10 @@ public slots:
     QString videoFormat() const { return cached(VideoFormatRow).toString(); }
 
     void command(const QVariant& params);
+    // The command runs on the player's own time: the caller does not wait for a core busy
+    // opening or seeking a file. Commands given this way may run in another order than given;
+    // a failure is logged.
+    Q_INVOKABLE void commandAsync(const QVariant& params);
     void reinitRenderer();
     void playPause();
     void play();
@@ -403,6 +407,8 @@ private:
 
     // Snapshots on their way, by the reply number of their command.
     QHash<quint64, QString> m_pendingSnapshots;
+    // Commands given with commandAsync, by reply id: their names, for the log of a failure.
+    QHash<quint64, QString> m_pendingCommands;
     quint64 m_lastReplyId = 0;
 
     MpvHandle m_mpv;

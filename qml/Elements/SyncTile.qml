@@ -51,12 +51,26 @@ Item {
         chunkPos.holdMs: G.timings.posHoldMs
         chunkPos.trimMs: G.timings.posTrimMs
         onPlayRequested: function (file) {
-            view.url = "";
+            // The view's address does not change when the chunk comes in the file it had before
+            // (its player may have gone on into a queued one since): the player is told itself.
+            if (file !== "" && view.url === file && view.playerObject) {
+                view.playerObject.loadFile(file);
+                return;
+            }
             view.url = file;
         }
+        // Sixteen players are moved at every tick: the page must not wait for one that is busy
+        // opening or seeking a file.
         onPlayerCommand: function (args) {
             if (view.playerObject)
-                view.playerObject.command(args);
+                view.playerObject.commandAsync(args);
+        }
+        onAppendRequested: function (file) {
+            if (!view.playerObject)
+                return;
+            // Opened ahead of the end of the playing chunk, so that the next follows at once.
+            view.playerObject.commandAsync(["set", "prefetch-playlist", "yes"]);
+            view.playerObject.commandAsync(["loadfile", file, "append"]);
         }
         onPosLinesUpdated: function (lines) {
             view.showPosLines(lines);

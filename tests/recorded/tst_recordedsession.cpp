@@ -90,9 +90,12 @@ struct Page
     // The player has the file the session asked for, at this position of its chunk.
     void playerAt(const QString& file, qreal seconds)
     {
+        const bool newFile = session.playerPath() != file;
         session.setPlayerPath(file);
         session.setPlayerDuration(1.0);
         session.setPlayerPosition(seconds);
+        if (newFile)
+            session.handleFileLoaded();
     }
 };
 
