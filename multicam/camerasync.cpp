@@ -22,7 +22,7 @@ namespace {
 constexpr qreal ResyncMs = 400;
 // The speed correction brings a camera back over about this long, within MaxNudge of the speed.
 constexpr qreal CatchUpMs = 400;
-constexpr qreal MaxNudge = 0.2;
+constexpr qreal MaxNudge = 0.5;
 // A seek not seen done by then is taken as lost, and may be asked again.
 constexpr qint64 SeekPatienceMs = 1500;
 // Above the fast rate a camera shows key frames, renewed once its picture is this far off.
@@ -30,9 +30,12 @@ constexpr qreal KeyframeToleranceMs = 500;
 // A player seeking exactly shows the first frame at or after the point (give or take a few ms):
 // to show the frame that holds a moment it seeks nearly a frame before it.
 constexpr qreal FrameAimMs = 10;
-// A camera that falls this many times behind by more than a resync while playing faster than 1x
-// means the players cannot decode every frame at that speed.
+// A camera seen this many times half a second behind, at most once in FallSpacingMs, while
+// playing faster than 1x means the players cannot decode every frame at that speed.
 constexpr int DecodeBoundFalls = 3;
+constexpr qint64 FallSpacingMs = 250;
+// After a seek the clock goes on once every camera has been at the moment for this many ticks.
+constexpr int SettledTicks = 2;
 } // namespace
 
 CameraSync::CameraSync(QObject* parent) : QObject(parent)
@@ -273,7 +276,8 @@ void CameraSync::setSpeed(qreal speed)
     const bool wasFast = keyframesOnly();
     m_clock.setRate(speed);
     m_decodeBound = false;
-    m_fallenBehind = 0;
+    for (Camera& camera : m_cameras)
+        camera.falls = 0;
     logAnchor();
     emit speedChanged();
     // Into or out of key frames only: the cameras start again from the clock's moment.
@@ -355,6 +359,7 @@ void CameraSync::frameStep(bool forward)
 
 void CameraSync::hold()
 {
+    m_settledTicks = 0;
     m_clock.stop();
     m_holdSince = m_clock.now();
     setHolding(true);
@@ -570,7 +575,12 @@ qreal CameraSync::aimAt(qreal moment) const
     return moment - m_frameMs + FrameAimMs;
 }
 
-bool CameraSync::seekUnderway(Camera& camera, qint64 now) const
+qreal CameraSync::keyframeAim(qreal moment) const
+{
+    return moment + KeyframeToleranceMs + m_clock.rate() * (m_tickMs + m_seekLatencyMs);
+}
+
+bool CameraSync::seekUnderway(Camera& camera, qint64 now)
 {
     if (camera.seekTarget < 0)
         return false;
@@ -581,6 +591,9 @@ bool CameraSync::seekUnderway(Camera& camera, qint64 now) const
     // A key-frame seek lands where the key frame is, seconds before the point it aimed at.
     const bool landed = moved && (!camera.exactSeek || std::abs(position - camera.seekTarget) < ResyncMs + m_frameMs);
     if (there || landed || now - camera.seekAskedAt > SeekPatienceMs) {
+        // How long the players take to show a seek's frame: what a key-frame seek aims ahead for.
+        if (landed && !camera.exactSeek)
+            m_seekLatencyMs += (qreal(now - camera.seekAskedAt) - m_seekLatencyMs) / 5;
         camera.seekTarget = -1;
         return false;
     }
@@ -607,7 +620,7 @@ void CameraSync::follow(Camera& camera, qreal now)
         // Another chunk, or none: the session fetches it (or stops between recordings).
         camera.seekTarget = -1;
         camera.pausedAsked = -1;
-        session->followClock(now, aimAt(now));
+        session->followClock(now, keyframesOnly() && !m_paused && !m_holding ? keyframeAim(now) : aimAt(now));
         return;
     }
     if (session->positionMs() < 0 || !session->downloadError().isEmpty() || session->playFailed())
@@ -624,27 +637,30 @@ void CameraSync::follow(Camera& camera, qreal now)
     if (still) {
         if (fast && !m_holding && !m_paused) {
             // A key-frame seek lands on the key frame at or before the point: aimed a tolerance
-            // past where the clock will be once it is decoded (about a tick on), it shows the key
-            // frame nearest the moment, and the next is asked for before this one falls farther
-            // behind than the tolerance.
-            const qreal lead = rate * m_tickMs;
+            // past where the clock will be once the frame is shown, it shows the key frame
+            // nearest the moment, and the next is asked for before this one falls farther behind
+            // than the tolerance.
+            const qreal lead = keyframeAim(now) - now - KeyframeToleranceMs;
             if (offset < lead - KeyframeToleranceMs || offset > 2 * KeyframeToleranceMs + lead)
-                askSeek(camera, now + KeyframeToleranceMs + lead, false);
+                askSeek(camera, keyframeAim(now), false);
         } else if (std::abs(offset) > m_frameMs / 2.0 + FrameAimMs) {
             // Farther than the frame a seek aimed at the moment may show.
             askSeek(camera, aimAt(now), true);
         }
         return;
     }
-    if (std::abs(offset) > ResyncMs * std::max<qreal>(1, rate)) {
-        if (offset < 0 && rate > 1 && ++m_fallenBehind >= DecodeBoundFalls) {
-            // The players cannot decode every frame at this speed: they show key frames, as
-            // above the fast rate, so that none falls behind.
+    // Faster than 1x, a camera that stays half a second behind plays on a player that cannot
+    // decode every frame at that speed: the cameras show key frames, as above the fast rate.
+    if (offset < -KeyframeToleranceMs && rate > 1 && sourceNow - camera.lastFallAt >= FallSpacingMs) {
+        camera.lastFallAt = sourceNow;
+        if (++camera.falls >= DecodeBoundFalls) {
             m_decodeBound = true;
             qCInfo(lcMulticam).noquote()
                 << QStringLiteral("Cameras fall behind at %1x: key frames only until the speed changes").arg(rate);
             return;
         }
+    }
+    if (std::abs(offset) > ResyncMs * std::max<qreal>(1, rate)) {
         askSpeed(camera, rate);
         askSeek(camera, aimAt(now), true);
         return;
@@ -708,7 +724,9 @@ void CameraSync::tick()
         const bool settled = std::all_of(m_cameras.cbegin(), m_cameras.cend(), [&](const Camera& camera) {
             return !camera.inStep || settledAt(camera, now);
         });
-        if (settled || m_clock.now() - m_holdSince >= m_holdTimeoutMs) {
+        // A player says where it is a little before its picture is on the screen.
+        m_settledTicks = settled ? m_settledTicks + 1 : 0;
+        if (m_settledTicks > SettledTicks || m_clock.now() - m_holdSince >= m_holdTimeoutMs) {
             if (!settled) {
                 QStringList late;
                 for (const Camera& camera : m_cameras)

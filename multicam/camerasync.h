@@ -157,6 +157,9 @@ private:
         bool exactSeek = true;
         qint64 seekAskedAt = 0;
         qreal positionAtSeek = -1;
+        // Seen half a second behind faster than 1x: how often at this speed, and when last.
+        int falls = 0;
+        qint64 lastFallAt = 0;
     };
 
     int indexOf(const RecordedSession* session) const;
@@ -168,9 +171,12 @@ private:
     void askPaused(Camera& camera, bool paused);
     void askSpeed(Camera& camera, qreal speed);
     void askSeek(Camera& camera, qreal ms, bool exact);
-    bool seekUnderway(Camera& camera, qint64 now) const;
+    bool seekUnderway(Camera& camera, qint64 now);
     // Where an exact seek goes for the player to show the frame that holds the moment.
     qreal aimAt(qreal moment) const;
+    // Where a key-frame seek goes for the player to show the key frame nearest the moment once
+    // it is shown.
+    qreal keyframeAim(qreal moment) const;
     // Above the fast rate, or faster than 1x on players that cannot decode every frame.
     bool keyframesOnly() const { return m_clock.rate() > m_fastRate || m_decodeBound; }
     // The moment itself when a camera has a recording there, else the next recording's start of
@@ -195,6 +201,7 @@ private:
     bool m_paused = false;
     bool m_holding = false;
     qint64 m_holdSince = 0;
+    int m_settledTicks = 0;
     qreal m_dayStart = 0;
     qreal m_dayEnd = 0;
     qreal m_markA = -1;
@@ -203,7 +210,8 @@ private:
     int m_tickMs = 40;
     int m_holdTimeoutMs = 3000;
     qreal m_fastRate = 4;
-    // Falls behind at the present speed (faster than 1x), and whether they made it key frames only.
-    int m_fallenBehind = 0;
+    // The players fell behind at the present speed (faster than 1x): key frames only.
     bool m_decodeBound = false;
+    // How long a key-frame seek takes to show, on average.
+    qreal m_seekLatencyMs = 80;
 };

@@ -636,12 +636,15 @@ void RecordedSession::updatePosLines()
 QString RecordedSession::freeFileName() const
 {
     // Two files in turn: the next chunk is fetched into the one the player does not have. A
-    // third for when the player went on into a chunk queued before the operator moved: it still
-    // reads that file while the chosen chunk arrives.
+    // third because a chunk queued in the player may be opened by it ahead of time, and a player
+    // asked for that name again plays what it opened: the last queued file is not written again
+    // until another has been queued.
     const auto inUse = [this](const QString& name) {
         const QString tail = QLatin1Char('/') + name;
-        return m_playingFile == name || m_playingFile.endsWith(tail) || m_playerPath == name ||
-               m_playerPath.endsWith(tail);
+        for (const QString& path : {m_playingFile, m_playerPath, m_lastQueuedFile})
+            if (path == name || path.endsWith(tail))
+                return true;
+        return false;
     };
     for (const QLatin1String suffix : {QLatin1String("-a"), QLatin1String("-b"), QLatin1String("-c")}) {
         const QString name = m_fileStem + suffix;
@@ -867,7 +870,8 @@ void RecordedSession::handleNextFetched()
     // new load, no frozen picture at the boundary.
     if (m_followsClock && m_prefetcher && m_nextStart == m_endTime && !m_playingFile.isEmpty()) {
         m_nextQueued = true;
-        emit appendRequested(m_prefetcher->property("filePath").toString());
+        m_lastQueuedFile = m_prefetcher->property("filePath").toString();
+        emit appendRequested(m_lastQueuedFile);
     }
 }
 

@@ -436,6 +436,7 @@ private:
     bool m_fileLoaded = false;
     // The fetched next chunk is queued in the player (appendRequested).
     bool m_nextQueued = false;
+    QString m_lastQueuedFile;
     qreal m_positionMs = -1;
 
     bool m_downloading = false;

@@ -739,6 +739,8 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        // The file before is gone: its load is not reported any more.
+        m_loadedPathReply = 0;
         m_otherStreamLoading = false;
         m_decoderReported = false;
         m_hardwareBefore = false;
@@ -755,6 +757,14 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
+        // Loaded, then ended before the path came: the load is reported first, as it happened.
+        if (m_loadedPathReply != 0) {
+            m_loadedPathReply = 0;
+            const QPointer<MpvObject> alive(this);
+            emit fileLoaded();
+            if (!alive)
+                break;
+        }
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (m_mpv && !m_decoderReported)
             mpv_request_log_messages(m_mpv.get(), "no");
@@ -769,14 +779,30 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     }
     case MPV_EVENT_FILE_LOADED: {
         // The path's change event may come after this one, and handlers of fileLoaded read the
-        // path at once: it is asked for here, once a file.
-        const QVariant path = getProperty(QString::fromLatin1(kMirrored[PathRow].name));
-        if (path.isValid() && path != m_values[PathRow]) {
-            m_values[PathRow] = path;
-            const QPointer<MpvObject> alive(this);
-            kMirrored[PathRow].emitChange(*this, path);
-            if (!alive)
-                break;
+        // path at once: it is asked for here, once a file, and fileLoaded follows the answer.
+        // Asked without waiting: the core is busy starting the decoder now, and a GUI thread that
+        // waits for it holds up every other player's pictures.
+        m_loadedPathReply = ++m_lastReplyId;
+        if (mpv_get_property_async(m_mpv.get(), m_loadedPathReply, kMirrored[PathRow].name, MPV_FORMAT_NODE) < 0) {
+            m_loadedPathReply = 0;
+            emit fileLoaded();
+        }
+        break;
+    }
+    case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata == 0 || event.reply_userdata != m_loadedPathReply)
+            break;
+        m_loadedPathReply = 0;
+        const auto* property = static_cast<const mpv_event_property*>(event.data);
+        if (event.error >= 0 && property && property->format == MPV_FORMAT_NODE && property->data) {
+            const QVariant path = MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
+            if (path.isValid() && path != m_values[PathRow]) {
+                m_values[PathRow] = path;
+                const QPointer<MpvObject> alive(this);
+                kMirrored[PathRow].emitChange(*this, path);
+                if (!alive)
+                    break;
+            }
         }
         emit fileLoaded();
         break;
@@ -1356,7 +1382,10 @@ QVariant MpvObject::getProperty(const QString& name) const
     if (!m_mpv)
         return QVariant();
     mpv_node node;
-    if (mpv_get_property(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, &node) < 0)
+    const qint64 asked = monotonicMs();
+    const int code = mpv_get_property(m_mpv.get(), name.toUtf8().constData(), MPV_FORMAT_NODE, &node);
+    noteSlowCall(name, monotonicMs() - asked);
+    if (code < 0)
         return QVariant();
     QVariant value = MpvNode::nodeToVariant(&node);
     mpv_free_node_contents(&node);

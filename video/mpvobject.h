@@ -410,6 +410,8 @@ private:
     // Commands given with commandAsync, by reply id: their names, for the log of a failure.
     QHash<quint64, QString> m_pendingCommands;
     quint64 m_lastReplyId = 0;
+    // The path asked for at a file's load; fileLoaded follows its answer.
+    quint64 m_loadedPathReply = 0;
 
     MpvHandle m_mpv;
     bool m_enableAudio = false;
