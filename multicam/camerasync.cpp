@@ -154,6 +154,11 @@ bool CameraSync::addCamera(RecordedSession* session)
         session->loadDay(m_dayStart);
     connect(session, &RecordedSession::clockSeekRequested, this, &CameraSync::handleSeekRequest);
     connect(session, &RecordedSession::clockDayRequested, this, &CameraSync::handleDayRequest);
+    connect(session, &RecordedSession::loadedInStep, this, [this, session] {
+        const int index = indexOf(session);
+        if (index >= 0 && m_cameras.at(index).inStep && m_positionMs >= 0)
+            follow(m_cameras[index], m_clock.position());
+    });
     connect(session, &QObject::destroyed, this, [this] {
         // A camera's tile went away with its session: forget it.
         m_cameras.erase(std::remove_if(m_cameras.begin(), m_cameras.end(),
@@ -607,7 +612,15 @@ void CameraSync::follow(Camera& camera, qreal now)
     // Its day's chunks are not in yet: nothing to go by.
     if (session->strmId().isEmpty() || spans->count() == 0)
         return;
-    const int index = spans->indexAt(qint64(std::floor(now)));
+    const bool keyframes = keyframesOnly() && !m_paused && !m_holding;
+    int index = spans->indexAt(qint64(std::floor(now)));
+    // Key frame by key frame, a camera shows the frame its next seek aims at: the next chunk is
+    // loaded once that point is in it, not a load's time after the clock got there.
+    if (keyframes) {
+        const int ahead = spans->indexAt(qint64(std::floor(keyframeAim(now))));
+        if (ahead >= 0)
+            index = ahead;
+    }
     if (index >= 0) {
         const ChunkSpans::Chunk& chunk = spans->chunks()[std::size_t(index)];
         // Its player goes on into the chunk by itself in a moment: a load now would only freeze it.
@@ -620,7 +633,10 @@ void CameraSync::follow(Camera& camera, qreal now)
         // Another chunk, or none: the session fetches it (or stops between recordings).
         camera.seekTarget = -1;
         camera.pausedAsked = -1;
-        session->followClock(now, keyframesOnly() && !m_paused && !m_holding ? keyframeAim(now) : aimAt(now));
+        if (keyframes && index >= 0)
+            session->followClock(qMax(now, qreal(spans->chunks()[std::size_t(index)].start)), keyframeAim(now));
+        else
+            session->followClock(now, aimAt(now));
         return;
     }
     if (session->positionMs() < 0 || !session->downloadError().isEmpty() || session->playFailed())

@@ -732,6 +732,14 @@ void RecordedSession::handleFileLoaded()
     setPlayFailed(false);
     const qreal seek = m_pendingSeekMs;
     setPendingSeekMs(-1);
+    if (m_followsClock) {
+        // The clock has moved on while the file loaded: where the player goes is decided now.
+        updatePosition();
+        updatePosLines();
+        prefetchNext();
+        emit loadedInStep();
+        return;
+    }
     if (seek > startMs())
         emit playerCommand({QStringLiteral("seek"), secondsText(seek - startMs()), QStringLiteral("absolute"),
                             QStringLiteral("exact")});
