@@ -959,7 +959,8 @@ class Report:
         out.write("| Cores | %s |\n" % self.param("CORES"))
         out.write("| Memory | %s GiB |\n" % self.param("MEMORY_GIB"))
         out.write("| System | %s |\n" % self.param("SYSTEM"))
-        out.write("| Build | Release (`build-bench/`), %s, commit %s |\n" % (self.param("COMPILER"), self.param("COMMIT")))
+        out.write("| Build | %s, %s, commit %s |\n"
+                  % (self.param("BUILD", "Release (`build-bench/`)"), self.param("COMPILER"), self.param("COMMIT")))
         out.write("| Run | %s s; load average %s at the start, %s at the end |\n"
                   % (self.param("ELAPSED"), self.param("LOAD_START"), self.param("LOAD_END")))
         out.write("| Other work | %s%% of the machine's CPU went to other processes during the runs (these benchmarks: "

@@ -214,6 +214,11 @@ fi
     printf 'SYSTEM=%s, kernel %s\n' "$(. /etc/os-release 2>/dev/null && printf '%s' "${PRETTY_NAME:-Linux}")" "$(uname -r)"
     printf 'COMPILER=%s\n' "$(c++ --version | head -1)"
     printf 'COMMIT=%s\n' "$commit"
+    if $OWN_BUILD; then
+        printf 'BUILD=%s (`%s/`, its own build)\n' \
+            "$(awk -F= '/^CMAKE_BUILD_TYPE:/ { print $2 }' "$BUILD_DIR/CMakeCache.txt" 2>/dev/null)" \
+            "$(realpath --relative-to="$ROOT" "$BUILD_DIR")"
+    fi
     printf 'ELAPSED=%s\nLOAD_START=%s\nLOAD_END=%s\n' "$elapsed" "$load_start" "$load_end"
     printf 'OTHER_SHARE=%s\nOWN_SHARE=%s\n' "$other_share" "$own_share"
 } >"$WORK/params"

@@ -757,14 +757,6 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         emit fileStarted();
         break;
     case MPV_EVENT_END_FILE: {
-        // Loaded, then ended before the path came: the load is reported first, as it happened.
-        if (m_loadedPathReply != 0) {
-            m_loadedPathReply = 0;
-            const QPointer<MpvObject> alive(this);
-            emit fileLoaded();
-            if (!alive)
-                break;
-        }
         const auto* end = static_cast<const mpv_event_end_file*>(event.data);
         if (m_mpv && !m_decoderReported)
             mpv_request_log_messages(m_mpv.get(), "no");
@@ -778,15 +770,13 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         break;
     }
     case MPV_EVENT_FILE_LOADED: {
-        // The path's change event may come after this one, and handlers of fileLoaded read the
-        // path at once: it is asked for here, once a file, and fileLoaded follows the answer.
-        // Asked without waiting: the core is busy starting the decoder now, and a GUI thread that
-        // waits for it holds up every other player's pictures.
+        // The path's change event may come late: it is asked for here, once a file. Without
+        // waiting: the core is busy starting the decoder now, and a GUI thread that waits for it
+        // holds up every other player's pictures (a recording's player waits for the scene).
         m_loadedPathReply = ++m_lastReplyId;
-        if (mpv_get_property_async(m_mpv.get(), m_loadedPathReply, kMirrored[PathRow].name, MPV_FORMAT_NODE) < 0) {
+        if (mpv_get_property_async(m_mpv.get(), m_loadedPathReply, kMirrored[PathRow].name, MPV_FORMAT_NODE) < 0)
             m_loadedPathReply = 0;
-            emit fileLoaded();
-        }
+        emit fileLoaded();
         break;
     }
     case MPV_EVENT_GET_PROPERTY_REPLY: {
@@ -798,13 +788,9 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
             const QVariant path = MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
             if (path.isValid() && path != m_values[PathRow]) {
                 m_values[PathRow] = path;
-                const QPointer<MpvObject> alive(this);
                 kMirrored[PathRow].emitChange(*this, path);
-                if (!alive)
-                    break;
             }
         }
-        emit fileLoaded();
         break;
     }
     case MPV_EVENT_PLAYBACK_RESTART:
@@ -1213,10 +1199,13 @@ void MpvObject::endDecoderRestart()
 QString MpvObject::hardwareDecoder() const
 {
     const QString current = m_values[HwdecCurrentRow].toString();
+    // The tests' stand-in for a machine with a decoder: it stays "in use" while the track is
+    // chosen again (the player's own figure is empty until its decoder says), until the tile
+    // gives up on it.
+    if (!m_assumedHardwareDecoder.isEmpty() && !m_softwareOnly && (!current.isEmpty() || m_hardwareBefore))
+        return m_assumedHardwareDecoder;
     if (current.isEmpty())
         return QString();
-    if (!m_assumedHardwareDecoder.isEmpty() && !m_softwareOnly)
-        return m_assumedHardwareDecoder;
     return current == QLatin1String("no") || current == QLatin1String("false") ? QString() : current;
 }
 

@@ -410,7 +410,7 @@ private:
     // Commands given with commandAsync, by reply id: their names, for the log of a failure.
     QHash<quint64, QString> m_pendingCommands;
     quint64 m_lastReplyId = 0;
-    // The path asked for at a file's load; fileLoaded follows its answer.
+    // The path asked for at a file's load.
     quint64 m_loadedPathReply = 0;
 
     MpvHandle m_mpv;
