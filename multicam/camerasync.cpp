@@ -34,7 +34,7 @@ constexpr qreal FrameAimMs = 10;
 // playing faster than 1x means the players cannot decode every frame at that speed.
 constexpr int DecodeBoundFalls = 3;
 constexpr qint64 FallSpacingMs = 250;
-// After a seek the clock goes on once every camera has been at the moment for this many ticks.
+// After a seek the clock goes on once every camera has been at the moment for more ticks than this.
 constexpr int SettledTicks = 2;
 } // namespace
 
