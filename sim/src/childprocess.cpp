@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include <csignal>
 #include <fcntl.h>
@@ -97,19 +98,10 @@ bool startChild(const std::vector<std::string>& args, bool keepOutput, ChildProc
     return true;
 }
 
-bool runProgram(const std::vector<std::string>& args, std::string* output, std::string& error,
-                std::atomic<pid_t>* running, bool inBackground)
+void readChild(ChildProcess& child, const std::function<bool(const char*, std::size_t)>& onOutput,
+               std::string& messages)
 {
-    ChildProcess child;
-    if (!startChild(args, output != nullptr, child, error))
-        return false;
-    if (inBackground)
-        ::setpriority(PRIO_PROCESS, static_cast<id_t>(child.pid), 10);
-    if (running)
-        running->store(child.pid);
-    std::string messages;
-    bool tooMuch = false;
-    char buffer[16384];
+    std::vector<char> buffer(64 * 1024);
     while (child.output >= 0 || child.errors >= 0) {
         pollfd fds[2];
         nfds_t count = 0;
@@ -124,7 +116,7 @@ bool runProgram(const std::vector<std::string>& args, std::string* output, std::
         for (nfds_t i = 0; i < count; ++i) {
             if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
                 continue;
-            const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+            const ssize_t n = ::read(fds[i].fd, buffer.data(), buffer.size());
             if (n < 0 && errno == EINTR)
                 continue;
             int& fd = fds[i].fd == child.output ? child.output : child.errors;
@@ -133,20 +125,43 @@ bool runProgram(const std::vector<std::string>& args, std::string* output, std::
                 continue;
             }
             if (fd == child.output) {
-                if (output->size() + std::size_t(n) > maxOutput) {
-                    tooMuch = true;
-                    ::kill(child.pid, SIGKILL);
+                if (!onOutput(buffer.data(), std::size_t(n)))
                     closeFd(fd);
-                    continue;
-                }
-                output->append(buffer, std::size_t(n));
-            } else {
-                messages.append(buffer, std::size_t(n));
-                if (messages.size() > 2 * keptMessages)
-                    messages.erase(0, messages.size() - keptMessages);
+                continue;
             }
+            messages.append(buffer.data(), std::size_t(n));
+            if (messages.size() > 2 * keptMessages)
+                messages.erase(0, messages.size() - keptMessages);
         }
     }
+    closeFd(child.output);
+    closeFd(child.errors);
+}
+
+bool runProgram(const std::vector<std::string>& args, std::string* output, std::string& error,
+                std::atomic<pid_t>* running, bool inBackground)
+{
+    ChildProcess child;
+    if (!startChild(args, output != nullptr, child, error))
+        return false;
+    if (inBackground)
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(child.pid), 10);
+    if (running)
+        running->store(child.pid);
+    std::string messages;
+    bool tooMuch = false;
+    readChild(
+        child,
+        [&](const char* data, std::size_t size) {
+            if (output->size() + size > maxOutput) {
+                tooMuch = true;
+                ::kill(child.pid, SIGKILL);
+                return false;
+            }
+            output->append(data, size);
+            return true;
+        },
+        messages);
     closeFd(child.output);
     closeFd(child.errors);
     int status = 0;

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include <cstddef>
 #include <sys/types.h>
 
 namespace vantorsim {
@@ -22,6 +24,12 @@ struct ChildProcess
 // Starts args[0] (looked up on PATH) with the rest as its arguments. Both read ends are
 // close-on-exec and the caller's to close; the caller also reaps the child.
 bool startChild(const std::vector<std::string>& args, bool keepOutput, ChildProcess& child, std::string& error);
+
+// Reads a started child's standard output and error until both end, then closes both read ends.
+// Each piece of its output goes to `onOutput`; false from it closes the output (nothing more is
+// read there). Its standard error is kept in `messages`, the last few kilobytes of it.
+void readChild(ChildProcess& child, const std::function<bool(const char*, std::size_t)>& onOutput,
+               std::string& messages);
 
 // Runs a program to its end. Keeps its standard output in `output` when given; on failure `error`
 // says what failed, with the last line the program wrote on standard error. While it runs its

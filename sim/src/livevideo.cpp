@@ -181,45 +181,19 @@ bool LiveFeed::take(int id, std::string& data, std::chrono::milliseconds wait)
 void LiveFeed::read()
 {
     std::string pending, messages;
-    std::vector<char> buffer(64 * 1024);
-    while (m_child.output >= 0 || m_child.errors >= 0) {
-        pollfd fds[2];
-        nfds_t count = 0;
-        for (int fd : {m_child.output, m_child.errors})
-            if (fd >= 0)
-                fds[count++] = {fd, POLLIN, 0};
-        if (::poll(fds, count, -1) < 0) {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
-        for (nfds_t i = 0; i < count; ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            const ssize_t n = ::read(fds[i].fd, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            int& fd = fds[i].fd == m_child.output ? m_child.output : m_child.errors;
-            if (n <= 0) {
-                ::close(fd);
-                fd = -1;
-                continue;
-            }
-            if (fd == m_child.errors) {
-                messages.append(buffer.data(), std::size_t(n));
-                if (messages.size() > 16384)
-                    messages.erase(0, messages.size() - 8192);
-                continue;
-            }
+    readChild(
+        m_child,
+        [&](const char* data, std::size_t size) {
             // Whole packets only, so that a viewer that joins later starts on a packet.
-            pending.append(buffer.data(), std::size_t(n));
+            pending.append(data, size);
             const std::size_t whole = pending.size() / packetSize * packetSize;
             if (whole > 0) {
                 send(pending.substr(0, whole));
                 pending.erase(0, whole);
             }
-        }
-    }
+            return true;
+        },
+        messages);
     const std::string said = lastLine(messages);
     end(said.empty() ? "ffmpeg ended" : "ffmpeg ended: " + said);
 }
