@@ -62,6 +62,14 @@ configure_and_build() {
         log "$dir was made with the generator \"$made_with\", not \"$STATION_GENERATOR\": remove it, or leave STATION_GENERATOR unset"
         return 1
     fi
+    # Most of a build's compiles are the same from one run to the next: with ccache (STATION_CCACHE=0
+    # turns it off) they come from its cache. The settings let it use the precompiled Qt headers,
+    # and let a clone in another folder (a CI run's) use what another clone compiled.
+    if [ "${STATION_CCACHE:-1}" != "0" ] && command -v ccache >/dev/null; then
+        extra+=("-DCMAKE_CXX_COMPILER_LAUNCHER=ccache" "-DCMAKE_C_COMPILER_LAUNCHER=ccache")
+        export CCACHE_BASEDIR="$ROOT" CCACHE_NOHASHDIR=1
+        export CCACHE_SLOPPINESS="pch_defines,time_macros,include_file_mtime,include_file_ctime"
+    fi
     cmake -S "$ROOT" -B "$dir" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "${extra[@]}" "$@"
     local targets=()
     if [ -n "${BUILD_TARGETS:-}" ]; then
