@@ -156,8 +156,15 @@ bool CameraSync::addCamera(RecordedSession* session)
     connect(session, &RecordedSession::clockDayRequested, this, &CameraSync::handleDayRequest);
     connect(session, &RecordedSession::loadedInStep, this, [this, session] {
         const int index = indexOf(session);
-        if (index >= 0 && m_cameras.at(index).inStep && m_positionMs >= 0)
-            follow(m_cameras[index], m_clock.position());
+        if (index < 0)
+            return;
+        // The chunk may be on another player of the tile: what was asked of the last one is
+        // asked again.
+        Camera& camera = m_cameras[index];
+        camera.pausedAsked = -1;
+        camera.speedAsked = -1;
+        if (camera.inStep && m_positionMs >= 0)
+            follow(camera, m_clock.position());
     });
     connect(session, &QObject::destroyed, this, [this] {
         // A camera's tile went away with its session: forget it.

@@ -656,8 +656,12 @@ QString RecordedSession::freeFileName() const
 
 void RecordedSession::play(const QString& file)
 {
-    // Whatever it plays now, the player must not go on into a chunk queued before.
-    dropQueued();
+    // Whatever it plays now, the player must not go on into a chunk queued before; the queued
+    // chunk itself is taken as it is (a tile that opened it ahead shows it at once).
+    if (m_nextQueued && !file.isEmpty() && file == m_lastQueuedFile)
+        m_nextQueued = false;
+    else
+        dropQueued();
     m_fileLoaded = false;
     emit playRequested(file);
     setPlayingFile(file);
@@ -894,6 +898,7 @@ void RecordedSession::dropQueued()
         return;
     m_nextQueued = false;
     emit playerCommand({QStringLiteral("playlist-clear")});
+    emit queueDropped();
 }
 
 void RecordedSession::adoptQueued()

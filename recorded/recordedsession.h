@@ -347,6 +347,9 @@ signals:
     void playerCommand(const QVariantList& args);
     // In step: the next chunk, fetched, to queue after the playing one in the player.
     void appendRequested(const QString& file);
+    // The file queued last is not to be played after all (the chunk changed or a download goes
+    // to its name).
+    void queueDropped();
     // In step: the player has the chunk's file; the clock says where it goes.
     void loadedInStep();
     // The POS lines over the picture now, oldest first.

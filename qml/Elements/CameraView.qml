@@ -33,7 +33,16 @@ Item {
     property string notPlayedReason: ""
     // What the tile says on hover when it plays nothing.
     readonly property string notPlayedHint: notPlayedReason !== "" ? cameraName + ": " + notPlayedReason : ""
-    readonly property var backend: playerLoader.item
+    // A second player, underneath the one shown, for a recorded tile: it opens the next chunk
+    // ahead and stands on its first frame, so that the tile goes on into that chunk without the
+    // pause of opening it (swapPlayers). The shown one is the view's player.
+    property bool keepsStandby: false
+    property int shownPlayer: 0
+    readonly property var backend: shownPlayer === 0 ? playerLoader.item : standbyLoader.item
+    readonly property var standbyObject: {
+        const other = shownPlayer === 0 ? standbyLoader.item : playerLoader.item;
+        return other ? other.mpvObject : null;
+    }
     readonly property bool hasPlayer: backend !== null
     readonly property var playerObject: backend ? backend.mpvObject : null
     // Set up for a live camera (setUpLive): every player this view makes gets the same set-up.
@@ -235,11 +244,21 @@ Item {
     onPanYChanged: applyZoom()
 
     function applyZoom() {
-        if (!playerObject)
+        for (const player of [playerObject, standbyObject]) {
+            if (!player)
+                continue;
+            player.setProperty("video-zoom", Math.log(zoom) / Math.LN2);
+            player.setProperty("video-pan-x", panX);
+            player.setProperty("video-pan-y", panY);
+        }
+    }
+
+    // The player underneath is shown, and becomes the view's player; the one shown until now is
+    // underneath, for the next chunk.
+    function swapPlayers() {
+        if (!keepsStandby || !standbyObject)
             return;
-        playerObject.setProperty("video-zoom", Math.log(zoom) / Math.LN2);
-        playerObject.setProperty("video-pan-x", panX);
-        playerObject.setProperty("video-pan-y", panY);
+        shownPlayer = 1 - shownPlayer;
     }
 
     Loader {
@@ -254,6 +273,21 @@ Item {
                 cameraView.applyZoom();
             if (cameraView.playUrl !== "")
                 loadTimer.restart();
+        }
+
+        z: cameraView.shownPlayer === 0 ? 0 : -1
+        sourceComponent: MpvPlayer {}
+    }
+
+    Loader {
+        id: standbyLoader
+
+        anchors.fill: parent
+        active: cameraView.keepsStandby
+        z: cameraView.shownPlayer === 1 ? 0 : -1
+        onLoaded: {
+            if (cameraView.zoomed)
+                cameraView.applyZoom();
         }
 
         sourceComponent: MpvPlayer {}

@@ -21,6 +21,11 @@ Item {
     readonly property bool inStep: sync !== null && stepRevision >= 0 && sync.inStep(tileSession)
     // Counts up when the cameras' step changes, for the binding above.
     property int stepRevision: 0
+    // The next chunk, opened ahead by the player underneath and standing on its first frame.
+    property string standbyFile: ""
+    property bool standbyStarted: false
+    readonly property bool standbyReady: standbyFile !== "" && standbyStarted && view.standbyObject !== null
+                                         && view.standbyObject.path === standbyFile
 
     // The operator chose the tile (a press), or asked to see it alone (a double click).
     signal chosen()
@@ -51,6 +56,13 @@ Item {
         chunkPos.holdMs: G.timings.posHoldMs
         chunkPos.trimMs: G.timings.posTrimMs
         onPlayRequested: function (file) {
+            // The chunk the player underneath has opened: shown at once. It reported its load
+            // before it was shown, so the session hears of it once it has taken the file.
+            if (file !== "" && file === tile.standbyFile && tile.standbyReady) {
+                tile.showStandby();
+                Qt.callLater(tile.reportShownLoaded, file);
+                return;
+            }
             // The view's address does not change when the chunk comes in the file it had before
             // (its player may have gone on into a queued one since): the player is told itself.
             if (file !== "" && view.url === file && view.playerObject) {
@@ -65,13 +77,18 @@ Item {
             if (view.playerObject)
                 view.playerObject.commandAsync(args);
         }
+        // The next chunk follows the playing one: the player underneath opens it, paused, and
+        // the tile shows it when the playing one ends, without the pause of opening a file.
         onAppendRequested: function (file) {
-            if (!view.playerObject)
+            const standby = view.standbyObject;
+            if (!standby)
                 return;
-            // Opened ahead of the end of the playing chunk, so that the next follows at once.
-            view.playerObject.commandAsync(["set", "prefetch-playlist", "yes"]);
-            view.playerObject.commandAsync(["loadfile", file, "append"]);
+            tile.standbyFile = file;
+            tile.standbyStarted = false;
+            standby.commandAsync(["set", "pause", "yes"]);
+            standby.commandAsync(["loadfile", file, "replace"]);
         }
+        onQueueDropped: tile.dropStandby()
         onPosLinesUpdated: function (lines) {
             view.showPosLines(lines);
         }
@@ -97,6 +114,33 @@ Item {
         function onCamerasChanged() {
             tile.stepRevision++;
         }
+    }
+
+    // The player underneath takes over at the speed and pause of the one shown so far, which
+    // lets go of its file (a download may go to its name next).
+    function showStandby() {
+        const shown = view.playerObject;
+        const next = view.standbyObject;
+        next.commandAsync(["set", "speed", String(shown.speed)]);
+        next.commandAsync(["set", "pause", shown.paused ? "yes" : "no"]);
+        standbyFile = "";
+        standbyStarted = false;
+        view.swapPlayers();
+        shown.commandAsync(["stop"]);
+    }
+
+    function reportShownLoaded(file) {
+        if (tileSession.playingFile === file && view.playerObject && view.playerObject.path === file)
+            tileSession.handleFileLoaded();
+    }
+
+    function dropStandby() {
+        if (standbyFile === "")
+            return;
+        standbyFile = "";
+        standbyStarted = false;
+        if (view.standbyObject)
+            view.standbyObject.commandAsync(["stop"]);
     }
 
     Component.onCompleted: {
@@ -127,6 +171,7 @@ Item {
                 snapshotMomentMs: tileSession.positionMs
                 loadDelayMs: 0
                 keepsPlayer: true
+                keepsStandby: true
                 visible: tileSession.downloadError === "" && !tileSession.noRecording
                 onPressed: tile.chosen()
                 onSingleViewChanged: {
@@ -141,11 +186,26 @@ Item {
                 target: view.playerObject
 
                 function onFileEnded(reason) {
+                    // In step the next chunk, opened underneath, goes on where this one ended.
+                    if (reason === "eof" && tile.standbyReady && tile.inStep) {
+                        tile.showStandby();
+                        tileSession.handleFileLoaded();
+                        return;
+                    }
                     tileSession.handleFileEnded(reason);
                 }
 
                 function onFileLoaded() {
                     tileSession.handleFileLoaded();
+                }
+            }
+
+            Connections {
+                target: view.standbyObject
+
+                function onPlaybackRestarted() {
+                    if (tile.standbyFile !== "")
+                        tile.standbyStarted = true;
                 }
             }
 

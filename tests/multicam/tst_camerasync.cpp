@@ -192,6 +192,7 @@ private slots:
     void playingCamerasStayWithinTwoFrames_data();
     void playingCamerasStayWithinTwoFrames();
     void oneCameraCrossingAChunkHoldsNoOther();
+    void aSeekIntoTheQueuedChunkTakesIt();
     void aCameraWithoutRecordingJoinsWhenItStarts();
     void aCameraWhoseGatewayIsDownHoldsNoOther();
     void outOfStepAndBack();
@@ -360,6 +361,36 @@ void TestCameraSync::oneCameraCrossingAChunkHoldsNoOther()
     QCOMPARE(whole.seeks, wholeSeeks);
     QVERIFY(!whole.paused);
     QVERIFY2(worstOffset() <= 2 * FrameMs, qPrintable(QString::number(worstOffset())));
+}
+
+void TestCameraSync::aSeekIntoTheQueuedChunkTakesIt()
+{
+    Camera& camera =
+        add(QStringLiteral("21"), {chunk("21", m_day, m_day + 10000), chunk("21", m_day + 10000, m_day + 20000),
+                                   chunk("21", m_day + 20000, m_day + 30000)});
+    m_sync->seekTo(m_day + 8000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    run(500);
+    const QString queued = camera.queued;
+    QVERIFY(!queued.isEmpty());
+
+    // The tile has opened the queued chunk ahead: it is asked to show that very file, not to drop
+    // it and load it again.
+    QSignalSpy dropped(&camera.session, &RecordedSession::queueDropped);
+    QSignalSpy loads(&camera.session, &RecordedSession::playRequested);
+    m_sync->seekTo(m_day + 12000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QCOMPARE(dropped.count(), 0);
+    QCOMPARE(loads.count(), 1);
+    QCOMPARE(loads.at(0).at(0).toString(), queued);
+    QCOMPARE(camera.session.startTime(), QString::number(m_day + 10000));
+
+    // Its own next chunk is queued in turn; a move elsewhere drops it.
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !camera.queued.isEmpty()), 5000);
+    m_sync->seekTo(m_day + 2000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QCOMPARE(dropped.count(), 1);
+    QCOMPARE(camera.session.startTime(), QString::number(m_day));
 }
 
 void TestCameraSync::aCameraWithoutRecordingJoinsWhenItStarts()
