@@ -1093,7 +1093,9 @@ void MpvObject::loadFile(const QVariant& urls)
     m_decoderNotes.clear();
     if (m_live)
         prepareLiveLoad(urls.toString());
-    command(QVariantList{QStringLiteral("loadfile"), urls});
+    // A player busy with the file before takes a while to take the next (200 ms with many on the
+    // screen): the scene does not wait for it. A file that cannot be opened ends with an error.
+    commandAsync(QVariantList{QStringLiteral("loadfile"), urls});
 }
 
 void MpvObject::prepareLiveLoad(const QString& path)
