@@ -634,6 +634,15 @@ void CameraSync::follow(Camera& camera, qreal now)
         if (session->runsInto(chunk.start, chunk.end) && !m_paused && !m_holding && !keyframesOnly() &&
             now - qreal(chunk.start) < ResyncMs)
             return;
+        // Its player, a little ahead of the clock, has already gone on into the chunk that follows:
+        // it is kept there (and slowed if need be), not sent back for the last moments of this one.
+        const std::size_t following = std::size_t(index) + 1;
+        if (following < std::size_t(spans->count())) {
+            const ChunkSpans::Chunk& next = spans->chunks()[following];
+            if (next.start == chunk.end && session->isOnChunk(next.start, next.end) &&
+                qreal(next.start) - now < ResyncMs * std::max<qreal>(1, m_clock.rate()))
+                index = int(following);
+        }
     }
     if (index < 0 ||
         !session->isOnChunk(spans->chunks()[std::size_t(index)].start, spans->chunks()[std::size_t(index)].end)) {

@@ -193,6 +193,7 @@ private slots:
     void playingCamerasStayWithinTwoFrames();
     void oneCameraCrossingAChunkHoldsNoOther();
     void aSeekIntoTheQueuedChunkTakesIt();
+    void aCameraAheadIntoTheNextChunkStaysThere();
     void aCameraWithoutRecordingJoinsWhenItStarts();
     void aCameraWhoseGatewayIsDownHoldsNoOther();
     void outOfStepAndBack();
@@ -391,6 +392,29 @@ void TestCameraSync::aSeekIntoTheQueuedChunkTakesIt()
     QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
     QCOMPARE(dropped.count(), 1);
     QCOMPARE(camera.session.startTime(), QString::number(m_day));
+}
+
+void TestCameraSync::aCameraAheadIntoTheNextChunkStaysThere()
+{
+    Camera& camera =
+        add(QStringLiteral("21"), {chunk("21", m_day, m_day + 10000), chunk("21", m_day + 10000, m_day + 20000)});
+    m_sync->seekTo(m_day + 9000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !m_sync->holding()), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((settle(), !camera.queued.isEmpty()), 5000);
+    run(900);
+
+    // Its player goes on into the next chunk a little before the clock leaves this one.
+    QSignalSpy loads(&camera.session, &RecordedSession::playRequested);
+    camera.run(150);
+    QCOMPARE(camera.playedOn, 1);
+    m_sync->tick();
+    QCOMPARE(camera.session.startTime(), QString::number(m_day + 10000));
+    // Once it has reported the chunk loaded it is slowed until the clock is with it again.
+    settle();
+    run(1000);
+    settle();
+    QCOMPARE(loads.count(), 0);
+    QVERIFY2(worstOffset() <= 2 * FrameMs, qPrintable(QString::number(worstOffset())));
 }
 
 void TestCameraSync::aCameraWithoutRecordingJoinsWhenItStarts()
