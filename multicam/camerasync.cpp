@@ -620,7 +620,10 @@ void CameraSync::follow(Camera& camera, qreal now)
     if (session->strmId().isEmpty() || spans->count() == 0)
         return;
     const bool keyframes = keyframesOnly() && !m_paused && !m_holding;
-    int index = spans->indexAt(qint64(std::floor(now)));
+    // Playing, the next chunk is taken at the tick nearest its start: its first frame is shown
+    // at most half a tick early rather than up to a tick late.
+    const qreal lead = m_paused || m_holding ? 0 : m_tickMs / 2.0 * std::max<qreal>(1, m_clock.rate());
+    int index = spans->indexAt(qint64(std::floor(now + lead)));
     // Key frame by key frame, a camera shows the frame its next seek aims at: the next chunk is
     // loaded once that point is in it, not a load's time after the clock got there.
     if (keyframes) {
@@ -630,10 +633,6 @@ void CameraSync::follow(Camera& camera, qreal now)
     }
     if (index >= 0) {
         const ChunkSpans::Chunk& chunk = spans->chunks()[std::size_t(index)];
-        // Its player goes on into the chunk by itself in a moment: a load now would only freeze it.
-        if (session->runsInto(chunk.start, chunk.end) && !m_paused && !m_holding && !keyframesOnly() &&
-            now - qreal(chunk.start) < ResyncMs)
-            return;
         // Its player, a little ahead of the clock, has already gone on into the chunk that follows:
         // it is kept there (and slowed if need be), not sent back for the last moments of this one.
         const std::size_t following = std::size_t(index) + 1;
@@ -649,8 +648,9 @@ void CameraSync::follow(Camera& camera, qreal now)
         // Another chunk, or none: the session fetches it (or stops between recordings).
         camera.seekTarget = -1;
         camera.pausedAsked = -1;
-        if (keyframes && index >= 0)
-            session->followClock(qMax(now, qreal(spans->chunks()[std::size_t(index)].start)), keyframeAim(now));
+        if (index >= 0)
+            session->followClock(qMax(now, qreal(spans->chunks()[std::size_t(index)].start)),
+                                 keyframes ? keyframeAim(now) : aimAt(now));
         else
             session->followClock(now, aimAt(now));
         return;

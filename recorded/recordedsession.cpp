@@ -878,8 +878,8 @@ void RecordedSession::handleNextFetched()
         advance();
         return;
     }
-    // In step the player goes on into the next chunk by itself where it follows on at once: no
-    // new load, no frozen picture at the boundary.
+    // In step the tile opens the next chunk ahead where it follows on at once, and shows it
+    // when the clock gets there: no load then, no frozen picture at the boundary.
     if (m_followsClock && m_prefetcher && m_nextStart == m_endTime && !m_playingFile.isEmpty()) {
         m_nextQueued = true;
         m_lastQueuedFile = m_prefetcher->property("filePath").toString();
@@ -887,17 +887,11 @@ void RecordedSession::handleNextFetched()
     }
 }
 
-bool RecordedSession::runsInto(qint64 startMs, qint64 endMs) const
-{
-    return m_nextQueued && m_nextStart == QString::number(startMs) && m_nextEnd == QString::number(endMs);
-}
-
 void RecordedSession::dropQueued()
 {
     if (!m_nextQueued)
         return;
     m_nextQueued = false;
-    emit playerCommand({QStringLiteral("playlist-clear")});
     emit queueDropped();
 }
 

@@ -266,9 +266,6 @@ public:
     void followClock(qreal ms, qreal seekMs = -1);
     // The chosen chunk's range is [startMs, endMs).
     bool isOnChunk(qint64 startMs, qint64 endMs) const;
-    // The player has the chunk [startMs, endMs) queued after the one it plays, and goes on into
-    // it by itself at the end, without a gap.
-    bool runsInto(qint64 startMs, qint64 endMs) const;
     // Commands for the player, through playerCommand.
     void seekPlayer(qreal ms, bool exact);
     void setPlayerPaused(bool paused);
@@ -345,7 +342,9 @@ signals:
     void playRequested(const QString& file);
     // A command for the player ("seek", "frame-step", "stop", ...).
     void playerCommand(const QVariantList& args);
-    // In step: the next chunk, fetched, to queue after the playing one in the player.
+    // In step: the next chunk, fetched, follows the playing one at once: the player may open it
+    // ahead. playRequested asks for it once the clock reaches it (the player may also go on into
+    // it at the playing one's end: a path change to it is taken as the move).
     void appendRequested(const QString& file);
     // The file queued last is not to be played after all (the chunk changed or a download goes
     // to its name).

@@ -110,6 +110,10 @@ Item {
         readonly property string timeFormat: "yyyy-MM-dd hh:mm:ss"
         readonly property string dayFormat: "yyyy-MM-dd"
         readonly property string chunkDateFormat: "yyyy-MM-dd hh:mm:ss"
+        // In step, a tile opens its next chunk this long after it was fetched, plus its share of
+        // the stagger (tiles apart by up to seven of them), both divided by the speed.
+        readonly property int standbyLoadDelayMs: 1000
+        readonly property int standbyLoadStaggerMs: 250
     }
 
 

@@ -63,6 +63,8 @@ Item {
                 Qt.callLater(tile.reportShownLoaded, file);
                 return;
             }
+            // Whatever the player underneath opened, or was about to, is not what plays next now.
+            tile.dropStandby();
             // The view's address does not change when the chunk comes in the file it had before
             // (its player may have gone on into a queued one since): the player is told itself.
             if (file !== "" && view.url === file && view.playerObject) {
@@ -79,14 +81,17 @@ Item {
         }
         // The next chunk follows the playing one: the player underneath opens it, paused, and
         // the tile shows it when the playing one ends, without the pause of opening a file.
+        // Opening a file takes the machine's cores for a moment: tiles whose chunks end together
+        // open their next ones one after another, not all at once.
         onAppendRequested: function (file) {
-            const standby = view.standbyObject;
-            if (!standby)
+            if (!view.standbyObject)
                 return;
             tile.standbyFile = file;
             tile.standbyStarted = false;
-            standby.commandAsync(["set", "pause", "yes"]);
-            standby.commandAsync(["loadfile", file, "replace"]);
+            const rate = Math.max(1, tile.sync ? tile.sync.speed : 1);
+            standbyLoadTimer.interval = (G.recorded.standbyLoadDelayMs
+                                         + (parseInt(tile.objectId) || 0) % 8 * G.recorded.standbyLoadStaggerMs) / rate;
+            standbyLoadTimer.restart();
         }
         onQueueDropped: tile.dropStandby()
         onPosLinesUpdated: function (lines) {
@@ -123,6 +128,7 @@ Item {
         const next = view.standbyObject;
         next.commandAsync(["set", "speed", String(shown.speed)]);
         next.commandAsync(["set", "pause", shown.paused ? "yes" : "no"]);
+        standbyLoadTimer.stop();
         standbyFile = "";
         standbyStarted = false;
         view.swapPlayers();
@@ -137,10 +143,24 @@ Item {
     function dropStandby() {
         if (standbyFile === "")
             return;
+        standbyLoadTimer.stop();
         standbyFile = "";
         standbyStarted = false;
         if (view.standbyObject)
             view.standbyObject.commandAsync(["stop"]);
+    }
+
+    Timer {
+        id: standbyLoadTimer
+
+        repeat: false
+        onTriggered: {
+            const standby = view.standbyObject;
+            if (!standby || tile.standbyFile === "")
+                return;
+            standby.commandAsync(["set", "pause", "yes"]);
+            standby.commandAsync(["loadfile", tile.standbyFile, "replace"]);
+        }
     }
 
     Component.onCompleted: {

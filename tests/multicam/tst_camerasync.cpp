@@ -78,7 +78,8 @@ struct Camera
     qreal slowness = 1;
     int seeks = 0;
     bool ended = false;
-    // The chunk queued after the playing one, and how often the player went on into one.
+    // The chunk queued after the playing one, and how often the player went on into one (by
+    // itself at its end, or asked to).
     QString queued;
     int playedOn = 0;
 
@@ -89,11 +90,15 @@ struct Camera
         session.setPrefetcher(&prefetcher);
         // Nothing answers there: the POS query fails at once and the chunk plays without lines.
         session.setGatewayPort(9);
+        // As a tile does, it opens a queued chunk ahead: asked to play it, it shows it at once.
         QObject::connect(&session, &RecordedSession::playRequested, [this](const QString& path) {
+            if (!path.isEmpty() && path == queued)
+                ++playedOn;
             queued.clear();
             open(path, 0);
         });
         QObject::connect(&session, &RecordedSession::appendRequested, [this](const QString& path) { queued = path; });
+        QObject::connect(&session, &RecordedSession::queueDropped, [this] { queued.clear(); });
         QObject::connect(&session, &RecordedSession::playerCommand, [this](const QVariantList& args) {
             const QString name = args.value(0).toString();
             if (name == QLatin1String("seek") && args.value(2) == QLatin1String("absolute")) {
@@ -114,8 +119,6 @@ struct Camera
                 file.clear();
                 queued.clear();
                 duration = 0;
-            } else if (name == QLatin1String("playlist-clear")) {
-                queued.clear();
             }
             show();
         });
@@ -350,14 +353,19 @@ void TestCameraSync::oneCameraCrossingAChunkHoldsNoOther()
     QVERIFY(split.session.nextReady());
 
     const int wholeSeeks = whole.seeks;
+    const QString queued = split.queued;
+    QVERIFY(!queued.isEmpty());
     QSignalSpy loads(&split.session, &RecordedSession::playRequested);
     run(1500);
     settle();
     run(1500);
     QCOMPARE(split.session.startTime(), QString::number(m_day + 10000));
-    // Its player went on into the fetched chunk by itself, without a new load.
+    // Its player went on into the chunk it had opened ahead (at its end, or asked to at the
+    // tick nearest the boundary); nothing else was loaded.
     QCOMPARE(split.playedOn, 1);
-    QCOMPARE(loads.count(), 0);
+    QVERIFY(loads.count() <= 1);
+    if (!loads.isEmpty())
+        QCOMPARE(loads.at(0).at(0).toString(), queued);
     QVERIFY(!m_sync->holding());
     QCOMPARE(whole.seeks, wholeSeeks);
     QVERIFY(!whole.paused);
