@@ -105,6 +105,14 @@ void CameraSync::setFastRate(qreal rate)
     emit settingsChanged();
 }
 
+void CameraSync::setDisplayLatencyMs(int ms)
+{
+    if (ms < 0 || ms == m_displayLatencyMs)
+        return;
+    m_displayLatencyMs = ms;
+    emit settingsChanged();
+}
+
 void CameraSync::setTimeSource(SharedClock::TimeSource source, bool ownTicks)
 {
     m_clock.setTimeSource(std::move(source));
@@ -665,7 +673,10 @@ void CameraSync::follow(Camera& camera, qreal now)
     if (seekUnderway(camera, sourceNow))
         return;
     // A frame stays on the picture until the next is due: centred on it, the picture is on time.
-    const qreal offset = session->positionMs() + m_frameMs / 2.0 - now;
+    // Playing, the frame the player reports now is on the screen a moment later, when the clock
+    // has moved on by that moment times its rate.
+    const qreal shown = still ? now : now + m_displayLatencyMs * rate;
+    const qreal offset = session->positionMs() + m_frameMs / 2.0 - shown;
     if (still) {
         if (fast && !m_holding && !m_paused) {
             // A key-frame seek lands on the key frame at or before the point: aimed a tolerance
@@ -694,7 +705,7 @@ void CameraSync::follow(Camera& camera, qreal now)
     }
     if (std::abs(offset) > ResyncMs * std::max<qreal>(1, rate)) {
         askSpeed(camera, rate);
-        askSeek(camera, aimAt(now), true);
+        askSeek(camera, aimAt(shown), true);
         return;
     }
     // Within a quarter frame it plays at the clock's rate; farther off, a little faster or slower.

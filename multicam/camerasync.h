@@ -56,6 +56,9 @@ class CameraSync : public QObject
     Q_PROPERTY(int holdTimeoutMs READ holdTimeoutMs WRITE setHoldTimeoutMs NOTIFY settingsChanged)
     // Above this speed the players stand still and show key frames only.
     Q_PROPERTY(qreal fastRate READ fastRate WRITE setFastRate NOTIFY settingsChanged)
+    // How long a frame a player has reported takes to reach the screen: playing, the players are
+    // kept that much (times the speed) ahead of the clock, so that the screen is on it.
+    Q_PROPERTY(int displayLatencyMs READ displayLatencyMs WRITE setDisplayLatencyMs NOTIFY settingsChanged)
 
 public:
     static constexpr int MaxCameras = 16;
@@ -89,6 +92,8 @@ public:
     void setHoldTimeoutMs(int ms);
     qreal fastRate() const { return m_fastRate; }
     void setFastRate(qreal rate);
+    int displayLatencyMs() const { return m_displayLatencyMs; }
+    void setDisplayLatencyMs(int ms);
 
     SharedClock& clock() { return m_clock; }
     // The seam for tests: the clock's time source; the ticks are then the test's too.
@@ -210,6 +215,7 @@ private:
     int m_tickMs = 40;
     int m_holdTimeoutMs = 3000;
     qreal m_fastRate = 4;
+    int m_displayLatencyMs = 0;
     // The players fell behind at the present speed (faster than 1x): key frames only.
     bool m_decodeBound = false;
     // How long a key-frame seek takes to show, on average.

@@ -366,6 +366,7 @@ Page {
 
         timeline: recordedPage.inStep ? timeline : null
         speeds: G.recorded.speeds
+        displayLatencyMs: G.recorded.displayLatencyMs
     }
 
     ListModel {
