@@ -114,6 +114,8 @@ Item {
         // the stagger (tiles apart by up to seven of them), both divided by the speed.
         readonly property int standbyLoadDelayMs: 1000
         readonly property int standbyLoadStaggerMs: 250
+        // ... but no later than this long before the playing chunk ends.
+        readonly property int standbyReadyBeforeMs: 1500
         // From a player's report of a frame to the frame on the screen, in step (the scene's next
         // frame and the compositor's): measured 25 to 33 ms at 9 tiles here.
         readonly property int displayLatencyMs: 30

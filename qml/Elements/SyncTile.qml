@@ -89,8 +89,12 @@ Item {
             tile.standbyFile = file;
             tile.standbyStarted = false;
             const rate = Math.max(1, tile.sync ? tile.sync.speed : 1);
-            standbyLoadTimer.interval = (G.recorded.standbyLoadDelayMs
-                                         + (parseInt(tile.objectId) || 0) % 8 * G.recorded.standbyLoadStaggerMs) / rate;
+            const staggered = (G.recorded.standbyLoadDelayMs
+                               + (parseInt(tile.objectId) || 0) % 8 * G.recorded.standbyLoadStaggerMs) / rate;
+            // Still in time for the end of the playing chunk.
+            const left = tile.sync && tile.sync.positionMs >= 0
+                         ? (Number(tileSession.endTime) - tile.sync.positionMs) / rate : staggered;
+            standbyLoadTimer.interval = Math.max(0, Math.min(staggered, left - G.recorded.standbyReadyBeforeMs));
             standbyLoadTimer.restart();
         }
         onQueueDropped: tile.dropStandby()
