@@ -37,6 +37,8 @@ Item {
     // ahead and stands on its first frame, so that the tile goes on into that chunk without the
     // pause of opening it (swapPlayers). The shown one is the view's player.
     property bool keepsStandby: false
+    // Decoding threads of each of its players (from the next file on); -1: the player's choice.
+    property int decoderThreads: -1
     property int shownPlayer: 0
     readonly property var backend: shownPlayer === 0 ? playerLoader.item : standbyLoader.item
     readonly property var standbyObject: {
@@ -253,6 +255,17 @@ Item {
         }
     }
 
+    onDecoderThreadsChanged: applyDecoderThreads()
+
+    function applyDecoderThreads() {
+        if (decoderThreads < 0)
+            return;
+        for (const player of [playerObject, standbyObject]) {
+            if (player)
+                player.setOption("vd-lavc-threads", decoderThreads);
+        }
+    }
+
     // The player underneath is shown, and becomes the view's player; the one shown until now is
     // underneath, for the next chunk.
     function swapPlayers() {
@@ -267,6 +280,7 @@ Item {
         anchors.fill: parent
         active: cameraView.keepsPlayer || (cameraView.url !== "" && cameraView.playAllowed)
         onLoaded: {
+            cameraView.applyDecoderThreads();
             if (cameraView.liveMode)
                 cameraView.applyLive();
             if (cameraView.zoomed)
@@ -286,6 +300,7 @@ Item {
         active: cameraView.keepsStandby
         z: cameraView.shownPlayer === 1 ? 0 : -1
         onLoaded: {
+            cameraView.applyDecoderThreads();
             if (cameraView.zoomed)
                 cameraView.applyZoom();
         }

@@ -196,6 +196,9 @@ Item {
                 loadDelayMs: 0
                 keepsPlayer: true
                 keepsStandby: true
+                // Several cameras keep the cores busy already: more threads per decoder would
+                // only add a frame of delay each.
+                decoderThreads: tile.sync && tile.sync.count > 1 ? 1 : -1
                 visible: tileSession.downloadError === "" && !tileSession.noRecording
                 onPressed: tile.chosen()
                 onSingleViewChanged: {
