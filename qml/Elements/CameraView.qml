@@ -37,7 +37,8 @@ Item {
     // ahead and stands on its first frame, so that the tile goes on into that chunk without the
     // pause of opening it (swapPlayers). The shown one is the view's player.
     property bool keepsStandby: false
-    // Decoding threads of each of its players (from the next file on); -1: the player's choice.
+    // Decoding threads of each of its players (from the next file on); 0: as many as the player
+    // chooses, -1: left as the player has it.
     property int decoderThreads: -1
     property int shownPlayer: 0
     readonly property var backend: shownPlayer === 0 ? playerLoader.item : standbyLoader.item

@@ -80,7 +80,8 @@ Item {
                 view.playerObject.commandAsync(args);
         }
         // The next chunk follows the playing one: the player underneath opens it, paused, and
-        // the tile shows it when the playing one ends, without the pause of opening a file.
+        // the tile shows it when the clock reaches it (or the playing one ends first), without
+        // the pause of opening a file.
         // Opening a file takes the machine's cores for a moment: tiles whose chunks end together
         // open their next ones one after another, not all at once.
         onAppendRequested: function (file) {
@@ -198,7 +199,7 @@ Item {
                 keepsStandby: true
                 // Several cameras keep the cores busy already: more threads per decoder would
                 // only add a frame of delay each.
-                decoderThreads: tile.sync && tile.sync.count > 1 ? 1 : -1
+                decoderThreads: tile.sync && tile.sync.count > 1 ? 1 : 0
                 visible: tileSession.downloadError === "" && !tileSession.noRecording
                 onPressed: tile.chosen()
                 onSingleViewChanged: {
