@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """Writes the site file of the live-view benchmarks for vantor-sim.
 
-    livesite.py --address 127.0.0.71 --port360 28001 --count360 25 --port720 28101 --count720 9 \
+    livesite.py --address 127.0.0.71 --port360 28001 --count360 64 --port720 28101 --count720 9 \
                 [--port1080 28201 --count1080 16] > site.json
 
 One gateway holds the streams; stream i of a size is served at http://ADDRESS:(PORT + i)/live.ts
-(bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16, 25: square
+(bench/streamserver.py). Layouts: "Tiles N 360p" and "Tiles N 720p" (N = 4, 9, 16, 25, 36, 64: square
 grids of the first N streams of that size, where there are that many), and "Switch A" /
 "Switch B": 3 by 3 grids of the 360p streams 0-8 and 9-17. POS is off, so that the tiles only
 play video.
@@ -24,7 +24,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--address", default="127.0.0.1")
     parser.add_argument("--port360", type=int, required=True)
-    parser.add_argument("--count360", type=int, default=25)
+    parser.add_argument("--count360", type=int, default=64)
     parser.add_argument("--port720", type=int, required=True)
     parser.add_argument("--count720", type=int, default=9)
     parser.add_argument("--port1080", type=int, help="port of the first 1080p stream (none: no 1080p cameras)")
@@ -76,7 +76,7 @@ def main():
 
     layouts = {}
     for size in streams:
-        for n in (4, 9, 16, 25):
+        for n in (4, 9, 16, 25, 36, 64):
             if len(streams[size]) >= n:
                 layouts["Tiles %d %s" % (n, size)] = grid(streams[size][:n])
     # A 20 by 20 wall of the 360p streams over and over: more cells than the station plays (the

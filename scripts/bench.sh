@@ -16,7 +16,7 @@
 #   scripts/bench.sh --tiles-runs 2      runs of each live-tile layout and sub-stream wall (default 1)
 #   scripts/bench.sh --switches 4        measured layout switches (default 10)
 #   scripts/bench.sh --tiles "360p 9,720p 9"  the live-tile layouts to measure (streams 360p or
-#                                        720p; 4, 9, 16 or 25 tiles; 720p has 9 streams)
+#                                        720p; 4, 9, 16, 25, 36 or 64 tiles; 720p has 9 streams)
 #   scripts/bench.sh --only sync --sync "360p 9" --sync-seconds 30 --sync-seeks 10
 #                                        the cameras in step: their rows (360p: 4, 9 or 16 tiles;
 #                                        720p: 4), the seconds played at 1x and at 4x (default 60)

@@ -44,7 +44,8 @@ DecodeLoadPolicy::Level DecodeLoadPolicy::update(qint64 nowMs, double lagSeconds
         return m_level;
 
     if (m_behindSinceMs >= 0 && nowMs - m_behindSinceMs >= m_timings.raiseAfterMs) {
-        if (m_level >= m_highest) {
+        const Level next = stepUp(m_level);
+        if (next > m_highest || next == m_level) {
             m_stuckAtHighest = true;
             return m_level;
         }
@@ -53,20 +54,40 @@ DecodeLoadPolicy::Level DecodeLoadPolicy::update(qint64 nowMs, double lagSeconds
             m_lowerAfterMs = std::min(2 * m_lowerAfterMs, m_timings.maxLowerAfterMs);
             m_loweredAtMs = -1;
         }
-        m_level = static_cast<Level>(m_level + 1);
+        m_level = next;
         m_lastChangeMs = nowMs;
         m_behindSinceMs = -1;
         m_calmSinceMs = -1;
         return m_level;
     }
     if (m_level > Full && m_calmSinceMs >= 0 && nowMs - m_calmSinceMs >= m_lowerAfterMs) {
-        m_level = static_cast<Level>(m_level - 1);
+        m_level = stepDown(m_level);
         m_lastChangeMs = nowMs;
         m_loweredAtMs = nowMs;
         m_calmSinceMs = -1;
         m_stuckAtHighest = false;
     }
     return m_level;
+}
+
+DecodeLoadPolicy::Level DecodeLoadPolicy::stepUp(Level level) const
+{
+    if (level >= KeyFramesOnly)
+        return level;
+    Level next = static_cast<Level>(level + 1);
+    if (next == NoDeblocking && m_deblockingOffAnyway && m_highest > NoDeblocking)
+        next = KeyFramesOnly;
+    return next;
+}
+
+DecodeLoadPolicy::Level DecodeLoadPolicy::stepDown(Level level) const
+{
+    if (level <= Full)
+        return level;
+    Level next = static_cast<Level>(level - 1);
+    if (next == NoDeblocking && m_deblockingOffAnyway)
+        next = SkipNonReference;
+    return next;
 }
 
 void DecodeLoadPolicy::restarted(qint64 nowMs)

@@ -63,6 +63,11 @@ public:
     Level highest() const { return m_highest; }
     qint64 lowerAfterMs() const { return m_lowerAfterMs; }
 
+    // Deblocking is left out anyway (a small tile): the NoDeblocking step would change nothing
+    // and is stepped over, both ways.
+    void setDeblockingOffAnyway(bool value) { m_deblockingOffAnyway = value; }
+    bool deblockingOffAnyway() const { return m_deblockingOffAnyway; }
+
     // The same stream loaded again (a skip to the live edge, a reload after a stall): the level
     // stays, and the picture gets time to settle.
     void restarted(qint64 nowMs);
@@ -79,8 +84,12 @@ public:
 private:
     static constexpr qint64 kNever = std::numeric_limits<qint64>::min() / 2;
 
+    Level stepUp(Level level) const;
+    Level stepDown(Level level) const;
+
     Timings m_timings;
     Level m_highest;
+    bool m_deblockingOffAnyway = false;
     Level m_level = Full;
     bool m_stuckAtHighest = false;
     qint64 m_lowerAfterMs;

@@ -65,7 +65,24 @@ LiveDecodeSettings LiveDecodeSettings::parse(const QProcessEnvironment& environm
         else
             complain(QStringLiteral("STATION_SKIP_LOOP_FILTER"), loopFilter, QStringLiteral("all, nonref or off"));
     }
+
+    const QString opening = environment.value(QStringLiteral("STATION_OPENING_LIMIT")).trimmed().toLower();
+    if (!opening.isEmpty() && opening != QLatin1String("auto")) {
+        bool ok = false;
+        const int count = opening.toInt(&ok);
+        if (ok && count >= 0 && count <= 64)
+            settings.openingLimit = count;
+        else
+            complain(QStringLiteral("STATION_OPENING_LIMIT"), opening, QStringLiteral("auto or 0 to 64"));
+    }
     return settings;
+}
+
+int LiveDecodeSettings::openingLimitFor(int cores) const
+{
+    if (openingLimit >= 0)
+        return openingLimit;
+    return qMax(4, 2 * qMax(1, cores));
 }
 
 const LiveDecodeSettings& LiveDecodeSettings::current()

@@ -24,6 +24,8 @@
 //   STATION_SKIP_LOOP_FILTER  deblocking left out where a tile shows the picture at under half
 //                             its size both ways (never in full view): all (default), nonref
 //                             (only frames no other refers to) or off.
+//   STATION_OPENING_LIMIT     live streams opening at once: auto (default: two per core, at
+//                             least four), a number, or 0 for no limit (see OpeningGate).
 struct LiveDecodeSettings
 {
     QString hwdec = QStringLiteral("auto");
@@ -32,6 +34,8 @@ struct LiveDecodeSettings
     int decoderThreads = -1;
     // The player's value for small pictures: "all", "nonref", or empty (left alone).
     QString smallPictureLoopFilter = QStringLiteral("all");
+    // -1: auto.
+    int openingLimit = -1;
 
     // Values that do not parse keep their default, and are described in `problems`.
     static LiveDecodeSettings parse(const QProcessEnvironment& environment, QStringList* problems);
@@ -42,4 +46,6 @@ struct LiveDecodeSettings
     QString playerHwdec() const;
     // The player's "vd-lavc-threads" for a live tile among `liveTiles` on `cores` cores.
     int threadsFor(int liveTiles, int cores) const;
+    // How many live streams may open at once on `cores` cores (0: no limit).
+    int openingLimitFor(int cores) const;
 };

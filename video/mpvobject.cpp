@@ -32,6 +32,7 @@
 #include "livedecodesettings.h"
 #include "mpvnode.h"
 #include "mpvrenderer.h"
+#include "openinggate.h"
 #include "softwareframesource.h"
 #include "videorendermode.h"
 
@@ -396,6 +397,8 @@ MpvObject::~MpvObject()
     MpvCorePool::instance().itemDestroyed();
     if (m_live)
         --s_liveItems;
+    if (m_openTicket != 0)
+        OpeningGate::live().release(m_openTicket);
     // After this returns no wakeup runs or follows: libmpv calls the callback under the lock
     // that setting it takes. Events already posted die with the object.
     if (m_mpv) {
@@ -454,6 +457,8 @@ void MpvObject::setLive(bool value)
         return;
     m_live = value;
     s_liveItems += value ? 1 : -1;
+    if (!value)
+        releaseOpeningTurn();
     m_lag.reset();
     if (m_frames)
         m_frames->setKeepEveryFrame(!value);
@@ -739,6 +744,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
 {
     switch (event.event_id) {
     case MPV_EVENT_START_FILE:
+        m_openStarted = true;
         // The file before is gone: its load is not reported any more.
         m_loadedPathReply = 0;
         m_otherStreamLoading = false;
@@ -752,7 +758,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         m_haveDemuxedUpTo = false;
         if (m_live && m_catchUpSpeed != 1.0) {
             m_catchUpSpeed = 1.0;
-            setProperty(QStringLiteral("speed"), 1.0);
+            commandAsync(QVariantList{QStringLiteral("set"), QStringLiteral("speed"), QStringLiteral("1")});
         }
         emit fileStarted();
         break;
@@ -761,6 +767,9 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         if (m_mpv && !m_decoderReported)
             mpv_request_log_messages(m_mpv.get(), "no");
         m_hwdecTimer.stop();
+        // The stream the turn was for is over (failed, or stopped): the next may open.
+        if (m_openStarted && m_openTicket != 0)
+            releaseOpeningTurn();
         // The player that gives up on a stream it decodes in hardware is tried in software next.
         if (end && end->reason == MPV_END_FILE_REASON_ERROR && !hardwareDecoder().isEmpty())
             openInSoftware(
@@ -894,6 +903,11 @@ bool MpvObject::notePosition(double previous, double value)
         ++m_presentedFrames;
     if (m_decoderRestarting && m_decoderRestartReplied)
         endDecoderRestart();
+    if (first && m_openTicket != 0) {
+        // Open: its first frame is here.
+        OpeningGate::live().release(m_openTicket);
+        m_openTicket = 0;
+    }
     if (moved || first) {
         const qint64 now = monotonicMs();
         m_lag.frameShown(now, value);
@@ -929,7 +943,8 @@ void MpvObject::catchUp(double shownPts)
     if (speed == m_catchUpSpeed)
         return;
     m_catchUpSpeed = speed;
-    setProperty(QStringLiteral("speed"), speed);
+    // Without waiting: a player busy decoding took up to 600 ms to answer, with 64 on the screen.
+    commandAsync(QVariantList{QStringLiteral("set"), QStringLiteral("speed"), QString::number(speed, 'f', 3)});
 }
 
 void MpvObject::skipToLiveEdge()
@@ -1087,15 +1102,57 @@ void MpvObject::seek(double pos)
 void MpvObject::loadFile(const QVariant& urls)
 {
     qDebug() << "loadFile:" << urls;
+    // A new load replaces whatever was asked before, waiting or opening; the file before may
+    // still end meanwhile, which is not this load's end.
+    releaseOpeningTurn();
+    m_openStarted = false;
+    OpeningGate& gate = OpeningGate::live();
+    if (!m_live || gate.limit() <= 0) {
+        startLoad(urls);
+        return;
+    }
+    // The gate calls back at once or from the event loop; the item gives its ticket back before
+    // it goes, so the callback never outlives it.
+    m_openTicket = gate.request([this, urls] {
+        setWaitingToOpen(false);
+        startLoad(urls);
+    });
+    if (gate.isWaiting(m_openTicket)) {
+        qDebug() << "Waiting for a turn to open:" << urls << gate.waiting() << "waiting," << gate.holding()
+                 << "opening";
+        setWaitingToOpen(true);
+    }
+}
+
+void MpvObject::startLoad(const QVariant& urls)
+{
     if (m_mpv && !m_softwareOnly && LiveDecodeSettings::current().playerHwdec() != QLatin1String("no"))
         // Until the decoder is chosen: the player's reasons for its choice.
         mpv_request_log_messages(m_mpv.get(), "v");
     m_decoderNotes.clear();
     if (m_live)
         prepareLiveLoad(urls.toString());
+    m_openStarted = false;
     // A player busy with the file before takes a while to take the next (200 ms with many on the
     // screen): the scene does not wait for it. A file that cannot be opened ends with an error.
     commandAsync(QVariantList{QStringLiteral("loadfile"), urls});
+}
+
+void MpvObject::releaseOpeningTurn()
+{
+    if (m_openTicket != 0) {
+        OpeningGate::live().release(m_openTicket);
+        m_openTicket = 0;
+    }
+    setWaitingToOpen(false);
+}
+
+void MpvObject::setWaitingToOpen(bool value)
+{
+    if (value == m_waitingToOpen)
+        return;
+    m_waitingToOpen = value;
+    emit waitingToOpenChanged();
 }
 
 void MpvObject::prepareLiveLoad(const QString& path)
@@ -1144,6 +1201,9 @@ void MpvObject::reconsiderDecoding(bool restartIfPlaying)
 {
     if (!m_mpv || !m_live)
         return;
+    const bool small = pictureIsSmall();
+    m_decodeLoad.setDeblockingOffAnyway(small &&
+                                        LiveDecodeSettings::current().smallPictureLoopFilter == QLatin1String("all"));
     const int level = m_decodeLoad.level();
     const QString skipFrame = level >= DecodeLoadPolicy::KeyFramesOnly      ? QStringLiteral("nonkey")
                               : level >= DecodeLoadPolicy::SkipNonReference ? QStringLiteral("nonref")
@@ -1151,7 +1211,7 @@ void MpvObject::reconsiderDecoding(bool restartIfPlaying)
     QString loopFilter = QStringLiteral("default");
     if (level >= DecodeLoadPolicy::NoDeblocking)
         loopFilter = QStringLiteral("all");
-    else if (!LiveDecodeSettings::current().smallPictureLoopFilter.isEmpty() && pictureIsSmall())
+    else if (!LiveDecodeSettings::current().smallPictureLoopFilter.isEmpty() && small)
         // Shown at under half its size, the picture loses the detail the filter keeps anyway.
         loopFilter = LiveDecodeSettings::current().smallPictureLoopFilter;
     if (skipFrame == m_appliedSkipFrame && loopFilter == m_appliedLoopFilter)

@@ -105,6 +105,8 @@ class MpvObject : public QQuickFramebufferObject
     // sub-stream had better play that).
     Q_PROPERTY(int decodeLevel READ decodeLevel NOTIFY decodeLevelChanged)
     Q_PROPERTY(bool cannotKeepUp READ cannotKeepUp NOTIFY decodeLevelChanged)
+    // A live stream asked for waits its turn to open (OpeningGate): no frame is due yet.
+    Q_PROPERTY(bool waitingToOpen READ waitingToOpen NOTIFY waitingToOpenChanged)
     // The hardware decoder in use ("vaapi", "nvdec-copy"...), empty while decoding in software.
     Q_PROPERTY(QString hardwareDecoder READ hardwareDecoder NOTIFY hwdecCurrentChanged)
 
@@ -126,6 +128,7 @@ public:
     void setExpectedVideoSize(const QString& value);
     int decodeLevel() const { return m_decodeLoad.level(); }
     bool cannotKeepUp() const { return m_decodeLoad.cannotKeepUp(); }
+    bool waitingToOpen() const { return m_waitingToOpen; }
     QString hardwareDecoder() const;
 
     // Counters of the picture for a statistics overlay, read when wanted rather than signalled
@@ -212,6 +215,7 @@ signals:
     void fullViewChanged(bool value);
     void expectedVideoSizeChanged();
     void decodeLevelChanged();
+    void waitingToOpenChanged();
     // A live stream fell this far behind and is loaded again to show the present.
     void skippedToLiveEdge(double lagSeconds);
     void mpvUpdated();
@@ -384,6 +388,9 @@ private:
     void applyHold();
     // Before a live stream loads: its decoder's settings for the new file.
     void prepareLiveLoad(const QString& path);
+    void startLoad(const QVariant& urls);
+    void releaseOpeningTurn();
+    void setWaitingToOpen(bool value);
     // What the decoder should skip now, and bringing the player to it; a playing decoder is
     // restarted for it (at most once every kMinDecoderRestartMs).
     void reconsiderDecoding(bool restartIfPlaying = true);
@@ -449,6 +456,12 @@ private:
 
     // Decoding less when decoding cannot keep up, and in small tiles.
     DecodeLoadPolicy m_decodeLoad;
+    // The live stream's turn to open (OpeningGate::live()), held until its first frame or its end;
+    // 0: none held or asked for.
+    quint64 m_openTicket = 0;
+    bool m_waitingToOpen = false;
+    // The file the turn is for has started (the end of the one before does not give it back).
+    bool m_openStarted = false;
     bool m_fullView = false;
     QString m_expectedVideoSize;
     // Parsed from it: until a stream reports its own size.

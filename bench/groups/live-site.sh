@@ -13,7 +13,7 @@ LIVE_CONTROL_PORT=20972
 LIVE_PORT360=28001
 LIVE_PORT720=28101
 LIVE_PORT1080=28201
-LIVE_COUNT360=25
+LIVE_COUNT360=64
 LIVE_COUNT720=9
 LIVE_COUNT1080=16
 # Made once from a synthetic source and kept. Every frame shows its number (bench/framecode.py);
@@ -121,7 +121,7 @@ live_up() {
 # live_wait_servers N: until N stream servers said "ready" in streams.log.
 live_wait_servers() {
     local i
-    for i in 1 2 3 4 5 6 7 8 9 10; do
+    for i in $(seq 1 40); do
         [ "$(grep -c '^ready$' "$WORK/streams.log")" -ge "$1" ] && return 0
         sleep 0.5
     done

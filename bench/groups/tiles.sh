@@ -7,7 +7,7 @@
 if [ -n "$TILES_LIST" ]; then
     IFS=, read -r -a TILES_CONFIGS <<<"$TILES_LIST"
 else
-    TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "360p 25" "720p 4" "720p 9")
+    TILES_CONFIGS=("360p 4" "360p 9" "360p 16" "360p 25" "360p 36" "360p 64" "720p 4" "720p 9")
 fi
 # How long the screen is read after a stall.
 TILES_STALL_OBSERVE=15
@@ -29,16 +29,19 @@ tiles_run() {
     for run in $(seq 1 "$TILES_RUNS"); do
         for config in "${TILES_CONFIGS[@]}"; do
             read -r stream n <<<"$config"
-            if ! [[ "$stream" =~ ^(360p|720p)$ && "$n" =~ ^(4|9|16|25)$ ]] ||
+            if ! [[ "$stream" =~ ^(360p|720p)$ && "$n" =~ ^(4|9|16|25|36|64)$ ]] ||
                 { [ "$stream" = 360p ] && [ "$n" -gt "$LIVE_COUNT360" ]; } ||
                 { [ "$stream" = 720p ] && [ "$n" -gt "$LIVE_COUNT720" ]; }; then
-                log "live tiles: no layout '$config' (360p: 4, 9, 16 or 25 tiles; 720p: 4 or 9)"
+                log "live tiles: no layout '$config' (360p: 4, 9, 16, 25, 36 or 64 tiles; 720p: 4 or 9)"
                 continue
             fi
             tag="run=$run stream=$stream n=$n"
             log "live tiles, $n of $stream, run $run of $TILES_RUNS: client"
             mapfile -t screen_args < <(tiles_screen_args client "run$run-$stream-$n")
+            # A wall larger than the machine decodes opens its streams a few at a time: a second
+            # a tile to load them all.
             live_driver tiles --layout "Tiles $n $stream" --tiles "$n" --seconds "$TILES_SECONDS" "${screen_args[@]}" \
+                --timeout "$((n > 30 ? n * 1000 : 30000))" \
                 >"$WORK/tiles.client" || log "the client run failed"
             sed "s/^/$tag /" "$WORK/tiles.client" >>"$WORK/tiles.raw"
             # Each player goes where the client showed its stream, with that tile's size (the

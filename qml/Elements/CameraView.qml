@@ -364,7 +364,9 @@ Item {
         objectName: "stallWatch"
         watching: cameraView.watchesSignal
         frames: cameraView.playerObject ? cameraView.playerObject.presentedFrames : 0
-        paused: cameraView.playerObject ? cameraView.playerObject.paused : false
+        // A stream waiting for its turn to open owes no frame yet; its wait starts with the turn.
+        paused: cameraView.playerObject ? cameraView.playerObject.paused || cameraView.playerObject.waitingToOpen
+                                        : false
         // A stream that ended is reloaded by the player itself; loading it here as well would
         // only cut that attempt short.
         reloadHeld: cameraView.backend ? cameraView.backend.reloadPending : false

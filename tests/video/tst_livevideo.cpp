@@ -13,6 +13,7 @@
 #include "liveedgepolicy.h"
 #include "livelagestimator.h"
 #include "mpvobject.h"
+#include "openinggate.h"
 #include "videorendermode.h"
 
 using LagSamples = QVector<QPair<int, double>>;
@@ -79,12 +80,14 @@ private slots:
     void decodeLoadSteps_data();
     void decodeLoadSteps();
     void decodeLoadAcrossLoads();
+    void decodeLoadStepsOverDeblockingLeftOutAnyway();
     void hardwareDecoderWatch_data();
     void hardwareDecoderWatch();
     void decodeSettings_data();
     void decodeSettings();
     void decoderThreads_data();
     void decoderThreads();
+    void openingGateTakesTurns();
 
     void pacerJoinsRequestsIntoOneFrame();
     void pacerKeepsItsInterval();
@@ -482,6 +485,31 @@ void TestLiveVideo::decodeLoadSteps()
     QCOMPARE(policy.cannotKeepUp(), cannotKeepUp);
 }
 
+void TestLiveVideo::decodeLoadStepsOverDeblockingLeftOutAnyway()
+{
+    // A small tile decodes without deblocking from the start: falling behind, it goes from
+    // non-reference frames straight to key frames, and back the same way.
+    DecodeLoadPolicy policy;
+    policy.setDeblockingOffAnyway(true);
+    QList<QPair<qint64, int>> seen;
+    int level = policy.level();
+    auto play = [&](qint64 from, qint64 to, double lag, double queued) {
+        for (qint64 t = from; t < to; t += 40) {
+            const int now = policy.update(t, lag, queued);
+            if (now != level)
+                seen.append({t, now});
+            level = now;
+        }
+    };
+    play(0, 7000, 0.8, 1.0);
+    play(7000, 30000, 0.1, 0.9);
+    const QList<QPair<qint64, int>> expected{{1000, DecodeLoadPolicy::SkipNonReference},
+                                             {4000, DecodeLoadPolicy::KeyFramesOnly},
+                                             {27000, DecodeLoadPolicy::SkipNonReference}};
+    QCOMPARE(seen, expected);
+    QVERIFY(!policy.cannotKeepUp());
+}
+
 void TestLiveVideo::decodeLoadAcrossLoads()
 {
     DecodeLoadPolicy policy;
@@ -581,6 +609,8 @@ void TestLiveVideo::decodeSettings_data()
                                                  << "auto" << all << -1 << "all" << 4;
     QTest::newRow("too many threads") << Environment{{"STATION_DECODER_THREADS", "1000"}} << "auto" << all << -1
                                       << "all" << 1;
+    QTest::newRow("an opening limit that is no number")
+        << Environment{{"STATION_OPENING_LIMIT", "many"}} << "auto" << all << -1 << "all" << 1;
 }
 
 void TestLiveVideo::decodeSettings()
@@ -608,6 +638,57 @@ void TestLiveVideo::decodeSettings()
     // "auto" is the player's safe list, with copies back to memory where the pictures cannot go
     // to OpenGL as they are; anything else is the player's own value.
     QCOMPARE(settings.playerHwdec(), hwdec == QLatin1String("auto") ? QStringLiteral("auto-copy-safe") : hwdec);
+}
+
+void TestLiveVideo::openingGateTakesTurns()
+{
+    // The process's setting: two turns a core and at least four; a number as given, 0 no gate.
+    QCOMPARE(LiveDecodeSettings().openingLimitFor(1), 4);
+    QCOMPARE(LiveDecodeSettings().openingLimitFor(8), 16);
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("STATION_OPENING_LIMIT"), QStringLiteral("0"));
+    QCOMPARE(LiveDecodeSettings::parse(env, nullptr).openingLimitFor(8), 0);
+
+    OpeningGate gate(2, 200);
+    QStringList opened;
+    auto opener = [&opened](const QString& name) { return [&opened, name] { opened << name; }; };
+    const OpeningGate::Ticket a = gate.request(opener("a"));
+    gate.request(opener("b"));
+    const OpeningGate::Ticket c = gate.request(opener("c"));
+    const OpeningGate::Ticket d = gate.request(opener("d"));
+    gate.request(opener("e"));
+    QCOMPARE(opened, (QStringList{"a", "b"}));
+    QVERIFY(gate.isWaiting(c));
+    QCOMPARE(gate.waiting(), 3);
+
+    // A released turn passes to the first in line, from the event loop, not inside release().
+    gate.release(a);
+    QCOMPARE(opened.size(), 2);
+    QTRY_COMPARE(opened, (QStringList{"a", "b", "c"}));
+    // One that no longer wants to open gives up its place.
+    gate.release(d);
+    QCOMPARE(gate.waiting(), 1);
+    // A turn held too long (a camera that never answers) is taken back.
+    QTRY_COMPARE_WITH_TIMEOUT(opened, (QStringList{"a", "b", "c", "e"}), 2000);
+    QVERIFY(!opened.contains("d"));
+    QCOMPARE(gate.waiting(), 0);
+
+    // Withdrawn after its turn came but before it was called: not called.
+    OpeningGate full(1, 10000);
+    const OpeningGate::Ticket first = full.request(opener("f"));
+    const OpeningGate::Ticket second = full.request(opener("g"));
+    full.release(first);
+    full.release(second);
+    QTest::qWait(20);
+    QVERIFY(!opened.contains("g"));
+    QCOMPARE(full.holding(), 0);
+
+    // No limit: everyone at once.
+    OpeningGate open(0);
+    for (int i = 0; i < 10; ++i)
+        open.request(opener(QStringLiteral("n%1").arg(i)));
+    QCOMPARE(open.holding(), 10);
+    QCOMPARE(open.waiting(), 0);
 }
 
 void TestLiveVideo::decoderThreads_data()
