@@ -82,7 +82,7 @@ int LiveDecodeSettings::openingLimitFor(int cores) const
 {
     if (openingLimit >= 0)
         return openingLimit;
-    return qMax(4, 2 * qMax(1, cores));
+    return qMax(16, 4 * qMax(1, cores));
 }
 
 const LiveDecodeSettings& LiveDecodeSettings::current()

@@ -24,8 +24,8 @@
 //   STATION_SKIP_LOOP_FILTER  deblocking left out where a tile shows the picture at under half
 //                             its size both ways (never in full view): all (default), nonref
 //                             (only frames no other refers to) or off.
-//   STATION_OPENING_LIMIT     live streams opening at once: auto (default: two per core, at
-//                             least four), a number, or 0 for no limit (see OpeningGate).
+//   STATION_OPENING_LIMIT     live streams opening at once: auto (default: four per core,
+//                             at least 16), a number, or 0 for no limit (see OpeningGate).
 struct LiveDecodeSettings
 {
     QString hwdec = QStringLiteral("auto");

@@ -756,6 +756,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         m_edgePolicy.reset();
         m_catchUp.reset();
         m_haveDemuxedUpTo = false;
+        setBacklogged(false);
         if (m_live && m_catchUpSpeed != 1.0) {
             m_catchUpSpeed = 1.0;
             commandAsync(QVariantList{QStringLiteral("set"), QStringLiteral("speed"), QStringLiteral("1")});
@@ -861,8 +862,10 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         return;
     if (std::strcmp(property.name, kDemuxedUpTo) == 0) {
         m_haveDemuxedUpTo = property.format == MPV_FORMAT_DOUBLE && property.data;
-        if (m_haveDemuxedUpTo)
+        if (m_haveDemuxedUpTo) {
             m_demuxedUpTo = *static_cast<const double*>(property.data);
+            noteMediaArrived();
+        }
         return;
     }
     const int row = rowOfName(property.name);
@@ -911,28 +914,59 @@ bool MpvObject::notePosition(double previous, double value)
     if (moved || first) {
         const qint64 now = monotonicMs();
         m_lag.frameShown(now, value);
+        m_lastShownPts = value;
         if (m_live) {
-            const int levelBefore = m_decodeLoad.level();
-            const bool cannotBefore = m_decodeLoad.cannotKeepUp();
             const double queued = m_haveDemuxedUpTo ? m_demuxedUpTo - value : std::nan("");
-            const int level = m_decodeLoad.update(now, m_lag.lagAtLastFrameSeconds(), queued);
-            if (level != levelBefore) {
-                const QString text = level > levelBefore
-                                         ? QStringLiteral("Live picture %1 s behind while decoding; decoding %2: %3")
-                                         : QStringLiteral("Live picture %1 s behind, keeping up; decoding %2: %3");
-                qInfo().noquote()
-                    << text.arg(m_lag.lagAtLastFrameSeconds(), 0, 'f', 1).arg(levelName(level), MpvObject::path());
-                reconsiderDecoding();
-            }
-            if (level != levelBefore || m_decodeLoad.cannotKeepUp() != cannotBefore)
-                emit decodeLevelChanged();
+            // A camera that stops sending while the decoder works off its backlog is seen to stop
+            // once the backlog is gone.
+            setBacklogged(queued > kBackloggedSeconds);
+            judgeDecodeLoad(now, m_lag.lagAtLastFrameSeconds(), queued);
         }
-        if (m_live && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
+        // While streams wait for their turn to open, the machine is short of time: loading this one
+        // again would only queue it behind them; decoding less (above) brings it back instead.
+        if (m_live && OpeningGate::live().waiting() == 0 && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
             skipToLiveEdge();
         else if (m_live)
             catchUp(value);
     }
     return moved;
+}
+
+void MpvObject::judgeDecodeLoad(qint64 nowMs, double lagSeconds, double queuedSeconds)
+{
+    const int levelBefore = m_decodeLoad.level();
+    const bool cannotBefore = m_decodeLoad.cannotKeepUp();
+    const int level = m_decodeLoad.update(nowMs, lagSeconds, queuedSeconds);
+    if (level != levelBefore) {
+        const QString text = level > levelBefore
+                                 ? QStringLiteral("Live picture %1 s behind while decoding; decoding %2: %3")
+                                 : QStringLiteral("Live picture %1 s behind, keeping up; decoding %2: %3");
+        qInfo().noquote() << text.arg(lagSeconds, 0, 'f', 1).arg(levelName(level), MpvObject::path());
+        reconsiderDecoding();
+    }
+    if (level != levelBefore || m_decodeLoad.cannotKeepUp() != cannotBefore)
+        emit decodeLevelChanged();
+}
+
+void MpvObject::setBacklogged(bool value)
+{
+    if (value == m_backlogged)
+        return;
+    m_backlogged = value;
+    emit backloggedChanged();
+}
+
+void MpvObject::noteMediaArrived()
+{
+    if (!m_live || !m_lag.hasFrame() || !m_haveDemuxedUpTo)
+        return;
+    const double backlog = m_demuxedUpTo - m_lastShownPts;
+    setBacklogged(backlog > kBackloggedSeconds);
+    // A picture that gets no frame at all while its stream comes in (the cores busy with other
+    // tiles) is judged as well: waiting for a frame to judge it by, it would wait for ever.
+    const qint64 now = monotonicMs();
+    if (m_lag.msSinceFrame(now) > kStarvedMs)
+        judgeDecodeLoad(now, m_lag.lagSeconds(now), backlog);
 }
 
 void MpvObject::catchUp(double shownPts)

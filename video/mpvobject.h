@@ -107,6 +107,9 @@ class MpvObject : public QQuickFramebufferObject
     Q_PROPERTY(bool cannotKeepUp READ cannotKeepUp NOTIFY decodeLevelChanged)
     // A live stream asked for waits its turn to open (OpeningGate): no frame is due yet.
     Q_PROPERTY(bool waitingToOpen READ waitingToOpen NOTIFY waitingToOpenChanged)
+    // A live stream keeps coming in while its picture lags more than a second behind what came:
+    // the decoder is behind (a busy machine), the camera is not lost.
+    Q_PROPERTY(bool backlogged READ backlogged NOTIFY backloggedChanged)
     // The hardware decoder in use ("vaapi", "nvdec-copy"...), empty while decoding in software.
     Q_PROPERTY(QString hardwareDecoder READ hardwareDecoder NOTIFY hwdecCurrentChanged)
 
@@ -129,6 +132,7 @@ public:
     int decodeLevel() const { return m_decodeLoad.level(); }
     bool cannotKeepUp() const { return m_decodeLoad.cannotKeepUp(); }
     bool waitingToOpen() const { return m_waitingToOpen; }
+    bool backlogged() const { return m_backlogged; }
     QString hardwareDecoder() const;
 
     // Counters of the picture for a statistics overlay, read when wanted rather than signalled
@@ -216,6 +220,7 @@ signals:
     void expectedVideoSizeChanged();
     void decodeLevelChanged();
     void waitingToOpenChanged();
+    void backloggedChanged();
     // A live stream fell this far behind and is loaded again to show the present.
     void skippedToLiveEdge(double lagSeconds);
     void mpvUpdated();
@@ -389,6 +394,9 @@ private:
     // Before a live stream loads: its decoder's settings for the new file.
     void prepareLiveLoad(const QString& path);
     void startLoad(const QVariant& urls);
+    void judgeDecodeLoad(qint64 nowMs, double lagSeconds, double queuedSeconds);
+    void noteMediaArrived();
+    void setBacklogged(bool value);
     void releaseOpeningTurn();
     void setWaitingToOpen(bool value);
     // What the decoder should skip now, and bringing the player to it; a playing decoder is
@@ -452,6 +460,11 @@ private:
     // Media time of the newest packet the player holds; NaN when not known.
     double m_demuxedUpTo = 0.0;
     bool m_haveDemuxedUpTo = false;
+    double m_lastShownPts = 0.0;
+    bool m_backlogged = false;
+    static constexpr double kBackloggedSeconds = 1.0;
+    // No frame for this long while media comes in: the decoder is starved.
+    static constexpr qint64 kStarvedMs = 1000;
     double m_catchUpSpeed = 1.0;
 
     // Decoding less when decoding cannot keep up, and in small tiles.

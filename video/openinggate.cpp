@@ -7,7 +7,7 @@
 #include "livedecodesettings.h"
 
 OpeningGate::OpeningGate(int limit, int holdMs, QObject* parent)
-    : QObject(parent), m_limit(qMax(0, limit)), m_holdMs(qMax(1, holdMs))
+    : QObject(parent), m_limit(qMax(0, limit)), m_allowed(m_limit), m_holdMs(qMax(1, holdMs))
 {
     m_clock.start();
     m_expiry.setSingleShot(true);
@@ -32,7 +32,11 @@ OpeningGate::Ticket OpeningGate::request(std::function<void()> open)
 
 void OpeningGate::release(Ticket ticket)
 {
-    if (m_holding.remove(ticket) > 0) {
+    const auto held = m_holding.constFind(ticket);
+    if (held != m_holding.constEnd()) {
+        if (m_clock.elapsed() - held.value() <= quickMs && m_allowed < m_limit)
+            ++m_allowed;
+        m_holding.erase(held);
         admitWaiting();
         return;
     }
@@ -47,6 +51,7 @@ void OpeningGate::release(Ticket ticket)
 void OpeningGate::setLimit(int limit)
 {
     m_limit = qMax(0, limit);
+    m_allowed = m_limit;
     admitWaiting();
 }
 
@@ -92,9 +97,12 @@ void OpeningGate::expire()
 {
     const qint64 now = m_clock.elapsed();
     for (auto it = m_holding.begin(); it != m_holding.end();) {
-        if (it.value() + m_holdMs <= now)
+        if (it.value() + m_holdMs <= now) {
             it = m_holding.erase(it);
-        else
+            // Too many at once for the machine: fewer from now on.
+            if (m_limit > 0)
+                m_allowed = qMax(qMin(minLimit, m_limit), m_allowed / 2);
+        } else
             ++it;
     }
     admitWaiting();

@@ -34,8 +34,10 @@ int runTiles(const LiveOptions& options)
     if (appliedMs == 0)
         return 1;
 
-    // Every tile loaded, by the hook's counters.
+    // Every tile loaded, by the hook's counters: each at least once since the layout came (a wall
+    // the machine cannot decode in full reloads some tile at almost any moment).
     TileStatsTick first;
+    std::vector<bool> seenLoaded(std::size_t(qMax(0, options.tiles)), false);
     const bool loaded = waitUntil(
         [&] {
             client.poll();
@@ -44,8 +46,11 @@ int runTiles(const LiveOptions& options)
                 const TileStatsTick& tick = ticks[i];
                 if (tick.ms < appliedMs || tick.tiles != options.tiles)
                     continue;
-                if (std::all_of(tick.samples.begin(), tick.samples.end(),
-                                [](const TileSample& sample) { return sample.loaded; })) {
+                for (std::size_t t = 0; t < tick.samples.size() && t < seenLoaded.size(); ++t) {
+                    if (tick.samples[t].loaded)
+                        seenLoaded[t] = true;
+                }
+                if (std::all_of(seenLoaded.begin(), seenLoaded.end(), [](bool seen) { return seen; })) {
                     first = tick;
                     return true;
                 }

@@ -365,7 +365,10 @@ Item {
         watching: cameraView.watchesSignal
         frames: cameraView.playerObject ? cameraView.playerObject.presentedFrames : 0
         // A stream waiting for its turn to open owes no frame yet; its wait starts with the turn.
+        // One whose media keeps coming in while the decoder is behind is not lost either: loading
+        // it again would only add an opening to a machine that cannot keep up.
         paused: cameraView.playerObject ? cameraView.playerObject.paused || cameraView.playerObject.waitingToOpen
+                                          || cameraView.playerObject.backlogged
                                         : false
         // A stream that ended is reloaded by the player itself; loading it here as well would
         // only cut that attempt short.

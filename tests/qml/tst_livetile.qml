@@ -174,6 +174,34 @@ TestCase {
         verify(mpv.statistics().lag < lagBoundSeconds, "at the live edge: " + mpv.statistics().lag);
     }
 
+    // A decoder that gets no frame out for longer than the stall watch waits, while its stream keeps
+    // coming in, is behind, not lost: no reload, and it is judged without a frame to judge it by.
+    function test_starvedDecoderIsNotTakenForLost() {
+        verify(stream.start(), stream.errorString);
+        var view = createLiveTile(stream.url);
+        var mpv = view.backend.mpvObject;
+        mpv.setDecodeLoadTimings(500, 1000, 60000, 60000);
+        waitForFrames(mpv, 3);
+        var lost = createTemporaryObject(lostSpy, testCase, { target: findChild(view, "stallWatch") });
+        // A picture every 8 s: longer than the 5 s after which a stream counts as lost.
+        mpv.setProperty("vf", "lavfi=[realtime=speed=0.005]");
+        tryVerify(function() { return mpv.backlogged; }, 10000, "media piles up in front of the decoder");
+        tryVerify(function() { return mpv.decodeLevel > 0; }, 10000, "the starved decoder decodes less");
+        wait(G.timings.videoNoSignalMs + 1000);
+        compare(lost.count, 0, "the stream never counted as lost");
+        verify(!view.noSignal);
+        mpv.setProperty("vf", "");
+        tryVerify(function() { return !mpv.backlogged; }, 15000, "the backlog is worked off");
+    }
+
+    Component {
+        id: lostSpy
+
+        SignalSpy {
+            signalName: "lostChanged"
+        }
+    }
+
     // Shown at under half its size both ways, a picture is decoded without deblocking; in full view
     // with it.
     function test_smallTileLeavesOutDeblocking() {

@@ -642,9 +642,9 @@ void TestLiveVideo::decodeSettings()
 
 void TestLiveVideo::openingGateTakesTurns()
 {
-    // The process's setting: two turns a core and at least four; a number as given, 0 no gate.
-    QCOMPARE(LiveDecodeSettings().openingLimitFor(1), 4);
-    QCOMPARE(LiveDecodeSettings().openingLimitFor(8), 16);
+    // The process's setting: four turns a core and at least 16; a number as given, 0 no gate.
+    QCOMPARE(LiveDecodeSettings().openingLimitFor(2), 16);
+    QCOMPARE(LiveDecodeSettings().openingLimitFor(8), 32);
     QProcessEnvironment env;
     env.insert(QStringLiteral("STATION_OPENING_LIMIT"), QStringLiteral("0"));
     QCOMPARE(LiveDecodeSettings::parse(env, nullptr).openingLimitFor(8), 0);
@@ -682,6 +682,22 @@ void TestLiveVideo::openingGateTakesTurns()
     QTest::qWait(20);
     QVERIFY(!opened.contains("g"));
     QCOMPARE(full.holding(), 0);
+
+    // Openings that run out of time allow fewer at once; quick ones allow more again.
+    OpeningGate adaptive(8, 100);
+    for (int i = 0; i < 8; ++i)
+        adaptive.request(opener(QStringLiteral("slow%1").arg(i)));
+    QTRY_COMPARE(adaptive.holding(), 0);
+    QCOMPARE(adaptive.allowed(), OpeningGate::minLimit);
+    const OpeningGate::Ticket quick = adaptive.request(opener("q1"));
+    adaptive.request(opener("q2"));
+    adaptive.request(opener("q3"));
+    QCOMPARE(adaptive.waiting(), 1);
+    adaptive.release(quick);
+    QCOMPARE(adaptive.allowed(), OpeningGate::minLimit + 1);
+    QCOMPARE(adaptive.holding(), 2);
+    QCOMPARE(adaptive.waiting(), 0);
+    QTRY_VERIFY(opened.contains("q3"));
 
     // No limit: everyone at once.
     OpeningGate open(0);
