@@ -339,6 +339,19 @@ void wakeup(void* context)
     QCoreApplication::postEvent(static_cast<MpvObject*>(context), new QEvent(QEvent::User));
 }
 
+// The decode steps' waits of the next item. Tiles that fell behind together (one machine, one
+// load) would all step back at the same moment and fall behind together again: each item waits a
+// little longer than the one made before it, in eight steps, before its first step back.
+DecodeLoadPolicy::Timings spreadDecodeLoadTimings()
+{
+    static int made = 0;
+    constexpr int spreadSteps = 8;
+    constexpr qint64 spreadStepMs = 2500;
+    DecodeLoadPolicy::Timings timings;
+    timings.lowerAfterMs += (made++ % spreadSteps) * spreadStepMs;
+    return timings;
+}
+
 } // namespace
 
 MpvObject::MpvObject(QQuickItem* parent)
@@ -346,13 +359,15 @@ MpvObject::MpvObject(QQuickItem* parent)
       m_values(initialValues()),
       m_drawnFrames(std::make_shared<std::atomic<quint64>>(0)),
       m_holdPicture(std::make_shared<std::atomic<bool>>(false)),
-      m_decodeLoad(DecodeLoadPolicy::Timings(), LiveDecodeSettings::current().highestSkip),
+      m_decodeLoad(spreadDecodeLoadTimings(), LiveDecodeSettings::current().highestSkip),
       m_assumedHardwareDecoder(s_assumedHardwareDecoder)
 {
     m_decodingTimer.setSingleShot(true);
     connect(&m_decodingTimer, &QTimer::timeout, this, [this] { reconsiderDecoding(); });
     m_restartHoldTimer.setSingleShot(true);
     connect(&m_restartHoldTimer, &QTimer::timeout, this, &MpvObject::endDecoderRestart);
+    m_starvedTimer.setInterval(int(kStarvedMs));
+    connect(&m_starvedTimer, &QTimer::timeout, this, &MpvObject::checkStarved);
     m_hwdecTimer.setInterval(1000);
     connect(&m_hwdecTimer, &QTimer::timeout, this, &MpvObject::checkHardwareDecoder);
     // A new size of the tile or of the picture may change what is worth decoding, once it holds.
@@ -457,8 +472,12 @@ void MpvObject::setLive(bool value)
         return;
     m_live = value;
     s_liveItems += value ? 1 : -1;
-    if (!value)
+    if (value) {
+        m_starvedTimer.start();
+    } else {
+        m_starvedTimer.stop();
         releaseOpeningTurn();
+    }
     m_lag.reset();
     if (m_frames)
         m_frames->setKeepEveryFrame(!value);
@@ -962,11 +981,18 @@ void MpvObject::noteMediaArrived()
         return;
     const double backlog = m_demuxedUpTo - m_lastShownPts;
     setBacklogged(backlog > kBackloggedSeconds);
-    // A picture that gets no frame at all while its stream comes in (the cores busy with other
+    checkStarved();
+}
+
+void MpvObject::checkStarved()
+{
+    // A picture that gets no frame at all while its stream has come in (the cores busy with other
     // tiles) is judged as well: waiting for a frame to judge it by, it would wait for ever.
+    if (!m_live || !m_lag.hasFrame() || !m_haveDemuxedUpTo)
+        return;
     const qint64 now = monotonicMs();
     if (m_lag.msSinceFrame(now) > kStarvedMs)
-        judgeDecodeLoad(now, m_lag.lagSeconds(now), backlog);
+        judgeDecodeLoad(now, m_lag.lagSeconds(now), m_demuxedUpTo - m_lastShownPts);
 }
 
 void MpvObject::catchUp(double shownPts)

@@ -396,6 +396,7 @@ private:
     void startLoad(const QVariant& urls);
     void judgeDecodeLoad(qint64 nowMs, double lagSeconds, double queuedSeconds);
     void noteMediaArrived();
+    void checkStarved();
     void setBacklogged(bool value);
     void releaseOpeningTurn();
     void setWaitingToOpen(bool value);
@@ -496,6 +497,9 @@ private:
     bool m_hardwareBefore = false;
     HwdecWatch m_hwdecWatch;
     QTimer m_hwdecTimer;
+    // Looks at a live picture that gets no frames (noteMediaArrived stops too once the demuxer is
+    // as far ahead as it reads).
+    QTimer m_starvedTimer;
     // The player's latest words about choosing its decoder.
     QStringList m_decoderNotes;
     QString m_assumedHardwareDecoder;
