@@ -113,6 +113,19 @@ void CameraSync::setDisplayLatencyMs(int ms)
     emit settingsChanged();
 }
 
+void CameraSync::setDisplayLatencyGrowthMs(int ms)
+{
+    if (ms < 0 || ms == m_displayLatencyGrowthMs)
+        return;
+    m_displayLatencyGrowthMs = ms;
+    emit settingsChanged();
+}
+
+qreal CameraSync::displayLatencyAt(qreal rate) const
+{
+    return m_displayLatencyMs + m_displayLatencyGrowthMs * std::max<qreal>(0, rate - 1);
+}
+
 void CameraSync::setTimeSource(SharedClock::TimeSource source, bool ownTicks)
 {
     m_clock.setTimeSource(std::move(source));
@@ -675,7 +688,7 @@ void CameraSync::follow(Camera& camera, qreal now)
     // A frame stays on the picture until the next is due: centred on it, the picture is on time.
     // Playing, the frame the player reports now is on the screen a moment later, when the clock
     // has moved on by that moment times its rate.
-    const qreal shown = still ? now : now + m_displayLatencyMs * rate;
+    const qreal shown = still ? now : now + displayLatencyAt(rate) * rate;
     const qreal offset = session->positionMs() + m_frameMs / 2.0 - shown;
     if (still) {
         if (fast && !m_holding && !m_paused) {

@@ -59,6 +59,10 @@ class CameraSync : public QObject
     // How long a frame a player has reported takes to reach the screen: playing, the players are
     // kept that much (times the speed) ahead of the clock, so that the screen is on it.
     Q_PROPERTY(int displayLatencyMs READ displayLatencyMs WRITE setDisplayLatencyMs NOTIFY settingsChanged)
+    // ...and this much longer per step of speed above 1x: more frames a second to decode and draw
+    // on the same cores keep the screen farther behind the players.
+    Q_PROPERTY(
+        int displayLatencyGrowthMs READ displayLatencyGrowthMs WRITE setDisplayLatencyGrowthMs NOTIFY settingsChanged)
 
 public:
     static constexpr int MaxCameras = 16;
@@ -94,6 +98,10 @@ public:
     void setFastRate(qreal rate);
     int displayLatencyMs() const { return m_displayLatencyMs; }
     void setDisplayLatencyMs(int ms);
+    int displayLatencyGrowthMs() const { return m_displayLatencyGrowthMs; }
+    void setDisplayLatencyGrowthMs(int ms);
+    // The screen's latency while playing at `rate`.
+    qreal displayLatencyAt(qreal rate) const;
 
     SharedClock& clock() { return m_clock; }
     // The seam for tests: the clock's time source; the ticks are then the test's too.
@@ -216,6 +224,7 @@ private:
     int m_holdTimeoutMs = 3000;
     qreal m_fastRate = 4;
     int m_displayLatencyMs = 0;
+    int m_displayLatencyGrowthMs = 0;
     // The players fell behind at the present speed (faster than 1x): key frames only.
     bool m_decodeBound = false;
     // How long a key-frame seek takes to show, on average.

@@ -367,6 +367,7 @@ Page {
         timeline: recordedPage.inStep ? timeline : null
         speeds: G.recorded.speeds
         displayLatencyMs: G.recorded.displayLatencyMs
+        displayLatencyGrowthMs: G.recorded.displayLatencyGrowthMs
     }
 
     ListModel {
