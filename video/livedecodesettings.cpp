@@ -46,15 +46,19 @@ LiveDecodeSettings LiveDecodeSettings::parse(const QProcessEnvironment& environm
             complain(QStringLiteral("STATION_DECODE_SKIP"), skip, QStringLiteral("off, nonref, deblock or keyframes"));
     }
 
-    const QString threads = environment.value(QStringLiteral("STATION_DECODER_THREADS")).trimmed().toLower();
-    if (!threads.isEmpty() && threads != QLatin1String("auto")) {
+    // "auto" keeps the default (-1: chosen at run time); otherwise a count of 0 to 64.
+    auto readCount = [&](const QString& name, int* field) {
+        const QString value = environment.value(name).trimmed().toLower();
+        if (value.isEmpty() || value == QLatin1String("auto"))
+            return;
         bool ok = false;
-        const int count = threads.toInt(&ok);
+        const int count = value.toInt(&ok);
         if (ok && count >= 0 && count <= 64)
-            settings.decoderThreads = count;
+            *field = count;
         else
-            complain(QStringLiteral("STATION_DECODER_THREADS"), threads, QStringLiteral("auto or 0 to 64"));
-    }
+            complain(name, value, QStringLiteral("auto or 0 to 64"));
+    };
+    readCount(QStringLiteral("STATION_DECODER_THREADS"), &settings.decoderThreads);
 
     const QString loopFilter = environment.value(QStringLiteral("STATION_SKIP_LOOP_FILTER")).trimmed().toLower();
     if (!loopFilter.isEmpty()) {
@@ -66,15 +70,7 @@ LiveDecodeSettings LiveDecodeSettings::parse(const QProcessEnvironment& environm
             complain(QStringLiteral("STATION_SKIP_LOOP_FILTER"), loopFilter, QStringLiteral("all, nonref or off"));
     }
 
-    const QString opening = environment.value(QStringLiteral("STATION_OPENING_LIMIT")).trimmed().toLower();
-    if (!opening.isEmpty() && opening != QLatin1String("auto")) {
-        bool ok = false;
-        const int count = opening.toInt(&ok);
-        if (ok && count >= 0 && count <= 64)
-            settings.openingLimit = count;
-        else
-            complain(QStringLiteral("STATION_OPENING_LIMIT"), opening, QStringLiteral("auto or 0 to 64"));
-    }
+    readCount(QStringLiteral("STATION_OPENING_LIMIT"), &settings.openingLimit);
     return settings;
 }
 
