@@ -988,7 +988,9 @@ void MpvObject::checkStarved()
 {
     // A picture that gets no frame at all while its stream has come in (the cores busy with other
     // tiles) is judged as well: waiting for a frame to judge it by, it would wait for ever.
-    if (!m_live || !m_lag.hasFrame() || !m_haveDemuxedUpTo)
+    // A hardware decoder that gives no pictures is the hardware watch's to judge: it goes over to
+    // software, which must not inherit steps taken for the hardware's silence.
+    if (!m_live || !m_lag.hasFrame() || !m_haveDemuxedUpTo || !hardwareDecoder().isEmpty())
         return;
     const qint64 now = monotonicMs();
     if (m_lag.msSinceFrame(now) > kStarvedMs)
