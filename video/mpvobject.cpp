@@ -833,7 +833,15 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         if (event.data)
             noteLogMessage(*static_cast<const mpv_event_log_message*>(event.data));
         break;
-    case MPV_EVENT_SET_PROPERTY_REPLY:
+    case MPV_EVENT_SET_PROPERTY_REPLY: {
+        const auto option = m_pendingCommands.find(event.reply_userdata);
+        if (option != m_pendingCommands.end()) {
+            if (event.error < 0)
+                qWarning().noquote() << QStringLiteral("mpv option %1 not taken: %2")
+                                            .arg(option.value(), QString::fromUtf8(mpv_error_string(event.error)));
+            m_pendingCommands.erase(option);
+            break;
+        }
         if (m_decoderRestarting && event.reply_userdata == m_decoderRestartReply) {
             m_decoderRestartReplied = true;
             if (event.error < 0) {
@@ -843,6 +851,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
             }
         }
         break;
+    }
     case MPV_EVENT_COMMAND_REPLY: {
         const auto command = m_pendingCommands.find(event.reply_userdata);
         if (command != m_pendingCommands.end()) {
@@ -1231,7 +1240,8 @@ void MpvObject::prepareLiveLoad(const QString& path)
     if (m_decoderRestarting)
         endDecoderRestart();
     const LiveDecodeSettings& settings = LiveDecodeSettings::current();
-    setOption(QStringLiteral("vd-lavc-threads"), settings.threadsFor(s_liveItems, QThread::idealThreadCount()));
+    setOptionAsync(QStringLiteral("vd-lavc-threads"),
+                   QString::number(settings.threadsFor(s_liveItems, QThread::idealThreadCount())));
     // The new file gets a decoder of its own: the options are enough.
     m_appliedSkipFrame.clear();
     m_appliedLoopFilter.clear();
@@ -1284,8 +1294,8 @@ void MpvObject::reconsiderDecoding(bool restartIfPlaying)
         m_decodingTimer.start(int(kMinDecoderRestartMs - (now - m_lastDecoderRestartMs)));
         return;
     }
-    setOption(QStringLiteral("vd-lavc-skipframe"), skipFrame);
-    setOption(QStringLiteral("vd-lavc-skiploopfilter"), loopFilter);
+    setOptionAsync(QStringLiteral("vd-lavc-skipframe"), skipFrame);
+    setOptionAsync(QStringLiteral("vd-lavc-skiploopfilter"), loopFilter);
     m_appliedSkipFrame = skipFrame;
     m_appliedLoopFilter = loopFilter;
     if (decoding)
@@ -1392,7 +1402,7 @@ void MpvObject::openInSoftware(const QString& reason, bool reload)
     qWarning().noquote() << QStringLiteral("Hardware decoding (%1) failed: %2; the stream is opened in software from "
                                            "now on: %3")
                                 .arg(hardware, reason, path());
-    setOption(QStringLiteral("hwdec"), QStringLiteral("no"));
+    setOptionAsync(QStringLiteral("hwdec"), QStringLiteral("no"));
     const QPointer<MpvObject> alive(this);
     emit hwdecCurrentChanged(hwdecCurrent());
     if (alive && reload && !path().isEmpty())
@@ -1512,6 +1522,24 @@ void MpvObject::setOption(const QString& name, const QVariant& value)
     MpvNode node = MpvNode::variantToNode(value);
     const QByteArray key = name.toUtf8();
     reportFailure("option", key, value, mpv_set_option(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get()));
+}
+
+void MpvObject::setOptionAsync(const QString& name, const QString& value)
+{
+    if (!m_mpv)
+        return;
+    const QByteArray key = name.toUtf8();
+    const QByteArray text = value.toUtf8();
+    const char* data = text.constData();
+    const quint64 id = ++m_lastReplyId;
+    // libmpv copies the value before it returns. Requests are carried out in the order they are
+    // made, so a load or a decoder restart asked for after this one gets the new value.
+    const int code = mpv_set_property_async(m_mpv.get(), id, key.constData(), MPV_FORMAT_STRING, &data);
+    if (code < 0) {
+        reportFailure("option", key, value, code);
+        return;
+    }
+    m_pendingCommands.insert(id, QStringLiteral("\"%1\" = %2").arg(name, value));
 }
 
 void MpvObject::setOptionNoParam(const QString& name)

@@ -309,6 +309,9 @@ public:
     Q_INVOKABLE QVariant getProperty(const QString& name) const;
     Q_INVOKABLE void setOption(const QString& name, const QVariant& value);
     Q_INVOKABLE void setOptionNoParam(const QString& name);
+    // Sets an option of the playing file without waiting for the player, which holds the caller
+    // for as long as it is busy decoding; a refusal is logged when the answer comes.
+    void setOptionAsync(const QString& name, const QString& value);
     Q_INVOKABLE QString getPlaylistFilename(int playlistIndex) const;
     Q_INVOKABLE QString getPlaylistTitle(int playlistIndex) const;
     Q_INVOKABLE QString getChapterTitle(int chapterIndex) const;
