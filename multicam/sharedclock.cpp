@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "sharedclock.h"
 
+#include <algorithm>
+
 #include <QElapsedTimer>
 
 SharedClock::SharedClock()
@@ -45,6 +47,14 @@ void SharedClock::start()
     if (m_running)
         return;
     m_anchorNow = m_source();
+    m_running = true;
+}
+
+void SharedClock::startAt(qint64 at)
+{
+    if (m_running)
+        return;
+    m_anchorNow = std::min(at, m_source());
     m_running = true;
 }
 
