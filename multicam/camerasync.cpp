@@ -288,13 +288,10 @@ void CameraSync::setPaused(bool paused)
     if (paused == m_paused)
         return;
     m_paused = paused;
-    if (m_paused) {
+    if (m_paused)
         m_clock.stop();
-        if (!m_holding)
-            m_startAt = -1;
-    } else if (!m_holding && m_positionMs >= 0) {
-        goOn();
-    }
+    else if (!m_holding && m_positionMs >= 0)
+        m_clock.start();
     logAnchor();
     emit pausedChanged();
     tick();
@@ -698,7 +695,7 @@ void CameraSync::follow(Camera& camera, qreal now)
     const qint64 sourceNow = m_clock.now();
     const qreal rate = m_clock.rate();
     const bool fast = keyframesOnly();
-    const bool starting = m_startAt >= 0 && !m_paused;
+    const bool starting = m_holding && m_startAt >= 0;
     const bool still = m_paused || (m_holding && !starting) || fast;
     askPaused(camera, still);
     if (starting)
@@ -796,7 +793,7 @@ void CameraSync::tick()
     for (Camera& camera : m_cameras)
         if (camera.session && camera.inStep)
             follow(camera, now);
-    if (m_startAt >= 0) {
+    if (m_holding && m_startAt >= 0) {
         if (m_paused || m_clock.now() >= m_startAt) {
             release();
             for (Camera& camera : m_cameras)
