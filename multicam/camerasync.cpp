@@ -393,7 +393,6 @@ void CameraSync::frameStep(bool forward)
 void CameraSync::hold()
 {
     m_settledTicks = 0;
-    m_startAt = -1;
     m_clock.stop();
     m_holdSince = m_clock.now();
     setHolding(true);
@@ -404,21 +403,8 @@ void CameraSync::release()
 {
     setHolding(false);
     if (!m_paused)
-        m_clock.startAt(m_startAt >= 0 ? m_startAt : m_clock.now());
-    m_startAt = -1;
+        m_clock.start();
     logAnchor();
-}
-
-void CameraSync::goOn()
-{
-    // A player reports a frame a moment before the screen shows it: started together with the
-    // clock, every picture would begin that moment behind it, and be nudged on for a second.
-    const qreal lead = m_paused || keyframesOnly() ? 0 : displayLatencyAt(m_clock.rate());
-    if (lead < 1) {
-        release();
-    } else {
-        m_startAt = m_clock.now() + qint64(std::lround(lead));
-    }
 }
 
 void CameraSync::setHolding(bool holding)
@@ -695,12 +681,9 @@ void CameraSync::follow(Camera& camera, qreal now)
     const qint64 sourceNow = m_clock.now();
     const qreal rate = m_clock.rate();
     const bool fast = keyframesOnly();
-    const bool starting = m_holding && m_startAt >= 0;
-    const bool still = m_paused || (m_holding && !starting) || fast;
+    const bool still = m_paused || m_holding || fast;
     askPaused(camera, still);
-    if (starting)
-        askSpeed(camera, rate);
-    if (seekUnderway(camera, sourceNow) || starting)
+    if (seekUnderway(camera, sourceNow))
         return;
     // A frame stays on the picture until the next is due: centred on it, the picture is on time.
     // Playing, the frame the player reports now is on the screen a moment later, when the clock
@@ -793,14 +776,7 @@ void CameraSync::tick()
     for (Camera& camera : m_cameras)
         if (camera.session && camera.inStep)
             follow(camera, now);
-    if (m_holding && m_startAt >= 0) {
-        if (m_paused || m_clock.now() >= m_startAt) {
-            release();
-            for (Camera& camera : m_cameras)
-                if (camera.session && camera.inStep)
-                    follow(camera, m_clock.position());
-        }
-    } else if (m_holding) {
+    if (m_holding) {
         const bool settled = std::all_of(m_cameras.cbegin(), m_cameras.cend(), [&](const Camera& camera) {
             return !camera.inStep || settledAt(camera, now);
         });
@@ -815,10 +791,10 @@ void CameraSync::tick()
                 qCDebug(lcMulticam).noquote() << "Cameras not at the moment after" << m_holdTimeoutMs
                                               << "ms: going on; late:" << late.join(QStringLiteral(", "));
             }
-            goOn();
+            release();
             for (Camera& camera : m_cameras)
                 if (camera.session && camera.inStep)
-                    follow(camera, m_clock.position());
+                    follow(camera, now);
         }
     }
     updatePosition();

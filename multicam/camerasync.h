@@ -197,8 +197,6 @@ private:
     qreal playableFrom(qreal ms) const;
     void hold();
     void release();
-    // The hold is over: the players go on, the clock with them or the screen's latency later.
-    void goOn();
     void setHolding(bool holding);
     void updatePosition();
     void logAnchor() const;
@@ -216,9 +214,6 @@ private:
     bool m_paused = false;
     bool m_holding = false;
     qint64 m_holdSince = 0;
-    // Every camera at the moment, the players go on first and the clock follows at this source
-    // time, the screen's latency later, when their pictures reach the screen; -1: not yet.
-    qint64 m_startAt = -1;
     int m_settledTicks = 0;
     qreal m_dayStart = 0;
     qreal m_dayEnd = 0;

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "sharedclock.h"
 
-#include <algorithm>
-
 #include <QElapsedTimer>
 
 SharedClock::SharedClock()
@@ -47,14 +45,6 @@ void SharedClock::start()
     if (m_running)
         return;
     m_anchorNow = m_source();
-    m_running = true;
-}
-
-void SharedClock::startAt(qint64 at)
-{
-    if (m_running)
-        return;
-    m_anchorNow = std::min(at, m_source());
     m_running = true;
 }
 

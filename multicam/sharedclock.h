@@ -29,9 +29,6 @@ public:
     // Goes to a moment; runs on from there if it was running.
     void seek(qreal ms);
     void start();
-    // Runs on as if started at the source's time `at` (not after now): a start decided a little
-    // late is not late for it.
-    void startAt(qint64 at);
     void stop();
     // Keeps the position where it is now.
     void setRate(qreal rate);
