@@ -834,14 +834,8 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
             noteLogMessage(*static_cast<const mpv_event_log_message*>(event.data));
         break;
     case MPV_EVENT_SET_PROPERTY_REPLY: {
-        const auto option = m_pendingCommands.find(event.reply_userdata);
-        if (option != m_pendingCommands.end()) {
-            if (event.error < 0)
-                qWarning().noquote() << QStringLiteral("mpv option %1 not taken: %2")
-                                            .arg(option.value(), QString::fromUtf8(mpv_error_string(event.error)));
-            m_pendingCommands.erase(option);
+        if (takePendingReply(event, "mpv option %1 not taken: %2"))
             break;
-        }
         if (m_decoderRestarting && event.reply_userdata == m_decoderRestartReply) {
             m_decoderRestartReplied = true;
             if (event.error < 0) {
@@ -853,14 +847,8 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         break;
     }
     case MPV_EVENT_COMMAND_REPLY: {
-        const auto command = m_pendingCommands.find(event.reply_userdata);
-        if (command != m_pendingCommands.end()) {
-            if (event.error < 0)
-                qWarning().noquote() << QStringLiteral("mpv command %1 failed: %2")
-                                            .arg(command.value(), QString::fromUtf8(mpv_error_string(event.error)));
-            m_pendingCommands.erase(command);
+        if (takePendingReply(event, "mpv command %1 failed: %2"))
             break;
-        }
         const auto pending = m_pendingSnapshots.find(event.reply_userdata);
         if (pending == m_pendingSnapshots.end())
             break;
@@ -1522,6 +1510,18 @@ void MpvObject::setOption(const QString& name, const QVariant& value)
     MpvNode node = MpvNode::variantToNode(value);
     const QByteArray key = name.toUtf8();
     reportFailure("option", key, value, mpv_set_option(m_mpv.get(), key.constData(), MPV_FORMAT_NODE, node.get()));
+}
+
+bool MpvObject::takePendingReply(const mpv_event& event, const char* failure)
+{
+    const auto pending = m_pendingCommands.find(event.reply_userdata);
+    if (pending == m_pendingCommands.end())
+        return false;
+    if (event.error < 0)
+        qWarning().noquote() << QString::fromLatin1(failure).arg(pending.value(),
+                                                                 QString::fromUtf8(mpv_error_string(event.error)));
+    m_pendingCommands.erase(pending);
+    return true;
 }
 
 void MpvObject::setOptionAsync(const QString& name, const QString& value)

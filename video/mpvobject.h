@@ -401,6 +401,9 @@ private:
     void noteMediaArrived();
     void checkStarved();
     void setBacklogged(bool value);
+    // The answer to a command or an option set without waiting: its failure logged with
+    // `failure` (%1 what was asked, %2 why); false when the answer is not one of those.
+    bool takePendingReply(const mpv_event& event, const char* failure);
     void releaseOpeningTurn();
     void setWaitingToOpen(bool value);
     // What the decoder should skip now, and bringing the player to it; a playing decoder is
