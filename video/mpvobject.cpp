@@ -1532,8 +1532,9 @@ void MpvObject::setOptionAsync(const QString& name, const QString& value)
     const QByteArray text = value.toUtf8();
     const char* data = text.constData();
     const quint64 id = ++m_lastReplyId;
-    // libmpv copies the value before it returns. Requests are carried out in the order they are
-    // made, so a load or a decoder restart asked for after this one gets the new value.
+    // libmpv copies the value before it returns. It carries out one client's requests in the order
+    // they come (not promised by its documentation; the decoder restart relies on it too), so a
+    // load or a decoder restart asked for after this one gets the new value.
     const int code = mpv_set_property_async(m_mpv.get(), id, key.constData(), MPV_FORMAT_STRING, &data);
     if (code < 0) {
         reportFailure("option", key, value, code);
