@@ -44,6 +44,11 @@ const char* const kDemuxedUpTo = "demuxer-cache-time";
 // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream.
 const char* const kLiveDemuxerMaxBytes = "4MiB";
 const char* const kLiveDemuxerMaxBackBytes = "1MiB";
+// How far ahead of the picture a live tile's demuxer reads: media that piled up in the connection
+// (the station was busy for seconds) comes into the player's buffer, where it can be skipped.
+const char* const kLiveReadaheadSeconds = "5";
+// Where the player's buffer ends, and where its key frames are.
+const char* const kBufferState = "demuxer-cache-state";
 
 // Posted by the software frame source when a new frame is ready to be taken.
 const QEvent::Type kFrameReadyEvent = static_cast<QEvent::Type>(QEvent::User + 1);
@@ -502,6 +507,9 @@ void MpvObject::applyLiveOptions()
     // has a known ceiling.
     setOption(QStringLiteral("demuxer-max-bytes"), QString::fromLatin1(kLiveDemuxerMaxBytes));
     setOption(QStringLiteral("demuxer-max-back-bytes"), QString::fromLatin1(kLiveDemuxerMaxBackBytes));
+    setOption(QStringLiteral("demuxer-readahead-secs"), QString::fromLatin1(kLiveReadaheadSeconds));
+    // Seeks within what the player holds, though the stream itself cannot seek.
+    setOption(QStringLiteral("demuxer-seekable-cache"), QStringLiteral("yes"));
 }
 
 QString MpvObject::renderMode() const
@@ -766,6 +774,7 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         m_openStarted = true;
         // The file before is gone: its load is not reported any more.
         m_loadedPathReply = 0;
+        m_bufferStateReply = 0;
         m_otherStreamLoading = false;
         m_decoderReported = false;
         m_hardwareBefore = false;
@@ -809,6 +818,15 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
         break;
     }
     case MPV_EVENT_GET_PROPERTY_REPLY: {
+        if (event.reply_userdata != 0 && event.reply_userdata == m_bufferStateReply) {
+            m_bufferStateReply = 0;
+            const auto* property = static_cast<const mpv_event_property*>(event.data);
+            QVariant state;
+            if (event.error >= 0 && property && property->format == MPV_FORMAT_NODE && property->data)
+                state = MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
+            skipWithinBuffer(state.toMap());
+            break;
+        }
         if (event.reply_userdata == 0 || event.reply_userdata != m_loadedPathReply)
             break;
         m_loadedPathReply = 0;
@@ -931,8 +949,8 @@ bool MpvObject::notePosition(double previous, double value)
         const qint64 now = monotonicMs();
         m_lag.frameShown(now, value);
         m_lastShownPts = value;
+        const double queued = m_haveDemuxedUpTo ? m_demuxedUpTo - value : std::nan("");
         if (m_live) {
-            const double queued = m_haveDemuxedUpTo ? m_demuxedUpTo - value : std::nan("");
             // A camera that stops sending while the decoder works off its backlog is seen to stop
             // once the backlog is gone.
             setBacklogged(queued > kBackloggedSeconds);
@@ -940,7 +958,9 @@ bool MpvObject::notePosition(double previous, double value)
         }
         // While streams wait for their turn to open, the machine is short of time: loading this one
         // again would only queue it behind them; decoding less (above) brings it back instead.
-        if (m_live && OpeningGate::live().waiting() == 0 && m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds()))
+        // A skip already asked about waits for the player's answer.
+        if (m_live && OpeningGate::live().waiting() == 0 && m_bufferStateReply == 0 &&
+            m_edgePolicy.check(now, m_lag.lagAtLastFrameSeconds(), queued))
             skipToLiveEdge();
         else if (m_live)
             catchUp(value);
@@ -1008,18 +1028,67 @@ void MpvObject::catchUp(double shownPts)
 
 void MpvObject::skipToLiveEdge()
 {
+    if (MpvObject::path().isEmpty())
+        return;
+    m_skipLag = m_lag.lagAtLastFrameSeconds();
+    // Media that piled up while the station was busy is in the player's buffer: skipping within
+    // it needs no new connection and decodes nothing twice. Where its newest key frame is, only
+    // the player knows; asked without waiting, as the player is busy.
+    if (m_mpv && m_haveDemuxedUpTo && m_demuxedUpTo - m_lastShownPts > LiveEdgePolicy::kMinBufferSkipSeconds) {
+        m_bufferStateReply = ++m_lastReplyId;
+        if (mpv_get_property_async(m_mpv.get(), m_bufferStateReply, kBufferState, MPV_FORMAT_NODE) >= 0)
+            return;
+        m_bufferStateReply = 0;
+    }
+    reloadAtLiveEdge();
+}
+
+void MpvObject::skipWithinBuffer(const QVariantMap& state)
+{
+    if (!m_live)
+        return;
+    // The newest key frame the player holds ends its last seekable range.
+    const QVariantList ranges = state.value(QStringLiteral("seekable-ranges")).toList();
+    const double newestKeyFrame =
+        ranges.isEmpty() ? std::nan("") : ranges.last().toMap().value(QStringLiteral("end"), std::nan("")).toDouble();
+    const double bufferEnd = state.value(QStringLiteral("cache-end"), std::nan("")).toDouble();
+    switch (LiveEdgePolicy::skipFor(m_lastShownPts, newestKeyFrame, bufferEnd)) {
+    case LiveEdgePolicy::Skip::Reload:
+        reloadAtLiveEdge();
+        return;
+    case LiveEdgePolicy::Skip::Wait:
+        // Playing faster works at the backlog meanwhile.
+        m_edgePolicy.deferred(monotonicMs());
+        return;
+    case LiveEdgePolicy::Skip::WithinBuffer:
+        break;
+    }
+    qInfo().noquote() << QStringLiteral("Live picture %1 s behind; skipping %2 s within what the player holds: %3")
+                             .arg(m_skipLag, 0, 'f', 1)
+                             .arg(newestKeyFrame - m_lastShownPts, 0, 'f', 1)
+                             .arg(MpvObject::path());
+    m_decodeLoad.restarted(monotonicMs());
+    // Decoded from the key frame on without being shown: the picture lands at the live edge rather
+    // than up to a GOP behind it.
+    commandAsync(QVariantList{QStringLiteral("seek"),
+                              QString::number(LiveEdgePolicy::bufferSkipTarget(bufferEnd), 'f', 3),
+                              QStringLiteral("absolute+exact")});
+    emit skippedToLiveEdge(m_skipLag);
+}
+
+void MpvObject::reloadAtLiveEdge()
+{
     // Whatever piled up in the connection and the player's buffers is the past: open the stream
     // anew and start from the present.
     const QString path = MpvObject::path();
-    const double lag = m_lag.lagAtLastFrameSeconds();
     if (path.isEmpty())
         return;
     qInfo().noquote() << QStringLiteral("Live picture %1 s behind; loading it again to skip to the present: %2")
-                             .arg(lag, 0, 'f', 1)
+                             .arg(m_skipLag, 0, 'f', 1)
                              .arg(path);
     m_lag.reset();
     loadFile(path);
-    emit skippedToLiveEdge(lag);
+    emit skippedToLiveEdge(m_skipLag);
 }
 
 const QVariant& MpvObject::cached(int row) const

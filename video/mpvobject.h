@@ -389,7 +389,11 @@ private:
     // A new frame is ready somewhere: have it drawn with the next paced window frame.
     void requestFrame();
     double frameRate() const;
+    // Behind the live edge for a while: skipped within the player's buffer where a key frame
+    // ahead is there, else the stream is loaded again.
     void skipToLiveEdge();
+    void skipWithinBuffer(const QVariantMap& bufferState);
+    void reloadAtLiveEdge();
     void catchUp(double shownPts);
 
     // The hold of the picture that the renderer sees: the one asked for, or one of the item's own.
@@ -434,6 +438,9 @@ private:
     quint64 m_lastReplyId = 0;
     // The path asked for at a file's load.
     quint64 m_loadedPathReply = 0;
+    // The buffer's state asked for by a skip to the live edge, and the lag it was asked at.
+    quint64 m_bufferStateReply = 0;
+    double m_skipLag = 0.0;
 
     MpvHandle m_mpv;
     bool m_enableAudio = false;

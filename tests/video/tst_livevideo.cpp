@@ -76,6 +76,9 @@ private slots:
     void catchUpSpeeds();
     void skipPolicy_data();
     void skipPolicy();
+    void skipPolicyWithTheBacklogHeld();
+    void skipWithinTheBuffer_data();
+    void skipWithinTheBuffer();
 
     void decodeLoadSteps_data();
     void decodeLoadSteps();
@@ -249,6 +252,66 @@ void TestLiveVideo::skipPolicy()
             skipped.append(sample.first);
     }
     QCOMPARE(skipped, skipsAt);
+}
+
+void TestLiveVideo::skipPolicyWithTheBacklogHeld()
+{
+    // Behind by media the player holds (a skip within it is cheap): sooner than for a reload.
+    LiveEdgePolicy held;
+    const qint64 t = 1000000;
+    QVERIFY(!held.check(t, 3.0, 2.9));
+    QVERIFY(!held.check(t + LiveEdgePolicy::kHeldSustainMs - 1, 3.0, 2.9));
+    QVERIFY(held.check(t + LiveEdgePolicy::kHeldSustainMs, 3.0, 2.9));
+    // Behind, nothing held: the slow net's lag waits the full time.
+    LiveEdgePolicy slowNet;
+    QVERIFY(!slowNet.check(t, 3.0, 0.1));
+    QVERIFY(!slowNet.check(t + LiveEdgePolicy::kHeldSustainMs, 3.0, 0.1));
+    QVERIFY(slowNet.check(t + LiveEdgePolicy::kSustainMs, 3.0, 0.1));
+
+    // A skip put off for want of a key frame is asked for again soon, not ten seconds later...
+    const qint64 skippedAt = t + LiveEdgePolicy::kHeldSustainMs;
+    held.deferred(skippedAt);
+    QVERIFY(!held.check(skippedAt + LiveEdgePolicy::kRetryMs - 1, 3.0, 2.9));
+    QVERIFY(held.check(skippedAt + LiveEdgePolicy::kRetryMs, 3.0, 2.9));
+    // ...and once made, the next waits the whole interval.
+    QVERIFY(!held.check(skippedAt + LiveEdgePolicy::kRetryMs + 1000, 3.0, 2.9));
+    QVERIFY(held.check(skippedAt + LiveEdgePolicy::kRetryMs + LiveEdgePolicy::kMinSkipIntervalMs, 3.0, 2.9));
+}
+
+void TestLiveVideo::skipWithinTheBuffer_data()
+{
+    QTest::addColumn<double>("shown");
+    QTest::addColumn<double>("newestKeyFrame");
+    QTest::addColumn<double>("bufferEnd");
+    QTest::addColumn<int>("skip");
+    const int within = int(LiveEdgePolicy::Skip::WithinBuffer);
+    const int wait = int(LiveEdgePolicy::Skip::Wait);
+    const int reload = int(LiveEdgePolicy::Skip::Reload);
+
+    QTest::newRow("a key frame well ahead") << 100.0 << 102.0 << 102.9 << within;
+    QTest::newRow("the buffer ends at that key frame") << 100.0 << 101.0 << 101.0 << within;
+    QTest::newRow("the newest key frame is behind the picture") << 100.0 << 99.0 << 102.0 << wait;
+    QTest::newRow("the key frame only just ahead") << 100.0 << 100.4 << 101.5 << wait;
+    QTest::newRow("nothing held: the lag is the network's") << 100.0 << 99.0 << 100.2 << reload;
+    QTest::newRow("ranges not known, backlog held") << 100.0 << qQNaN() << 102.0 << wait;
+    QTest::newRow("nothing known") << 100.0 << qQNaN() << qQNaN() << reload;
+    // A state that contradicts itself is not trusted with a seek.
+    QTest::newRow("key frame beyond the buffer's end") << 100.0 << 103.0 << 102.0 << wait;
+}
+
+void TestLiveVideo::skipWithinTheBuffer()
+{
+    QFETCH(double, shown);
+    QFETCH(double, newestKeyFrame);
+    QFETCH(double, bufferEnd);
+    QFETCH(int, skip);
+    QCOMPARE(int(LiveEdgePolicy::skipFor(shown, newestKeyFrame, bufferEnd)), skip);
+    if (skip == int(LiveEdgePolicy::Skip::WithinBuffer)) {
+        // The seek lands past the key frame and before the newest packet.
+        const double target = LiveEdgePolicy::bufferSkipTarget(bufferEnd);
+        QVERIFY(target < bufferEnd);
+        QVERIFY(target > shown + LiveEdgePolicy::kMinBufferSkipSeconds - LiveEdgePolicy::kBufferSkipMarginSeconds);
+    }
 }
 
 void TestLiveVideo::pacerJoinsRequestsIntoOneFrame()
