@@ -1018,7 +1018,13 @@ void MpvObject::catchUp(double shownPts)
 {
     if (!m_haveDemuxedUpTo)
         return;
-    const double speed = m_catchUp.speedFor(m_demuxedUpTo - shownPts);
+    const double ownBefore = m_catchUp.ownSeconds();
+    const double speed = m_catchUp.speedFor(monotonicMs(), m_demuxedUpTo - shownPts);
+    if (m_catchUp.ownSeconds() > ownBefore)
+        qInfo().noquote() << QStringLiteral("Live picture: %1 s held by the player is not caught up on (playing faster "
+                                            "gained nothing): %2")
+                                 .arg(m_catchUp.ownSeconds(), 0, 'f', 2)
+                                 .arg(MpvObject::path());
     if (speed == m_catchUpSpeed)
         return;
     m_catchUpSpeed = speed;

@@ -17,6 +17,8 @@
 #include "videorendermode.h"
 
 using LagSamples = QVector<QPair<int, double>>;
+// Frames 40 ms apart, 25 a second.
+constexpr qint64 kFrameMs = 40;
 
 // A stretch of a live tile's figures: how long, its lag and the media waiting beyond the picture.
 struct LoadStretch
@@ -201,6 +203,28 @@ void TestLiveVideo::catchUpSpeeds_data()
         << QVector<double>{0.46, 0.38, 0.27, 0.12, 0.08, 0.06, 0.10} << QVector<double>{1.5, 1.4, 1.3, 1.1, 1.1, 1, 1};
     QTest::newRow("a long backlog is capped") << QVector<double>{3.0} << QVector<double>{2.0};
     QTest::newRow("not a number") << QVector<double>{0.5, qQNaN(), 0.1} << QVector<double>{1.5, 1, 1};
+
+    // A decoder that keeps two frames for itself: once catching up gains nothing for a while it
+    // stops (faster play would only have the player drop frames as late), and those frames no
+    // longer count as a backlog; a real one above them is worked off again.
+    const int stopsAt = 1 + int(LiveCatchUp::kNoProgressMs / kFrameMs);
+    QVector<double> own{0.5};
+    QVector<double> ownSpeeds{1.5};
+    for (int i = 1; i <= stopsAt; ++i) {
+        own.append(0.09);
+        ownSpeeds.append(i < stopsAt ? 1.1 : 1.0);
+    }
+    own << 0.09 << 0.2 << 0.3 << 0.12 << 0.05 << 0.25;
+    ownSpeeds << 1.0 << 1.0 << 1.2 << 1.0 << 1.0 << 1.2;
+    QTest::newRow("a decoder's own frames are no backlog") << own << ownSpeeds;
+    // What is held while the decoder cannot keep up at all is a backlog, progress or not.
+    QVector<double> behind;
+    QVector<double> behindSpeeds;
+    for (int i = 0; i <= 2 * stopsAt; ++i) {
+        behind.append(0.6);
+        behindSpeeds.append(1.6);
+    }
+    QTest::newRow("a backlog that does not shrink") << behind << behindSpeeds;
 }
 
 void TestLiveVideo::catchUpSpeeds()
@@ -209,8 +233,8 @@ void TestLiveVideo::catchUpSpeeds()
     QFETCH(QVector<double>, speeds);
     LiveCatchUp catchUp;
     QVector<double> got;
-    for (double held : queued)
-        got.append(catchUp.speedFor(held));
+    for (int i = 0; i < queued.size(); ++i)
+        got.append(catchUp.speedFor(1000 + i * kFrameMs, queued[i]));
     QCOMPARE(got.size(), speeds.size());
     for (int i = 0; i < got.size(); ++i)
         QVERIFY2(qAbs(got[i] - speeds[i]) < 1e-9,
