@@ -36,8 +36,9 @@ public:
     // Catching up that has not brought what is held down by kProgressSeconds for this long stops.
     static constexpr qint64 kNoProgressMs = 2000;
     static constexpr double kProgressSeconds = 0.02;
-    // What counts as the player's own is never more than this: above it, it is a backlog.
-    static constexpr double kMaxOwnSeconds = 0.3;
+    // What counts as the player's own is never more than this (a decoder keeps a few frames): above
+    // it, it is a backlog, even where playing faster gains nothing (a decoder that cannot keep up).
+    static constexpr double kMaxOwnSeconds = 0.15;
 
 private:
     bool m_catchingUp = false;
