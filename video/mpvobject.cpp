@@ -1074,11 +1074,13 @@ void MpvObject::skipWithinBuffer(const QVariantMap& state)
                              .arg(newestKeyFrame - m_lastShownPts, 0, 'f', 1)
                              .arg(MpvObject::path());
     m_decodeLoad.restarted(monotonicMs());
-    // Decoded from the key frame on without being shown: the picture lands at the live edge rather
-    // than up to a GOP behind it.
-    commandAsync(QVariantList{QStringLiteral("seek"),
-                              QString::number(LiveEdgePolicy::bufferSkipTarget(bufferEnd), 'f', 3),
-                              QStringLiteral("absolute+exact")});
+    // Decoded from the key frame on without being shown, the picture lands at the live edge rather
+    // than up to a GOP behind it. A decoder that already leaves frames out has no time for that:
+    // it lands on the key frame (a seek to the newest packet snaps back to it).
+    const bool exact = m_decodeLoad.level() == DecodeLoadPolicy::Full;
+    const double target = exact ? LiveEdgePolicy::bufferSkipTarget(bufferEnd) : bufferEnd;
+    commandAsync(QVariantList{QStringLiteral("seek"), QString::number(target, 'f', 3),
+                              exact ? QStringLiteral("absolute+exact") : QStringLiteral("absolute+keyframes")});
     emit skippedToLiveEdge(m_skipLag);
 }
 
