@@ -28,8 +28,14 @@ public:
     // there, a key frame far enough ahead not yet), or load the stream again (nothing held).
     enum class Skip { WithinBuffer, Wait, Reload };
     static Skip skipFor(double shownPts, double newestKeyFrame, double bufferEnd);
-    // Where a skip within the buffer aims: a frame or two before its end.
-    static double bufferSkipTarget(double bufferEnd) { return bufferEnd - kBufferSkipMarginSeconds; }
+    // Where a skip within the buffer aims. `exact`: decoded from the key frame on without being
+    // shown, to a frame or two before the buffer's end, so that the picture lands at the live edge
+    // rather than up to a GOP behind it. A decoder that already leaves frames out has no time for
+    // that: it aims at the end and lands on the newest key frame (the seek snaps back to it).
+    static double bufferSkipTarget(double bufferEnd, bool exact)
+    {
+        return exact ? bufferEnd - kBufferSkipMarginSeconds : bufferEnd;
+    }
     // A skip within the buffer is worth it when its newest key frame is this far ahead.
     static constexpr double kMinBufferSkipSeconds = 0.5;
     static constexpr double kBufferSkipMarginSeconds = 0.08;

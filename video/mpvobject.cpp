@@ -282,6 +282,16 @@ std::array<QVariant, RowCount> initialValues()
     return values;
 }
 
+// The value a property read without waiting answered with, asked for as a node; invalid when the
+// read failed.
+QVariant replyNode(const mpv_event& event)
+{
+    const auto* property = static_cast<const mpv_event_property*>(event.data);
+    if (event.error < 0 || !property || property->format != MPV_FORMAT_NODE || !property->data)
+        return QVariant();
+    return MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
+}
+
 // The value of a change event in the row's format.
 QVariant eventValue(const mpv_event_property& property)
 {
@@ -820,23 +830,16 @@ void MpvObject::handleMpvEvent(const mpv_event& event)
     case MPV_EVENT_GET_PROPERTY_REPLY: {
         if (event.reply_userdata != 0 && event.reply_userdata == m_bufferStateReply) {
             m_bufferStateReply = 0;
-            const auto* property = static_cast<const mpv_event_property*>(event.data);
-            QVariant state;
-            if (event.error >= 0 && property && property->format == MPV_FORMAT_NODE && property->data)
-                state = MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
-            skipWithinBuffer(state.toMap());
+            skipWithinBuffer(replyNode(event).toMap());
             break;
         }
         if (event.reply_userdata == 0 || event.reply_userdata != m_loadedPathReply)
             break;
         m_loadedPathReply = 0;
-        const auto* property = static_cast<const mpv_event_property*>(event.data);
-        if (event.error >= 0 && property && property->format == MPV_FORMAT_NODE && property->data) {
-            const QVariant path = MpvNode::nodeToVariant(static_cast<const mpv_node*>(property->data));
-            if (path.isValid() && path != m_values[PathRow]) {
-                m_values[PathRow] = path;
-                kMirrored[PathRow].emitChange(*this, path);
-            }
+        const QVariant path = replyNode(event);
+        if (path.isValid() && path != m_values[PathRow]) {
+            m_values[PathRow] = path;
+            kMirrored[PathRow].emitChange(*this, path);
         }
         break;
     }
@@ -1074,11 +1077,8 @@ void MpvObject::skipWithinBuffer(const QVariantMap& state)
                              .arg(newestKeyFrame - m_lastShownPts, 0, 'f', 1)
                              .arg(MpvObject::path());
     m_decodeLoad.restarted(monotonicMs());
-    // Decoded from the key frame on without being shown, the picture lands at the live edge rather
-    // than up to a GOP behind it. A decoder that already leaves frames out has no time for that:
-    // it lands on the key frame (a seek to the newest packet snaps back to it).
     const bool exact = m_decodeLoad.level() == DecodeLoadPolicy::Full;
-    const double target = exact ? LiveEdgePolicy::bufferSkipTarget(bufferEnd) : bufferEnd;
+    const double target = LiveEdgePolicy::bufferSkipTarget(bufferEnd, exact);
     commandAsync(QVariantList{QStringLiteral("seek"), QString::number(target, 'f', 3),
                               exact ? QStringLiteral("absolute+exact") : QStringLiteral("absolute+keyframes")});
     emit skippedToLiveEdge(m_skipLag);

@@ -332,7 +332,7 @@ void TestLiveVideo::skipWithinTheBuffer()
     QCOMPARE(int(LiveEdgePolicy::skipFor(shown, newestKeyFrame, bufferEnd)), skip);
     if (skip == int(LiveEdgePolicy::Skip::WithinBuffer)) {
         // The seek lands past the key frame and before the newest packet.
-        const double target = LiveEdgePolicy::bufferSkipTarget(bufferEnd);
+        const double target = LiveEdgePolicy::bufferSkipTarget(bufferEnd, true);
         QVERIFY(target < bufferEnd);
         QVERIFY(target > shown + LiveEdgePolicy::kMinBufferSkipSeconds - LiveEdgePolicy::kBufferSkipMarginSeconds);
     }
