@@ -28,17 +28,20 @@ public:
     // there, a key frame far enough ahead not yet), or load the stream again (nothing held).
     enum class Skip { WithinBuffer, Wait, Reload };
     static Skip skipFor(double shownPts, double newestKeyFrame, double bufferEnd);
-    // Where a skip within the buffer aims. `exact`: decoded from the key frame on without being
-    // shown, to a frame or two before the buffer's end, so that the picture lands at the live edge
-    // rather than up to a GOP behind it. A decoder that already leaves frames out has no time for
-    // that: it aims at the end and lands on the newest key frame (the seek snaps back to it).
-    static double bufferSkipTarget(double bufferEnd, bool exact)
+    // How far to seek for a skip within the buffer. The player seeks within what it holds only up
+    // to the end of its last seekable range, a frame before the newest key frame (whose group of
+    // pictures is still coming in): a target beyond it fails, and the picture stays behind. Only a
+    // relative seek forward snaps forward to a key frame, so this is the amount to seek by from
+    // the shown frame, to a little before the range's end (the picture moves on until the player
+    // gets to the seek): it lands on the newest key frame. Decoding on from there to the very edge
+    // without showing it was tried: with a wall of tiles skipping together it took longer.
+    static double keyFrameSkipAmount(double shownPts, double rangeEnd)
     {
-        return exact ? bufferEnd - kBufferSkipMarginSeconds : bufferEnd;
+        return rangeEnd - kKeyFrameSkipMarginSeconds - shownPts;
     }
+    static constexpr double kKeyFrameSkipMarginSeconds = 0.5;
     // A skip within the buffer is worth it when its newest key frame is this far ahead.
-    static constexpr double kMinBufferSkipSeconds = 0.5;
-    static constexpr double kBufferSkipMarginSeconds = 0.08;
+    static constexpr double kMinBufferSkipSeconds = 0.75;
 
     // Behind by more than this...
     static constexpr double kSkipAboveSeconds = 1.0;
@@ -54,3 +57,6 @@ private:
     qint64 m_behindSinceMs = -1;
     qint64 m_lastSkipMs = std::numeric_limits<qint64>::min() / 2;
 };
+
+// A skip within the buffer always goes forward.
+static_assert(LiveEdgePolicy::kMinBufferSkipSeconds > LiveEdgePolicy::kKeyFrameSkipMarginSeconds);

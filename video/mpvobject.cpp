@@ -1056,7 +1056,8 @@ void MpvObject::skipWithinBuffer(const QVariantMap& state)
 {
     if (!m_live)
         return;
-    // The newest key frame the player holds ends its last seekable range.
+    // The last seekable range ends a frame before the newest key frame the player holds: as good
+    // as that key frame's time, and never after it.
     const QVariantList ranges = state.value(QStringLiteral("seekable-ranges")).toList();
     const double newestKeyFrame =
         ranges.isEmpty() ? std::nan("") : ranges.last().toMap().value(QStringLiteral("end"), std::nan("")).toDouble();
@@ -1077,10 +1078,10 @@ void MpvObject::skipWithinBuffer(const QVariantMap& state)
                              .arg(newestKeyFrame - m_lastShownPts, 0, 'f', 1)
                              .arg(MpvObject::path());
     m_decodeLoad.restarted(monotonicMs());
-    const bool exact = m_decodeLoad.level() == DecodeLoadPolicy::Full;
-    const double target = LiveEdgePolicy::bufferSkipTarget(bufferEnd, exact);
-    commandAsync(QVariantList{QStringLiteral("seek"), QString::number(target, 'f', 3),
-                              exact ? QStringLiteral("absolute+exact") : QStringLiteral("absolute+keyframes")});
+    commandAsync(
+        QVariantList{QStringLiteral("seek"),
+                     QString::number(LiveEdgePolicy::keyFrameSkipAmount(m_lastShownPts, newestKeyFrame), 'f', 3),
+                     QStringLiteral("relative+keyframes")});
     emit skippedToLiveEdge(m_skipLag);
 }
 
