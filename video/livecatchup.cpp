@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <cmath>
 
-double LiveCatchUp::speedFor(qint64 nowMs, double queuedSeconds)
+double LiveCatchUp::speedFor(qint64 nowMs, double queuedSeconds, quint64 lateDrops, double lagSeconds)
 {
+    const bool dropped = lateDrops > m_lateDrops;
+    m_lateDrops = lateDrops;
     if (!std::isfinite(queuedSeconds)) {
         m_catchingUp = false;
-        return 1.0;
+        return slowSpeedFor(nowMs, dropped, lagSeconds);
     }
     // Less held than what was taken for the player's own: it was not all its own.
     m_ownSeconds = std::max(0.0, std::min(m_ownSeconds, queuedSeconds));
@@ -29,14 +31,46 @@ double LiveCatchUp::speedFor(qint64 nowMs, double queuedSeconds)
         }
     }
     if (!m_catchingUp)
-        return 1.0;
+        return slowSpeedFor(nowMs, dropped, lagSeconds);
+    // Playing faster drops frames on purpose.
+    m_slowSinceMs = -1;
+    m_dropsInWindow = 0;
     // Half a second held plays at 1.5: worked off in about a second.
     const double wanted = std::clamp(1.0 + backlog, kMinSpeed, kMaxSpeed);
     return std::round(wanted / kSpeedStep) * kSpeedStep;
+}
+
+double LiveCatchUp::slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds)
+{
+    if (dropped)
+        m_lastDropMs = nowMs;
+    if (m_slowSinceMs >= 0) {
+        if (nowMs - m_lastDropMs < kSlowQuietMs && nowMs - m_slowSinceMs < kMaxSlowMs)
+            return kSlowSpeed;
+        if (nowMs - m_lastDropMs < kSlowQuietMs)
+            m_noSlowBeforeMs = nowMs + kSlowCooldownMs;
+        m_slowSinceMs = -1;
+        m_dropsInWindow = 0;
+        return 1.0;
+    }
+    if (!dropped || !(lagSeconds < kSlowBelowLagSeconds))
+        return 1.0;
+    if (m_dropsInWindow == 0 || nowMs - m_dropWindowMs > kLateWindowMs) {
+        m_dropWindowMs = nowMs;
+        m_dropsInWindow = 0;
+    }
+    if (++m_dropsInWindow < kLateDropsToSlow || nowMs < m_noSlowBeforeMs)
+        return 1.0;
+    m_slowSinceMs = nowMs;
+    return kSlowSpeed;
 }
 
 void LiveCatchUp::reset()
 {
     m_catchingUp = false;
     m_ownSeconds = 0.0;
+    m_lateDrops = 0;
+    m_dropsInWindow = 0;
+    m_slowSinceMs = -1;
+    m_noSlowBeforeMs = 0;
 }

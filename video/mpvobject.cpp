@@ -1022,7 +1022,16 @@ void MpvObject::catchUp(double shownPts)
     if (!m_haveDemuxedUpTo)
         return;
     const double ownBefore = m_catchUp.ownSeconds();
-    const double speed = m_catchUp.speedFor(monotonicMs(), m_demuxedUpTo - shownPts);
+    const bool slowBefore = m_catchUp.slowingDown();
+    const quint64 lateDrops = static_cast<quint64>(qMax(0, cached(FrameDropCountRow).toInt()));
+    const double speed =
+        m_catchUp.speedFor(monotonicMs(), m_demuxedUpTo - shownPts, lateDrops, m_lag.lagAtLastFrameSeconds());
+    if (m_catchUp.slowingDown() && !slowBefore)
+        qInfo().noquote() << QStringLiteral(
+                                 "Live picture: the player's clock is ahead of the stream (%1 frames dropped "
+                                 "as late); playing slower a moment: %2")
+                                 .arg(lateDrops)
+                                 .arg(MpvObject::path());
     if (m_catchUp.ownSeconds() > ownBefore)
         qInfo().noquote() << QStringLiteral("Live picture: %1 s held by the player is not caught up on (playing faster "
                                             "gained nothing): %2")

@@ -76,6 +76,7 @@ private slots:
 
     void catchUpSpeeds_data();
     void catchUpSpeeds();
+    void catchUpSlowsAClockAheadOfTheStream();
     void skipPolicy_data();
     void skipPolicy();
     void skipPolicyWithTheBacklogHeld();
@@ -239,6 +240,52 @@ void TestLiveVideo::catchUpSpeeds()
     for (int i = 0; i < got.size(); ++i)
         QVERIFY2(qAbs(got[i] - speeds[i]) < 1e-9,
                  qPrintable(QStringLiteral("frame %1: speed %2, expected %3").arg(i).arg(got[i]).arg(speeds[i])));
+}
+
+void TestLiveVideo::catchUpSlowsAClockAheadOfTheStream()
+{
+    // A frame shown every 120 ms (one of each burst of three), two dropped as late in between,
+    // nothing held: the clock is ahead, and the picture plays slower until the drops stop.
+    LiveCatchUp catchUp;
+    quint64 drops = 0;
+    qint64 t = 1000;
+    QCOMPARE(catchUp.speedFor(t, 0.04, drops), 1.0);
+    int slowAt = -1;
+    for (int i = 1; i <= 5 && slowAt < 0; ++i) {
+        drops += 2;
+        t += 120;
+        if (catchUp.speedFor(t, 0.04, drops) == LiveCatchUp::kSlowSpeed)
+            slowAt = i;
+    }
+    QCOMPARE(slowAt, LiveCatchUp::kLateDropsToSlow);
+    QVERIFY(catchUp.slowingDown());
+    // Every frame shown again: back to 1× once no frame was dropped for a while.
+    t += 40;
+    QCOMPARE(catchUp.speedFor(t, 0.04, drops), LiveCatchUp::kSlowSpeed);
+    t += LiveCatchUp::kSlowQuietMs;
+    QCOMPARE(catchUp.speedFor(t, 0.04, drops), 1.0);
+    QVERIFY(!catchUp.slowingDown());
+
+    // Drops that slowing down does not end (some other cause): at most kMaxSlowMs, then a pause.
+    for (int i = 0; i < LiveCatchUp::kLateDropsToSlow; ++i)
+        catchUp.speedFor(t += 100, 0.04, ++drops);
+    QVERIFY(catchUp.slowingDown());
+    const qint64 slowFrom = t;
+    while (t - slowFrom < LiveCatchUp::kMaxSlowMs)
+        catchUp.speedFor(t += 100, 0.04, ++drops);
+    QVERIFY(!catchUp.slowingDown());
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(catchUp.speedFor(t += 100, 0.04, ++drops), 1.0);
+
+    // Frames dropped while catching up on a backlog are its purpose, not a clock ahead; frames
+    // dropped behind the live edge come late from a busy machine, and slower would add lag.
+    LiveCatchUp behind;
+    LiveCatchUp busy;
+    quint64 behindDrops = 0;
+    for (int i = 0; i < 10; ++i) {
+        QVERIFY(behind.speedFor(1000 + i * 100, 0.6, behindDrops += 2) > 1.0);
+        QCOMPARE(busy.speedFor(1000 + i * 100, 0.04, behindDrops, 0.4), 1.0);
+    }
 }
 
 void TestLiveVideo::skipPolicy_data()
