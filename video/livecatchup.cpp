@@ -47,13 +47,22 @@ double LiveCatchUp::slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds)
     if (m_slowSinceMs >= 0) {
         if (nowMs - m_lastDropMs < kSlowQuietMs && nowMs - m_slowSinceMs < kMaxSlowMs)
             return kSlowSpeed;
-        if (nowMs - m_lastDropMs < kSlowQuietMs)
-            m_noSlowBeforeMs = nowMs + kSlowCooldownMs;
+        m_slowEndedMs = nowMs;
+        m_noSlowBeforeMs = nowMs + m_cooldownMs;
         m_slowSinceMs = -1;
         m_dropsInWindow = 0;
         return 1.0;
     }
-    if (!dropped || !(lagSeconds < kSlowBelowLagSeconds))
+    if (!dropped)
+        return 1.0;
+    // Drops back soon after a slower moment: they were not a clock ahead (a machine that draws
+    // late drops frames at any speed), and each try adds lag; the next waits twice as long.
+    if (m_slowEndedMs >= 0 && nowMs - m_slowEndedMs < kRelapseMs) {
+        m_cooldownMs = std::min(2 * m_cooldownMs, kMaxSlowCooldownMs);
+        m_noSlowBeforeMs = m_slowEndedMs + m_cooldownMs;
+        m_slowEndedMs = -1;
+    }
+    if (!(lagSeconds < kSlowBelowLagSeconds))
         return 1.0;
     if (m_dropsInWindow == 0 || nowMs - m_dropWindowMs > kLateWindowMs) {
         m_dropWindowMs = nowMs;
@@ -72,5 +81,7 @@ void LiveCatchUp::reset()
     m_lateDrops = 0;
     m_dropsInWindow = 0;
     m_slowSinceMs = -1;
+    m_slowEndedMs = -1;
     m_noSlowBeforeMs = 0;
+    m_cooldownMs = kSlowCooldownMs;
 }

@@ -55,11 +55,14 @@ public:
     static constexpr double kSlowBelowLagSeconds = 0.1;
     static constexpr int kLateDropsToSlow = 3;
     static constexpr qint64 kLateWindowMs = 1000;
-    // ...and none for this long ends it; one that has not ended by the longest lets the next
-    // wait (the drops have another cause).
+    // ...and none for this long ends it, at the longest after kMaxSlowMs; the next waits
+    // kSlowCooldownMs (drops that come back have another cause, and each slower moment adds lag).
     static constexpr qint64 kSlowQuietMs = 400;
     static constexpr qint64 kMaxSlowMs = 1500;
     static constexpr qint64 kSlowCooldownMs = 10000;
+    // Drops again within this long after a slower moment double the wait, up to the longest.
+    static constexpr qint64 kRelapseMs = 5000;
+    static constexpr qint64 kMaxSlowCooldownMs = 320000;
 
 private:
     double slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds);
@@ -71,6 +74,8 @@ private:
     qint64 m_slowSinceMs = -1;
     qint64 m_lastDropMs = 0;
     qint64 m_noSlowBeforeMs = 0;
+    qint64 m_slowEndedMs = -1;
+    qint64 m_cooldownMs = kSlowCooldownMs;
 
     bool m_catchingUp = false;
     double m_ownSeconds = 0.0;

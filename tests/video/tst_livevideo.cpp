@@ -266,7 +266,15 @@ void TestLiveVideo::catchUpSlowsAClockAheadOfTheStream()
     QCOMPARE(catchUp.speedFor(t, 0.04, drops), 1.0);
     QVERIFY(!catchUp.slowingDown());
 
-    // Drops that slowing down does not end (some other cause): at most kMaxSlowMs, then a pause.
+    // Drops that come back soon after were not a clock ahead: not slowed again before twice the
+    // cooldown is over...
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(catchUp.speedFor(t += 100, 0.04, ++drops), 1.0);
+    t += LiveCatchUp::kSlowCooldownMs;
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(catchUp.speedFor(t += 100, 0.04, ++drops), 1.0);
+    // ...and drops that slowing down does not end: at most kMaxSlowMs, then a pause again.
+    t += LiveCatchUp::kSlowCooldownMs;
     for (int i = 0; i < LiveCatchUp::kLateDropsToSlow; ++i)
         catchUp.speedFor(t += 100, 0.04, ++drops);
     QVERIFY(catchUp.slowingDown());
