@@ -224,8 +224,13 @@ class Report:
         out.write("B-frames, %s frames long; ffmpeg `testsrc2` under a strip of black and white blocks that shows\n"
                   % self.param("LIVE_MEDIA_FRAMES"))
         out.write("each frame's number, `bench/framecode.py`), served on loopback over HTTP at their real-time rate\n")
-        out.write("without re-encoding (`bench/streamserver.py`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts`\n")
-        out.write("per connection). The client signs in by its stored login fields, its window is placed over the\n")
+        if self.param("STREAM_SERVER_SPAWN", "0") == "1":
+            out.write("without re-encoding (`bench/streamserver.py --spawn`: `ffmpeg -re -stream_loop -1 -c copy -f mpegts`\n")
+            out.write("per connection). The client signs in\n")
+        else:
+            out.write("without re-encoding (`bench/streamserver.py`: each file remuxed once to MPEG-TS, its frames\n")
+            out.write("paced out per connection as `ffmpeg -re` does, no process per connection). The client signs in\n")
+        out.write("by its stored login fields, its window is placed over the\n")
         out.write("whole %s screen (`STATION_WINDOW_GEOMETRY`) and `bench_live` applies a square layout\n"
                   % self.param("SCREEN_SIZE"))
         out.write("over the remote interface. Once every tile reports a loaded video, the window of %s s starts"
@@ -317,7 +322,7 @@ class Report:
         out.write("strip's two marker blocks and its check reject what does not read (*misread*; *no strip* is a\n")
         out.write("tile with no picture). Where a tile is: the client's statistics give each video item's rectangle in its\n")
         out.write("window (at 0,0), a player's window is where its geometry puts it, and the 16:9 video is fitted\n")
-        out.write("inside. The stream server logs when each connection started sending (t0); `ffmpeg -re` sends\n")
+        out.write("inside. The stream server logs when each connection started sending (t0); it sends (as `ffmpeg -re`)\n")
         out.write("frame k at t0 + (k − 1)/25 (measured with `bench/lag.py pacing`), so a tile's *lag* is the\n")
         out.write("frame its server is sending at the sample less the frame it shows, over 25 (`bench/lag.py`;\n")
         out.write("the latest connection of its port counts). Lag: median / worst over the samples of all tiles;\n")

@@ -11,11 +11,13 @@ import sys
 import tempfile
 import time
 import unittest
+import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import framecode  # noqa: E402
 import lag  # noqa: E402
+import streamserver  # noqa: E402
 
 SECOND = 1_000_000_000
 LOOP = 18000
@@ -420,6 +422,42 @@ class MediaTest(unittest.TestCase):
         self.assertIn("frame 20 reads as 21", result.stderr)
         # The wrong length is a fault too.
         self.assertEqual(self.verify(self.media, "--frames", "60").returncode, 1)
+
+    def test_the_server_loops_its_file_as_one_stream(self):
+        # Across the seam of a 50-frame file (2 s) every video frame is 40 ms after the one before
+        # and no packet's continuity counter skips: a player sees one stream, not a jump back.
+        port = free_port()
+        log = os.path.join(self.directory, "loop.log")
+        with open(log, "w") as out:
+            server = subprocess.Popen([sys.executable, os.path.join(HERE, "streamserver.py"), "--address",
+                                       "127.0.0.1", "--port", str(port), self.media], stdout=out)
+        try:
+            for _ in range(200):
+                with open(log) as handle:
+                    if "ready" in handle.read():
+                        break
+                time.sleep(0.05)
+            data = b""
+            with urllib.request.urlopen("http://127.0.0.1:%d/live.ts" % port, timeout=10) as response:
+                deadline = time.monotonic() + 2.6
+                while time.monotonic() < deadline:
+                    data += response.read1(65536)
+        finally:
+            server.terminate()
+            server.wait()
+        data = data[:len(data) - len(data) % streamserver.TS_PACKET]
+        index = streamserver.index_ts(data)
+        stamps = [streamserver.read_stamp(data, at) for at in index["stamps"]]
+        self.assertGreater(len(stamps), 55)
+        self.assertEqual({b - a for a, b in zip(stamps, stamps[1:])}, {3600})
+        counters = {}
+        for offset in range(0, len(data), streamserver.TS_PACKET):
+            pid = (data[offset + 1] & 0x1f) << 8 | data[offset + 2]
+            if data[offset + 3] & 0x10:
+                counter = data[offset + 3] & 0x0f
+                if pid in counters:
+                    self.assertEqual(counter, (counters[pid] + 1) & 0x0f, "PID %d at byte %d" % (pid, offset))
+                counters[pid] = counter
 
     def test_the_server_logs_each_connection_before_its_first_bytes(self):
         port = free_port()

@@ -207,6 +207,7 @@ fi
     printf 'SYNC_CONFIGS=%s\nSYNC_SECONDS=%s\nSYNC_SEEKS=%s\nSYNC_SAMPLE_HZ=%s\n' \
         "$(IFS=,; printf '%s' "${SYNC_CONFIGS[*]}")" "$SYNC_SECONDS" "$SYNC_SEEKS" "$SYNC_SAMPLE_HZ"
     printf 'SYNC_CHUNK_MS=%s\nSYNC_OFFSETS=%s\nSYNC_AREA_MS=%s\n' "$SYNC_CHUNK_MS" "$SYNC_OFFSETS" "$SYNC_AREA_MS"
+    printf 'STREAM_SERVER_SPAWN=%s\n' "${STREAM_SERVER_SPAWN:-0}"
     printf 'DATE=%s\n' "$(date -u '+%Y-%m-%d %H:%M UTC')"
     printf 'CPU=%s\n' "$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)"
     printf 'CORES=%s\n' "$cores"

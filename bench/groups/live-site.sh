@@ -105,10 +105,10 @@ live_up() {
         --port720 "$LIVE_PORT720" --count720 "$LIVE_COUNT720" --port1080 "$LIVE_PORT1080" \
         --count1080 "$LIVE_COUNT1080" >"$WORK/live-site.json"
     : >"$WORK/streams.log"
-    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT360" "${files360[@]}" \
+    stream_server --address "$LIVE_ADDRESS" --port "$LIVE_PORT360" "${files360[@]}" \
         >>"$WORK/streams.log" 2>&1 &
     LIVE_PIDS+=($!)
-    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT720" "${files720[@]}" \
+    stream_server --address "$LIVE_ADDRESS" --port "$LIVE_PORT720" "${files720[@]}" \
         >>"$WORK/streams.log" 2>&1 &
     LIVE_PIDS+=($!)
     live_sim live-sim "$WORK/live-site.json" "$LIVE_SIM_PORT" "$LIVE_GATEWAY_PORT" "$LIVE_POS_PORT" \
@@ -118,10 +118,21 @@ live_up() {
     LIVE_READY=true
 }
 
-# live_wait_servers N: until N stream servers said "ready" in streams.log.
+# The stream servers pace prepared files out; STREAM_SERVER_SPAWN=1 gives every connection its own
+# ffmpeg instead, as in the earlier runs (for an A/B).
+stream_server() {
+    if [ "${STREAM_SERVER_SPAWN:-0}" = 1 ]; then
+        exec python3 "$ROOT/bench/streamserver.py" --spawn "$@"
+    else
+        exec python3 "$ROOT/bench/streamserver.py" "$@"
+    fi
+}
+
+# live_wait_servers N: until N stream servers said "ready" in streams.log (the first start of a
+# server remuxes and indexes its files, seconds for the 1080p one).
 live_wait_servers() {
     local i
-    for i in $(seq 1 40); do
+    for i in $(seq 1 240); do
         [ "$(grep -c '^ready$' "$WORK/streams.log")" -ge "$1" ] && return 0
         sleep 0.5
     done

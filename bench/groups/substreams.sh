@@ -18,7 +18,7 @@ substreams_up() {
     local file i files=()
     file="$(live_media 1920x1080 4000k)" || return 1
     for ((i = 0; i < LIVE_COUNT1080; i++)); do files+=("$file"); done
-    python3 "$ROOT/bench/streamserver.py" --address "$LIVE_ADDRESS" --port "$LIVE_PORT1080" "${files[@]}" \
+    stream_server --address "$LIVE_ADDRESS" --port "$LIVE_PORT1080" "${files[@]}" \
         >>"$WORK/streams.log" 2>&1 &
     LIVE_PIDS+=($!)
     live_wait_servers 3 || return 1
