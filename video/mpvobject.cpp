@@ -695,12 +695,21 @@ MpvHandle MpvObject::createCore()
     });
     // Newer libmpv releases no longer pick the render API's output by default.
     mpv_set_option_string(mpv.get(), "vo", "libmpv");
-    // The player's own scripts (on-screen controls, statistics page, console, stream-site hook)
-    // serve a stand-alone player; embedded, each would only add a thread and an interpreter per
-    // tile.
+    // The player's own scripts (on-screen controls, statistics page, console, stream-site hook,
+    // conditional profiles) serve a stand-alone player; embedded, each would only add a thread and
+    // an interpreter per tile: the console alone took a twentieth of the machine while a wall of
+    // sixteen opened. "load-scripts" leaves the built-in ones loaded; each has its own switch.
     for (const char* option : {"load-scripts", "ytdl", "osc", "input-default-bindings"}) {
         const int code = mpv_set_option_string(mpv.get(), option, "no");
         if (code < 0)
+            qWarning() << "mpv option" << option << "not taken:" << mpv_error_string(code);
+    }
+    // Their names differ between player releases; one this release does not know has nothing to
+    // switch off.
+    for (const char* option : {"load-stats-overlay", "load-osd-console", "load-console", "load-auto-profiles",
+                               "load-select", "load-commands", "load-context-menu", "load-positioning"}) {
+        const int code = mpv_set_option_string(mpv.get(), option, "no");
+        if (code < 0 && code != MPV_ERROR_OPTION_NOT_FOUND)
             qWarning() << "mpv option" << option << "not taken:" << mpv_error_string(code);
     }
     if (mpv_initialize(mpv.get()) < 0)

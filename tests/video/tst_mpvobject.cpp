@@ -5,6 +5,7 @@
 #include <memory>
 
 #include <QColor>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
@@ -72,6 +73,7 @@ private slots:
     void createAndDestroyManyTimes();
     void loadBeforeTheFirstFramePlays();
     void coreMadeAheadOfTimePlays();
+    void coreRunsNoScriptsOfItsOwn();
     void snapshotAtTheStreamsOwnSize();
     void holdAcrossALoadKeepsTheOldPicture();
     void propertiesWithoutAReaderAreObservedFromTheFirst();
@@ -538,6 +540,30 @@ void TestMpvObject::loadBeforeTheFirstFramePlays()
              qPrintable(QStringLiteral("the stream ended: %1").arg(ended.value(0).value(0).toString())));
     QCOMPARE(loaded.count(), 1);
     delete item;
+}
+
+void TestMpvObject::coreRunsNoScriptsOfItsOwn()
+{
+    // The player's built-in scripts each run an interpreter on a thread of its own, per core; a
+    // wall of tiles would pay for sixteen consoles nobody opens.
+    auto scriptThreads = [] {
+        int count = 0;
+        const QDir tasks(QStringLiteral("/proc/self/task"));
+        for (const QString& task : tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+            QFile comm(tasks.filePath(task + QStringLiteral("/comm")));
+            if (comm.open(QIODevice::ReadOnly) && comm.readAll().contains("script"))
+                ++count;
+        }
+        return count;
+    };
+    if (!QDir(QStringLiteral("/proc/self/task")).exists())
+        QSKIP("threads are listed in /proc on Linux only");
+    const int before = scriptThreads();
+    PreparedCore prepared = MpvObject::prepareCore(true);
+    QVERIFY(prepared.core);
+    // Scripts start with the core; give one that was wrongly started a moment to name its thread.
+    QTest::qWait(300);
+    QCOMPARE(scriptThreads(), before);
 }
 
 void TestMpvObject::coreMadeAheadOfTimePlays()
