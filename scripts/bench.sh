@@ -26,7 +26,9 @@
 #                                        figures are not those of the Release build
 #
 # The live groups (tiles, switch, signin, substreams, events, sync, memory) run the real client, and
-# some standalone mpv players, on one display: Xvfb when there is none.
+# some standalone mpv players, on one display: Xvfb when there is none. Their streams come from
+# bench/streamserver.py, which paces files it prepared once; STREAM_SERVER_SPAWN=1 in the
+# environment gives every connection its own ffmpeg instead, as the runs before December 2026 did.
 #
 # This script only orchestrates: options, the display, the build, the machine's load, the report.
 # A group NAME is bench/groups/NAME.sh, with two functions: NAME_targets (the build targets it
