@@ -423,20 +423,26 @@ class MediaTest(unittest.TestCase):
         # The wrong length is a fault too.
         self.assertEqual(self.verify(self.media, "--frames", "60").returncode, 1)
 
-    def test_the_server_loops_its_file_as_one_stream(self):
-        # Across the seam of a 50-frame file (2 s) every video frame is 40 ms after the one before
-        # and no packet's continuity counter skips: a player sees one stream, not a jump back.
+    def start_server(self, log_name):
+        """The stream server on a free port, serving the test's file, once it says it is ready
+        (its first start remuxes and indexes the file)."""
         port = free_port()
-        log = os.path.join(self.directory, "loop.log")
+        log = os.path.join(self.directory, log_name)
         with open(log, "w") as out:
             server = subprocess.Popen([sys.executable, os.path.join(HERE, "streamserver.py"), "--address",
                                        "127.0.0.1", "--port", str(port), self.media], stdout=out)
+        for _ in range(200):
+            with open(log) as handle:
+                if "ready" in handle.read():
+                    break
+            time.sleep(0.05)
+        return port, log, server
+
+    def test_the_server_loops_its_file_as_one_stream(self):
+        # Across the seam of a 50-frame file (2 s) every video frame is 40 ms after the one before
+        # and no packet's continuity counter skips: a player sees one stream, not a jump back.
+        port, log, server = self.start_server("loop.log")
         try:
-            for _ in range(200):
-                with open(log) as handle:
-                    if "ready" in handle.read():
-                        break
-                time.sleep(0.05)
             data = b""
             with urllib.request.urlopen("http://127.0.0.1:%d/live.ts" % port, timeout=10) as response:
                 deadline = time.monotonic() + 2.6
@@ -460,17 +466,8 @@ class MediaTest(unittest.TestCase):
                 counters[pid] = counter
 
     def test_the_server_logs_each_connection_before_its_first_bytes(self):
-        port = free_port()
-        log = os.path.join(self.directory, "streams.log")
-        with open(log, "w") as out:
-            server = subprocess.Popen([sys.executable, os.path.join(HERE, "streamserver.py"), "--address",
-                                       "127.0.0.1", "--port", str(port), self.media], stdout=out)
+        port, log, server = self.start_server("streams.log")
         try:
-            for _ in range(100):
-                with open(log) as handle:
-                    if "ready" in handle.read():
-                        break
-                time.sleep(0.05)
             before = time.monotonic_ns()
             arrivals = lag.video_frame_arrivals("http://127.0.0.1:%d/live.ts" % port, 1.0)
             for _ in range(100):
