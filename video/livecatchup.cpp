@@ -32,8 +32,11 @@ double LiveCatchUp::speedFor(qint64 nowMs, double queuedSeconds, quint64 lateDro
     }
     if (!m_catchingUp)
         return slowSpeedFor(nowMs, dropped, lagSeconds);
-    // Playing faster drops frames on purpose.
-    m_slowSinceMs = -1;
+    // Playing faster drops frames on purpose. A slower moment it cuts short (the slower moment
+    // itself leaves media held) ends as any other, with the wait after it: otherwise the next
+    // drops once caught up slow it again at once, and the two take turns for good.
+    if (m_slowSinceMs >= 0)
+        endSlow(nowMs);
     m_dropsInWindow = 0;
     // Half a second held plays at 1.5: worked off in about a second.
     const double wanted = std::clamp(1.0 + backlog, kMinSpeed, kMaxSpeed);
@@ -47,10 +50,7 @@ double LiveCatchUp::slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds)
     if (m_slowSinceMs >= 0) {
         if (nowMs - m_lastDropMs < kSlowQuietMs && nowMs - m_slowSinceMs < kMaxSlowMs)
             return kSlowSpeed;
-        m_slowEndedMs = nowMs;
-        m_noSlowBeforeMs = nowMs + m_cooldownMs;
-        m_slowSinceMs = -1;
-        m_dropsInWindow = 0;
+        endSlow(nowMs);
         return 1.0;
     }
     if (!dropped)
@@ -72,6 +72,14 @@ double LiveCatchUp::slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds)
         return 1.0;
     m_slowSinceMs = nowMs;
     return kSlowSpeed;
+}
+
+void LiveCatchUp::endSlow(qint64 nowMs)
+{
+    m_slowEndedMs = nowMs;
+    m_noSlowBeforeMs = nowMs + m_cooldownMs;
+    m_slowSinceMs = -1;
+    m_dropsInWindow = 0;
 }
 
 void LiveCatchUp::reset()

@@ -66,6 +66,7 @@ public:
 
 private:
     double slowSpeedFor(qint64 nowMs, bool dropped, double lagSeconds);
+    void endSlow(qint64 nowMs);
 
     quint64 m_lateDrops = 0;
     // While not catching up: when the drops of the window started, and how many.

@@ -286,6 +286,21 @@ void TestLiveVideo::catchUpSlowsAClockAheadOfTheStream()
     for (int i = 0; i < 5; ++i)
         QCOMPARE(catchUp.speedFor(t += 100, 0.04, ++drops), 1.0);
 
+    // A slower moment leaves media held, which the catch-up may then work off: the slower moment
+    // counts as ended, and drops once caught up wait as after any other (a machine that draws
+    // late had the two take turns, a slower moment every second or two).
+    LiveCatchUp turns;
+    quint64 turnDrops = 0;
+    t = 1000;
+    for (int i = 0; i < LiveCatchUp::kLateDropsToSlow; ++i)
+        turns.speedFor(t += 100, 0.04, turnDrops += 2);
+    QVERIFY(turns.slowingDown());
+    QVERIFY(turns.speedFor(t += 100, 0.4, turnDrops += 2) > 1.0);
+    QVERIFY(!turns.slowingDown());
+    QCOMPARE(turns.speedFor(t += 100, 0.04, turnDrops), 1.0);
+    for (int i = 0; i < 20; ++i)
+        QCOMPARE(turns.speedFor(t += 100, 0.04, turnDrops += 2), 1.0);
+
     // Frames dropped while catching up on a backlog are its purpose, not a clock ahead; frames
     // dropped behind the live edge come late from a busy machine, and slower would add lag.
     LiveCatchUp behind;
