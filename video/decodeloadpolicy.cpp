@@ -75,11 +75,7 @@ DecodeLoadPolicy::Level DecodeLoadPolicy::stepUp(Level level) const
     if (level >= KeyFramesOnly)
         return level;
     Level next = static_cast<Level>(level + 1);
-    // A step that would change nothing is passed over; past the highest allowed, the tile is
-    // stuck where it is (see update).
-    if (next == SkipNonReference && m_noNonReferenceFrames)
-        next = NoDeblocking;
-    if (next == NoDeblocking && m_deblockingOffAnyway)
+    if (next == NoDeblocking && m_deblockingOffAnyway && m_highest > NoDeblocking)
         next = KeyFramesOnly;
     return next;
 }
@@ -91,8 +87,6 @@ DecodeLoadPolicy::Level DecodeLoadPolicy::stepDown(Level level) const
     Level next = static_cast<Level>(level - 1);
     if (next == NoDeblocking && m_deblockingOffAnyway)
         next = SkipNonReference;
-    if (next == SkipNonReference && m_noNonReferenceFrames)
-        next = Full;
     return next;
 }
 

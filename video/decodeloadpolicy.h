@@ -67,11 +67,6 @@ public:
     // and is stepped over, both ways.
     void setDeblockingOffAnyway(bool value) { m_deblockingOffAnyway = value; }
     bool deblockingOffAnyway() const { return m_deblockingOffAnyway; }
-    // The stream has shown no frame that others do not refer to (no B-frames, as most cameras
-    // send): the SkipNonReference step would leave nothing out, yet cost a decoder restart and a
-    // settling wait before the step that helps. It is stepped over, both ways.
-    void setNoNonReferenceFrames(bool value) { m_noNonReferenceFrames = value; }
-    bool noNonReferenceFrames() const { return m_noNonReferenceFrames; }
 
     // The same stream loaded again (a skip to the live edge, a reload after a stall): the level
     // stays, and the picture gets time to settle.
@@ -95,7 +90,6 @@ private:
     Timings m_timings;
     Level m_highest;
     bool m_deblockingOffAnyway = false;
-    bool m_noNonReferenceFrames = false;
     Level m_level = Full;
     bool m_stuckAtHighest = false;
     qint64 m_lowerAfterMs;

@@ -40,11 +40,6 @@ namespace {
 
 // The media time of the newest packet the player has read.
 const char* const kDemuxedUpTo = "demuxer-cache-time";
-// The type of the picture shown ("I", "P", "B"...): a live stream is watched until it shows a
-// B-frame, the frames that leaving out non-reference frames would leave out. Observed under a
-// number of its own, so that it can be given up alone; the item's rows are observed under 0.
-const char* const kPictureType = "video-frame-info/picture-type";
-constexpr uint64_t kPictureTypeObservation = 1;
 
 // A live tile's demuxer buffers, ahead and behind: seconds of a camera's stream.
 const char* const kLiveDemuxerMaxBytes = "4MiB";
@@ -919,11 +914,6 @@ void MpvObject::handlePropertyChange(const mpv_event_property& property)
         }
         return;
     }
-    if (std::strcmp(property.name, kPictureType) == 0) {
-        if (property.format == MPV_FORMAT_STRING && property.data)
-            notePictureType(*static_cast<const char* const*>(property.data));
-        return;
-    }
     const int row = rowOfName(property.name);
     if (row < 0)
         return;
@@ -1331,8 +1321,6 @@ void MpvObject::prepareLiveLoad(const QString& path)
     else
         m_decodeLoad.reset();
     m_otherStreamLoading = !sameStream;
-    if (!sameStream)
-        watchPictureTypes();
     if (m_decoderRestarting)
         endDecoderRestart();
     const LiveDecodeSettings& settings = LiveDecodeSettings::current();
@@ -1345,35 +1333,6 @@ void MpvObject::prepareLiveLoad(const QString& path)
     reconsiderDecoding(false);
     if (m_decodeLoad.level() != levelBefore || m_decodeLoad.cannotKeepUp() != cannotBefore)
         emit decodeLevelChanged();
-}
-
-void MpvObject::watchPictureTypes()
-{
-    // Until the stream shows its first pictures, whether it has non-reference frames is not known:
-    // the step that leaves them out is kept.
-    m_decodeLoad.setNoNonReferenceFrames(false);
-    m_sawBFrame = false;
-    if (m_watchingPictureTypes || !m_mpv)
-        return;
-    m_watchingPictureTypes =
-        mpv_observe_property(m_mpv.get(), kPictureTypeObservation, kPictureType, MPV_FORMAT_STRING) >= 0;
-}
-
-void MpvObject::notePictureType(const char* type)
-{
-    // A change event comes only when the type changes: twice a key frame interval for a stream of
-    // I and P frames, every frame or two for one with B-frames, which is given up once seen.
-    if (type[0] != 'B') {
-        // Events queued before the observation was given up may still come.
-        if (!m_sawBFrame)
-            m_decodeLoad.setNoNonReferenceFrames(true);
-        return;
-    }
-    m_decodeLoad.setNoNonReferenceFrames(false);
-    m_sawBFrame = true;
-    if (m_watchingPictureTypes && m_mpv)
-        mpv_unobserve_property(m_mpv.get(), kPictureTypeObservation);
-    m_watchingPictureTypes = false;
 }
 
 bool MpvObject::pictureIsSmall() const

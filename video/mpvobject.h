@@ -400,9 +400,6 @@ private:
     void applyHold();
     // Before a live stream loads: its decoder's settings for the new file.
     void prepareLiveLoad(const QString& path);
-    // Watches a new live stream for B-frames (see DecodeLoadPolicy::setNoNonReferenceFrames).
-    void watchPictureTypes();
-    void notePictureType(const char* type);
     void startLoad(const QVariant& urls);
     void judgeDecodeLoad(qint64 nowMs, double lagSeconds, double queuedSeconds);
     void noteMediaArrived();
@@ -503,9 +500,6 @@ private:
     qint64 m_lastDecoderRestartMs = -kMinDecoderRestartMs;
     QTimer m_decodingTimer;
     bool m_decoderRestarting = false;
-    // Whether the live stream's picture types are watched, and whether it showed a B-frame.
-    bool m_watchingPictureTypes = false;
-    bool m_sawBFrame = false;
     quint64 m_decoderRestartReply = 0;
     bool m_decoderRestartReplied = false;
     QTimer m_restartHoldTimer;

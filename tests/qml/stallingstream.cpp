@@ -27,10 +27,9 @@ bool StallingStream::makeStream()
     QProcess ffmpeg;
     // One keyframe a second, so that a player that joins late starts soon.
     QStringList arguments = QStringLiteral("-v error -nostdin -f lavfi -i testsrc2=size=160x120:rate=10 -t %1 "
-                                           "-c:v libx264 -preset ultrafast %2 -g 10 "
+                                           "-c:v libx264 -preset ultrafast -tune zerolatency -g 10 "
                                            "-pix_fmt yuv420p -f mpegts -y")
                                 .arg(streamSeconds)
-                                .arg(m_bFrames ? QStringLiteral("-bf 2") : QStringLiteral("-tune zerolatency"))
                                 .split(QLatin1Char(' '));
     arguments << path;
     ffmpeg.start(QStringLiteral("ffmpeg"), arguments);

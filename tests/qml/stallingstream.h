@@ -18,8 +18,6 @@ class StallingStream : public QObject
     Q_PROPERTY(int requests READ requests NOTIFY requestsChanged)
     Q_PROPERTY(bool stalled READ stalled WRITE setStalled NOTIFY stalledChanged)
     Q_PROPERTY(QString errorString READ errorString CONSTANT)
-    // Encoded with B-frames, as some cameras send; set before start(). Without, as most do.
-    Q_PROPERTY(bool bFrames MEMBER m_bFrames)
 
 public:
     explicit StallingStream(QObject* parent = nullptr);
@@ -47,5 +45,4 @@ private:
     QByteArray m_stream;
     TestHttpServer m_server;
     QString m_error;
-    bool m_bFrames = false;
 };
